@@ -1,0 +1,22 @@
+// Where the extraction run writes a record's payload.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvid {
+
+// The directory text as typed, followed, when filterAsDirectory is set and the
+// filter field text is not empty, by the cleaned filter field text and "/".
+// Pure: the run creates the directory.
+std::string OutputDirectory(std::string_view directoryText, bool filterAsDirectory,
+                            std::string_view filterFieldText);
+
+// The output path without the recognised extension. With nameFromField1 the
+// name is the cleaned base name of name text 1 plus its own extension (name
+// text 2 unused); otherwise the cleaned text of name 1 followed by name 2.
+// The name part never holds a separator, so the path stays in `directory`.
+std::string OutputName(std::string_view directory, std::string_view name1,
+                       std::string_view name2, bool nameFromField1);
+
+}  // namespace corvid
