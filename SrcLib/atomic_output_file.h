@@ -1,0 +1,66 @@
+#pragma once
+// An output file that appears under its final name only when complete.
+//
+// The bytes go to a temporary file in the target directory (an unnamed
+// O_TMPFILE file, or a ".corvid-tmp.<pid>.XXXXXX" name where the file system
+// lacks it); Commit() renames it over the final name. Until then, on any
+// failure, exception or kill, nothing appears under the final name and an
+// older file of that name is left as it was. Temporary names left behind by
+// a killed process are removed the first time this process writes into that
+// directory.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace corvid {
+
+// A failure to open, create, read or write a file; what() is the user's text.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Cannot create file \"<path>\". <reason>" and its siblings.
+std::string FileErrorText(std::string_view verb, std::string_view path, int errorNumber);
+
+class AtomicOutputFile {
+public:
+    // Creates the temporary file; throws FileError "Cannot create file ...".
+    explicit AtomicOutputFile(std::string path);
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+    // Discards the temporary file unless committed.
+    ~AtomicOutputFile();
+
+    const std::string& Path() const { return path_; }
+    std::int64_t BytesWritten() const { return written_; }
+
+    // Appends bytes; throws FileError "Cannot write file ..." on any failure.
+    void Write(std::span<const std::byte> bytes);
+    // Appends `count` bytes of the file open as `sourceFd`, from `offset`
+    // (kernel copy where possible). Throws FileError; a source that ends
+    // early is a read failure.
+    void CopyFrom(int sourceFd, std::int64_t offset, std::int64_t count);
+    // Puts the complete file under its final name, replacing an older one.
+    void Commit();
+
+private:
+    void Discard() noexcept;
+
+    std::string path_;
+    std::string directory_;
+    std::string temporaryName_;  // empty for an unnamed O_TMPFILE file
+    int fd_ = -1;
+    std::int64_t written_ = 0;
+    bool committed_ = false;
+};
+
+// Removes ".corvid-tmp.<pid>.*" files in `directory` whose process no longer
+// runs. Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& directory);
+
+}  // namespace corvid

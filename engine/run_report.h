@@ -1,0 +1,37 @@
+#pragma once
+// What a run tells its caller: whether it completed, why not, and counts.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace corvid {
+
+// A failure of a run after it connected; what() is the text shown in the log
+// and on the status line.
+class RunFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct RunReport {
+    bool completed = false;   // false: the run ended early
+    std::string failure;      // the message of the failure that ended it
+    std::int64_t recordsVisited = 0;    // the count in the closing line
+    std::int64_t filesWritten = 0;      // output files (dump copies not included)
+    std::int64_t dumpCopiesWritten = 0; // the ".dmp" copies of whole blobs
+    std::int64_t skippedUnknown = 0;    // unrecognised blobs left out ("Skip unknown")
+    std::int64_t emptyBlobs = 0;        // empty or NULL blob values
+    std::int64_t rejectedByFilter = 0;
+    std::int64_t duplicatePaths = 0;    // writes to a path already written in this run
+    std::int64_t bytesWritten = 0;      // bytes of the output files (dump copies included)
+};
+
+// What the raw extraction did.
+struct RawReport {
+    std::int64_t bytesScanned = 0;   // size of the input
+    std::int64_t signaturesFound = 0;
+    std::int64_t filesWritten = 0;
+};
+
+}  // namespace corvid
