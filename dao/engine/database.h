@@ -1,0 +1,54 @@
+#pragma once
+// A DAO Database: an open Access file.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dao/engine/collection.h"
+#include "dao/engine/properties.h"
+#include "dao/engine/querydef.h"
+#include "dao/engine/recordset.h"
+#include "dao/engine/tabledef.h"
+
+namespace corvid::dao {
+
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  // The file's path as given to OpenDatabase.
+  virtual std::string Name() const = 0;
+  // "3.0" Jet 3, "4.0" Jet 4, "12.0", "14.0" ... ACE.
+  virtual std::string Version() const = 0;
+  // Collating order (1033 General, 1053 Swedish/Finnish, ...; 1024 Neutral).
+  virtual std::int32_t CollatingOrder() const = 0;
+  virtual std::string Connect() const = 0;
+  virtual bool Updatable() const = 0;  // false: the engine reads only
+  virtual std::int32_t QueryTimeout() const = 0;
+  virtual void SetQueryTimeout(std::int32_t seconds) = 0;
+  virtual std::int32_t RecordsAffected() const = 0;
+
+  // Source: a table name (letter case ignored) or SQL text. SQL and stored
+  // query names raise 3251 until a query engine exists; an unknown name is
+  // 3078. `type` is a RecordsetType (0 = the default: table for local
+  // tables); `options` a sum of the db... option bits; `lockEdits` as given.
+  virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source, int type = 0,
+                                                   int options = 0, int lockEdits = 0) = 0;
+  // Raises 3027 (read-only engine).
+  virtual QueryDef& CreateQueryDef(std::string_view name, std::string_view sql) = 0;
+
+  virtual Collection<TableDef>& TableDefs() = 0;
+  virtual Collection<QueryDef>& QueryDefs() = 0;
+  virtual Collection<NamedObject>& Containers() = 0;
+  virtual Collection<NamedObject>& Relations() = 0;
+  // Open recordsets of this database (by their Name).
+  virtual Collection<Recordset>& Recordsets() = 0;
+  virtual Properties& DatabaseProperties() = 0;
+
+  // Releases the file and its lock. Recordsets still open are closed first.
+  virtual void Close() = 0;
+};
+
+}  // namespace corvid::dao

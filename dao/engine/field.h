@@ -1,0 +1,51 @@
+#pragma once
+// A DAO Field: a column of a TableDef, or a column of a Recordset whose Value
+// is the column's value in the current record.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dao/engine/properties.h"
+#include "dao/engine/variant.h"
+
+namespace corvid::dao {
+
+class Field {
+ public:
+  virtual ~Field() = default;
+
+  virtual std::string Name() const = 0;
+  // DAO type code (dbText, dbLong, dbLongBinary, ...; see dao_constants.h).
+  virtual int Type() const = 0;
+  // Declared size in bytes (Text: characters; Memo and OLE Object: 0).
+  virtual std::int32_t Size() const = 0;
+  // dbFixedField, dbVariableField, dbAutoIncrField, dbUpdatableField ... bits.
+  virtual std::int32_t Attributes() const = 0;
+  virtual bool Required() const = 0;
+  virtual bool AllowZeroLength() const = 0;
+  // The default-value expression as stored ("" when none).
+  virtual std::string DefaultValue() const = 0;
+  // 0-based position in its table.
+  virtual int OrdinalPosition() const = 0;
+  // "Format", "Caption", "Description" ... where the file stores them.
+  virtual const Properties& FieldProperties() const = 0;
+
+  // Value in the current record: Null for an empty field; a byte array for
+  // Binary, OLE Object and other binary fields; text (UTF-8) for Text and
+  // Memo; "{guid {...}}" for GUID fields. Raises 3021 without a current
+  // record; on a TableDef field it raises 3219.
+  virtual Variant Value() = 0;
+  // Writing is not available on a read-only engine: raises 3027.
+  virtual void SetValue(const Variant& value) = 0;
+  // Byte length of a Memo (its UTF-8 text) or binary value in the current
+  // record, without reading the whole value where the file allows; 0 for Null.
+  virtual std::int64_t FieldSize() = 0;
+  // The current record's value as bytes into a caller-owned buffer (resized
+  // to fit, capacity reused): binary fields their bytes, Memo and Text their
+  // UTF-8 text. Returns false (and leaves `into` empty) for Null. One pass
+  // over the value's pages, no intermediate copy.
+  virtual bool ReadBytesInto(std::vector<std::byte>& into) = 0;
+};
+
+}  // namespace corvid::dao

@@ -1,0 +1,91 @@
+#pragma once
+// A DAO Recordset: a cursor over the rows of a table. Bookmarks are 4-byte
+// arrays holding a positive little-endian 32-bit value, unique within the
+// recordset and shared with its clones.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dao/engine/collection.h"
+#include "dao/engine/field.h"
+#include "dao/engine/variant.h"
+
+namespace corvid::dao {
+
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  virtual std::string Name() const = 0;
+  // dbOpenTable, dbOpenDynaset, dbOpenSnapshot or dbOpenForwardOnly.
+  virtual int Type() const = 0;
+
+  // Navigation. Moves that need a current record raise 3021 at BOF/EOF, as
+  // DAO does; MovePrevious/MoveLast/Move back on a forward-only recordset
+  // raise 3251.
+  virtual void MoveFirst() = 0;
+  virtual void MoveLast() = 0;
+  virtual void MoveNext() = 0;
+  virtual void MovePrevious() = 0;
+  // Moves `rows` from the current record (or from `start` when given).
+  virtual void Move(std::int32_t rows, const Bytes* start = nullptr) = 0;
+  // DAO's EOF and BOF (EOF itself is a macro of <cstdio>).
+  virtual bool Eof() const = 0;
+  virtual bool Bof() const = 0;
+
+  // Rows visited so far (DAO semantics: exact after MoveLast); table-type
+  // recordsets know the full count at once.
+  virtual std::int32_t RecordCount() = 0;
+  // 0-based position of the current record, -1 at BOF/EOF.
+  virtual std::int32_t AbsolutePosition() = 0;
+  virtual void SetAbsolutePosition(std::int32_t position) = 0;
+  // Position as a percentage of RecordCount (0 with no current record).
+  virtual float PercentPosition() = 0;
+  virtual void SetPercentPosition(float percent) = 0;
+
+  // Bookmark of the current record (raises 3021 without one).
+  virtual Bytes Bookmark() = 0;
+  // Goes to a bookmark of this recordset or a clone; unknown → 3159.
+  virtual void SetBookmark(const Bytes& bookmark) = 0;
+  virtual bool Bookmarkable() const = 0;
+  virtual Bytes LastModified() = 0;  // raises 3021: nothing was ever modified here
+  virtual bool Updatable() const = 0;
+  virtual bool LockEdits() const = 0;
+  virtual int EditMode() const = 0;  // always dbEditNone here
+  virtual std::string DateCreated() = 0;
+  virtual std::string LastUpdated() = 0;
+
+  virtual Collection<Field>& Fields() = 0;
+
+  // A new recordset over the same rows, positioned at no record, sharing
+  // bookmarks with this one.
+  virtual std::unique_ptr<Recordset> Clone() = 0;
+  // Re-reads the rows and goes to the first one.
+  virtual void Requery() = 0;
+  virtual void Close() = 0;
+
+  // Editing raises 3027 (the engine opens files read-only); CancelUpdate
+  // with nothing pending does nothing.
+  virtual void Edit() = 0;
+  virtual void AddNew() = 0;
+  virtual void Update() = 0;
+  virtual void CancelUpdate() = 0;
+  virtual void Delete() = 0;
+
+  // Sorting, filtering, index seek and find need engine support that is not
+  // there yet: each raises EngineError 3251 naming the member.
+  virtual void SetFilter(std::string_view filter) = 0;
+  virtual void SetSort(std::string_view sort) = 0;
+  virtual void SetIndex(std::string_view index) = 0;
+  virtual std::unique_ptr<Recordset> OpenRecordset(int type, int options) = 0;
+  virtual void FindFirst(std::string_view criteria) = 0;
+  virtual void FindLast(std::string_view criteria) = 0;
+  virtual void FindNext(std::string_view criteria) = 0;
+  virtual void FindPrevious(std::string_view criteria) = 0;
+  virtual bool NoMatch() const = 0;
+  virtual void Seek(std::string_view comparison, const std::vector<Variant>& keys) = 0;
+};
+
+}  // namespace corvid::dao
