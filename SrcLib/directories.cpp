@@ -1,0 +1,44 @@
+#include "SrcLib/directories.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace corvid {
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool MakeOne(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  // Someone else may have created it meanwhile; a file in the way is a failure.
+  return errno == EEXIST && IsDirectory(path);
+}
+
+bool MakePath(std::string directory, bool requested) {
+  // "out//" names the same directory as "out" here, so every trailing
+  // separator goes, but the root stays "/".
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  if (directory == "/") return true;
+  // A relative name of one or two characters is taken as existing when it is
+  // the directory asked for; as the parent of a longer path ("a" of "a/b/c")
+  // it is created like any other.
+  if (requested && directory.front() != '/' && directory.size() < 3) return true;
+  if (IsDirectory(directory)) return true;
+  const std::size_t slash = directory.rfind('/');
+  if (slash == std::string::npos) return MakeOne(directory);  // parent: the current directory
+  std::string parent = directory.substr(0, slash + 1);
+  return MakePath(std::move(parent), false) && MakeOne(directory);
+}
+
+}  // namespace
+
+bool MakeDirectoryPath(std::string directory) {
+  if (directory.empty()) return false;
+  return MakePath(std::move(directory), true);
+}
+
+}  // namespace corvid

@@ -1,0 +1,202 @@
+#include "SrcLib/file_names.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
+#include "SrcLib/FastStrings.h"
+
+namespace corvid {
+namespace {
+
+inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool IsBlankOrControl(unsigned char c) { return c <= 0x20; }
+inline bool IsWordChar(unsigned char c) {
+  return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+}
+inline bool IsNameSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
+
+void TrimBlanksAndControls(std::string& text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && IsBlankOrControl(Byte(text[begin]))) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && IsBlankOrControl(Byte(text[end - 1]))) --end;
+  text = text.substr(begin, end - begin);
+}
+
+// Windows-1252 byte for a code point, or '?' when the code page lacks it.
+char ToWindows1252(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  // The five unassigned positions round-trip as the C1 controls of the same value.
+  if (cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D)
+    return static_cast<char>(cp);
+  struct Entry {
+    char32_t codePoint;
+    unsigned char byte;
+  };
+  static constexpr std::array<Entry, 27> kHigh{{
+      {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+      {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+      {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+      {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+      {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+      {0x017E, 0x9E}, {0x0178, 0x9F},
+  }};
+  for (const Entry& e : kHigh)
+    if (e.codePoint == cp) return static_cast<char>(e.byte);
+  return '?';
+}
+
+// Decodes UTF-8 and re-encodes in Windows-1252. A malformed sequence (bad lead
+// byte, missing continuation, overlong form, surrogate, beyond U+10FFFF)
+// becomes one '?' per offending byte, as an unmappable character would.
+std::string Utf8ToWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = Byte(text[i]);
+    if (lead < 0x80) {
+      out.push_back(static_cast<char>(lead));
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, cp = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, cp = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, cp = lead & 0x07, minimum = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const unsigned char c = Byte(text[i + k]);
+      if ((c & 0xC0) != 0x80) valid = false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (valid && (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) valid = false;
+    if (!valid) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    out.push_back(ToWindows1252(cp));
+    i += length;
+  }
+  return out;
+}
+
+// The file-name byte table: bytes 80..9F read as in code page 850, C0..FF as
+// in Windows-1252; 0 marks bytes that become "_".
+constexpr std::array<char, 256> MakeCleanTable() {
+  std::array<char, 256> t{};
+  for (auto& c : t) c = '_';
+  for (int c = '0'; c <= '9'; ++c) t[c] = static_cast<char>(c);
+  for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<char>(c);
+  for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<char>(c);
+  t['!'] = '!', t['('] = '(', t[')'] = ')', t['-'] = '-', t['_'] = '_';
+  t[':'] = '-';
+  auto set = [&t](int from, int to, char value) {
+    for (int c = from; c <= to; ++c) t[c] = value;
+  };
+  set(0x80, 0x80, 'C'), set(0xC7, 0xC7, 'C');
+  set(0x82, 0x82, 'e'), set(0x88, 0x8A, 'e'), set(0xE8, 0xEB, 'e');
+  set(0x83, 0x86, 'a'), set(0x91, 0x91, 'a'), set(0xE0, 0xE6, 'a');
+  set(0x87, 0x87, 'c'), set(0xE7, 0xE7, 'c');
+  set(0x8B, 0x8D, 'i'), set(0xEC, 0xEF, 'i');
+  set(0x8E, 0x8F, 'A'), set(0x92, 0x92, 'A'), set(0xC0, 0xC6, 'A');
+  set(0x90, 0x90, 'E'), set(0xC8, 0xCB, 'E');
+  set(0x93, 0x95, 'o'), set(0x9B, 0x9B, 'o'), set(0xF2, 0xF8, 'o');
+  set(0x96, 0x97, 'u'), set(0xF9, 0xFC, 'u');
+  set(0x98, 0x98, 'y'), set(0xFD, 0xFD, 'y'), set(0xFF, 0xFF, 'y');
+  set(0x99, 0x99, 'O'), set(0x9D, 0x9D, 'O'), set(0xD2, 0xD8, 'O');
+  set(0x9A, 0x9A, 'U'), set(0xD9, 0xDC, 'U');
+  set(0xCC, 0xCF, 'I');
+  set(0xD0, 0xD0, 'D');
+  set(0xD1, 0xD1, 'N');
+  set(0xDD, 0xDD, 'Y');
+  set(0xF0, 0xF0, 'd');
+  set(0xF1, 0xF1, 'n');
+  return t;
+}
+
+constexpr std::array<char, 256> kCleanTable = MakeCleanTable();
+
+}  // namespace
+
+std::string TrimToWordChars(std::string text) {
+  TrimBlanksAndControls(text);
+  std::size_t begin = 0;
+  while (begin < text.size() && !IsWordChar(Byte(text[begin]))) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && !IsWordChar(Byte(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::int64_t NthNumber(std::string text, int n) {
+  std::string_view run;
+  std::size_t i = 0;
+  for (int count = 0; count < n; ++count) {
+    while (i < text.size() && !IsDigit(Byte(text[i]))) ++i;
+    const std::size_t start = i;
+    while (i < text.size() && IsDigit(Byte(text[i]))) ++i;
+    run = std::string_view(text).substr(start, i - start);
+  }
+  if (run.empty()) return -1;
+  std::int64_t value = -1;
+  const auto [end, error] = std::from_chars(run.data(), run.data() + run.size(), value);
+  if (error != std::errc() || end != run.data() + run.size()) return -1;
+  return value;
+}
+
+std::string CleanFileName(std::string text) {
+  if (text.empty()) return text;
+  if (text.find_first_of("\xC2\xC3") != std::string::npos) {
+    text = Utf8ToWindows1252(text);
+    TrimBlanksAndControls(text);
+  }
+  for (char& c : text) c = kCleanTable[Byte(c)];
+  text = ReplaceEach("__", "_", std::move(text));
+  text = ReplaceEach("--", "-", std::move(text));
+  text = ReplaceEach("_-_", "-", std::move(text));
+  text = ReplaceEach("-_", "-", std::move(text));
+  text = ReplaceEach("_-", "_", std::move(text));
+  std::size_t begin = 0;
+  while (text.size() - begin >= 2 && text[begin] == '_') ++begin;
+  std::size_t end = text.size();
+  while (end - begin >= 2 && text[end - 1] == '_') --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string BaseNameWithoutExt(std::string path) {
+  std::size_t start = 0;
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (IsNameSeparator(path[i - 1])) {
+      start = i;
+      break;
+    }
+  }
+  std::string name = path.substr(start);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
+std::string ExtensionOf(std::string path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return {};
+  if (path.find_first_of("/\\:", dot + 1) != std::string::npos) return {};
+  return path.substr(dot);
+}
+
+std::string PadLeftWith(std::string text, std::size_t minLength, char fill) {
+  if (text.size() >= minLength) return text;
+  return std::string(minLength - text.size(), fill) + text;
+}
+
+}  // namespace corvid
