@@ -1,0 +1,181 @@
+#pragma once
+// The data-set base: a navigable data set with states, a window of record
+// buffers, field definitions and field objects, end flags, bookmarks and
+// notification events. Everything that touches a database happens in the
+// protected operations a concrete data set overrides.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dao/dataset/byte_stream.h"
+#include "dao/dataset/data_set_state.h"
+#include "dao/dataset/field.h"
+#include "dao/dataset/field_def.h"
+#include "dao/dataset/field_value.h"
+#include "dao/dataset/record_buffer.h"
+
+namespace corvid {
+
+class TDataSet;
+using TDataSetNotifyEvent = std::function<void(TDataSet&)>;
+using TDataSetErrorEvent = std::function<void(TDataSet&, const std::exception&, TDataAction&)>;
+
+// A bookmark: empty means absent.
+using TBookmark = std::vector<std::byte>;
+
+class TDataSet {
+ public:
+  TDataSet();
+  virtual ~TDataSet();
+  TDataSet(const TDataSet&) = delete;
+  TDataSet& operator=(const TDataSet&) = delete;
+
+  // --- opening and closing
+  bool Active() const { return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening; }
+  void SetActive(bool value);
+  void Open() { SetActive(true); }
+  void Close() { SetActive(false); }
+  TDataSetState State() const { return state_; }
+
+  // --- navigation
+  void First();
+  void Next() { MoveBy(1); }
+  void Prior() { MoveBy(-1); }
+  void Last();
+  // Moves |distance| records; returns the number of steps made (negative
+  // when moving backwards).
+  int MoveBy(int distance);
+  bool Eof() const { return eof_; }
+  bool Bof() const { return bof_; }
+  bool IsEmpty() const { return Active() && buffers_.empty(); }
+  int RecordCount() { CheckActive(); return CountRecords(); }
+  int RecNo() { return Active() ? GetRecordNumber() : -1; }
+  void SetRecNo(int value) { CheckActive(); SetRecordNumber(value); }
+  // Fetches the current record again and refills the window around it.
+  void Resync();
+  void Cancel();
+
+  // --- fields
+  TFieldDefs& FieldDefs() { return fieldDefs_; }
+  const TFieldDefs& FieldDefs() const { return fieldDefs_; }
+  std::size_t FieldCount() const { return fields_.size(); }
+  TField& Fields(std::size_t position);
+  TField* FindField(std::string_view name) const;
+  TField& FieldByName(std::string_view name) const;
+  // A persistent field: kept across open and close.
+  TField& AddField(std::string name, TFieldType type, TFieldKind kind, int size = 0);
+
+  // Field values of the current record as the field objects read them.
+  std::string FieldText(const TField& field);
+  bool FieldHasValue(const TField& field);
+  FieldValue FieldNativeValue(const TField& field);
+  virtual void SetFieldText(TField& field, const std::string& text);
+  void DataEventFieldChange(TField& field);
+
+  // --- blob streams
+  std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
+  // --- bookmarks
+  TBookmark GetBookmark();
+  void GotoBookmark(const TBookmark& bookmark);
+  bool BookmarkValid(const TBookmark& bookmark);
+  int CompareBookmarks(const TBookmark& a, const TBookmark& b);
+
+  // --- window size (at least 1)
+  void SetBufferCount(std::size_t count);
+  std::size_t BufferCount() const { return windowSize_; }
+
+  // --- events
+  TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeScroll, AfterScroll,
+      OnCalcFields, OnDataChange;
+  TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
+  bool AutoCalcFields = true;
+
+ protected:
+  // --- the concrete data set's operations
+  virtual void OpenCursor() = 0;
+  virtual void CloseCursor() = 0;
+  virtual bool IsCursorOpen() const = 0;
+  virtual void BuildFieldDefs() = 0;
+  virtual std::unique_ptr<RecordBuffer> NewRecordBuffer() = 0;
+  virtual void ReleaseRecordBuffer(std::unique_ptr<RecordBuffer>& buffer) { buffer.reset(); }
+  virtual FetchResult FetchRecord(RecordBuffer& buffer, FetchMode mode) = 0;
+  virtual bool ReadFieldValue(const TField& field, FieldValue* destination) = 0;
+  virtual void WriteFieldValue(const TField& field, const FieldValue& value);
+  virtual void MoveToStart() = 0;
+  virtual void MoveToEnd() = 0;
+  virtual void SyncToBuffer(RecordBuffer* buffer) = 0;
+  virtual bool IsUnidirectional() const { return false; }
+  virtual bool IsModifiable() const = 0;
+  virtual int CountRecords() { return -1; }
+  virtual int GetRecordNumber() { return -1; }
+  virtual void SetRecordNumber(int) {}
+  virtual TBookmark BookmarkData(const RecordBuffer&) { return {}; }
+  virtual void SetBookmarkData(RecordBuffer&, const TBookmark&) {}
+  virtual void InternalGotoBookmark(const TBookmark& bookmark) = 0;
+  virtual bool IsBookmarkValid(const TBookmark& bookmark) = 0;
+  virtual int CompareBookmarkValues(const TBookmark& a, const TBookmark& b) = 0;
+  virtual std::unique_ptr<TStream> OpenBlobStream(TField& field, TBlobStreamMode mode) = 0;
+  virtual void ClearCalcFields(RecordBuffer& buffer);
+  virtual void HandleException(const std::exception&) {}
+
+  // --- services for the concrete data set
+  RecordBuffer* ActiveBuffer() const;
+  RecordBuffer* CalcBuffer() const { return calcBuffer_.get(); }
+  RecordBuffer* FilterBuffer() const { return filterBuffer_; }
+  // Enters a temporary state (filter, calc-fields, ...) and returns the old one.
+  TDataSetState SetTempState(TDataSetState state, RecordBuffer* filterBuffer = nullptr);
+  void RestoreState(TDataSetState state);
+  void SetState(TDataSetState state) { state_ = state; }
+  // Leaves edit and insert (the browse-mode check).
+  void CheckBrowseMode();
+  void CheckActive() const;
+  // Runs OnCalcFields for the buffer (its calculated area cleared first).
+  void CalculateFields(RecordBuffer& buffer);
+  // Creates one field object per definition unless persistent fields exist,
+  // and binds the fields to the definitions.
+  void CreateFields();
+  void DestroyDefaultFields();
+  // Empties the window (buffers released through the concrete data set).
+  void ClearBuffers();
+  // The calculated slot of a field in a buffer; nullptr when it has none.
+  static std::optional<FieldValue>* CalculatedSlot(RecordBuffer& buffer, const TField& field);
+  std::size_t CalculatedFieldCount() const { return calculatedCount_; }
+  void DoBeforeScroll();
+  void DoAfterScroll();
+  void DataSetChanged();
+  std::vector<std::unique_ptr<TField>>& FieldList() { return fields_; }
+
+ private:
+  void OpenInternal();
+  void CloseInternal();
+  std::unique_ptr<RecordBuffer> TakeSpareBuffer();
+  void KeepSpare(std::unique_ptr<RecordBuffer> buffer);
+  bool FetchForward();
+  bool FetchBackward();
+  void FillFromStart();
+
+  TDataSetState state_ = TDataSetState::dsInactive;
+  TFieldDefs fieldDefs_;
+  std::vector<std::unique_ptr<TField>> fields_;
+  std::size_t calculatedCount_ = 0;
+
+  std::deque<std::unique_ptr<RecordBuffer>> buffers_;
+  std::size_t active_ = 0;
+  std::size_t windowSize_ = 1;
+  std::unique_ptr<RecordBuffer> spare_;
+  std::unique_ptr<RecordBuffer> calcBuffer_;
+  RecordBuffer* filterBuffer_ = nullptr;
+  enum class CursorAt { Nowhere, Front, Back } cursorAt_ = CursorAt::Nowhere;
+  bool eof_ = true;
+  bool bof_ = true;
+};
+
+}  // namespace corvid
