@@ -206,7 +206,7 @@ class TVxDaoDatabase : public Component {
   // ---- For the table component -----------------------------------------
   // The open database (nullptr when not connected).
   dao::Database* DatabaseObject() const;
-  dao::DbEngine* EngineObject() const;
+  dao::DBEngine* EngineObject() const;
   dao::Workspace* WorkspaceObject() const;
 
   const std::vector<ActiveTableEntry>& ActiveTables() const { return activeTables_; }
