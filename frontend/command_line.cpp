@@ -1,0 +1,164 @@
+#include "frontend/command_line.h"
+
+#include <sys/stat.h>
+
+namespace corvid {
+namespace {
+
+constexpr std::size_t kMaxValueBytes = 80;
+
+std::string LowerAsciiLetters(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+struct ValueOption {
+  std::string_view aliases;
+  EditBox box;
+};
+
+constexpr std::string_view kFilterDirSwitch = "|/fd|-fd|--filter-dir|";
+constexpr std::string_view kTopLeftSwitch = "|/xy|-xy|";
+constexpr ValueOption kValueOptions[] = {
+    {"|/t|-t|--table|", EditBox::Etbl},
+    {"|/fi|-fi|--field-image|", EditBox::Eimg},
+    {"|/fn|-fn|/fn1|-fn1|--file-name-1|--field-name|", EditBox::Efield1},
+    {"|/fn2|-fn2|--file-name-2|", EditBox::Efield2},
+    {"|/ff|-ff|--field-filter|", EditBox::Efilter},
+    {"|/fv|-fv|--filter-value|", EditBox::Evalue},
+    {"|/d|-d|--dir|", EditBox::Edir},
+};
+
+}  // namespace
+
+OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments) {
+  OwnArguments own;
+  for (const std::string& argument : arguments) {
+    if (argument == "--headless") {
+      own.headless = true;
+    } else if (argument == "--raw") {
+      own.raw = true;
+    } else if (argument == "--help") {
+      own.help = true;
+    } else if (argument == "--version") {
+      own.version = true;
+    } else if (argument == "--login-prompt") {
+      own.loginPrompt = true;
+    } else {
+      own.rest.push_back(argument);
+    }
+  }
+  return own;
+}
+
+std::string_view CutAtCharacterBoundary(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t end = maxBytes;
+  // Step back over continuation bytes so the cut falls before a lead byte.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
+  return text;
+}
+
+bool IsExistingFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool ParseCommandLine(ParameterForm& form, const std::vector<std::string>& arguments) {
+  bool batch = false;
+  for (const std::string& argument : arguments) {
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string::npos) {
+      const std::string key = "|" + LowerAsciiLetters(argument) + "|";
+      if (kFilterDirSwitch.find(key) != std::string_view::npos) {
+        form.SetChecked(CheckBox::CBfilter, true);
+      } else if (kTopLeftSwitch.find(key) != std::string_view::npos) {
+        form.SetTop(0);
+        form.SetLeft(0);
+      } else if (argument == "0") {
+        // ignored
+      } else if (IsExistingFile(argument)) {
+        form.SetText(EditBox::Emdb, argument);
+        batch = true;
+      } else {
+        form.ShowStatus(argument + " can't find file...", kKeepColour);
+      }
+      continue;
+    }
+    const std::string_view whole = argument;
+    const std::string_view name = TrimBlanks(whole.substr(0, equals));
+    const std::string_view value = TrimBlanks(CutAtCharacterBoundary(whole.substr(equals + 1), kMaxValueBytes));
+    const std::string key = "|" + LowerAsciiLetters(name) + "|";
+    for (const ValueOption& option : kValueOptions) {
+      if (option.aliases.find(key) != std::string_view::npos) {
+        form.SetText(option.box, value);
+        break;
+      }
+    }
+  }
+  return batch;
+}
+
+std::string UsageText() {
+  return R"(Usage: corvid [options] [database]
+
+Takes the embedded images and documents out of one table of an Access
+database (.mdb/.accdb) and writes each one to a file of its own. Naming an
+existing database file runs one extraction and ends; without one the window
+opens with the options filled in. Values not given keep the ones stored when
+Corvid last ended.
+
+Options (a value option is name=value; names are case-insensitive):
+  /t=, -t=, --table=NAME            table with the data
+        corvid /t=Photos photos.mdb
+  /fi=, -fi=, --field-image=NAME    field holding the image or document
+        corvid --field-image=img photos.mdb
+  /fn=, -fn=, /fn1=, -fn1=, --file-name-1=, --field-name=NAME
+                                    field whose value names the output file
+        corvid /fn=id photos.mdb
+  /fn2=, -fn2=, --file-name-2=NAME  second field appended to the file name
+        corvid /fn=id /fn2=title photos.mdb
+  /ff=, -ff=, --field-filter=NAME   field to filter on
+        corvid /ff=ident /fv=test photos.mdb
+  /fv=, -fv=, --filter-value=TEXT   text the filter field must contain, "*"
+                                    for all, or a range such as "100 - 200"
+        corvid /ff=id "/fv=100 - 200" photos.mdb
+  /d=, -d=, --dir=DIRECTORY         output directory, used as typed (end it
+                                    with "/")
+        corvid /d=./out/ photos.mdb
+  /fd, -fd, --filter-dir            put each file in a subdirectory named
+                                    after its filter field value
+        corvid /ff=category /fd /d=./out/ photos.mdb
+  /xy, -xy                          move the window to the top-left corner
+        corvid /xy
+  --login-prompt                    ask for user name and passwords on connect
+                                    (CORVID_USER, CORVID_PASSWORD and
+                                    CORVID_DB_PASSWORD answer it unattended)
+        CORVID_DB_PASSWORD=secret corvid --headless --login-prompt locked.mdb
+  --raw                             (headless) carve TIFF images straight out
+                                    of the file's bytes instead
+        corvid --headless --raw /d=./out/ scans.mdb
+  --headless                        run without a window even with a display
+        corvid --headless /t=table /fi=img /fn=id /d=./out/ photos.mdb
+  --version                         print the version and end
+        corvid --version
+  --help                            print this text and end
+        corvid --help
+
+Values are cut to 80 bytes and trimmed. Without a display Corvid runs
+headless: log lines go to standard output, status texts and errors to
+standard error; the exit status is 0 after a completed run, 1 after a
+failure, 2 when no existing database was named.
+)";
+}
+
+}  // namespace corvid

@@ -1,0 +1,44 @@
+#pragma once
+// The command line: options that prefill the window's parameters, two
+// switches, and a positional database file that starts one unattended run.
+// Arguments arrive already split (quotes are gone). Corvid's own arguments
+// (--headless, --raw, --help, --version, --login-prompt) are taken out first.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frontend/parameter_form.h"
+
+namespace corvid {
+
+struct OwnArguments {
+  bool headless = false;
+  bool raw = false;
+  bool help = false;
+  bool version = false;
+  bool loginPrompt = false;
+  std::vector<std::string> rest;  // everything else, in order
+};
+
+// Separates our own arguments from the rest; `arguments` excludes argument 0.
+OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments);
+
+// The first `maxBytes` bytes of a UTF-8 text, shortened further so that no
+// character is cut in half.
+std::string_view CutAtCharacterBoundary(std::string_view text, std::size_t maxBytes);
+
+// Removes leading and trailing blanks and control characters (bytes up to 0x20).
+std::string_view TrimBlanks(std::string_view text);
+
+// Applies the arguments (without argument 0) to the form in order and returns
+// whether an existing database file was named (the batch flag FBatch).
+bool ParseCommandLine(ParameterForm& form, const std::vector<std::string>& arguments);
+
+// Whether a path names an existing file that is not a directory.
+bool IsExistingFile(const std::string& path);
+
+// The usage text of --help: every option with an example.
+std::string UsageText();
+
+}  // namespace corvid
