@@ -1,0 +1,77 @@
+#include "SrcLib/directories.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace corvid {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh directory to work in, made the current directory for relative
+// paths; the previous current directory is restored afterwards.
+class MakeDirectoryPathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    std::string pattern = (fs::temp_directory_path() / "corvid-dirs-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::current_path(root_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::permissions(root_ / "locked", fs::perms::owner_all, ignored);
+    fs::remove_all(root_, ignored);
+  }
+  fs::path previous_;
+  fs::path root_;
+};
+
+TEST_F(MakeDirectoryPathTest, CreatesRelativePathsBelowTheCurrentDirectory) {
+  EXPECT_TRUE(MakeDirectoryPath("out/"));
+  EXPECT_TRUE(fs::is_directory(root_ / "out"));
+  EXPECT_TRUE(MakeDirectoryPath("a/b/c/"));
+  EXPECT_TRUE(fs::is_directory(root_ / "a/b/c"));
+  EXPECT_TRUE(MakeDirectoryPath("twice//"));
+  EXPECT_TRUE(fs::is_directory(root_ / "twice"));
+  EXPECT_TRUE(MakeDirectoryPath("./dot/../dotted"));
+  EXPECT_TRUE(fs::is_directory(root_ / "dotted"));
+}
+
+TEST_F(MakeDirectoryPathTest, ShortRelativeNameCountsAsExisting) {
+  EXPECT_TRUE(MakeDirectoryPath("ab/"));
+  EXPECT_FALSE(fs::exists(root_ / "ab"));
+  EXPECT_TRUE(MakeDirectoryPath("x"));
+  EXPECT_FALSE(fs::exists(root_ / "x"));
+}
+
+TEST_F(MakeDirectoryPathTest, CreatesAbsolutePathsAndAcceptsExistingOnes) {
+  const std::string deep = (root_ / "p/q/r").string() + "/";
+  EXPECT_TRUE(MakeDirectoryPath(deep));
+  EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_TRUE(MakeDirectoryPath(deep));  // already there
+  EXPECT_TRUE(MakeDirectoryPath("/"));
+  EXPECT_TRUE(MakeDirectoryPath(root_.string()));
+}
+
+TEST_F(MakeDirectoryPathTest, FailsWithoutThrowingWhenSomethingIsInTheWay) {
+  EXPECT_FALSE(MakeDirectoryPath(""));
+  std::ofstream(root_ / "file") << "x";
+  EXPECT_FALSE(MakeDirectoryPath((root_ / "file").string() + "/"));
+  EXPECT_FALSE(MakeDirectoryPath((root_ / "file/sub/deeper").string()));
+  EXPECT_FALSE(fs::is_directory(root_ / "file"));
+
+  fs::create_directory(root_ / "locked");
+  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  if (::access((root_ / "locked").c_str(), W_OK) == 0) GTEST_SKIP() << "running with override rights";
+  EXPECT_FALSE(MakeDirectoryPath((root_ / "locked/new/").string()));
+  EXPECT_FALSE(fs::exists(root_ / "locked/new"));
+}
+
+}  // namespace
+}  // namespace corvid
