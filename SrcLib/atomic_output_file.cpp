@@ -35,25 +35,24 @@ std::string DecimalText(long long value) {
     return std::string(digits.data(), end);
 }
 
+std::atomic<bool> namedTemporaries{false};
+
 // The process umask, read without changing it where the kernel reports it.
 mode_t CurrentUmask() {
-    static const mode_t mask = [] {
-        if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-            char line[256];
-            while (std::fgets(line, sizeof line, status) != nullptr) {
-                unsigned int value = 0;
-                if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                    std::fclose(status);
-                    return static_cast<mode_t>(value);
-                }
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned int value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                std::fclose(status);
+                return static_cast<mode_t>(value);
             }
-            std::fclose(status);
         }
-        const mode_t previous = ::umask(022);
-        ::umask(previous);
-        return previous;
-    }();
-    return mask;
+        std::fclose(status);
+    }
+    const mode_t previous = ::umask(022);
+    ::umask(previous);
+    return previous;
 }
 
 // Splits a path into the directory to create the temporary in and the prefix
@@ -133,11 +132,13 @@ AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
 
     CleanDirectoryOnce(directory);
 
-    fd_ = ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return;
-    const int tmpfileError = errno;
-    if (tmpfileError != EOPNOTSUPP && tmpfileError != EISDIR && tmpfileError != EINVAL)
-        throw FileError(FileErrorText("create", path_, tmpfileError));
+    if (!namedTemporaries.load(std::memory_order_relaxed)) {
+        fd_ = ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return;
+        const int tmpfileError = errno;
+        if (tmpfileError != EOPNOTSUPP && tmpfileError != EISDIR && tmpfileError != EINVAL)
+            throw FileError(FileErrorText("create", path_, tmpfileError));
+    }
 
     // The file system has no unnamed files: a named temporary then.
     std::string name = TemporaryStem(directory_) + "XXXXXX";
@@ -256,6 +257,8 @@ void AtomicOutputFile::Commit() {
     temporaryName_.clear();
     committed_ = true;
 }
+
+void UseNamedTemporaries(bool named) { namedTemporaries.store(named, std::memory_order_relaxed); }
 
 int RemoveStaleTemporaries(const std::string& directory) {
     DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());

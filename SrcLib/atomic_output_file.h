@@ -59,6 +59,10 @@ private:
     bool committed_ = false;
 };
 
+// Always use named temporaries, as on file systems without O_TMPFILE
+// (tests use it to cover that path).
+void UseNamedTemporaries(bool named);
+
 // Removes ".corvid-tmp.<pid>.*" files in `directory` whose process no longer
 // runs. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& directory);
