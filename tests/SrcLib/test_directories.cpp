@@ -59,13 +59,15 @@ TEST_F(MakeDirectoryPathTest, CreatesAbsolutePathsAndAcceptsExistingOnes) {
   EXPECT_TRUE(MakeDirectoryPath(root_.string()));
 }
 
-TEST_F(MakeDirectoryPathTest, FailsWithoutThrowingWhenSomethingIsInTheWay) {
+TEST_F(MakeDirectoryPathTest, FailsWithoutThrowingWhenAFileIsInTheWay) {
   EXPECT_FALSE(MakeDirectoryPath(""));
   std::ofstream(root_ / "file") << "x";
   EXPECT_FALSE(MakeDirectoryPath((root_ / "file").string() + "/"));
   EXPECT_FALSE(MakeDirectoryPath((root_ / "file/sub/deeper").string()));
   EXPECT_FALSE(fs::is_directory(root_ / "file"));
+}
 
+TEST_F(MakeDirectoryPathTest, FailsWithoutPermission) {
   fs::create_directory(root_ / "locked");
   fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
   if (::access((root_ / "locked").c_str(), W_OK) == 0) GTEST_SKIP() << "running with override rights";
