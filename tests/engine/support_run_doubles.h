@@ -1,0 +1,112 @@
+#pragma once
+// In-memory doubles of the engine's ports, and a scratch directory.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "engine/database_ports.h"
+#include "engine/run_host.h"
+
+namespace corvid::testing {
+
+// Records everything a run shows. `events` keeps the order of cursor, log,
+// status and message-processing calls.
+class FakeHost : public RunHost {
+public:
+    RunInputs inputs;
+    std::vector<std::string> log;
+    std::vector<std::pair<std::string, Colour>> statuses;
+    std::vector<std::string> events;
+    bool busy = false;
+    int processMessagesCalls = 0;
+
+    RunInputs Inputs() const override { return inputs; }
+    void AddLogLine(std::string_view line) override;
+    void ShowStatus(std::string_view text, Colour colour) override;
+    void SetBusyCursor(bool isBusy) override;
+    void ProcessMessages() override;
+    std::string ProductName() const override { return "Corvid"; }
+    std::string FileVersion() const override { return "1.2.3.4"; }
+};
+
+class FakeConnection : public DatabaseConnection {
+public:
+    std::optional<std::string> connectFailure;     // thrown by SetConnected(true)
+    std::optional<std::string> disconnectFailure;  // thrown by SetConnected(false)
+    std::vector<std::string> calls;
+    bool connected = false;
+
+    void SetLoginPrompt(bool prompt) override;
+    void SetDatabaseType(const std::string& type) override;
+    void SetDatabase(const std::string& path) override;
+    void SetConnected(bool connect) override;
+};
+
+// A blob value: its bytes, delivered `chunk` bytes per read (0: all at once).
+// `claimedSize` makes Size() report something else than the bytes held.
+struct FakeBlob {
+    FakeBlob(std::string content = {}, std::size_t readChunk = 0,
+             std::optional<std::int64_t> claimed = std::nullopt)
+        : bytes(std::move(content)), chunk(readChunk), claimedSize(claimed) {}
+    std::string bytes;
+    std::size_t chunk = 0;
+    std::optional<std::int64_t> claimedSize;
+};
+
+// A cell: text for ordinary fields, a blob for the blob field; nullopt is NULL.
+using FakeCell = std::variant<std::monostate, std::string, FakeBlob>;
+
+class FakeTable : public RecordTable {
+public:
+    std::set<std::string> knownTables{"table"};
+    std::vector<std::string> fields;
+    std::vector<std::vector<FakeCell>> rows;
+
+    std::vector<std::string> calls;
+    bool active = false;
+    std::size_t current = 0;
+    int openBlobStreams = 0;
+
+    void SetTableName(const std::string& name) override;
+    void SetActive(bool activate) override;
+    void FieldNames(std::vector<std::string>& names) override;
+    std::string FieldText(int position) override;
+    bool Eof() override;
+    void Next() override;
+    std::unique_ptr<BlobReader> OpenBlobStream(int position) override;
+
+private:
+    std::string name_;
+    const FakeCell& Cell(int position) const;
+};
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // The directory with a trailing "/", as the window passes it.
+    std::string Prefix() const { return path_.string() + "/"; }
+    // Every regular file below the directory, relative path -> contents.
+    std::map<std::string, std::string> Files() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace corvid::testing
