@@ -2,23 +2,14 @@
 
 #include <algorithm>
 
+#include "SrcLib/text_case.h"
 #include "dao/dataset/data_set_error.h"
 
 namespace corvid {
 
 namespace {
 
-bool SameFieldName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](unsigned char c) -> unsigned char {
-      return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-    };
-    if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
+bool SameFieldName(std::string_view a, std::string_view b) { return SameText(a, b); }
 
 }  // namespace
 
@@ -38,10 +29,7 @@ void TDataSet::OpenInternal() {
   if (BeforeOpen) BeforeOpen(*this);
   state_ = TDataSetState::dsOpening;
   try {
-    OpenCursor();
-    if (fields_.empty() || std::all_of(fields_.begin(), fields_.end(),
-                                       [](const auto& f) { return f->IsDefault(); }))
-      CreateFields();
+    OpenCursor();  // builds the field definitions and calls CreateFields
     state_ = TDataSetState::dsBrowse;
     calcBuffer_ = NewRecordBuffer();
     FillFromStart();

@@ -100,6 +100,7 @@ class TDataSet {
 
  protected:
   // --- the concrete data set's operations
+  // Opens the source, builds the field definitions and calls CreateFields.
   virtual void OpenCursor() = 0;
   virtual void CloseCursor() = 0;
   virtual bool IsCursorOpen() const = 0;

@@ -1,0 +1,54 @@
+#pragma once
+// TVxBlobStream: byte-stream access to the whole value of one memo or blob
+// field of a TVxDaoTable in the current record. The value is fetched once, at
+// creation, and reads, seeks and writes are served from that copy; writes
+// change only the record buffer.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "dao/dataset/byte_stream.h"
+#include "dao/dataset/data_set_state.h"
+
+namespace corvid {
+
+class TField;
+class TVxDaoTable;
+class DaoRecordBuffer;
+
+class TVxBlobStream : public TStream {
+ public:
+  // Throws std::bad_cast when the field does not belong to a TVxDaoTable, and
+  // DatabaseError "Cannot write to ReadOnly table!" for write mode on a
+  // read-only table.
+  TVxBlobStream(TField& field, TBlobStreamMode mode);
+  ~TVxBlobStream() override;
+
+  std::size_t Read(std::span<std::byte> destination) override;
+  std::size_t Write(std::span<const std::byte> source) override;
+  std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
+  // Cuts the value at the current position.
+  void Truncate();
+
+  // The whole value as held (valid until the next write).
+  std::span<const std::byte> Data() const { return data_; }
+  // Hands the value over to the caller; the stream is empty afterwards.
+  std::vector<std::byte> TakeData();
+  bool Modified() const { return modified_; }
+
+ private:
+  void Fetch();
+  void StoreInBuffer();
+
+  TField& field_;
+  TVxDaoTable& table_;
+  DaoRecordBuffer* buffer_ = nullptr;
+  TBlobStreamMode mode_;
+  bool open_ = true;
+  bool modified_ = false;
+  std::int64_t position_ = 0;
+  std::vector<std::byte> data_;
+};
+
+}  // namespace corvid

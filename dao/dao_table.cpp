@@ -1,0 +1,322 @@
+#include "dao/dao_table.h"
+
+#include <algorithm>
+
+#include "SrcLib/text_case.h"
+#include "dao/blob_stream.h"
+#include "dao/dao_database.h"
+#include "dao/engine/database.h"
+#include "dao/engine/database_error.h"
+#include "dao/engine/querydef.h"
+#include "dao/engine/recordset.h"
+#include "dao/engine/tabledef.h"
+
+namespace corvid {
+
+std::int32_t OpenOptionBits(const TOOSet& options) {
+  std::int32_t bits = 0;
+  for (TOpenOption option : options) bits += 1 << static_cast<int>(option);
+  return bits;
+}
+
+TVxDaoTable::TVxDaoTable(Component* owner) : Component(owner) {}
+
+TVxDaoTable::~TVxDaoTable() {
+  try {
+    SetActive(false);
+  } catch (...) {
+  }
+  if (database_) database_->RemoveClient(*this);
+}
+
+void TVxDaoTable::RefuseWhileActive(std::string_view message) const {
+  if (Active() || cursorOpen_) throw DatabaseError(std::string(message));
+}
+
+void TVxDaoTable::DatabaseDestroyed(TVxDaoDatabase& database) {
+  if (&database != database_) return;
+  try {
+    closingByDatabase_ = true;
+    SetActive(false);
+  } catch (...) {
+  }
+  closingByDatabase_ = false;
+  database_ = nullptr;
+}
+
+void TVxDaoTable::F_Set_Database(TVxDaoDatabase* database) {
+  RefuseWhileActive("TVxDaoTable.F_Set_Database: Cannot set Database while Table is Active!");
+  if (database == database_) return;
+  if (database_) database_->RemoveClient(*this);
+  database_ = database;
+  if (database_) database_->AddClient(*this);
+}
+
+void TVxDaoTable::F_Set_TableName(std::string name) {
+  RefuseWhileActive("TVxDaoTable.F_Set_TableName: Cannot set TableName while Table is active!");
+  if (!name.empty()) {
+    indexName_.clear();
+    sql_.clear();
+    queryDefName_.clear();
+    queryDefSqlText_.clear();
+    queryDefParameters_.clear();
+    sortedBy_.clear();
+    fieldCaptions_.clear();
+    FieldDefs().Clear();
+  }
+  tableName_ = std::move(name);
+}
+
+void TVxDaoTable::F_Set_TableType(std::int32_t type) {
+  RefuseWhileActive("TVxDaoTable.F_Set_TableType: Cannot set TableType while Table is active!");
+  tableType_ = type;
+  if (type == 1) {
+    sortedBy_.clear();
+  } else {
+    indexName_.clear();
+    if (type == 8) sortedBy_.clear();
+  }
+}
+
+void TVxDaoTable::F_Set_LockType(std::int32_t type) {
+  RefuseWhileActive("TVxDaoTable.F_Set_LockType: Cannot set LockType while Table is active!");
+  lockType_ = type;
+}
+
+void TVxDaoTable::ReopenAndFirst() {
+  CheckBrowseMode();
+  ClearBuffers();
+  ReopenRecordset();
+  First();
+}
+
+void TVxDaoTable::F_Set_OpenOptions(TOOSet options) {
+  openOptions_ = std::move(options);
+  if (Active() && !Loading()) ReopenAndFirst();
+}
+
+void TVxDaoTable::F_Set_ReadOnly(bool value) {
+  if (!value && database_ && database_->Connected() && database_->ReadOnly()) value = true;
+  readOnly_ = value;
+}
+
+bool TVxDaoTable::LockEdits() const {
+  if (!Active() || !recordset_ || readOnly_ || (tableType_ != 1 && tableType_ != 2)) return false;
+  if (database_ && database_->DatabaseType() == "ODBC") return false;
+  try {
+    return recordset_->LockEdits();
+  } catch (...) {
+    return false;
+  }
+}
+
+void TVxDaoTable::F_Set_SQL(std::vector<std::string> lines) {
+  bool nonEmpty = std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return !l.empty(); });
+  sql_ = std::move(lines);
+  if (nonEmpty) {
+    queryDefParameters_.clear();
+    queryDefSqlText_.clear();
+    queryDefName_.clear();
+    indexName_.clear();
+    tableName_.clear();
+    fieldCaptions_.clear();
+    FieldDefs().Clear();
+  }
+  if (paramCheck_ && !Loading()) {
+    std::string text;
+    for (std::size_t i = 0; i < sql_.size(); ++i) text += (i ? "\n" : "") + sql_[i];
+    RebuildParams(params_, text);
+  }
+}
+
+void TVxDaoTable::F_Set_Params(const TParams& params) {
+  for (const TParam& source : params)
+    for (TParam& target : params_)
+      if (SameText(target.name, source.name)) {
+        target.value = source.value;
+        target.dataType = source.dataType;
+        target.isGuid = source.isGuid;
+      }
+}
+
+void TVxDaoTable::F_Set_QueryDefName(std::string name) {
+  RefuseWhileActive("TVxDaoTable.F_Set_QueryDefName: Cannot set QueryDefName while Table is Active!");
+  queryDefName_ = std::move(name);
+  queryDefTypeName_.clear();
+  if (queryDefName_.empty()) return;
+  indexName_.clear();
+  tableName_.clear();
+  sql_.clear();
+  queryDefParameters_.clear();
+  fieldCaptions_.clear();
+  FieldDefs().Clear();
+  if (tableType_ == 1 || tableType_ == 16) tableType_ = 2;
+  if (database_ && database_->Connected()) {
+    try {
+      const std::string text = database_->GetQueryDefSql(queryDefName_);
+      queryDefSqlText_.clear();
+      std::size_t start = 0;
+      while (start <= text.size()) {
+        const auto end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        queryDefSqlText_.push_back(std::move(line));
+        if (end == std::string::npos) break;
+        start = end + 1;
+      }
+    } catch (...) {
+    }
+    queryDefTypeName_ = QueryDefType();
+  }
+}
+
+void TVxDaoTable::F_Set_QueryDefSQLText(std::vector<std::string> lines) {
+  queryDefSqlText_ = std::move(lines);
+  if (!queryDefSqlModify_ || Active() || !database_ || !database_->Connected() || queryDefName_.empty())
+    return;
+  std::string text;
+  for (std::size_t i = 0; i < queryDefSqlText_.size(); ++i) text += (i ? "\n" : "") + queryDefSqlText_[i];
+  if (paramCheck_) text = SubstituteParams(text, params_);
+  const auto& names = database_->QueryDefNames();
+  const bool exists = std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, queryDefName_); });
+  if (exists)
+    database_->SetQueryDefSql(queryDefName_, text);
+  else
+    database_->AddQueryDef(queryDefName_, text);
+  F_Set_QueryDefName(queryDefName_);
+}
+
+std::string TVxDaoTable::QueryDefType() const {
+  if (!database_ || !database_->Connected() || queryDefName_.empty()) return {};
+  try {
+    dao::Database* db = database_->DatabaseObject();
+    if (!db) return {};
+    switch (db->QueryDefs().Item(queryDefName_).Type()) {
+      case 0: return "dbQSelect";
+      case 224: return "dbQProcedure";
+      case 240: return "dbQAction";
+      case 16: return "dbQCrosstab";
+      case 32: return "dbQDelete";
+      case 48: return "dbQUpdate";
+      case 64: return "dbQAppend";
+      case 80: return "dbQMakeTable";
+      case 96: return "dbQDDL";
+      case 112: return "dbQSQLPassThrough";
+      case 128: return "dbQSetOperation";
+      case 144: return "dbQSPTBulk";
+      case 160: return "dbQCompound";
+      default: return {};
+    }
+  } catch (...) {
+    return {};
+  }
+}
+
+void TVxDaoTable::F_Set_IndexName(std::string name) {
+  if (!name.empty() && tableType_ != 1)
+    throw DatabaseError("TVxDaoTable.F_Set_IndexName: Indexes can be set only on Standard Tables!");
+  indexName_ = std::move(name);
+  if (Active() && tableType_ == 1) {
+    sortedBy_.clear();
+    recordset_->SetIndex(indexName_);
+    countStale_ = true;
+    First();
+  }
+}
+
+std::int32_t TVxDaoTable::IndexFieldCount() const {
+  if (tableType_ != 1 || !database_ || !database_->Connected() || tableName_.empty() || indexName_.empty())
+    return 0;
+  try {
+    auto& def = database_->DatabaseObject()->TableDefs().Item(tableName_);
+    return static_cast<std::int32_t>(def.TableIndexes().Item(indexName_).FieldNames().size());
+  } catch (...) {
+    return 0;
+  }
+}
+
+void TVxDaoTable::F_Set_Filter(std::string filter) {
+  filter_ = std::move(filter);
+  if (Active() && filtered_ && !Loading()) ReopenAndFirst();
+}
+
+void TVxDaoTable::F_Set_Filtered(bool value) {
+  if (value == filtered_) return;
+  const bool old = filtered_;
+  filtered_ = value;
+  if (Active() && !Loading()) {
+    try {
+      ReopenAndFirst();
+    } catch (...) {
+      filtered_ = old;
+      throw;
+    }
+  }
+}
+
+void TVxDaoTable::F_Set_OnFilterRecord(TFilterRecordEvent handler) {
+  onFilterRecord_ = std::move(handler);
+  if (Active() && filtered_ && !Loading()) ReopenAndFirst();
+}
+
+namespace {
+
+// Closes an open table, applies the change and opens it again at its first
+// record.
+template <class Apply>
+void ApplyWithReopen(TVxDaoTable& table, bool loading, Apply&& apply) {
+  const bool wasActive = table.Active();
+  if (wasActive && !loading) table.Close();
+  apply();
+  if (wasActive && !loading) table.Open();
+}
+
+}  // namespace
+
+void TVxDaoTable::F_Set_CacheBlobs(bool value) {
+  ApplyWithReopen(*this, Loading(), [&] { cacheBlobs_ = value; });
+}
+void TVxDaoTable::F_Set_CacheMemos(bool value) {
+  ApplyWithReopen(*this, Loading(), [&] { cacheMemos_ = value; });
+}
+void TVxDaoTable::F_Set_CacheLookups(bool value) {
+  ApplyWithReopen(*this, Loading(), [&] { cacheLookups_ = value; });
+}
+void TVxDaoTable::F_Set_ShowGUID(bool value) {
+  ApplyWithReopen(*this, Loading(), [&] { showGuid_ = value; });
+}
+void TVxDaoTable::F_Set_Encrypter(TVxEncrypter* encrypter) {
+  ApplyWithReopen(*this, Loading(), [&] { encrypter_ = encrypter; });
+}
+
+std::string TVxDaoTable::TableDateCreated() const {
+  try {
+    if (!queryDefName_.empty() && database_ && database_->Connected())
+      return database_->DatabaseObject()->QueryDefs().Item(queryDefName_).DateCreated();
+    if (Active() && recordset_ && tableType_ == 1) return recordset_->DateCreated();
+  } catch (...) {
+  }
+  return {};
+}
+
+std::string TVxDaoTable::TableLastUpdated() const {
+  try {
+    if (!queryDefName_.empty() && database_ && database_->Connected())
+      return database_->DatabaseObject()->QueryDefs().Item(queryDefName_).LastUpdated();
+    if (Active() && recordset_ && tableType_ == 1) return recordset_->LastUpdated();
+  } catch (...) {
+  }
+  return {};
+}
+
+std::string TVxDaoTable::Decrypt(const std::string& text) const {
+  if (!encrypterReady_ || !encrypter_) return text;
+  encrypter_->SetEncodedString(text);
+  return encrypter_->DecodedString();
+}
+
+std::unique_ptr<TStream> TVxDaoTable::OpenBlobStream(TField& field, TBlobStreamMode mode) {
+  return std::make_unique<TVxBlobStream>(field, mode);
+}
+
+}  // namespace corvid
