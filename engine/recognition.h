@@ -14,7 +14,7 @@ struct RecognitionOptions {
   bool nameFromField1 = false;      // "Use value in field 1 as filename": no signature tests
   bool skipUnknown = false;         // "Skip unknown formats"
   bool deepSearch = false;          // "Deep 1:2k; 2:312k"
-  std::string_view filterFieldBox;  // exactly "dmp" switches the signature tests off
+  std::string_view filterFieldBox{};  // exactly "dmp" switches the signature tests off
 };
 
 struct RecognitionResult {
