@@ -107,9 +107,11 @@ Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& spec, ByteSpan nativeData,
 Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation = Presentation::None);
 
 // A file embedded through the Object Packager ("Package" / "Package" around
-// class "Package"). The packager data carries the file name (the label), the
-// original path, the path of the temporary copy, the file's bytes, and the
-// same three names again in UTF-16. Names are UTF-8; the ANSI copies hold
+// class "Package"). The packager data (signature 2) carries the file name
+// (the label), the original path, the embedded-file marker 00 00 03 00, the
+// path of the packager's temporary copy (here the original path again), the
+// file's size and bytes, and then the temporary path, the label and the
+// original path once more in UTF-16. Names are UTF-8; the ANSI copies hold
 // them in Windows-1252 ("?" for characters outside it).
 Bytes WrapPackage(std::string_view fileName, std::string_view sourcePath, ByteSpan fileBytes);
 
