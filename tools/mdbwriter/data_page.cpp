@@ -1,0 +1,54 @@
+#include "tools/mdbwriter/data_page.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "tools/mdbwriter/byte_order.h"
+
+namespace corvid::mdbwriter {
+
+DataPage::DataPage(const JetConstants& jet, std::uint32_t owner)
+    : jet_(jet), owner_(owner), page_(jet.pageSize), rowsStart_(jet.pageSize) {
+  Reset();
+}
+
+void DataPage::Reset() {
+  std::fill(page_.begin(), page_.end(), std::byte{0});
+  rowCount_ = 0;
+  rowsStart_ = jet_.pageSize;
+  page_[0] = std::byte{kPageTypeData};
+  page_[1] = std::byte{0x01};
+  Put32(page_, 4, owner_);
+  Put16(page_, 2, FreeSpace());
+}
+
+std::size_t DataPage::Capacity(const JetConstants& jet) {
+  return jet.pageSize - jet.dataRowCountOffset - 2 - 2;
+}
+
+std::size_t DataPage::FreeSpace() const {
+  const std::size_t headerEnd = jet_.dataRowCountOffset + 2 + 2 * rowCount_;
+  return rowsStart_ - headerEnd;
+}
+
+bool DataPage::Fits(std::size_t size) const {
+  return rowCount_ < jet_.maxRowsPerPage && size + 2 <= FreeSpace();
+}
+
+std::pair<std::uint16_t, std::span<std::byte>> DataPage::AddRowSpace(std::size_t size) {
+  assert(Fits(size));
+  rowsStart_ -= size;
+  const auto row = static_cast<std::uint16_t>(rowCount_++);
+  Put16(page_, jet_.dataRowCountOffset, static_cast<std::uint32_t>(rowCount_));
+  Put16(page_, jet_.dataRowCountOffset + 2 + 2 * row, static_cast<std::uint32_t>(rowsStart_));
+  Put16(page_, 2, FreeSpace());
+  return {row, std::span<std::byte>(page_).subspan(rowsStart_, size)};
+}
+
+std::uint16_t DataPage::AddRow(std::span<const std::byte> row) {
+  auto [number, space] = AddRowSpace(row.size());
+  std::copy(row.begin(), row.end(), space.begin());
+  return number;
+}
+
+}  // namespace corvid::mdbwriter

@@ -1,0 +1,47 @@
+#include "tools/mdbwriter/long_value_store.h"
+
+#include <algorithm>
+
+#include "tools/mdbwriter/byte_order.h"
+
+namespace corvid::mdbwriter {
+
+PageLongValueStore::PageLongValueStore(const JetConstants& jet, PageFile& file)
+    : jet_(jet),
+      file_(file),
+      shared_(jet, DataPage::kLongValueOwner),
+      chainPage_(jet, DataPage::kLongValueOwner) {}
+
+std::uint32_t PageLongValueStore::StoreSingle(std::span<const std::byte> value) {
+  if (!sharedNumber_ || !shared_.Fits(value.size())) {
+    Flush();
+    sharedNumber_ = file_.Allocate(1);
+    ++pagesUsed_;
+  }
+  const std::uint16_t row = shared_.AddRow(value);
+  return (*sharedNumber_ << 8) | row;
+}
+
+std::uint32_t PageLongValueStore::StoreChain(std::span<const std::byte> value) {
+  const std::size_t chunk = jet_.maxLongValueRow - 4;
+  const auto count = static_cast<std::uint32_t>((value.size() + chunk - 1) / chunk);
+  const std::uint32_t first = file_.Allocate(count);
+  pagesUsed_ += count;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const auto piece = value.subspan(k * chunk, std::min(chunk, value.size() - k * chunk));
+    chainPage_.Reset();
+    auto [row, space] = chainPage_.AddRowSpace(4 + piece.size());
+    Put32(space, 0, k + 1 < count ? (first + k + 1) << 8 : 0);
+    std::copy(piece.begin(), piece.end(), space.begin() + 4);
+    file_.Write(first + k, chainPage_.Bytes());
+  }
+  return first << 8;
+}
+
+void PageLongValueStore::Flush() {
+  if (sharedNumber_) file_.Write(*sharedNumber_, shared_.Bytes());
+  sharedNumber_.reset();
+  shared_.Reset();
+}
+
+}  // namespace corvid::mdbwriter

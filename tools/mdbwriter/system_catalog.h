@@ -1,0 +1,30 @@
+// The system tables every database carries: MSysObjects (the catalog a
+// reader starts from: one row per table and per container object) and the
+// empty system tables readers look for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/mdbwriter/mdb_writer.h"
+
+namespace corvid::mdbwriter {
+
+inline constexpr const char* kCatalogTableName = "MSysObjects";
+
+// The catalog first, then the other system tables.
+const std::vector<TableDef>& SystemTableDefinitions();
+std::vector<std::string> SystemTableNames();
+
+struct CatalogEntry {
+  std::string name;
+  std::uint32_t tdefPage = 0;
+  bool system = false;
+};
+
+// MSysObjects rows (in column order of its definition) for the containers,
+// the database object and the given tables.
+std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tables, double date);
+
+}  // namespace corvid::mdbwriter

@@ -1,0 +1,31 @@
+// The table definition (tdef): table header, column entries, column names
+// and the (empty) index and long-value map sections, laid out as one byte
+// stream spread over one or more tdef pages.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "tools/mdbwriter/jet_format.h"
+#include "tools/mdbwriter/table_layout.h"
+
+namespace corvid::mdbwriter {
+
+struct TableStatistics {
+  std::uint32_t rowCount = 0;
+  std::int32_t lastAutoNumber = 0;   // the last AutoNumber handed out (0: none yet)
+  std::uint32_t usedPagesMap = 0;    // page << 8 | row of the usage map row
+  std::uint32_t freePagesMap = 0;    // the same for the free-space map
+};
+
+// Number of tdef pages the table needs.
+std::size_t TableDefinitionPageCount(const JetConstants& jet, const TableLayout& layout);
+
+// The tdef pages, for the given page numbers (TableDefinitionPageCount of them).
+std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet, const TableLayout& layout,
+                                                         const TableStatistics& stats,
+                                                         std::span<const std::uint32_t> pageNumbers);
+
+}  // namespace corvid::mdbwriter
