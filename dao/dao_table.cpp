@@ -4,6 +4,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/blob_stream.h"
+#include "dao/com_apartment.h"
 #include "dao/dao_database.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
@@ -19,7 +20,10 @@ std::int32_t OpenOptionBits(const TOOSet& options) {
   return bits;
 }
 
-TVxDaoTable::TVxDaoTable(Component* owner) : Component(owner) {}
+TVxDaoTable::TVxDaoTable(Component* owner) : Component(owner) {
+  comInitialized_ = true;
+  dao::CoInitializeApartment();  // cannot fail here
+}
 
 TVxDaoTable::~TVxDaoTable() {
   try {
@@ -27,6 +31,7 @@ TVxDaoTable::~TVxDaoTable() {
   } catch (...) {
   }
   if (database_) database_->RemoveClient(*this);
+  if (comInitialized_) dao::CoUninitializeApartment();
 }
 
 void TVxDaoTable::RefuseWhileActive(std::string_view message) const {

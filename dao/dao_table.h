@@ -284,6 +284,7 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   bool encrypterReady_ = false;
   bool closingByDatabase_ = false;
   bool registered_ = false;
+  bool comInitialized_ = false;
 
   // navigation
   std::int32_t cursorPos_ = -1;
