@@ -32,8 +32,8 @@ Bytes BuildTiffBigEndian(PictureSize size) {
   constexpr std::uint32_t kStripOffset = kYResolutionOffset + 8;
 
   const Entry entries[kEntries] = {
-      {256, kLong, 1, width},                  // ImageWidth
-      {257, kLong, 1, height},                 // ImageLength
+      {256, kShort, 1, width},                 // ImageWidth (sizes stay below 65536)
+      {257, kShort, 1, height},                // ImageLength
       {258, kShort, 3, kBitsOffset},           // BitsPerSample
       {259, kShort, 1, 1},                     // Compression: none
       {262, kShort, 1, 2},                     // PhotometricInterpretation: RGB
