@@ -245,6 +245,10 @@ TEST(Recognition, DeepPassOrderAndWindow) {
        Make(400000, {{10000, "\xFF\xD8\xFF"}, {12000, kPng}, {300000, "JFIF\0"sv}}), ".jpg", 10001},
       {"last signature inside the deep window", Make(400000, {{327663, kPng}}), ".png", 327664},
       {"one byte beyond it", Make(400000, {{327664, kPng}}), ".dmp", 1},
+      // The search stops at the limit n: the zero after the copy may complete
+      // a signature, but not two zeros.
+      {"zero after the copy completes placeable WMF", Make(40000, {{39995, "\xD7\xCD\xC6\x9A\0"sv}}), ".wmf", 39996},
+      {"two zeros beyond the limit", Make(40000, {{39996, "\xD7\xCD\xC6\x9A"sv}}), ".dmp", 1},
       {"Office tests still run after a fruitless deep pass", Make(20000, {{100, kOle2}}), ".office", 101},
   };
   Recogniser recogniser;
