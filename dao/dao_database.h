@@ -24,16 +24,26 @@
 #include "dao/connection/attached_table.h"
 #include "dao/connection/component.h"
 #include "dao/connection/name_value_list.h"
+#include "dao/discovery/configuration_store.h"
+#include "dao/discovery/engine_discovery.h"
+#include "dao/engine/database.h"
+#include "dao/engine/database_error.h"
+#include "dao/engine/db_engine.h"
+#include "dao/engine/workspace.h"
 #include "dao/login_prompt.h"
 
 namespace corvid {
 
-namespace dao {
-class Database;            // the engine's open database (dao/engine/)
-class DbEngine;            // the engine object
-class Workspace;           // the engine's workspace
-class ConfigurationStore;  // the machine-wide look-ups (dao/discovery/)
-}  // namespace dao
+// How the component finds and creates engines. Empty members use engine
+// discovery (dao/discovery/engine_discovery.h); tests substitute their own
+// engines here.
+struct EngineCreation {
+  std::function<std::vector<std::string>(const dao::ConfigurationStore&, bool privateEngine)>
+      detectVersions;
+  std::function<dao::CreatedEngine(const dao::ConfigurationStore&, std::string_view version,
+                                   bool privateEngine)>
+      createEngine;
+};
 
 // The first entry of the engine's Errors collection.
 struct TDaoErrRec {
@@ -55,13 +65,14 @@ class TVxDaoDatabase : public Component {
   using TLoginEvent = std::function<void(TVxDaoDatabase& database, NameValueList& loginParams)>;
   using TConnectEvent = std::function<void(TVxDaoDatabase& database)>;
 
-  // Constructs with the machine's own configuration store (the engine that is
-  // really here). Throws DatabaseError "Cannot find DAO on your system!" when
-  // no engine version is usable.
+  // Constructs with the current configuration store (the engine that is
+  // really here, unless a test substituted a store). Throws DatabaseError
+  // "Cannot find DAO on your system!" when no engine version is usable.
   explicit TVxDaoDatabase(Component* owner = nullptr);
-  // Constructs against the given configuration store (tests substitute their
-  // own).
-  TVxDaoDatabase(Component* owner, std::shared_ptr<const dao::ConfigurationStore> store);
+  // Constructs against the given configuration store (null: the current one)
+  // and engine creation.
+  TVxDaoDatabase(Component* owner, std::shared_ptr<const dao::ConfigurationStore> store,
+                 EngineCreation creation = {});
   ~TVxDaoDatabase() override;
 
   // End of loading: rebuilds engine and workspace once (unless connected);
@@ -229,9 +240,14 @@ class TVxDaoDatabase : public Component {
   struct EngineObjects;
 
   void Construct();
+  const dao::ConfigurationStore& Store() const;
+  dao::DBEngine& Engine() const;
+  dao::Database& OpenDatabaseOrThrow() const;
+  void InitialiseCom();
+  void ReleaseCom();
   void RefuseWhileConnected(std::string_view message) const;
-  template <typename T, typename Apply>
-  void StoreAndRebuild(T& field, T value, Apply&& apply);
+  template <typename T>
+  void StoreAndRebuild(T& field, T value);
   void ApplyVersionInfoRule();
   void Connect();
   void Disconnect();
@@ -239,6 +255,7 @@ class TVxDaoDatabase : public Component {
   void OpenDatabaseObject();
 
   std::shared_ptr<const dao::ConfigurationStore> store_;
+  EngineCreation creation_;
   std::unique_ptr<EngineObjects> objects_;
   std::shared_ptr<CredentialsPrompt> prompt_;
 
