@@ -20,7 +20,7 @@ class HorspoolSearcher {
   static constexpr std::size_t npos = std::string_view::npos;
 
  private:
-  std::string_view pattern_;
+  std::string pattern_;
   std::array<std::size_t, 256> skip_{};
 };
 

@@ -146,6 +146,7 @@ std::int64_t NthNumber(std::string text, int n) {
     const std::size_t start = i;
     while (i < text.size() && IsDigit(Byte(text[i]))) ++i;
     run = std::string_view(text).substr(start, i - start);
+    if (i == text.size() && count + 1 < n) return -1;  // no further runs
   }
   if (run.empty()) return -1;
   std::int64_t value = -1;
