@@ -1,0 +1,182 @@
+// The extraction run on the real connection, table and blob stream, over the
+// Access files in the fixtures.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <filesystem>
+
+#include "dao/blob_stream.h"
+#include "test_table_support.h"
+
+namespace corvid {
+namespace {
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+std::vector<std::string> Files(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.is_regular_file()) names.push_back(fs::relative(entry.path(), dir).string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The value of a blob field per record, read through the table.
+std::vector<std::vector<std::byte>> BlobValues(const std::string& file, const std::string& tableName,
+                                               const std::string& field) {
+  OpenDatabase db(file);
+  db.table.F_Set_TableName(tableName);
+  db.table.Open();
+  std::vector<std::vector<std::byte>> values;
+  for (; !db.table.Eof(); db.table.Next()) {
+    auto stream = db.table.CreateBlobStream(db.table.FieldByName(field), TBlobStreamMode::bmRead);
+    values.emplace_back(static_cast<TVxBlobStream&>(*stream).Data().begin(),
+                        static_cast<TVxBlobStream&>(*stream).Data().end());
+  }
+  return values;
+}
+
+TEST(RunEndToEnd, NorthwindCategoriesWriteEightBitmaps) {
+  ScratchDir out;
+  RecordingHost host;
+  host.inputs.database = kFixtures + "nwind.mdb";
+  host.inputs.table = "Categories";
+  host.inputs.blobField = "Picture";
+  host.inputs.nameField1 = "CategoryID";
+  host.inputs.filterField = "filter";
+  host.inputs.filterValue = "*";
+  host.inputs.outputDirectory = out.Path().string() + "/";
+  const RunReport report = RunOnRealComponents(host);
+
+  ASSERT_TRUE(report.completed) << report.failure;
+  EXPECT_EQ(report.recordsVisited, 8);
+  EXPECT_EQ(host.status, "ok");
+  EXPECT_EQ(Files(out.Path()), (std::vector<std::string>{"1.bmp", "2.bmp", "3.bmp", "4.bmp", "5.bmp",
+                                                         "6.bmp", "7.bmp", "8.bmp"}));
+  // Heading line, one path per record, the closing line.
+  ASSERT_EQ(host.log.size(), 10u);
+  EXPECT_EQ(host.log[1], out.Path().string() + "/1.bmp");
+  EXPECT_NE(host.log.back().find(" - Categories (8)"), std::string::npos) << host.log.back();
+
+  const auto values = BlobValues(kFixtures + "nwind.mdb", "Categories", "Picture");
+  ASSERT_EQ(values.size(), 8u);
+  for (int id = 1; id <= 8; ++id) {
+    SCOPED_TRACE(id);
+    const auto& value = values[static_cast<std::size_t>(id - 1)];
+    EXPECT_EQ(value.size(), 10746u);
+    const auto written = ReadFileBytes(out.Path() / (std::to_string(id) + ".bmp"));
+    ASSERT_GE(written.size(), 2u);
+    EXPECT_EQ(written[0], std::byte{'B'});
+    EXPECT_EQ(written[1], std::byte{'M'});
+    // The file is the value from the BMP inside the OLE wrapper to its end.
+    const std::vector<std::byte> bm{std::byte{'B'}, std::byte{'M'}};
+    const auto start = std::search(value.begin() + 20, value.end(), bm.begin(), bm.end());
+    ASSERT_NE(start, value.end());
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), start, value.end()));
+    EXPECT_EQ(written.size(), static_cast<std::size_t>(value.end() - start));
+    QImage image;
+    EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(written.data()),
+                                   static_cast<int>(written.size())));
+    EXPECT_GT(image.width(), 0);
+  }
+}
+
+TEST(RunEndToEnd, NorthwindEmployeesWriteNinePhotos) {
+  ScratchDir out;
+  RecordingHost host;
+  host.inputs.database = kFixtures + "nwind.mdb";
+  host.inputs.table = "employees";        // letter case differs from the file's
+  host.inputs.blobField = "PHOTO";
+  host.inputs.nameField1 = "employeeid";
+  host.inputs.filterValue = "*";
+  host.inputs.outputDirectory = out.Path().string() + "/";
+  const RunReport report = RunOnRealComponents(host);
+  ASSERT_TRUE(report.completed) << report.failure;
+  EXPECT_EQ(report.recordsVisited, 9);
+  EXPECT_EQ(report.filesWritten, 9);
+  const auto files = Files(out.Path());
+  ASSERT_EQ(files.size(), 9u);
+  const auto third = ReadFileBytes(out.Path() / files[2]);
+  EXPECT_EQ(third[0], std::byte{'B'});
+  EXPECT_NE(host.log.back().find(" - employees (9)"), std::string::npos) << host.log.back();
+}
+
+TEST(RunEndToEnd, FilterLinesOnNorthwindCategories) {
+  struct Case {
+    std::string field, value;
+    std::vector<std::string> lines;  // between the heading and the closing line
+    std::vector<std::string> files;
+  };
+  const std::vector<Case> cases{
+      {"CategoryName", "Con",
+       {"1: con<>Beverages", "2: con=*Condiments*", "<2>", "3: con=*Confections*", "<3>",
+        "4: con<>Dairy Products", "5: con<>Grains/Cereals", "6: con<>Meat/Poultry", "7: con<>Produce",
+        "8: con<>Seafood"},
+       {"2.bmp", "3.bmp"}},
+      {"categoryid", "6 - 7",
+       {"1: 6 - 7<>1", "2: 6 - 7<>2", "3: 6 - 7<>3", "4: 6 - 7<>4", "5: 6 - 7<>5", "6: 6 - 7=6", "<6>",
+        "7: 6 - 7=7", "<7>", "8: 6 - 7<>8"},
+       {"6.bmp", "7.bmp"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    ScratchDir out;
+    RecordingHost host;
+    host.inputs.database = kFixtures + "nwind.mdb";
+    host.inputs.table = "Categories";
+    host.inputs.blobField = "Picture";
+    host.inputs.nameField1 = "CategoryID";
+    host.inputs.filterField = c.field;
+    host.inputs.filterValue = c.value;
+    host.inputs.outputDirectory = out.Path().string() + "/";
+    const RunReport report = RunOnRealComponents(host);
+    ASSERT_TRUE(report.completed) << report.failure;
+    std::vector<std::string> expected;
+    for (const std::string& line : c.lines)
+      expected.push_back(line.front() == '<' ? out.Path().string() + "/" + line.substr(1, line.size() - 2) + ".bmp"
+                                             : line);
+    ASSERT_GE(host.log.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(host.log.begin() + 1, host.log.end() - 1), expected);
+    EXPECT_EQ(Files(out.Path()), c.files);
+    EXPECT_NE(host.log.back().find(" - Categories (8)"), std::string::npos);
+  }
+}
+
+TEST(RunEndToEnd, RunsThatEndEarly) {
+  struct Case {
+    std::string name, table, blob, name1;
+  };
+  for (const Case& c : {Case{"missing table", "NoSuchTable", "Picture", "CategoryID"},
+                        Case{"missing name field", "Categories", "Picture", "NoSuchField"},
+                        Case{"missing blob field", "Categories", "NoSuchBlob", "CategoryID"}}) {
+    SCOPED_TRACE(c.name);
+    ScratchDir out;
+    RecordingHost host;
+    host.inputs.database = kFixtures + "nwind.mdb";
+    host.inputs.table = c.table;
+    host.inputs.blobField = c.blob;
+    host.inputs.nameField1 = c.name1;
+    host.inputs.filterValue = "*";
+    host.inputs.outputDirectory = out.Path().string() + "/";
+    const RunReport report = RunOnRealComponents(host);
+    EXPECT_FALSE(report.completed);
+    EXPECT_TRUE(Files(out.Path()).empty());
+    ASSERT_FALSE(host.log.empty());
+    for (const std::string& line : host.log) EXPECT_EQ(line.find(" - " + c.table + " ("), std::string::npos);
+  }
+}
+
+TEST(RunEndToEnd, MissingDatabaseFailsTheConnection) {
+  RecordingHost host;
+  host.inputs.database = "../shared/fixtures/mdb/no-such-file.mdb";
+  host.inputs.table = "Categories";
+  host.inputs.nameField1 = "CategoryID";
+  EXPECT_ANY_THROW(RunOnRealComponents(host));
+  EXPECT_EQ(host.log.size(), 1u);  // the heading line only
+}
+
+}  // namespace
+}  // namespace corvid
