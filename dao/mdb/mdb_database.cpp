@@ -1,0 +1,154 @@
+#include "dao/mdb/mdb_database.h"
+
+#include <cctype>
+
+#include "SrcLib/text_case.h"
+#include "dao/engine/dao_constants.h"
+
+namespace corvid::dao {
+namespace {
+
+class CatalogName : public NamedObject {
+ public:
+  explicit CatalogName(std::string name) : name_(std::move(name)) {}
+  std::string Name() const override { return name_; }
+
+ private:
+  std::string name_;
+};
+
+// "[Order Details]" → "Order Details".
+std::string_view Unbracketed(std::string_view source) {
+  if (source.size() >= 2 && source.front() == '[' && source.back() == ']')
+    return source.substr(1, source.size() - 2);
+  return source;
+}
+
+bool LooksLikeSql(std::string_view source) {
+  std::size_t i = 0;
+  while (i < source.size() && (std::isspace(static_cast<unsigned char>(source[i])) || source[i] == '('))
+    ++i;
+  std::string word;
+  while (i < source.size() && std::isalpha(static_cast<unsigned char>(source[i])))
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(source[i++])));
+  return word == "select" || word == "transform" || word == "parameters" || word == "table";
+}
+
+constexpr int kQueryTypeMask = 0xF0;
+
+}  // namespace
+
+LibmdbDatabase::LibmdbDatabase(std::shared_ptr<MdbFile> file, std::string connect,
+                               EngineContextPtr context)
+    : file_(std::move(file)),
+      context_(std::move(context)),
+      name_(file_->path()),
+      version_(file_->header().versionText),
+      connect_(std::move(connect)),
+      tables_(context_, "TableDefs"),
+      queries_(context_, "QueryDefs"),
+      containers_(context_, "Containers"),
+      relations_(context_, "Relations"),
+      recordsets_(std::make_shared<RecordsetRegistry>(context_)) {
+  MdbHandle* mdb = file_->handle();
+  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    switch (entry->object_type) {
+      case MDB_TABLE:
+        tables_.Add(std::make_shared<LibmdbTableDef>(file_, entry, context_));
+        break;
+      case MDB_QUERY:
+        queries_.Add(std::make_shared<LibmdbQueryDef>(entry->object_name,
+                                                      entry->flags & kQueryTypeMask, context_));
+        break;
+      case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
+        containers_.Add(std::make_shared<CatalogName>(entry->object_name));
+        break;
+      case MDB_RELATIONSHIP:
+        relations_.Add(std::make_shared<CatalogName>(entry->object_name));
+        break;
+      default:
+        break;
+    }
+  }
+  properties_.Set("Name", name_, dbText);
+  properties_.Set("Connect", connect_, dbText);
+  properties_.Set("Version", version_, dbText);
+  properties_.Set("CollatingOrder", static_cast<std::int64_t>(CollatingOrder()), dbLong);
+  properties_.Set("Updatable", false, dbBoolean);
+  properties_.Set("QueryTimeout", static_cast<std::int64_t>(queryTimeout_), dbInteger);
+}
+
+LibmdbDatabase::~LibmdbDatabase() {
+  if (IsOpen()) Close();
+}
+
+void LibmdbDatabase::CheckOpen() const {
+  if (!file_)
+    context_->Raise(kObjectInvalid,
+                    "Object invalid or no longer set: the database '" + name_ + "' is closed.");
+}
+
+std::int32_t LibmdbDatabase::CollatingOrder() const {
+  CheckOpen();
+  std::int32_t order = file_->handle()->f->lang_id;
+  return order == 0 ? 1024 : order;
+}
+
+std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source, int type,
+                                                         int options, int lockEdits) {
+  CheckOpen();
+  std::string_view name = Unbracketed(source);
+  if (type == 0) type = dbOpenTable;
+  if (options & dbForwardOnly) type = dbOpenForwardOnly;
+  if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
+      type != dbOpenForwardOnly) {
+    if (type == dbOpenDynamic)
+      context_->Raise(kOperationNotSupported,
+                      "Operation is not supported for this type of object: dynamic recordsets "
+                      "need an ODBC connection.");
+    context_->Raise(kInvalidArgument, "Invalid argument.");
+  }
+  if (LibmdbTableDef* table = static_cast<LibmdbTableDef*>(tables_.Find(name))) {
+    auto rows = std::make_shared<TableRows>(file_, table->entry(), context_);
+    auto recordset = std::make_unique<MdbRecordset>(std::move(rows), context_, type, recordsets_);
+    recordset->SetLockEdits(lockEdits != 0);
+    return recordset;
+  }
+  if (queries_.Find(name))
+    context_->Raise(kOperationNotSupported,
+                    "Operation is not supported for this type of object: the stored query '" +
+                        std::string(name) + "' cannot be run, this engine has no query engine yet.");
+  if (LooksLikeSql(source))
+    context_->Raise(kOperationNotSupported,
+                    "Operation is not supported for this type of object: SQL statements cannot "
+                    "be run, this engine has no query engine yet.");
+  context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
+                                       std::string(name) +
+                                       "'. Make sure it exists and that its name is spelled "
+                                       "correctly.");
+}
+
+QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view, std::string_view) {
+  CheckOpen();
+  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
+
+Collection<TableDef>& LibmdbDatabase::TableDefs() { CheckOpen(); return tables_; }
+Collection<QueryDef>& LibmdbDatabase::QueryDefs() { CheckOpen(); return queries_; }
+Collection<NamedObject>& LibmdbDatabase::Containers() { CheckOpen(); return containers_; }
+Collection<NamedObject>& LibmdbDatabase::Relations() { CheckOpen(); return relations_; }
+Collection<Recordset>& LibmdbDatabase::Recordsets() { CheckOpen(); return *recordsets_; }
+Properties& LibmdbDatabase::DatabaseProperties() { CheckOpen(); return properties_; }
+
+void LibmdbDatabase::Close() {
+  CheckOpen();
+  recordsets_->CloseAll();
+  tables_.Clear();
+  queries_.Clear();
+  containers_.Clear();
+  relations_.Clear();
+  file_.reset();  // the last holder closes the file and releases the lock
+}
+
+}  // namespace corvid::dao

@@ -1,0 +1,103 @@
+#include "dao/mdb/mdb_field.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "dao/engine/dao_constants.h"
+#include "dao/mdb/mdb_recordset.h"
+#include "dao/mdb/mdb_values.h"
+
+namespace corvid::dao {
+
+MdbColumnField::MdbColumnField(std::shared_ptr<TableRows> rows, int column, MdbRecordset* recordset)
+    : rows_(std::move(rows)), column_(column), recordset_(recordset) {}
+
+std::string MdbColumnField::Name() const { return rows_->column(column_).name; }
+int MdbColumnField::Type() const { return DaoTypeOf(rows_->column(column_)); }
+std::int32_t MdbColumnField::Size() const {
+  return DaoSizeOf(rows_->column(column_), rows_->file().header().format);
+}
+std::int32_t MdbColumnField::Attributes() const { return DaoAttributesOf(rows_->column(column_)); }
+
+bool MdbColumnField::Required() const {
+  const Property* p = FieldProperties().Find("Required");
+  return p && std::holds_alternative<bool>(p->value) && std::get<bool>(p->value);
+}
+
+bool MdbColumnField::AllowZeroLength() const {
+  const Property* p = FieldProperties().Find("AllowZeroLength");
+  return p && std::holds_alternative<bool>(p->value) && std::get<bool>(p->value);
+}
+
+std::string MdbColumnField::DefaultValue() const {
+  const Property* p = FieldProperties().Find("DefaultValue");
+  return p ? VariantToText(p->value) : std::string();
+}
+
+const Properties& MdbColumnField::FieldProperties() const { return rows_->columnProperties(column_); }
+
+const ::MdbField& MdbColumnField::CurrentField() {
+  if (!recordset_)
+    rows_->context().Raise(3219, "Invalid operation: the field '" + Name() +
+                                     "' of a table definition has no value.");
+  return recordset_->CurrentField(column_);
+}
+
+Variant MdbColumnField::Value() {
+  const ::MdbField& field = CurrentField();
+  try {
+    return DecodeValue(rows_->file(), rows_->column(column_), field);
+  } catch (const std::runtime_error& error) {
+    if (dynamic_cast<const EngineError*>(&error)) throw;
+    rows_->context().Raise(3049, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
+                                     "': " + error.what() + ".");
+  }
+}
+
+void MdbColumnField::SetValue(const Variant&) {
+  rows_->context().Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
+
+std::int64_t MdbColumnField::FieldSize() {
+  const ::MdbField& field = CurrentField();
+  const MdbColumn& column = rows_->column(column_);
+  if (field.is_null && column.col_type != MDB_BOOL) return 0;
+  switch (column.col_type) {
+    case MDB_OLE: return LongValueLength(rows_->file(), field);
+    case MDB_MEMO:
+    case MDB_TEXT: {
+      Variant text = Value();
+      return static_cast<std::int64_t>(std::get<std::string>(text).size());
+    }
+    case MDB_BOOL: return 1;
+    default: return field.siz;
+  }
+}
+
+bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
+  into.clear();
+  const ::MdbField& field = CurrentField();
+  const MdbColumn& column = rows_->column(column_);
+  if (field.is_null && column.col_type != MDB_BOOL) return false;
+  try {
+    if (column.col_type == MDB_OLE) {
+      ReadLongValue(rows_->file(), field, into);
+      return true;
+    }
+  } catch (const std::runtime_error& error) {
+    if (dynamic_cast<const EngineError*>(&error)) throw;
+    rows_->context().Raise(3049, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
+                                     "': " + error.what() + ".");
+  }
+  Variant value = Value();
+  if (auto* bytes = std::get_if<Bytes>(&value)) {
+    into = std::move(*bytes);
+  } else {
+    std::string text = VariantToText(value);
+    into.resize(text.size());
+    std::memcpy(into.data(), text.data(), text.size());
+  }
+  return true;
+}
+
+}  // namespace corvid::dao

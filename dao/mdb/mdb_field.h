@@ -1,0 +1,42 @@
+#pragma once
+// Fields of the libmdb engine: a column of a TableDef (definition only) or
+// of a Recordset (Value reads the recordset's current row).
+
+#include <functional>
+#include <memory>
+
+#include "dao/engine/field.h"
+#include "dao/mdb/table_rows.h"
+
+namespace corvid::dao {
+
+class MdbRecordset;
+
+class MdbColumnField : public Field {
+ public:
+  // `recordset` is null for a TableDef's field.
+  MdbColumnField(std::shared_ptr<TableRows> rows, int column, MdbRecordset* recordset);
+
+  std::string Name() const override;
+  int Type() const override;
+  std::int32_t Size() const override;
+  std::int32_t Attributes() const override;
+  bool Required() const override;
+  bool AllowZeroLength() const override;
+  std::string DefaultValue() const override;
+  int OrdinalPosition() const override { return column_; }
+  const Properties& FieldProperties() const override;
+
+  Variant Value() override;
+  void SetValue(const Variant& value) override;
+  std::int64_t FieldSize() override;
+  bool ReadBytesInto(std::vector<std::byte>& into) override;
+
+ private:
+  const ::MdbField& CurrentField();
+  std::shared_ptr<TableRows> rows_;
+  int column_;
+  MdbRecordset* recordset_;
+};
+
+}  // namespace corvid::dao

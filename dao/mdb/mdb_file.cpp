@@ -1,0 +1,137 @@
+#include "dao/mdb/mdb_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "dao/engine/dao_constants.h"
+
+namespace corvid::dao {
+namespace {
+
+std::string Quoted(std::string_view path) { return "'" + std::string(path) + "'"; }
+
+std::string ParentOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Reads exactly `length` bytes at `offset`; false on a short read.
+bool ReadAt(int fd, std::byte* into, std::size_t length, off_t offset) {
+  while (length > 0) {
+    ssize_t got = ::pread(fd, into, length, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    into += got;
+    length -= static_cast<std::size_t>(got);
+    offset += got;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::shared_ptr<MdbFile> MdbFile::Open(const EngineContextPtr& context, std::string_view pathText,
+                                       bool exclusive, std::string_view password) {
+  std::string path(pathText);
+  const std::string quoted = Quoted(path);
+  if (path.empty()) context->Raise(kPathNotValid, "'' is not a valid path.");
+
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    int error = errno;
+    if (error == ENOENT && IsDirectory(ParentOf(path)))
+      context->Raise(kFileNotFound, "Could not find file " + quoted + ".");
+    if (error == EACCES)
+      context->Raise(kCannotOpenFile, "The database engine cannot open the file " + quoted +
+                                          ": you need permission to read it.");
+    context->Raise(kPathNotValid,
+                   quoted + " is not a valid path. Make sure that the path name is spelled "
+                            "correctly and that the folder exists.");
+  }
+  if (S_ISDIR(st.st_mode))
+    context->Raise(kUnrecognizedFormat,
+                   "Unrecognized database format " + quoted + ": it is a directory, not a file.");
+  if (!S_ISREG(st.st_mode))
+    context->Raise(kUnrecognizedFormat,
+                   "Unrecognized database format " + quoted + ": it is not a regular file.");
+
+  std::shared_ptr<MdbFile> file(new MdbFile());
+  file->path_ = path;
+  file->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file->fd_ < 0) {
+    int error = errno;
+    context->Raise(kCannotOpenFile, "The database engine cannot open the file " + quoted + ": " +
+                                        std::strerror(error) + ".");
+  }
+
+  if (::flock(file->fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+    file->locked_ = true;
+  } else if (errno == EWOULDBLOCK) {
+    context->Raise(kFileInUse, "Could not use " + quoted +
+                                   "; file already in use: the file is in use by another program.");
+  }  // any other locking error: locks are unavailable here, open without one
+
+  std::vector<std::byte> first(4096);
+  std::size_t firstLength = std::min<std::size_t>(first.size(), static_cast<std::size_t>(st.st_size));
+  if (!ReadAt(file->fd_, first.data(), firstLength, 0))
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
+  first.resize(firstLength);
+  auto header = ParseMdbHeader(first);
+  if (!header)
+    context->Raise(kUnrecognizedFormat,
+                   "Unrecognized database format " + quoted + ": it is not an Access database.");
+  file->header_ = *header;
+
+  const auto pageSize = static_cast<off_t>(header->pageSize);
+  if (st.st_size < 3 * pageSize || st.st_size % pageSize != 0)
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted +
+                                            ": the file is truncated or damaged.");
+
+  // The system catalog's definition is page 2; an ACE file encrypted with a
+  // database password has its pages scrambled from there on.
+  std::byte pageType{};
+  if (!ReadAt(file->fd_, &pageType, 1, 2 * pageSize) || pageType != std::byte{2}) {
+    if (header->format == MdbFormat::Ace)
+      context->Raise(kUnrecognizedFormat,
+                     "Cannot open " + quoted +
+                         ": the file is encrypted with a database password (Office encryption), "
+                         "which this engine does not support.");
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted +
+                                            ": the system catalog is damaged.");
+  }
+
+  if (header->password != password) context->Raise(kNotValidPassword, "Not a valid password.");
+
+  file->mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
+  if (!file->mdb_ || !mdb_read_catalog(file->mdb_, MDB_ANY))
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
+  return file;
+}
+
+MdbFile::~MdbFile() {
+  if (mdb_) mdb_close(mdb_);
+  if (fd_ >= 0) ::close(fd_);  // releases the lock
+}
+
+bool MdbFile::LoadPage(unsigned long page) {
+  if (loadedPage_ == static_cast<long>(page)) return true;
+  loadedPage_ = -1;
+  if (mdb_read_pg(mdb_, page) != mdb_->fmt->pg_size) return false;
+  loadedPage_ = static_cast<long>(page);
+  return true;
+}
+
+}  // namespace corvid::dao

@@ -1,0 +1,51 @@
+#pragma once
+// An Access file opened read-only for the engine: our own descriptor holding
+// the advisory lock, the parsed header and libmdb's handle with the catalog.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dao/mdb/engine_context.h"
+#include "dao/mdb/libmdb.h"
+#include "dao/mdb/mdb_header.h"
+
+namespace corvid::dao {
+
+class MdbFile {
+ public:
+  // Opens `path` (exclusive: LOCK_EX, else LOCK_SH; no lock where locks are
+  // unavailable), checks the format and the database password `password`
+  // (compared exactly), and reads the catalog. Failures are raised through
+  // `context` with DAO's numbers: 3024, 3044, 3051, 3045, 3343, 3031.
+  static std::shared_ptr<MdbFile> Open(const EngineContextPtr& context, std::string_view path,
+                                       bool exclusive, std::string_view password);
+  ~MdbFile();
+  MdbFile(const MdbFile&) = delete;
+  MdbFile& operator=(const MdbFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  const MdbHeader& header() const { return header_; }
+  MdbHandle* handle() const { return mdb_; }
+  bool locked() const { return locked_; }
+
+  // Puts `page` into libmdb's page buffer unless it is there already.
+  // Returns false when the page cannot be read.
+  bool LoadPage(unsigned long page);
+  // Marks the page buffer as changed by libmdb itself (a scan step).
+  void NotePageLoaded(unsigned long page) { loadedPage_ = static_cast<long>(page); }
+  // libmdb changed its page buffer on its own (catalog, table definition).
+  void ForgetPage() { loadedPage_ = -1; }
+  long loadedPage() const { return loadedPage_; }
+
+ private:
+  MdbFile() = default;
+  std::string path_;
+  int fd_ = -1;
+  bool locked_ = false;
+  MdbHeader header_;
+  MdbHandle* mdb_ = nullptr;
+  long loadedPage_ = -1;
+};
+
+}  // namespace corvid::dao

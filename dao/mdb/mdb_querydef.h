@@ -1,0 +1,42 @@
+#pragma once
+// Stored queries of the libmdb engine: name and type from the catalog. Their
+// SQL and running them need a query engine that is not there yet.
+
+#include <memory>
+#include <string>
+
+#include "dao/engine/querydef.h"
+#include "dao/mdb/engine_context.h"
+#include "dao/mdb/object_list.h"
+
+namespace corvid::dao {
+
+class LibmdbQueryDef : public QueryDef {
+ public:
+  LibmdbQueryDef(std::string name, int type, EngineContextPtr context);
+
+  std::string Name() const override { return name_; }
+  // Empty: the query's SQL is kept in MSysQueries rows that this engine does
+  // not yet turn back into text.
+  std::string SQL() const override { return {}; }
+  void SetSQL(std::string_view sql) override;
+  int Type() const override { return type_; }
+  std::string DateCreated() const override { return {}; }
+  std::string LastUpdated() const override { return {}; }
+  std::int32_t MaxRecords() const override { return maxRecords_; }
+  void SetMaxRecords(std::int32_t value) override { maxRecords_ = value; }
+  std::int32_t ODBCTimeout() const override { return odbcTimeout_; }
+  void SetODBCTimeout(std::int32_t value) override { odbcTimeout_ = value; }
+  Collection<Parameter>& Parameters() override { return parameters_; }
+  std::unique_ptr<Recordset> OpenRecordset(int type, int options, int lockEdits) override;
+
+ private:
+  std::string name_;
+  int type_;
+  EngineContextPtr context_;
+  std::int32_t maxRecords_ = 0;
+  std::int32_t odbcTimeout_ = 60;
+  ObjectList<Parameter> parameters_;
+};
+
+}  // namespace corvid::dao

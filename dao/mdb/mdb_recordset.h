@@ -1,0 +1,118 @@
+#pragma once
+// Recordsets of the libmdb engine over one table: table, dynaset, snapshot
+// and forward-only types, all read-only. Bookmarks are 1-based row numbers
+// of the table scan (positive, unique, shared with clones).
+
+#include <memory>
+#include <string>
+
+#include "dao/engine/recordset.h"
+#include "dao/mdb/mdb_field.h"
+#include "dao/mdb/object_list.h"
+#include "dao/mdb/table_rows.h"
+
+namespace corvid::dao {
+
+class RecordsetRegistry;
+
+class MdbRecordset : public Recordset {
+ public:
+  MdbRecordset(std::shared_ptr<TableRows> rows, EngineContextPtr context, int type,
+               std::shared_ptr<RecordsetRegistry> registry);
+  ~MdbRecordset() override;
+
+  std::string Name() const override;
+  int Type() const override { return type_; }
+
+  void MoveFirst() override;
+  void MoveLast() override;
+  void MoveNext() override;
+  void MovePrevious() override;
+  void Move(std::int32_t rows, const Bytes* start = nullptr) override;
+  bool Eof() const override;
+  bool Bof() const override;
+
+  std::int32_t RecordCount() override;
+  std::int32_t AbsolutePosition() override;
+  void SetAbsolutePosition(std::int32_t position) override;
+  float PercentPosition() override;
+  void SetPercentPosition(float percent) override;
+
+  Bytes Bookmark() override;
+  void SetBookmark(const Bytes& bookmark) override;
+  bool Bookmarkable() const override;
+  Bytes LastModified() override;
+  bool Updatable() const override { return false; }
+  bool LockEdits() const override { return lockEdits_; }
+  int EditMode() const override { return 0; }
+  std::string DateCreated() override { return {}; }
+  std::string LastUpdated() override { return {}; }
+
+  Collection<Field>& Fields() override;
+  std::unique_ptr<Recordset> Clone() override;
+  void Requery() override;
+  void Close() override;
+
+  void Edit() override;
+  void AddNew() override;
+  void Update() override;
+  void CancelUpdate() override {}
+  void Delete() override;
+
+  void SetFilter(std::string_view filter) override;
+  void SetSort(std::string_view sort) override;
+  void SetIndex(std::string_view index) override;
+  std::unique_ptr<Recordset> OpenRecordset(int type, int options) override;
+  void FindFirst(std::string_view criteria) override;
+  void FindLast(std::string_view criteria) override;
+  void FindNext(std::string_view criteria) override;
+  void FindPrevious(std::string_view criteria) override;
+  bool NoMatch() const override { return true; }
+  void Seek(std::string_view comparison, const std::vector<Variant>& keys) override;
+
+  void SetLockEdits(bool value) { lockEdits_ = value; }
+  // The current row's fields (raises 3021 without a current record).
+  const ::MdbField& CurrentField(int column);
+
+ private:
+  bool ForwardOnly() const { return type_ == dbOpenForwardOnlyType; }
+  static constexpr int dbOpenForwardOnlyType = 8;
+  TableRows& Rows();
+  [[noreturn]] void Raise(int number, std::string text);
+  [[noreturn]] void NotSupported(std::string_view member);
+  void GoTo(std::int32_t index);  // index < 0 → BOF, past the end → EOF
+  void Visited(std::int32_t index);
+
+  std::shared_ptr<TableRows> rows_;
+  EngineContextPtr context_;
+  std::string name_;
+  std::shared_ptr<RecordsetRegistry> registry_;
+  int type_;
+  bool lockEdits_ = false;
+  std::int32_t current_ = -1;
+  bool bof_ = true;
+  bool eof_ = true;
+  std::int32_t highestVisited_ = -1;
+  ObjectList<Field, MdbColumnField> fields_;
+};
+
+// The open recordsets of a database (its Recordsets collection); a
+// recordset registers itself while it lives.
+class RecordsetRegistry : public Collection<Recordset> {
+ public:
+  explicit RecordsetRegistry(EngineContextPtr context) : context_(std::move(context)) {}
+  int Count() const override { return static_cast<int>(open_.size()); }
+  Recordset& Item(int index) override;
+  Recordset& Item(std::string_view name) override;
+  void Refresh() override {}
+  void Add(MdbRecordset* recordset) { open_.push_back(recordset); }
+  void Remove(MdbRecordset* recordset) { std::erase(open_, recordset); }
+  // Closes every open recordset (the database is closing).
+  void CloseAll();
+
+ private:
+  EngineContextPtr context_;
+  std::vector<MdbRecordset*> open_;
+};
+
+}  // namespace corvid::dao

@@ -1,0 +1,45 @@
+#pragma once
+// TableDefs of the libmdb engine: name and attributes from the catalog; the
+// definition (fields, indexes, row count) is read when first asked for.
+
+#include <memory>
+#include <string>
+
+#include "dao/engine/tabledef.h"
+#include "dao/mdb/mdb_field.h"
+#include "dao/mdb/object_list.h"
+#include "dao/mdb/table_rows.h"
+
+namespace corvid::dao {
+
+class LibmdbTableDef : public TableDef {
+ public:
+  LibmdbTableDef(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
+
+  std::string Name() const override { return name_; }
+  std::int32_t Attributes() const override { return attributes_; }
+  std::int32_t RecordCount() override;
+  std::string DateCreated() override { return {}; }
+  std::string LastUpdated() override { return {}; }
+  Collection<Field>& Fields() override;
+  Indexes& TableIndexes() override;
+  const Properties& TableProperties() const override;
+  Field& CreateField(std::string_view name, int type, int size) override;
+  Index& CreateIndex(std::string_view name) override;
+
+  MdbCatalogEntry* entry() const { return entry_; }
+
+ private:
+  TableRows& Definition() const;
+
+  std::shared_ptr<MdbFile> file_;
+  MdbCatalogEntry* entry_;
+  EngineContextPtr context_;
+  std::string name_;
+  std::int32_t attributes_;
+  mutable std::shared_ptr<TableRows> definition_;
+  std::unique_ptr<ObjectList<Field, MdbColumnField>> fields_;
+  std::unique_ptr<Indexes> indexes_;
+};
+
+}  // namespace corvid::dao

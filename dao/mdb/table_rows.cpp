@@ -1,0 +1,115 @@
+#include "dao/mdb/table_rows.h"
+
+#include "dao/engine/dao_constants.h"
+
+namespace corvid::dao {
+namespace {
+
+constexpr int kDeletedRow = 0x4000;
+constexpr int kRowOffsetMask = 0x1FFF;
+
+bool IsBooleanProperty(std::string_view name) {
+  return name == "Required" || name == "AllowZeroLength" || name == "ColumnHidden" ||
+         name == "UnicodeCompression" || name == "OrderByOn" || name == "FilterOnLoad" ||
+         name == "OrderByOnLoad" || name == "TotalsRow";
+}
+
+Properties PropertiesOf(const MdbProperties* props) {
+  Properties result;
+  if (!props || !props->hash) return result;
+  GHashTableIter it;
+  gpointer key = nullptr, value = nullptr;
+  g_hash_table_iter_init(&it, props->hash);
+  while (g_hash_table_iter_next(&it, &key, &value)) {
+    std::string name = static_cast<const char*>(key);
+    std::string text = value ? static_cast<const char*>(value) : "";
+    if (IsBooleanProperty(name) && (text == "yes" || text == "no"))
+      result.Set(name, text == "yes", dbBoolean);
+    else
+      result.Set(name, text, dbText);
+  }
+  return result;
+}
+
+}  // namespace
+
+TableRows::TableRows(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context)
+    : file_(std::move(file)), context_(std::move(context)), name_(entry->object_name) {
+  table_ = mdb_read_table(entry);
+  if (table_) mdb_read_columns(table_);
+  file_->ForgetPage();
+  if (!table_ || !table_->columns)
+    context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
+                                             file_->path() + "' cannot be read.");
+  mdb_rewind_table(table_);
+  for (unsigned i = 0; i < table_->num_cols; ++i) {
+    auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
+    columns_.push_back(column);
+    columnProperties_.push_back(PropertiesOf(column->props));
+  }
+  tableProperties_ = PropertiesOf(table_->props);
+  scratch_.resize(columns_.size());
+}
+
+TableRows::~TableRows() {
+  if (table_) mdb_free_tabledef(table_);
+}
+
+bool TableRows::ScanNext() {
+  if (complete_) return false;
+  // Another reader may have used the page buffer: put the scan's page back.
+  if (table_->cur_pg_num != 0 && !file_->LoadPage(table_->cur_phys_pg)) {
+    complete_ = true;
+    return false;
+  }
+  file_->ForgetPage();
+  if (!mdb_fetch_row(table_)) {
+    complete_ = true;
+    return false;
+  }
+  file_->NotePageLoaded(table_->cur_phys_pg);
+  rows_.push_back(Locator{table_->cur_phys_pg, static_cast<std::uint16_t>(table_->cur_row - 1)});
+  return true;
+}
+
+bool TableRows::Has(std::int32_t index) {
+  if (index < 0) return false;
+  while (static_cast<std::size_t>(index) >= rows_.size())
+    if (!ScanNext()) return false;
+  return true;
+}
+
+std::int32_t TableRows::CountAll() {
+  while (ScanNext()) {
+  }
+  return KnownCount();
+}
+
+const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
+  const Locator& where = rows_.at(static_cast<std::size_t>(index));
+  MdbHandle* mdb = file_->handle();
+  if (!file_->LoadPage(where.page))
+    context_->Raise(kUnrecognizedFormat, "A page of table '" + name_ + "' in '" + file_->path() +
+                                             "' cannot be read.");
+  if (crackedIndex_ == index) return cracked_;
+  int start = 0;
+  size_t length = 0;
+  if (mdb_find_row(mdb, where.row, &start, &length) != 0 || length == 0)
+    context_->Raise(kRecordDeleted, "Record is deleted.");
+  if (start & kDeletedRow) context_->Raise(kRecordDeleted, "Record is deleted.");
+  int count = mdb_crack_row(table_, start & kRowOffsetMask, length, scratch_.data());
+  if (count < 0)
+    context_->Raise(kUnrecognizedFormat, "A row of table '" + name_ + "' in '" + file_->path() +
+                                             "' is damaged.");
+  cracked_.assign(columns_.size(), MdbField{});
+  for (auto& field : cracked_) field.is_null = 1;
+  for (int i = 0; i < count && i < static_cast<int>(scratch_.size()); ++i) {
+    int column = scratch_[static_cast<std::size_t>(i)].colnum;
+    if (column >= 0 && column < static_cast<int>(cracked_.size()))
+      cracked_[static_cast<std::size_t>(column)] = scratch_[static_cast<std::size_t>(i)];
+  }
+  crackedIndex_ = index;
+  return cracked_;
+}
+
+}  // namespace corvid::dao

@@ -1,0 +1,74 @@
+#pragma once
+// One table of an open file as the engine reads it: libmdb's table
+// definition and columns, and a compact index of row locators (page, row)
+// filled lazily by libmdb's table scan. Recordsets and their clones share
+// it; rows are never copied, only located and cracked on demand.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dao/engine/properties.h"
+#include "dao/mdb/engine_context.h"
+#include "dao/mdb/libmdb.h"
+#include "dao/mdb/mdb_file.h"
+
+namespace corvid::dao {
+
+class TableRows {
+ public:
+  // Reads the table definition of `entry`; raises 3343 when it can't.
+  TableRows(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
+  ~TableRows();
+  TableRows(const TableRows&) = delete;
+  TableRows& operator=(const TableRows&) = delete;
+
+  const std::string& name() const { return name_; }
+  MdbFile& file() { return *file_; }
+  EngineContext& context() { return *context_; }
+  int columnCount() const { return static_cast<int>(columns_.size()); }
+  const MdbColumn& column(int index) const { return *columns_[static_cast<std::size_t>(index)]; }
+  const Properties& columnProperties(int index) const {
+    return columnProperties_[static_cast<std::size_t>(index)];
+  }
+  const Properties& tableProperties() const { return tableProperties_; }
+  MdbTableDef* definition() const { return table_; }
+
+  // The row count the table definition records.
+  std::int32_t StoredCount() const { return static_cast<std::int32_t>(table_->num_rows); }
+  // True when row `index` (0-based) exists; scans forward as far as needed.
+  bool Has(std::int32_t index);
+  // Rows found so far, and whether the scan reached the end.
+  std::int32_t KnownCount() const { return static_cast<std::int32_t>(rows_.size()); }
+  bool Complete() const { return complete_; }
+  // Scans to the end; the number of rows.
+  std::int32_t CountAll();
+
+  // The fields of row `index` (which must exist), one per column in column
+  // order, with libmdb's page buffer holding the row. Valid until the next
+  // call that reads pages. Raises 3167 for a row deleted meanwhile.
+  const std::vector<MdbField>& Crack(std::int32_t index);
+
+ private:
+  struct Locator {
+    std::uint32_t page;
+    std::uint16_t row;
+  };
+  bool ScanNext();
+
+  std::shared_ptr<MdbFile> file_;
+  EngineContextPtr context_;
+  std::string name_;
+  MdbTableDef* table_ = nullptr;
+  std::vector<MdbColumn*> columns_;
+  std::vector<Properties> columnProperties_;
+  Properties tableProperties_;
+  std::vector<Locator> rows_;
+  bool complete_ = false;
+  std::int32_t crackedIndex_ = -1;
+  std::vector<MdbField> cracked_;   // by column
+  std::vector<MdbField> scratch_;   // libmdb's order
+};
+
+}  // namespace corvid::dao
