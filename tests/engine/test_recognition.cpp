@@ -303,6 +303,12 @@ TEST(Recognition, ReusedWindowsGiveTheSameResultsAsFreshOnes) {
   Recogniser recogniser;
   EXPECT_EQ(Classify(recogniser, Make(20000, {{5000, "GIF89a"}, {200000, "x"}})).path, "out/123.gif");
   EXPECT_EQ(Classify(recogniser, Make(10, {})).path, "out/123.dmp");
+  // The byte after a short blob must read as zero again, even where a longer
+  // blob left something else: here it completes "II*" to a TIFF signature.
+  EXPECT_EQ(Classify(recogniser, Make(9000, {})).path, "out/123.dmp");
+  const Outcome tiff = Classify(recogniser, Make(100, {{97, "II*"}}));
+  EXPECT_EQ(tiff.path, "out/123.tif");
+  EXPECT_EQ(tiff.start, 98u);
   EXPECT_EQ(Classify(recogniser, Make(300000, {{200000, kPng}}), {.deepSearch = true}).path, "out/123.png");
   EXPECT_EQ(Classify(recogniser, Make(10000, {}), {.deepSearch = true}).path, "out/123.dmp");
 }
