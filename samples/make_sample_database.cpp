@@ -1,0 +1,64 @@
+// corvid-mksample: writes the bundled sample database.
+//
+//   corvid-mksample <output.mdb>
+//
+// The tables and rows are those of tools/oledocs/sample_database_content.h;
+// the file appears under its name only when complete.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "tools/mdbwriter/mdb_writer.h"
+#include "tools/oledocs/sample_database_content.h"
+
+namespace {
+
+using namespace corvid;
+using mdbwriter::ColumnType;
+using mdbwriter::Value;
+
+void WriteSampleTable(mdbwriter::MdbWriter& writer) {
+  auto& table = writer.AddTable({oledocs::kSampleTable,
+                                 {{"id", ColumnType::Long},
+                                  {"filter", ColumnType::Text, 50},
+                                  {"img", ColumnType::OleObject},
+                                  {"name", ColumnType::Text, 100}}});
+  for (const auto& row : oledocs::SampleTableRows()) {
+    Value img = mdbwriter::Null;
+    if (row.img) img = mdbwriter::ByteView{*row.img};
+    table.AddRow({std::int64_t{row.id}, row.filter, img, row.name});
+  }
+}
+
+void WritePhotoTable(mdbwriter::MdbWriter& writer) {
+  auto& table = writer.AddTable({oledocs::kSamplePhotoTable,
+                                 {{"id", ColumnType::Long},
+                                  {"category", ColumnType::Text, 50},
+                                  {"year", ColumnType::Long},
+                                  {"caption", ColumnType::Text, 100},
+                                  {"img", ColumnType::OleObject}}});
+  for (const auto& row : oledocs::SamplePhotoRows()) {
+    table.AddRow({std::int64_t{row.id}, row.category, std::int64_t{row.year}, row.caption,
+                  mdbwriter::ByteView{row.img}});
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output.mdb>\n", argv[0]);
+    return 2;
+  }
+  try {
+    mdbwriter::MdbWriter writer(argv[1]);
+    WriteSampleTable(writer);
+    WritePhotoTable(writer);
+    writer.Finish();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+    return 1;
+  }
+  return 0;
+}
