@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 namespace corvid {
@@ -43,6 +44,16 @@ TEST(CompareText, OrdersFoldedBytes) {
   EXPECT_GT(CompareText("abcd", "ABC"), 0);
   EXPECT_LT(CompareText("z", "\xC3\xA0"), 0);  // bytes compare unsigned
   EXPECT_EQ(CompareText("", ""), 0);
+}
+
+// The folding is our own, not the C library's: it holds in a locale that
+// knows no letters beyond ASCII just as well.
+TEST(LowerCase, DoesNotDependOnTheProcessLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+  EXPECT_EQ(LowerCase("\xC3\x84" "BC"), "\xC3\xA4" "bc");
+  EXPECT_TRUE(SameText("\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89"));
+  std::setlocale(LC_ALL, previous.c_str());
 }
 
 }  // namespace
