@@ -108,3 +108,57 @@ inline std::vector<std::byte> BytesOf(std::string_view text) {
 }
 
 }  // namespace corvid::testing_support
+
+namespace corvid::testing_support {
+
+// Bytes 0, 1, 2 ... (mod 251) of a given length: no run repeats at page size.
+inline std::vector<std::byte> PatternBytes(std::size_t length, unsigned seed = 0) {
+  std::vector<std::byte> bytes(length);
+  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::byte>((i + seed) % 251);
+  return bytes;
+}
+
+// The GUID {12345678-9ABC-DEF0-0123-456789ABCDEF} in storage order.
+inline mdbwriter::Guid SampleGuid() {
+  return {{0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+}
+
+// "Things": one column of every kind, three records (all values; NULLs;
+// empty texts and blobs); "Empty": no records; "Blobs": OLE values of 10,
+// 10,000 bytes and 10 MB and a NULL.
+inline std::string MakeThingsDatabase(const ScratchDir& dir, mdbwriter::JetFormat format = mdbwriter::JetFormat::Jet4) {
+  using namespace mdbwriter;
+  const std::string path = dir / "things.mdb";
+  MdbWriter writer(path, WriterOptions{format});
+  auto& things = writer.AddTable({"Things",
+                                  {{"ID", ColumnType::AutoNumber},
+                                   {"Name", ColumnType::Text, 50},
+                                   {"Notes", ColumnType::Memo},
+                                   {"Pic", ColumnType::OleObject},
+                                   {"Count", ColumnType::Long},
+                                   {"Flag", ColumnType::YesNo},
+                                   {"When", ColumnType::DateTime},
+                                   {"Uid", ColumnType::Guid},
+                                   {"Price", ColumnType::Currency},
+                                   {"Ratio", ColumnType::Double},
+                                   {"Raw", ColumnType::Binary, 8},
+                                   {"Small", ColumnType::Integer}}});
+  const auto pic = PatternBytes(1234);
+  things.AddRow({Null, std::string("alpha"), std::string("Käse\r\nline two"), Bytes(pic), std::int64_t{42}, true,
+                 Date{36925.5}, SampleGuid(), Currency{125000}, 0.1,
+                 Bytes{std::byte{'r'}, std::byte{0}, std::byte{'w'}}, std::int64_t{-7}});
+  things.AddRow({Null, Null, Null, Null, Null, false, Null, Null, Null, Null, Null, Null});
+  things.AddRow({Null, std::string(), std::string(), Bytes{}, std::int64_t{0}, false, Date{36925.0}, Null,
+                 Currency{0}, -2.5, Bytes{}, std::int64_t{0}});
+  writer.AddTable({"Empty", {{"ID", ColumnType::Long}, {"Pic", ColumnType::OleObject}}});
+  auto& blobs = writer.AddTable({"Blobs", {{"id", ColumnType::Long}, {"img", ColumnType::OleObject},
+                                           {"memo", ColumnType::Memo}}});
+  blobs.AddRow({std::int64_t{1}, Bytes(PatternBytes(10)), std::string("short")});
+  blobs.AddRow({std::int64_t{2}, Bytes(PatternBytes(10000, 7)), Null});
+  blobs.AddRow({std::int64_t{3}, Null, std::string(70000, 'm')});
+  blobs.AddRow({std::int64_t{4}, Bytes(PatternBytes(10 * 1000 * 1000, 3)), std::string("last")});
+  writer.Finish();
+  return path;
+}
+
+}  // namespace corvid::testing_support
