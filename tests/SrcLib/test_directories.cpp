@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace corvid {
@@ -68,10 +69,29 @@ TEST_F(MakeDirectoryPathTest, FailsWithoutThrowingWhenAFileIsInTheWay) {
 }
 
 TEST_F(MakeDirectoryPathTest, FailsWithoutPermission) {
+  // Everyone may look into the directory, nobody may write there.
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(root_, readOnly | fs::perms::owner_write);
   fs::create_directory(root_ / "locked");
-  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  if (::access((root_ / "locked").c_str(), W_OK) == 0) GTEST_SKIP() << "running with override rights";
-  EXPECT_FALSE(MakeDirectoryPath((root_ / "locked/new/").string()));
+  fs::permissions(root_ / "locked", readOnly);
+  const std::string target = (root_ / "locked/new/").string();
+  if (::geteuid() != 0) {
+    EXPECT_FALSE(MakeDirectoryPath(target));
+  } else {
+    // Root may write anywhere: try it as an unprivileged user in a child.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+      ::_exit(MakeDirectoryPath(target) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "cannot drop privileges";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "reported success without permission";
+  }
   EXPECT_FALSE(fs::exists(root_ / "locked/new"));
 }
 
