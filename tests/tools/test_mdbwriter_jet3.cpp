@@ -1,0 +1,139 @@
+// The Access 97 (Jet 3, 2 KiB pages) mode, read back by mdbtools: one-byte
+// row offsets with their jump table, Windows-1252 text, long values.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support_mdb_judge.h"
+#include "support_temp_dir.h"
+#include "tools/mdbwriter/header_page.h"
+#include "tools/mdbwriter/jet_format.h"
+#include "tools/mdbwriter/mdb_writer.h"
+
+namespace corvid::mdbwriter {
+namespace {
+
+using testing::MdbExportLines;
+using testing::MdbTables;
+using testing::ReadWithLibmdb;
+using testing::RunCommand;
+using testing::ShellQuote;
+using testing::TempDir;
+
+WriterOptions Jet3() {
+  WriterOptions options;
+  options.format = JetFormat::Jet3;
+  return options;
+}
+
+TEST(MdbWriterJet3, RowsWhoseVariableDataCrossesOffsetBoundariesReadBack) {
+  // Row offsets are single bytes; every 256-byte boundary the variable data
+  // crosses needs a jump-table entry (and sometimes a dummy slot). Sweep the
+  // lengths so the boundaries fall before, inside and after each column.
+  TempDir dir;
+  const std::string path = dir.File("jumps.mdb");
+  struct Expected {
+    std::string a, b, c;
+  };
+  std::vector<Expected> expected;
+  {
+    MdbWriter writer(path, Jet3());
+    auto& t = writer.AddTable({"Wide", {{"id", ColumnType::Long}, {"a", ColumnType::Text, 255},
+                                        {"b", ColumnType::Text, 255}, {"c", ColumnType::Text, 255},
+                                        {"n", ColumnType::Integer}}});
+    int id = 0;
+    for (std::size_t la = 0; la <= 255; la += 17) {
+      for (std::size_t lb = 0; lb <= 255; lb += 23) {
+        for (std::size_t lc : {std::size_t{0}, std::size_t{1}, std::size_t{200}, std::size_t{255}}) {
+          Expected e{std::string(la, 'a'), std::string(lb, 'b'), std::string(lc, 'c')};
+          t.AddRow({std::int64_t{id++}, e.a, lb % 2 ? Value(Null) : Value(e.b), e.c, std::int64_t{7}});
+          if (lb % 2) e.b = "<NULL>";
+          expected.push_back(e);
+        }
+      }
+    }
+    writer.Finish();
+  }
+  const auto result = RunCommand("mdb-export -H -Q -d '|' -0 '<NULL>' " + ShellQuote(path) + " Wide");
+  EXPECT_EQ(result.err, "");
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(result.out);
+  while (std::getline(in, line)) lines.push_back(line);
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto& e = expected[i];
+    // mdb-export prints a zero-length text as NULL.
+    auto shown = [](const std::string& s) { return s.empty() ? std::string("<NULL>") : s; };
+    ASSERT_EQ(lines[i], std::to_string(i) + "|" + shown(e.a) + "|" + shown(e.b) + "|" + shown(e.c) + "|7") << i;
+  }
+}
+
+TEST(MdbWriterJet3, TypesLongValuesAndWindows1252Text) {
+  TempDir dir;
+  const std::string path = dir.File("access97.mdb");
+  std::mt19937 random(3);
+  Bytes big(300000);
+  for (auto& b : big) b = static_cast<std::byte>(random());
+  const Bytes single(1500, std::byte{0x5A});
+  {
+    MdbWriter writer(path, Jet3());
+    auto& t = writer.AddTable({"Kategorien", {{"Nr", ColumnType::AutoNumber}, {"Name", ColumnType::Text, 30},
+                                              {"Bild", ColumnType::OleObject}, {"Notiz", ColumnType::Memo},
+                                              {"Preis", ColumnType::Currency}, {"Da", ColumnType::YesNo}}});
+    t.AddRow({Null, std::string("Getränke €"), ByteView{big}, std::string("Größe"), Currency{25000}, true});
+    t.AddRow({Null, std::string("Süßwaren"), ByteView{single}, std::string(3000, 'm'), Null, false});
+    t.AddRow({Null, Null, Null, Null, Null, Null});
+    EXPECT_THROW(t.AddRow({Null, std::string("日本"), Null, Null, Null, Null}), WriterError);
+    writer.Finish();
+  }
+  EXPECT_EQ(RunCommand("mdb-ver " + ShellQuote(path)).out, "JET3\n");
+  EXPECT_EQ(MdbTables(path), std::vector<std::string>{"Kategorien"});
+  const auto judged = ReadWithLibmdb(path, "Kategorien");
+  ASSERT_EQ(judged.rows.size(), 3u);
+  EXPECT_TRUE(judged.columns[0].autoLong);
+  EXPECT_EQ(judged.rows[0][0].value, "1");
+  EXPECT_EQ(judged.rows[2][0].value, "3");
+  EXPECT_EQ(judged.rows[0][1].value, "Getränke €");
+  EXPECT_TRUE(judged.rows[0][2].value == std::string(reinterpret_cast<const char*>(big.data()), big.size()));
+  EXPECT_TRUE(judged.rows[1][2].value == std::string(1500, 'Z'));
+  EXPECT_EQ(judged.rows[0][3].value, "Größe");
+  EXPECT_EQ(judged.rows[1][3].value, std::string(3000, 'm'));
+  EXPECT_EQ(judged.rows[0][4].value, "2.5000");
+  EXPECT_EQ(judged.rows[0][5].value, "1");
+  EXPECT_EQ(judged.rows[1][5].value, "0");
+  for (std::size_t c = 1; c < 5; ++c) EXPECT_TRUE(judged.rows[2][c].null) << c;
+}
+
+TEST(MdbWriterJet3, ManyRowsAndThePasswordField) {
+  TempDir dir;
+  const std::string path = dir.File("many97.mdb");
+  WriterOptions options = Jet3();
+  options.password = "Passwort";
+  {
+    MdbWriter writer(path, options);
+    // Enough pages that the usage map needs bitmap pages (an inline map spans 1024).
+    auto& t = writer.AddTable({"T", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255}}});
+    for (int i = 0; i < 9000; ++i) t.AddRow({std::int64_t{i}, std::string(250, static_cast<char>('a' + i % 26))});
+    writer.Finish();
+  }
+  const auto lines = MdbExportLines(path, "T");
+  ASSERT_EQ(lines.size(), 9000u);
+  for (int i = 0; i < 9000; i += 997)
+    EXPECT_EQ(lines[i], std::to_string(i) + "\t" + std::string(250, static_cast<char>('a' + i % 26)));
+  EXPECT_EQ(ReadWithLibmdb(path, "T").usageMapType, 1);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> head(kJet3.pageSize);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  std::vector<std::byte> page(head.size());
+  for (std::size_t i = 0; i < head.size(); ++i) page[i] = static_cast<std::byte>(head[i]);
+  EXPECT_EQ(ReadHeaderPassword(kJet3, page), "Passwort");
+}
+
+}  // namespace
+}  // namespace corvid::mdbwriter
