@@ -38,7 +38,7 @@ constexpr int kQueryTypeMask = 0xF0;
 
 }  // namespace
 
-LibmdbDatabase::LibmdbDatabase(std::shared_ptr<MdbFile> file, std::string connect,
+LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string connect,
                                EngineContextPtr context)
     : file_(std::move(file)),
       context_(std::move(context)),

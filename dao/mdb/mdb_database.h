@@ -15,7 +15,7 @@ namespace corvid::dao {
 
 class LibmdbDatabase : public Database {
  public:
-  LibmdbDatabase(std::shared_ptr<MdbFile> file, std::string connect, EngineContextPtr context);
+  LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string connect, EngineContextPtr context);
   ~LibmdbDatabase() override;
 
   std::string Name() const override { return name_; }
@@ -46,7 +46,7 @@ class LibmdbDatabase : public Database {
  private:
   void CheckOpen() const;
 
-  std::shared_ptr<MdbFile> file_;
+  std::shared_ptr<AccessFile> file_;
   EngineContextPtr context_;
   std::string name_;
   std::string version_;

@@ -43,7 +43,7 @@ bool ReadAt(int fd, std::byte* into, std::size_t length, off_t offset) {
 
 }  // namespace
 
-std::shared_ptr<MdbFile> MdbFile::Open(const EngineContextPtr& context, std::string_view pathText,
+std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, std::string_view pathText,
                                        bool exclusive, std::string_view password) {
   std::string path(pathText);
   const std::string quoted = Quoted(path);
@@ -68,7 +68,7 @@ std::shared_ptr<MdbFile> MdbFile::Open(const EngineContextPtr& context, std::str
     context->Raise(kUnrecognizedFormat,
                    "Unrecognized database format " + quoted + ": it is not a regular file.");
 
-  std::shared_ptr<MdbFile> file(new MdbFile());
+  std::shared_ptr<AccessFile> file(new AccessFile());
   file->path_ = path;
   file->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file->fd_ < 0) {
@@ -121,12 +121,12 @@ std::shared_ptr<MdbFile> MdbFile::Open(const EngineContextPtr& context, std::str
   return file;
 }
 
-MdbFile::~MdbFile() {
+AccessFile::~AccessFile() {
   if (mdb_) mdb_close(mdb_);
   if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
-bool MdbFile::LoadPage(unsigned long page) {
+bool AccessFile::LoadPage(unsigned long page) {
   if (loadedPage_ == static_cast<long>(page)) return true;
   loadedPage_ = -1;
   if (mdb_read_pg(mdb_, page) != mdb_->fmt->pg_size) return false;

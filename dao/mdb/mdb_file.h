@@ -12,17 +12,17 @@
 
 namespace corvid::dao {
 
-class MdbFile {
+class AccessFile {
  public:
   // Opens `path` (exclusive: LOCK_EX, else LOCK_SH; no lock where locks are
   // unavailable), checks the format and the database password `password`
   // (compared exactly), and reads the catalog. Failures are raised through
   // `context` with DAO's numbers: 3024, 3044, 3051, 3045, 3343, 3031.
-  static std::shared_ptr<MdbFile> Open(const EngineContextPtr& context, std::string_view path,
+  static std::shared_ptr<AccessFile> Open(const EngineContextPtr& context, std::string_view path,
                                        bool exclusive, std::string_view password);
-  ~MdbFile();
-  MdbFile(const MdbFile&) = delete;
-  MdbFile& operator=(const MdbFile&) = delete;
+  ~AccessFile();
+  AccessFile(const AccessFile&) = delete;
+  AccessFile& operator=(const AccessFile&) = delete;
 
   const std::string& path() const { return path_; }
   const MdbHeader& header() const { return header_; }
@@ -39,7 +39,7 @@ class MdbFile {
   long loadedPage() const { return loadedPage_; }
 
  private:
-  MdbFile() = default;
+  AccessFile() = default;
   std::string path_;
   int fd_ = -1;
   bool locked_ = false;

@@ -48,7 +48,7 @@ class MdbIndexes : public Indexes {
 
 }  // namespace
 
-LibmdbTableDef::LibmdbTableDef(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry,
+LibmdbTableDef::LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
                          EngineContextPtr context)
     : file_(std::move(file)),
       entry_(entry),
@@ -81,9 +81,7 @@ Indexes& LibmdbTableDef::TableIndexes() {
     TableRows& definition = Definition();
     auto indexes = std::make_unique<MdbIndexes>(context_, "Indexes of '" + name_ + "'");
     ::MdbTableDef* table = definition.definition();
-    GPtrArray* read = mdb_read_indices(table);
-    file_->ForgetPage();
-    if (read) {
+    if (table->indices) {
       for (unsigned i = 0; i < table->num_idxs; ++i) {
         auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
         std::vector<std::string> fields;

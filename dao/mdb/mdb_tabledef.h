@@ -14,7 +14,7 @@ namespace corvid::dao {
 
 class LibmdbTableDef : public TableDef {
  public:
-  LibmdbTableDef(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
+  LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
 
   std::string Name() const override { return name_; }
   std::int32_t Attributes() const override { return attributes_; }
@@ -32,7 +32,7 @@ class LibmdbTableDef : public TableDef {
  private:
   TableRows& Definition() const;
 
-  std::shared_ptr<MdbFile> file_;
+  std::shared_ptr<AccessFile> file_;
   MdbCatalogEntry* entry_;
   EngineContextPtr context_;
   std::string name_;

@@ -102,7 +102,7 @@ std::string GuidText(const unsigned char* b) {
   return text;
 }
 
-Variant DecodeValue(MdbFile& file, const MdbColumn& column, const MdbField& field) {
+Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& field) {
   MdbHandle* mdb = file.handle();
   if (column.col_type == MDB_BOOL) return field.is_null == 0;  // the null bit is the value
   if (field.is_null) return Null{};
@@ -158,12 +158,12 @@ Variant DecodeValue(MdbFile& file, const MdbColumn& column, const MdbField& fiel
   }
 }
 
-std::int64_t LongValueLength(MdbFile& file, const MdbField& field) {
+std::int64_t LongValueLength(AccessFile& file, const MdbField& field) {
   if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) return 0;
   return Load<std::uint32_t>(file.handle()->pg_buf + field.start) & kLengthMask;
 }
 
-void ReadLongValue(MdbFile& file, const MdbField& field, std::vector<std::byte>& into) {
+void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byte>& into) {
   into.clear();
   if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) return;
   MdbHandle* mdb = file.handle();

@@ -13,7 +13,7 @@
 
 namespace corvid::dao {
 
-class MdbFile;
+class AccessFile;
 
 int DaoTypeOf(const MdbColumn& column);
 std::int32_t DaoSizeOf(const MdbColumn& column, MdbFormat format);
@@ -22,12 +22,12 @@ bool IsLongValue(const MdbColumn& column);  // Memo and OLE Object
 
 // The value of a cracked field. Raises std::runtime_error when a long value's
 // pages are damaged.
-Variant DecodeValue(MdbFile& file, const MdbColumn& column, const MdbField& field);
+Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& field);
 // Byte length of a long binary value from its header, without reading it.
-std::int64_t LongValueLength(MdbFile& file, const MdbField& field);
+std::int64_t LongValueLength(AccessFile& file, const MdbField& field);
 // The long value's bytes into `into` (resized to its length); one copy from
 // each page.
-void ReadLongValue(MdbFile& file, const MdbField& field, std::vector<std::byte>& into);
+void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byte>& into);
 
 // "{guid {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}}" from the 16 stored bytes.
 std::string GuidText(const unsigned char* bytes);

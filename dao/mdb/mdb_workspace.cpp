@@ -97,7 +97,7 @@ std::shared_ptr<Database> LibmdbWorkspace::OpenDatabase(std::string_view name, i
   if (!parsed.type.empty())
     context_->Raise(kIsamNotFound, "Could not find installable ISAM '" + parsed.type +
                                        "': this engine reads Access files only.");
-  auto file = MdbFile::Open(context_, name, options != 0, parsed.password);
+  auto file = AccessFile::Open(context_, name, options != 0, parsed.password);
   auto database = std::make_shared<LibmdbDatabase>(std::move(file), std::string(connect), context_);
   databases_->Add(database);
   return database;

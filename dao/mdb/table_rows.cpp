@@ -33,10 +33,14 @@ Properties PropertiesOf(const MdbProperties* props) {
 
 }  // namespace
 
-TableRows::TableRows(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context)
+TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context)
     : file_(std::move(file)), context_(std::move(context)), name_(entry->object_name) {
   table_ = mdb_read_table(entry);
-  if (table_) mdb_read_columns(table_);
+  if (table_) {
+    // Indexes follow the columns in the definition pages, which libmdb reads
+    // from where the columns ended: read them now, while those pages are loaded.
+    if (mdb_read_columns(table_)) mdb_read_indices(table_);
+  }
   file_->ForgetPage();
   if (!table_ || !table_->columns)
     context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +

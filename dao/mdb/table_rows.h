@@ -19,13 +19,13 @@ namespace corvid::dao {
 class TableRows {
  public:
   // Reads the table definition of `entry`; raises 3343 when it can't.
-  TableRows(std::shared_ptr<MdbFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
+  TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
   ~TableRows();
   TableRows(const TableRows&) = delete;
   TableRows& operator=(const TableRows&) = delete;
 
   const std::string& name() const { return name_; }
-  MdbFile& file() { return *file_; }
+  AccessFile& file() { return *file_; }
   EngineContext& context() { return *context_; }
   int columnCount() const { return static_cast<int>(columns_.size()); }
   const MdbColumn& column(int index) const { return *columns_[static_cast<std::size_t>(index)]; }
@@ -57,7 +57,7 @@ class TableRows {
   };
   bool ScanNext();
 
-  std::shared_ptr<MdbFile> file_;
+  std::shared_ptr<AccessFile> file_;
   EngineContextPtr context_;
   std::string name_;
   MdbTableDef* table_ = nullptr;
