@@ -68,7 +68,7 @@ std::vector<std::string> MdbTables(const std::string& path, bool system) {
 }
 
 std::vector<std::string> MdbExportLines(const std::string& path, const std::string& table) {
-  return SplitLines(RunCommand("mdb-export -H -d '\t' -q '' -D '%Y-%m-%d %H:%M:%S' " + ShellQuote(path) + " " +
+  return SplitLines(RunCommand("mdb-export -H -d '\t' -q '' -D '%Y-%m-%d' -T '%Y-%m-%d %H:%M:%S' " + ShellQuote(path) + " " +
                                ShellQuote(table))
                         .out);
 }
