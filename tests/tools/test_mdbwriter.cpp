@@ -246,7 +246,7 @@ TEST(MdbWriterJudgedByMdbtools, NonAsciiTableColumnNamesAndText) {
   const std::string table = "Umsätze €uro";
   // (Characters beyond the BMP are left out: libmdb converts UCS-2 only.)
   const std::vector<std::string> texts{"ääkkösiä", "Ελληνικά", "日本語テキスト", "mixed ä and Ω", "plain ascii",
-                                       "Ā has a zero low byte"};
+                                       "Ā has a zero low byte", "alpha Ω omega and back"};
   {
     MdbWriter writer(path);
     auto& t = writer.AddTable({table, {{"Grüße", ColumnType::Text, 30}, {"Größe", ColumnType::Long},

@@ -1,0 +1,184 @@
+// The on-disk structures one at a time: text encodings, data pages, usage
+// maps, the header mask and the table definition's page chain.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support_mdb_judge.h"
+#include "support_temp_dir.h"
+#include "tools/mdbwriter/byte_order.h"
+#include "tools/mdbwriter/data_page.h"
+#include "tools/mdbwriter/header_page.h"
+#include "tools/mdbwriter/jet_format.h"
+#include "tools/mdbwriter/mdb_writer.h"
+#include "tools/mdbwriter/table_definition.h"
+#include "tools/mdbwriter/table_layout.h"
+#include "tools/mdbwriter/text_encoding.h"
+#include "tools/mdbwriter/usage_map.h"
+
+namespace corvid::mdbwriter {
+namespace {
+
+std::vector<std::byte> B(std::initializer_list<int> values) {
+  std::vector<std::byte> out;
+  for (int v : values) out.push_back(static_cast<std::byte>(v));
+  return out;
+}
+
+TEST(MdbTextEncoding, Jet4CompressionOnlyWhenItIsShorterAndUnambiguous) {
+  struct Case {
+    std::u16string text;
+    std::vector<std::byte> stored;
+  };
+  const std::vector<Case> cases{
+      {u"", {}},                                                       // empty stays empty
+      {u"abc", B({0xFF, 0xFE, 'a', 'b', 'c'})},                        // one byte per character
+      {u"\u00e4\u00f6\u00fc", B({0xFF, 0xFE, 0xE4, 0xF6, 0xFC})},        // Latin-1 compresses too
+      {u"\u00e4\u00f6", B({0xE4, 0, 0xF6, 0})},                          // two characters gain nothing
+      {u"abcd\u03A9", B({0xFF, 0xFE, 'a', 'b', 'c', 'd', 0x00, 0xA9, 0x03})},  // toggles to two bytes
+      {u"abc\u03A9def", B({0xFF, 0xFE, 'a', 'b', 'c', 0x00, 0xA9, 0x03, 0x00, 'd', 'e', 'f'})},  // and back
+      {u"a\u03A9", B({'a', 0x00, 0xA9, 0x03})},                        // not shorter: plain UCS-2
+      {u"\u0100abcdef", B({0x00, 0x01, 'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 'f', 0})},  // low byte 00
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
+    EXPECT_EQ(EncodeJet4Text(c.text, true), c.stored);
+  }
+  EXPECT_EQ(EncodeJet4Text(u"abc", false), B({'a', 0, 'b', 0, 'c', 0}));
+}
+
+TEST(MdbTextEncoding, Utf8IsDecodedStrictly) {
+  EXPECT_EQ(Utf8ToUtf16("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"), std::u16string(u"a\u00e4\u20ac\U0001F600"));
+  for (const char* bad : {"\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF",
+                          "\x80"}) {
+    EXPECT_THROW(Utf8ToUtf16(bad), WriterError) << bad;
+  }
+}
+
+TEST(MdbTextEncoding, Windows1252CoversItsHighRangeOnly) {
+  EXPECT_EQ(EncodeWindows1252(u"\u20ac\u00e4\u0160"), B({0x80, 0xE4, 0x8A}));
+  EXPECT_FALSE(EncodeWindows1252(u"\u03A9"));
+  EXPECT_FALSE(EncodeWindows1252(u"\u0081"));  // undefined in the code page
+}
+
+TEST(MdbDataPage, RowsGrowDownFromTheEndWithOffsetsAfterTheHeader) {
+  DataPage page(kJet4, 0x1234);
+  EXPECT_EQ(page.FreeSpace(), 4096u - 14u);
+  EXPECT_EQ(page.AddRow(B({1, 2, 3})), 0);
+  EXPECT_EQ(page.AddRow(B({4, 5})), 1);
+  const auto bytes = page.Bytes();
+  EXPECT_EQ(bytes[0], std::byte{kPageTypeData});
+  EXPECT_EQ(Get32(bytes, 4), 0x1234u);
+  EXPECT_EQ(Get16(bytes, 12), 2u);          // rows
+  EXPECT_EQ(Get16(bytes, 14), 4096u - 3);   // row 0 at the very end
+  EXPECT_EQ(Get16(bytes, 16), 4096u - 5);   // row 1 just before it
+  EXPECT_EQ(Get16(bytes, 2), 4096u - 14 - 4 - 5);  // free space as Access counts it
+  EXPECT_EQ(bytes[4096 - 3], std::byte{1});
+  EXPECT_EQ(bytes[4096 - 5], std::byte{4});
+
+  DataPage jet3(kJet3, DataPage::kLongValueOwner);
+  jet3.AddRow(B({9}));
+  EXPECT_EQ(Get32(jet3.Bytes(), 4), 0x4C41564Cu);  // "LVAL"
+  EXPECT_EQ(Get16(jet3.Bytes(), 8), 1u);
+  EXPECT_EQ(Get16(jet3.Bytes(), 10), 2047u);
+}
+
+TEST(MdbDataPage, FitsStopsAtSpaceAndAtTheRowLimit) {
+  DataPage page(kJet4, 7);
+  EXPECT_TRUE(page.Fits(DataPage::Capacity(kJet4)));
+  EXPECT_FALSE(page.Fits(DataPage::Capacity(kJet4) + 1));
+  for (int i = 0; i < 255; ++i) page.AddRow(B({i & 0xFF}));
+  EXPECT_FALSE(page.Fits(1));  // row numbers are one byte in row pointers
+  page.Reset();
+  EXPECT_TRUE(page.Empty());
+  EXPECT_EQ(Get16(page.Bytes(), 12), 0u);
+}
+
+TEST(MdbUsageMap, InlineBitmapForNearbyPages) {
+  const std::vector<std::uint32_t> pages{10, 11, 20, 481};
+  const UsageMap map = BuildUsageMap(kJet4, pages, [] { return 0u; });
+  ASSERT_EQ(map.row.size(), kJet4.usageMapRowSize);
+  EXPECT_TRUE(map.bitmapPages.empty());
+  EXPECT_EQ(map.row[0], std::byte{0});
+  EXPECT_EQ(Get32(map.row, 1), 10u);
+  EXPECT_EQ(map.row[5], std::byte{0x03});             // pages 10 and 11
+  EXPECT_EQ(map.row[6], std::byte{0x04});             // page 20 = bit 10
+  EXPECT_EQ(map.row[5 + 471 / 8], std::byte{1 << (471 % 8)});  // page 481, the last the row can hold
+  EXPECT_EQ(BuildUsageMap(kJet4, {}, [] { return 0u; }).row, std::vector<std::byte>(69, std::byte{0}));
+}
+
+TEST(MdbUsageMap, BitmapPagesForSpreadPagesWithGapsLeftNull) {
+  const std::size_t per = PagesPerBitmapPage(kJet4);
+  EXPECT_EQ(per, 4092u * 8);
+  const std::vector<std::uint32_t> pages{5, 600, static_cast<std::uint32_t>(2 * per + 3)};
+  std::uint32_t next = 900;
+  const UsageMap map = BuildUsageMap(kJet4, pages, [&] { return next++; });
+  ASSERT_EQ(map.row.size(), 1u + 4 * 3);
+  EXPECT_EQ(map.row[0], std::byte{1});
+  EXPECT_EQ(Get32(map.row, 1), 900u);
+  EXPECT_EQ(Get32(map.row, 5), 0u);  // nothing in the second range
+  EXPECT_EQ(Get32(map.row, 9), 901u);
+  ASSERT_EQ(map.bitmapPages.size(), 2u);
+  const auto& first = map.bitmapPages[0].second;
+  EXPECT_EQ(first[0], std::byte{kPageTypeUsageBitmap});
+  EXPECT_EQ(first[4 + 5 / 8], std::byte{1 << 5});
+  EXPECT_EQ(first[4 + 600 / 8], std::byte{1 << (600 % 8)});
+  EXPECT_EQ(map.bitmapPages[1].second[4], std::byte{1 << 3});
+}
+
+TEST(MdbHeaderPage, MaskHidesTheFieldsAndUnmasksBack) {
+  HeaderFields fields;
+  fields.password = "pw";
+  fields.creationDate = 40000.5;
+  auto page = BuildHeaderPage(kJet4, fields);
+  EXPECT_EQ(page[0x14], std::byte{1});
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(page.data()) + 4, 15), "Standard Jet DB");
+  EXPECT_NE(Get16(page, 0x3C), 1252u);  // masked
+  UnmaskHeader(kJet4, page);
+  EXPECT_EQ(Get16(page, 0x3C), 1252u);
+  EXPECT_EQ(Get32(page, 0x3E), 0u);       // database key 0: pages are not encrypted
+  EXPECT_EQ(Get16(page, 0x6E), 0x409u);
+  EXPECT_EQ(Get16(page, 0x42), ('p' ^ 0x40) | (('\0' ^ 0x9C) << 8));  // 40000 = 0x9C40
+  EXPECT_EQ(BuildHeaderPage(kJet3, HeaderFields{})[0x14], std::byte{0});
+  EXPECT_THROW(BuildHeaderPage(kJet3, HeaderFields{"\u03A9"}), WriterError);
+}
+
+TEST(MdbTableDefinition, LongDefinitionsChainOverPagesAndMdbtoolsReadsThem) {
+  // 255 columns with 64-character names need about ten tdef pages.
+  TableDef def{"Wide", {}};
+  for (int i = 0; i < 255; ++i) {
+    std::string name = "column_" + std::to_string(i) + "_";
+    name.resize(64, 'n');
+    def.columns.push_back({name, i % 3 == 0 ? ColumnType::Text : ColumnType::Long, 4});
+  }
+  const TableLayout layout = LayoutTable(kJet4, def);
+  const std::size_t count = TableDefinitionPageCount(kJet4, layout);
+  EXPECT_GE(count, 9u);
+  std::vector<std::uint32_t> numbers;
+  for (std::size_t k = 0; k < count; ++k) numbers.push_back(static_cast<std::uint32_t>(100 + k));
+  const auto pages = BuildTableDefinition(kJet4, layout, TableStatistics{}, numbers);
+  for (std::size_t k = 0; k < count; ++k) {
+    EXPECT_EQ(pages[k][0], std::byte{kPageTypeTableDefinition});
+    EXPECT_EQ(Get32(pages[k], 4), k + 1 < count ? 101 + k : 0u);
+  }
+
+  testing::TempDir dir;
+  const std::string path = dir.File("wide.mdb");
+  std::vector<Value> row;
+  for (int i = 0; i < 255; ++i) row.push_back(i % 3 == 0 ? Value(std::string("t") + std::to_string(i % 10)) : Value(std::int64_t{i}));
+  {
+    MdbWriter writer(path);
+    writer.AddTable(def).AddRow(row);
+    writer.Finish();
+  }
+  const auto judged = testing::ReadWithLibmdb(path, "Wide");
+  ASSERT_EQ(judged.columns.size(), 255u);
+  EXPECT_EQ(judged.columns[254].name, def.columns[254].name);
+  ASSERT_EQ(judged.rows.size(), 1u);
+  EXPECT_EQ(judged.rows[0][254].value, "254");
+  EXPECT_EQ(judged.rows[0][252].value, "t2");
+}
+
+}  // namespace
+}  // namespace corvid::mdbwriter
