@@ -13,14 +13,21 @@
 namespace corvid {
 
 ExclusiveInputFile::ExclusiveInputFile(std::string path) : path_(std::move(path)) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO given by mistake cannot hang the open.
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FileError(FileErrorText("open", path_, errno));
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 
     struct stat status {};
     if (::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode)) {
         const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
         ::close(fd_);
         throw FileError(FileErrorText("open", path_, error));
+    }
+    if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode)) {
+        // A pipe or terminal has no size and no offsets to carve by.
+        ::close(fd_);
+        throw FileError("Cannot open file \"" + path_ + "\". It is not a regular file");
     }
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
         locked_ = true;

@@ -396,6 +396,44 @@ TEST_F(ExtractionRunTest, HostileNamesStayInsideTheOutputDirectory) {
     EXPECT_EQ(report.filesWritten, 3);
 }
 
+// The window's switches reach recognition: field 1 as the file name and the
+// filter box "dmp" turn the signature tests off, "Deep" looks further in.
+TEST_F(ExtractionRunTest, RecognitionSwitchesTakeEffect) {
+    const std::string deepJpeg = std::string(9000, 'q') + kJpeg;
+    const struct {
+        const char* what;
+        bool nameFromField1, deep, skip;
+        std::string filterField, name, blob;
+        std::map<std::string, std::string> files;
+    } cases[] = {
+        {"name from field 1", true, false, false, "", "C:\\img\\Photo 1.JPG", kWrapper + kJpeg,
+         {{"Photo_1.JPG", kWrapper + kJpeg}}},
+        {"name from field 1 without extension", true, false, false, "", "photo", kWrapper + kJpeg,
+         {{"photo.dmp", kWrapper + kJpeg}}},
+        {"filter box dmp", false, false, false, "dmp", "3", kWrapper + kJpeg, {{"3.dmp", kWrapper + kJpeg}}},
+        {"filter box dmp and skip", false, false, true, "dmp", "3", kWrapper + kJpeg, {}},
+        {"deep search off", false, false, false, "", "4", deepJpeg, {{"4.dmp", deepJpeg}}},
+        {"deep search on", false, true, false, "", "4", deepJpeg, {{"4.jpg", kJpeg}}},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        FakeHost host;
+        host.inputs = host_.inputs;
+        host.inputs.outputDirectory = dir.Prefix();
+        host.inputs.nameFromField1 = c.nameFromField1;
+        host.inputs.deepSearch = c.deep;
+        host.inputs.skipUnknown = c.skip;
+        host.inputs.filterField = c.filterField;
+        FakeTable table;
+        table.fields = table_.fields;
+        table.rows.push_back({c.name, FakeBlob{c.blob}, std::string(), std::string()});
+        FakeConnection connection;
+        const RunReport report = RunExtraction(host, connection, table);
+        EXPECT_TRUE(report.completed) << c.what;
+        EXPECT_EQ(dir.Files(), c.files) << c.what;
+    }
+}
+
 TEST_F(ExtractionRunTest, ProgressReportsRecordsVisited) {
     AddRecord("1", {kJpeg});
     AddRecord("2", {""});

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -274,12 +275,15 @@ TEST_F(RawExtractionTest, UnopenableInputFailsWithTheOpenMessage) {
     const std::string locked = host_.inputs.database;
     const std::string missing = dir_.Prefix() + "missing.mdb";
     const std::string directory = dir_.Prefix() + "out";
+    const std::string fifo = dir_.Prefix() + "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const struct {
         std::string path, reason;
     } cases[] = {
         {locked, "the file is in use by another program"},
         {missing, "No such file or directory"},
         {directory, "Is a directory"},
+        {fifo, "It is not a regular file"},  // and the open does not wait for a writer
     };
     for (const auto& c : cases) {
         FakeHost host;
