@@ -233,6 +233,15 @@ TEST(AccessOleTrailer, ChecksumIsTheXorOfTheObjectBytes) {
   EXPECT_EQ(trailer[2], std::byte{0x05});
   EXPECT_EQ(trailer[3], std::byte{0xFE});
   EXPECT_EQ(AccessOleTrailer({})[0], std::byte{0});
+
+  // Every length around the 8-byte steps of the fast path, against a plain XOR.
+  Bytes bytes;
+  for (int i = 0; i < 40; ++i) bytes.push_back(static_cast<std::byte>(i * 37 + 11));
+  for (std::size_t length = 0; length <= bytes.size(); ++length) {
+    std::byte expected{0};
+    for (std::size_t i = 0; i < length; ++i) expected ^= bytes[i];
+    EXPECT_EQ(AccessOleTrailer(ByteSpan(bytes).first(length))[0], expected) << length;
+  }
 }
 
 TEST(AccessOleLayoutReader, RejectsEveryTruncationAndAnyExtraByte) {

@@ -1,6 +1,8 @@
 #include "tools/oledocs/ole_wrappers.h"
 
+#include <cstring>
 #include <limits>
+#include <utility>
 #include <stdexcept>
 
 #include "tools/oledocs/bmp_file.h"
@@ -38,12 +40,48 @@ void Ole1Name(ByteWriter& writer, std::string_view name) {
   }
 }
 
-Bytes CloseValue(Bytes header, ByteSpan ole1Part) {
-  ByteWriter writer(header);
-  writer.Raw(ole1Part);
-  const auto trailer = AccessOleTrailer(ole1Part);
-  writer.Raw(trailer);
-  return header;
+// Builds one value in a single buffer: the Access header, then whatever
+// the caller appends, then the trailer over everything behind the header.
+class ValueBuilder {
+ public:
+  ValueBuilder(std::string_view friendlyName, std::string_view className, OleObjectType type,
+               std::size_t expectedSize)
+      : out_(AccessOleHeader(friendlyName, className, type)), headerSize_(out_.size()) {
+    out_.reserve(headerSize_ + expectedSize + 4);
+  }
+  ByteWriter& Writer() { return writer_; }
+  Bytes Finish() {
+    const auto trailer = AccessOleTrailer(ByteSpan(out_).subspan(headerSize_));
+    writer_.Raw(trailer);
+    return std::move(out_);
+  }
+
+ private:
+  Bytes out_;
+  std::size_t headerSize_;
+  ByteWriter writer_{out_};
+};
+
+// The OLE 1.0 embedded object up to its native data size, which the caller
+// writes (or patches) together with the native data; returns the offset of
+// the size field.
+std::size_t BeginEmbedded(ByteWriter& writer, std::string_view className) {
+  writer.U32(kOle1Version).U32(static_cast<std::uint32_t>(Ole1Format::Embedded));
+  Ole1Name(writer, className);
+  Ole1Name(writer, {});  // topic
+  Ole1Name(writer, {});  // item
+  const std::size_t sizeField = writer.Size();
+  writer.U32(0);
+  return sizeField;
+}
+
+void EndEmbedded(ByteWriter& writer, std::size_t sizeField, ByteSpan presentation) {
+  writer.PatchU32(sizeField, Size32(writer.Size() - sizeField - 4, "native data"));
+  if (presentation.empty()) {
+    writer.U32(kOle1Version).U32(static_cast<std::uint32_t>(Ole1Format::None));
+  } else {
+    writer.Raw(presentation);
+  }
 }
 
 }  // namespace
@@ -120,8 +158,17 @@ Bytes Ole1StaticDib(ByteSpan dib, std::int32_t widthHimetric, std::int32_t heigh
 }
 
 std::array<std::byte, 4> AccessOleTrailer(ByteSpan ole1Part) {
+  // XOR eight bytes at a time, then fold the word into one byte.
+  std::uint64_t word = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= ole1Part.size(); at += 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, ole1Part.data() + at, 8);
+    word ^= chunk;
+  }
   std::byte checksum = kChecksumSeed;
-  for (std::byte b : ole1Part) checksum ^= b;
+  for (int shift = 0; shift < 64; shift += 8) checksum ^= static_cast<std::byte>(word >> shift);
+  for (; at < ole1Part.size(); ++at) checksum ^= ole1Part[at];
   return {checksum, std::byte{0xAD}, std::byte{0x05}, std::byte{0xFE}};
 }
 
@@ -132,15 +179,13 @@ std::int32_t PixelsToHimetric(std::int32_t pixels) {
 
 Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& spec, ByteSpan nativeData,
                          ByteSpan presentation) {
-  Bytes ole1 = Ole1EmbeddedObject(spec.oleClass, nativeData);
-  ByteWriter writer(ole1);
-  if (presentation.empty()) {
-    writer.Raw(Ole1NoPresentation());
-  } else {
-    writer.Raw(presentation);
-  }
-  return CloseValue(AccessOleHeader(spec.friendlyName, spec.accessClass, OleObjectType::Embedded),
-                    ole1);
+  ValueBuilder value(spec.friendlyName, spec.accessClass, OleObjectType::Embedded,
+                     nativeData.size() + presentation.size() + spec.oleClass.size() + 40);
+  ByteWriter& writer = value.Writer();
+  const std::size_t sizeField = BeginEmbedded(writer, spec.oleClass);
+  writer.Raw(nativeData);
+  EndEmbedded(writer, sizeField, presentation);
+  return value.Finish();
 }
 
 Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation) {
@@ -167,9 +212,10 @@ Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation) {
 Bytes WrapPackage(std::string_view fileName, std::string_view sourcePath, ByteSpan fileBytes) {
   const std::string label = Utf8ToWindows1252(fileName);
   const std::string path = Utf8ToWindows1252(sourcePath);
-  Bytes native;
-  native.reserve(fileBytes.size() + 4 * (label.size() + path.size()) + 64);
-  ByteWriter writer(native);
+  ValueBuilder value("Package", "Package", OleObjectType::Embedded,
+                     fileBytes.size() + 4 * (label.size() + 2 * path.size()) + 80);
+  ByteWriter& writer = value.Writer();
+  const std::size_t sizeField = BeginEmbedded(writer, "Package");
   writer.U16(kPackagerSignature).TextZ(label).TextZ(path).U32(kPackagedEmbeddedFile);
   // The packager records where it copied the file before embedding it; the
   // original path stands in for that temporary copy.
@@ -180,7 +226,8 @@ Bytes WrapPackage(std::string_view fileName, std::string_view sourcePath, ByteSp
     writer.U32(Size32(wide.size(), "name"));
     for (char16_t unit : wide) writer.U16(unit);
   }
-  return WrapEmbeddedObject({"Package", "Package", "Package"}, native);
+  EndEmbedded(writer, sizeField, {});
+  return value.Finish();
 }
 
 Bytes WrapPdfDocument(ByteSpan pdfFile) {
@@ -191,8 +238,10 @@ Bytes WrapPdfDocument(ByteSpan pdfFile) {
 Bytes WrapStaticDib(ByteSpan bmpFile) {
   const BmpFile bmp = ParseBmpFile(bmpFile);
   const std::int32_t height = bmp.height < 0 ? -bmp.height : bmp.height;
-  const Bytes ole1 = Ole1StaticDib(bmp.dib, PixelsToHimetric(bmp.width), PixelsToHimetric(height));
-  return CloseValue(AccessOleHeader("Picture", "", OleObjectType::Static), ole1);
+  ValueBuilder value("Picture", "", OleObjectType::Static, bmp.dib.size() + 32);
+  value.Writer().Raw(
+      Ole1StaticDib(bmp.dib, PixelsToHimetric(bmp.width), PixelsToHimetric(height)));
+  return value.Finish();
 }
 
 Bytes BareLongBinary(ByteSpan document) { return Bytes(document.begin(), document.end()); }
