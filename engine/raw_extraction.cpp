@@ -47,6 +47,12 @@ public:
         return to;
     }
 
+    // The bytes [from, to) when the window holds all of them; empty otherwise.
+    std::span<const std::byte> Held(std::int64_t from, std::int64_t to) const {
+        if (from < start_ || to > start_ + length_ || from >= to) return {};
+        return {bytes_.get() + (from - start_), static_cast<std::size_t>(to - from)};
+    }
+
 private:
     void Load(std::int64_t offset) {
         const auto want = static_cast<std::size_t>(
@@ -126,7 +132,11 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
                 name += extension;
                 host.AddLogLine(name);
                 AtomicOutputFile segment(name);
-                segment.CopyFrom(input.Descriptor(), previousStart, candidate - previousStart);
+                const auto held = window.Held(previousStart, candidate);
+                if (!held.empty())
+                    segment.Write(held);
+                else
+                    segment.CopyFrom(input.Descriptor(), previousStart, candidate - previousStart);
                 segment.Commit();
                 ++report.filesWritten;
                 position = candidate + 2;  // the scan goes on two bytes into the signature
