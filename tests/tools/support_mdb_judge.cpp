@@ -89,6 +89,7 @@ JudgedTable ReadWithLibmdb(const std::string& path, const std::string& tableName
   mdb_rewind_table(table);
   judged.found = true;
   judged.declaredRows = table->num_rows;
+  judged.tdefPage = table->entry->table_pg;
   if (table->usage_map && table->map_sz > 0) judged.usageMapType = table->usage_map[0];
 
   const unsigned columnCount = table->num_cols;

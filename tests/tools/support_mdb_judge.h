@@ -43,6 +43,7 @@ struct JudgedTable {
   std::vector<std::vector<JudgedCell>> rows;
   std::size_t declaredRows = 0;  // row count in the table definition
   int usageMapType = -1;         // 0: inline bitmap, 1: bitmap pages
+  unsigned long tdefPage = 0;    // the table definition's page, from the catalog
 };
 
 // Reads every row through libmdb: NULL flags from the row's null mask, OLE

@@ -293,6 +293,46 @@ TEST(MdbWriterJudgedByMdbtools, PasswordIsMaskedAsAccessMasksIt) {
   EXPECT_EQ(MdbExportLines(path, "T"), std::vector<std::string>{"5"});
 }
 
+TEST(MdbWriterJudgedByMdbtools, EmptyDatabasesAndTables) {
+  TempDir dir;
+  {
+    MdbWriter writer(dir.File("none.mdb"));
+    writer.Finish();
+  }
+  EXPECT_TRUE(MdbTables(dir.File("none.mdb")).empty());
+  EXPECT_EQ(MdbTables(dir.File("none.mdb"), true), (std::vector<std::string>{"MSysObjects", "MSysRelationships"}));
+  {
+    MdbWriter writer(dir.File("empty.mdb"));
+    writer.AddTable({"E", {{"a", ColumnType::Long}, {"m", ColumnType::Memo}}});
+    writer.Finish();
+  }
+  EXPECT_EQ(CleanOutput("mdb-count " + ShellQuote(dir.File("empty.mdb")) + " E"), "0\n");
+  EXPECT_TRUE(MdbExportLines(dir.File("empty.mdb"), "E").empty());
+}
+
+TEST(MdbWriterJudgedByMdbtools, AutoNumberContinuesAfterTheLastNumberUsed) {
+  TempDir dir;
+  const std::string path = dir.File("auto.mdb");
+  {
+    MdbWriter writer(path);
+    auto& t = writer.AddTable({"T", {{"id", ColumnType::AutoNumber}, {"s", ColumnType::Text}}});
+    t.AddRow({Null, std::string("a")});
+    t.AddRow({std::int64_t{100}, std::string("b")});
+    t.AddRow({Null, std::string("c")});
+    t.AddRow({std::int64_t{50}, std::string("d")});  // lower explicit values do not move the counter back
+    t.AddRow({Null, std::string("e")});
+    writer.Finish();
+  }
+  EXPECT_EQ(MdbExportLines(path, "T"), (std::vector<std::string>{"1\ta", "100\tb", "101\tc", "50\td", "102\te"}));
+  // The table definition records the last number handed out, so that the next
+  // row added by Access (or our own editing) gets 103.
+  const JudgedTable judged = ReadWithLibmdb(path, "T");
+  const auto bytes = ReadFileBytes(path);
+  const std::size_t at = judged.tdefPage * kJet4.pageSize + 20;
+  ASSERT_GT(bytes.size(), at + 4);
+  EXPECT_EQ(std::to_integer<int>(bytes[at]) | std::to_integer<int>(bytes[at + 1]) << 8, 102);
+}
+
 // The masking must agree with files Access wrote: their empty password,
 // decoded the same way, must come out empty, and the unmasked layout of
 // our header must match theirs field by field.
