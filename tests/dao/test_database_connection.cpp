@@ -133,6 +133,36 @@ TEST_F(ConnectionTest, ConstructionPicksTheOldestInstalledEngineAndSkipsAnEmptyS
   EXPECT_FALSE(script.Logged("Engine.SystemDB"));
 }
 
+TEST_F(ConnectionTest, ConstructionReadsTypesDriversAndDataSourcesAndVersionRereadsTheTypes) {
+  using dao::Hive;
+  script.installed = {"3.6", "12.0"};
+  store->AddKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats\\dBase III");
+  store->AddKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats\\Paradox 5.x");
+  store->AddKey(Hive::LocalMachine,
+                "SOFTWARE\\Microsoft\\Office\\12.0\\Access Connectivity Engine\\ISAM "
+                "Formats\\Excel 12.0");
+  store->SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", "SQLite3",
+                 "Installed");
+  store->SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources", "Machine1",
+                 "SQLite3");
+  store->SetText(Hive::CurrentUser, "SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources", "Mine",
+                 "SQLite3");
+  store->SetText(Hive::CurrentUser, "SOFTWARE\\ODBC\\ODBC.INI\\Mine", "DBQ", "/data/mine.db");
+  store->SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\ODBC.INI\\Machine1", "DBQ", "/srv/m.db");
+
+  auto db = Make();
+  EXPECT_THAT(db->DatabaseTypes(), ElementsAre("Access", "ODBC", "dBase III", "Paradox 5.x"));
+  EXPECT_THAT(db->OdbcDrivers(), ElementsAre("SQLite3"));
+  EXPECT_THAT(db->SystemDsns(), ElementsAre("Machine1"));
+  EXPECT_THAT(db->UserDsns(), ElementsAre("Mine"));
+  EXPECT_THAT(db->DsnFiles(), ElementsAre("Mine=/data/mine.db", "Machine1=/srv/m.db"));
+  EXPECT_EQ(db->ReadDsnFile("Machine1", true), "/srv/m.db");
+  EXPECT_EQ(db->ReadDsnFile("Machine1", false), "");
+
+  db->F_Set_Version("12.0");
+  EXPECT_THAT(db->DatabaseTypes(), ElementsAre("Access", "ODBC", "Excel 12.0"));
+}
+
 TEST_F(ConnectionTest, ComInitialisationIsBalancedPerComponentAndAcrossRebuilds) {
   const int before = dao::ApartmentCount();
   {
