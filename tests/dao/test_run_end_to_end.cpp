@@ -8,6 +8,9 @@
 #include <filesystem>
 
 #include "dao/blob_stream.h"
+#include "engine/recognition.h"
+#include "tools/oledocs/ole_wrappers.h"
+#include "tools/oledocs/sample_documents.h"
 #include "test_table_support.h"
 
 namespace corvid {
@@ -176,6 +179,108 @@ TEST(RunEndToEnd, MissingDatabaseFailsTheConnection) {
   host.inputs.nameField1 = "CategoryID";
   EXPECT_ANY_THROW(RunOnRealComponents(host));
   EXPECT_EQ(host.log.size(), 1u);  // the heading line only
+}
+
+// One record per recognisable format and wrapper kind, in a writer-made
+// database: each file gets the format's extension and holds the value from
+// the document's first byte to the end of the value.
+TEST(RunEndToEnd, EveryFormatInEveryWrapper) {
+  namespace od = oledocs;
+  struct Record {
+    std::string label;
+    std::string extension;
+    od::Bytes value;
+    od::Bytes expectedFile;
+  };
+  std::vector<Record> records;
+  auto expectFrom = [](const od::Bytes& value, const od::Bytes& document) {
+    const auto at = std::search(value.begin(), value.end(), document.begin(), document.end());
+    return od::Bytes(at, value.end());
+  };
+  for (const od::DocumentInfo& info : od::AllDocumentFormats()) {
+    const od::Bytes document = od::MakeSampleDocument(info.format);
+    const std::string name(info.name);
+    const std::string extension(info.extension);
+    const bool unknown = extension == ".dmp";
+    auto add = [&](const std::string& wrapper, od::Bytes value) {
+      od::Bytes expected = unknown ? value : expectFrom(value, document);
+      records.push_back({name + " in " + wrapper, extension, std::move(value), std::move(expected)});
+    };
+    add("package", od::WrapPackage("sample" + extension, "C:\\docs\\sample" + extension, document));
+    add("bare value", od::BareLongBinary(document));
+    if (info.format == od::DocumentFormat::Bmp) {
+      add("Paintbrush object", od::WrapPaintbrushBitmap(document));
+      // A pasted picture: the bitmap file header is rebuilt in front of the DIB.
+      const od::Bytes value = od::WrapStaticDib(document);
+      od::Bytes expected(kBitmapFileHeader.begin(), kBitmapFileHeader.end());
+      const od::Bytes dib(document.begin() + 14, document.end());
+      const od::Bytes tail = expectFrom(value, dib);
+      expected.insert(expected.end(), tail.begin(), tail.end());
+      records.push_back({"bmp as static picture", ".bmp", value, expected});
+    }
+    if (info.format == od::DocumentFormat::Pdf) add("Acrobat object", od::WrapPdfDocument(document));
+  }
+
+  ScratchDir dir;
+  const std::string database = dir / "formats.mdb";
+  {
+    mdbwriter::MdbWriter writer(database);
+    auto& table = writer.AddTable({"Docs", {{"id", mdbwriter::ColumnType::Long},
+                                            {"doc", mdbwriter::ColumnType::OleObject}}});
+    for (std::size_t i = 0; i < records.size(); ++i)
+      table.AddRow({static_cast<std::int64_t>(i + 1), mdbwriter::ByteView{records[i].value}});
+    writer.Finish();
+  }
+  const fs::path out = dir.Path() / "out";
+  RecordingHost host;
+  host.inputs.database = database;
+  host.inputs.table = "Docs";
+  host.inputs.blobField = "doc";
+  host.inputs.nameField1 = "id";
+  host.inputs.filterValue = "*";
+  host.inputs.outputDirectory = out.string() + "/";
+  const RunReport report = RunOnRealComponents(host);
+  ASSERT_TRUE(report.completed) << report.failure;
+  EXPECT_EQ(report.recordsVisited, static_cast<std::int64_t>(records.size()));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(records[i].label);
+    const fs::path file = out / (std::to_string(i + 1) + records[i].extension);
+    ASSERT_TRUE(fs::exists(file)) << "missing " << file << "; written: " << ::testing::PrintToString(Files(out));
+    EXPECT_TRUE(ReadFileBytes(file) == records[i].expectedFile);
+  }
+}
+
+// An empty table, NULL and empty blobs, a 10 MB blob over many pages.
+TEST(RunEndToEnd, EmptyNullAndLargeBlobs) {
+  ScratchDir dir;
+  const std::string database = MakeThingsDatabase(dir);
+  struct Case {
+    std::string table, blob, name;
+    std::int64_t visited;
+    std::vector<std::string> files;
+  };
+  for (const Case& c : {Case{"Empty", "Pic", "ID", 0, {}},
+                        Case{"Things", "Pic", "ID", 3, {"1.dmp"}},
+                        Case{"blobs", "IMG", "ID", 4, {"1.dmp", "2.dmp", "4.dmp"}}}) {
+    SCOPED_TRACE(c.table);
+    const fs::path out = dir.Path() / ("out-" + c.table);
+    RecordingHost host;
+    host.inputs.database = database;
+    host.inputs.table = c.table;
+    host.inputs.blobField = c.blob;
+    host.inputs.nameField1 = c.name;
+    host.inputs.filterValue = "*";
+    host.inputs.outputDirectory = out.string() + "/";
+    const RunReport report = RunOnRealComponents(host);
+    ASSERT_TRUE(report.completed) << report.failure;
+    EXPECT_EQ(report.recordsVisited, c.visited);
+    EXPECT_EQ(host.log.size(), 2 + c.files.size());
+    EXPECT_NE(host.log.back().find(" - " + c.table + " (" + std::to_string(c.visited) + ")"), std::string::npos);
+    EXPECT_EQ(host.status, "ok");
+    EXPECT_EQ(fs::exists(out) ? Files(out) : std::vector<std::string>{}, c.files);
+  }
+  const auto big = ReadFileBytes(dir.Path() / "out-blobs" / "4.dmp");
+  EXPECT_TRUE(big == PatternBytes(10 * 1000 * 1000, 3));
 }
 
 }  // namespace
