@@ -434,6 +434,39 @@ TEST_F(ExtractionRunTest, RecognitionSwitchesTakeEffect) {
     }
 }
 
+// The written file runs from the recognised start to the blob's last byte,
+// also for blobs around the size of the first search window.
+TEST_F(ExtractionRunTest, PayloadTailsAroundTheFirstWindow) {
+    auto pdfAt = [](std::size_t offset, std::size_t size) {
+        std::string blob(size, 'w');
+        blob.replace(offset, 7, "%PDF-1.");
+        return blob;
+    };
+    const struct {
+        const char* what;
+        std::string blob;
+        std::string file;
+        std::string contents;
+    } cases[] = {
+        {"one byte", "x", "1.dmp", "x"},
+        {"signature ends at the last byte examined", pdfAt(8257, 8265), "1.pdf", "%PDF-1.ww"},
+        {"signature ends one byte further", pdfAt(8258, 8265), "1.dmp", pdfAt(8258, 8265)},
+        {"window-sized blob", pdfAt(8257, 8264), "1.pdf", "%PDF-1."},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        FakeHost host;
+        host.inputs = host_.inputs;
+        host.inputs.outputDirectory = dir.Prefix();
+        FakeTable table;
+        table.fields = table_.fields;
+        table.rows.push_back({std::string("1"), FakeBlob{c.blob, 1000}, std::string(), std::string()});
+        FakeConnection connection;
+        EXPECT_TRUE(RunExtraction(host, connection, table).completed) << c.what;
+        EXPECT_EQ(dir.Files(), (std::map<std::string, std::string>{{c.file, c.contents}})) << c.what;
+    }
+}
+
 TEST_F(ExtractionRunTest, ProgressReportsRecordsVisited) {
     AddRecord("1", {kJpeg});
     AddRecord("2", {""});
