@@ -5,6 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+#include <iconv.h>
+
+#include <cstdlib>
+
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_file.h"
 
@@ -45,6 +49,94 @@ bool FindRowIn(const unsigned char* page, std::size_t pageSize, int rowCountOffs
 }
 
 [[noreturn]] void Damaged() { throw std::runtime_error("the value's data pages are damaged"); }
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Jet 4 text: UCS-2 little-endian, or Access's compressed form (FF FE, then
+// runs of one-byte characters; a 00 byte switches between one and two bytes).
+std::string Jet4TextToUtf8(const std::vector<std::byte>& raw) {
+  std::vector<std::uint16_t> units;
+  const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
+  std::size_t n = raw.size();
+  if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+    bool compressed = true;
+    for (std::size_t i = 2; i < n;) {
+      if (p[i] == 0) {
+        compressed = !compressed;
+        ++i;
+      } else if (compressed) {
+        units.push_back(p[i++]);
+      } else if (i + 1 < n) {
+        units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+        i += 2;
+      } else {
+        break;
+      }
+    }
+  } else {
+    for (std::size_t i = 0; i + 1 < n; i += 2)
+      units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+  }
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint32_t cp = units[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+// Jet 3 text: Windows-1252, or the character set named by MDB_JET3_CHARSET
+// (libmdb's own setting, so that text and memo fields agree).
+std::string Jet3TextToUtf8(const std::vector<std::byte>& raw) {
+  const char* charset = std::getenv("MDB_JET3_CHARSET");
+  iconv_t convert = iconv_open("UTF-8", charset && *charset ? charset : "CP1252");
+  if (convert == reinterpret_cast<iconv_t>(-1)) convert = iconv_open("UTF-8", "CP1252");
+  std::string out(raw.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(raw.data()));
+  std::size_t inLeft = raw.size();
+  char* to = out.data();
+  std::size_t outLeft = out.size();
+  while (inLeft > 0) {
+    if (iconv(convert, &in, &inLeft, &to, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (outLeft < 3) break;
+    // A byte the character set does not map: show it as "?" and go on.
+    *to++ = '?';
+    --outLeft;
+    ++in;
+    --inLeft;
+  }
+  iconv_close(convert);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::string MemoText(AccessFile& file, const MdbField& field) {
+  std::vector<std::byte> raw;
+  ReadLongValue(file, field, raw);
+  return file.header().format == MdbFormat::Jet3 ? Jet3TextToUtf8(raw) : Jet4TextToUtf8(raw);
+}
 
 }  // namespace
 
@@ -133,12 +225,9 @@ Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& f
       if (size == 0) return std::string();
       need(size);
       return TakeGString(mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_TEXT, field.siz));
-    case MDB_MEMO: {
+    case MDB_MEMO:
       need(kLongValueHeader);
-      // libmdb reads the memo's pages through its alternate buffer and
-      // leaves the row's page in place.
-      return TakeGString(mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_MEMO, field.siz));
-    }
+      return MemoText(file, field);
     case MDB_OLE: {
       Bytes bytes;
       ReadLongValue(file, field, bytes);
