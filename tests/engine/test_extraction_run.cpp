@@ -449,7 +449,7 @@ TEST_F(ExtractionRunTest, PayloadTailsAroundTheFirstWindow) {
         std::string contents;
     } cases[] = {
         {"one byte", "x", "1.dmp", "x"},
-        {"signature ends at the last byte examined", pdfAt(8257, 8265), "1.pdf", "%PDF-1.ww"},
+        {"signature ends at the last byte examined", pdfAt(8257, 8265), "1.pdf", "%PDF-1.w"},
         {"signature ends one byte further", pdfAt(8258, 8265), "1.dmp", pdfAt(8258, 8265)},
         {"window-sized blob", pdfAt(8257, 8264), "1.pdf", "%PDF-1."},
     };
