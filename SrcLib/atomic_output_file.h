@@ -46,6 +46,8 @@ public:
     // early is a read failure.
     void CopyFrom(int sourceFd, std::int64_t offset, std::int64_t count);
     // Puts the complete file under its final name, replacing an older one.
+    // When an older file is replaced the new one is synced first, so a crash
+    // cannot trade a good old file for an empty new one.
     void Commit();
 
 private:
