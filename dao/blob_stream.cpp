@@ -83,6 +83,9 @@ void TVxBlobStream::Fetch() {
         data_ = BytesOf(table_.Decrypt(text));
       }
     } catch (...) {
+      // The value could not be read: recover the table's position, then let
+      // the caller know. An empty stream here would pass a damaged value off
+      // as an empty one, and the extraction run would skip it in silence.
       data_.clear();
       if (!table_.IsUnidirectional()) {
         try {
@@ -90,6 +93,7 @@ void TVxBlobStream::Fetch() {
         } catch (...) {
         }
       }
+      throw;
     }
   }
   if (saved > 0 && saved != buffer_->RecBookmark && buffer_->RecBookmark > 0) table_.GotoBookmarkValue(saved);

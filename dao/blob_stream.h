@@ -19,9 +19,10 @@ class DaoRecordBuffer;
 
 class TVxBlobStream : public TStream {
  public:
-  // Throws std::bad_cast when the field does not belong to a TVxDaoTable, and
+  // Throws std::bad_cast when the field does not belong to a TVxDaoTable,
   // DatabaseError "Cannot write to ReadOnly table!" for write mode on a
-  // read-only table.
+  // read-only table, and the engine's error when the value cannot be read
+  // (after the table has recovered its position).
   TVxBlobStream(TField& field, TBlobStreamMode mode);
   ~TVxBlobStream() override;
 

@@ -188,6 +188,23 @@ TEST_F(BlobStreamTest, StreamsOnBufferedRecordsLeaveNavigationAlone) {
   EXPECT_EQ(sizes, (std::vector<std::int64_t>{10, 10000, 0, 10 * 1000 * 1000}));
 }
 
+// A value that cannot be read is an error, not an empty value; the table
+// keeps its place.
+TEST(BlobStreamDamage, UnreadableValueRaisesAndTheTableRecovers) {
+  ScratchDir dir;
+  const std::string path = MakeThingsDatabase(dir);
+  DamageMiddlePages(path);
+  OpenDatabase db(path);
+  db.table.F_Set_TableName("Blobs");
+  db.table.Open();
+  db.table.Last();
+  EXPECT_ANY_THROW(TVxBlobStream(db.table.FieldByName("img"), TBlobStreamMode::bmRead));
+  EXPECT_TRUE(db.table.Active());
+  EXPECT_EQ(db.table.Fields(0).AsString(), "4");
+  db.table.First();
+  EXPECT_EQ(TVxBlobStream(db.table.FieldByName("img"), TBlobStreamMode::bmRead).Size(), 10);
+}
+
 TEST_F(BlobStreamTest, ContentIsFixedAtCreation) {
   GoTo(1);
   auto stream = Stream("img");

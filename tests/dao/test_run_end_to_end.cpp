@@ -283,5 +283,25 @@ TEST(RunEndToEnd, EmptyNullAndLargeBlobs) {
   EXPECT_TRUE(big == PatternBytes(10 * 1000 * 1000, 3));
 }
 
+// A damaged value ends the run with the failure, instead of passing as an
+// empty blob.
+TEST(RunEndToEnd, DamagedBlobEndsTheRunVisibly) {
+  ScratchDir dir;
+  const std::string database = MakeThingsDatabase(dir);
+  DamageMiddlePages(database);
+  const fs::path out = dir.Path() / "out";
+  RecordingHost host;
+  host.inputs.database = database;
+  host.inputs.table = "Blobs";
+  host.inputs.blobField = "img";
+  host.inputs.nameField1 = "id";
+  host.inputs.filterValue = "*";
+  host.inputs.outputDirectory = out.string() + "/";
+  const RunReport report = RunOnRealComponents(host);
+  EXPECT_FALSE(report.completed);
+  EXPECT_FALSE(report.failure.empty());
+  EXPECT_EQ(Files(out), (std::vector<std::string>{"1.dmp", "2.dmp"}));
+}
+
 }  // namespace
 }  // namespace corvid

@@ -162,3 +162,19 @@ inline std::string MakeThingsDatabase(const ScratchDir& dir, mdbwriter::JetForma
 }
 
 }  // namespace corvid::testing_support
+
+namespace corvid::testing_support {
+
+// Zeroes four pages in the middle of the file: in the things database they
+// belong to the 10 MB value, whose page chain then breaks.
+inline void DamageMiddlePages(const std::string& path) {
+  const auto size = std::filesystem::file_size(path);
+  FILE* f = std::fopen(path.c_str(), "r+b");
+  ASSERT_NE(f, nullptr);
+  std::vector<char> zero(4 * 4096, 0);
+  std::fseek(f, static_cast<long>(size / 4096 / 2 * 4096), SEEK_SET);
+  std::fwrite(zero.data(), 1, zero.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace corvid::testing_support
