@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "dao/dataset/day_numbers.h"
@@ -87,27 +86,6 @@ TEST(NativeValueText, FormsOfEveryType) {
   EXPECT_EQ(ParseGuid("{12345678-9ABC-DEF0-0123-456789ABCDEF}"), guid);
   EXPECT_THROW(ParseGuid("{12345678-9ABC-DEF0-0123-456789ABCDEZ}"), std::invalid_argument);
   EXPECT_THROW(ParseGuid("12345678"), std::invalid_argument);
-}
-
-// Floats are the shortest text that reads back to the same value, with the
-// user's decimal separator: check a comma locale when the machine has one.
-TEST(NativeValueText, FloatsUseTheUsersDecimalSeparator) {
-  const char* comma = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "sv_SE.UTF-8", "fr_FR.UTF-8"}) {
-    locale_t probe = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
-    if (probe != static_cast<locale_t>(nullptr)) {
-      freelocale(probe);
-      comma = name;
-      break;
-    }
-  }
-  if (!comma) GTEST_SKIP() << "no locale with a decimal comma installed";
-  const std::string saved = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "";
-  setenv("LC_ALL", comma, 1);
-  EXPECT_EQ(FormatFloatText(2.5), "2,5");
-  EXPECT_EQ(ParseFloatText("2,5"), 2.5);
-  setenv("LC_ALL", saved.c_str(), 1);
-  EXPECT_EQ(FormatFloatText(2.5), "2.5");
 }
 
 TEST(NativeValueText, ShortestFloatTextReadsBack) {
