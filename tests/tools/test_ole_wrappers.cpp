@@ -169,6 +169,24 @@ TEST(StaticDibWrapper, DibHeaderLies41BytesBehindTheMarker) {
   EXPECT_TRUE(layout.checksumMatches);
 }
 
+TEST(StaticDibWrapper, TopDownBitmapGetsPositiveExtentsAndKeepsItsDib) {
+  Bytes bmp = MakeSampleDocument(DocumentFormat::Bmp, {12, 9});
+  ByteWriter(bmp).PatchU32(22, static_cast<std::uint32_t>(-9));  // height -9: top-down rows
+  const AccessOleLayout still = ParseAccessOleValue(WrapStaticDib(bmp));
+  EXPECT_EQ(still.staticWidth, PixelsToHimetric(12));
+  EXPECT_EQ(still.staticHeight, PixelsToHimetric(9));
+
+  const Bytes withPreview = WrapPaintbrushBitmap(bmp, Presentation::Metafile);
+  const AccessOleLayout layout = ParseAccessOleValue(withPreview);
+  EXPECT_EQ(layout.presentation.height, -PixelsToHimetric(9));
+  // The metafile's DIBStretchBlt reads 9 source rows and fills 9 window rows.
+  const std::size_t blt = layout.presentation.dataOffset + 8 + 18 + 8 + 10 + 10 + 10;
+  ASSERT_EQ(ReadU16(withPreview, blt + 4), 0x0B41);
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 10)), 9);    // source height
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 18)), -9);   // destination height
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 20)), 12);   // destination width
+}
+
 TEST(PackageWrapper, PackagerDataCarriesNamesAndFile) {
   const Bytes pdf = MakeSampleDocument(DocumentFormat::Pdf);
   const Bytes value = WrapPackage("Bericht ä.pdf", "C:\\Docs\\Bericht ä.pdf", pdf);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "tools/oledocs/bmp_file.h"
 #include "tools/oledocs/byte_writer.h"
@@ -49,6 +49,8 @@ class ValueBuilder {
       : out_(AccessOleHeader(friendlyName, className, type)), headerSize_(out_.size()) {
     out_.reserve(headerSize_ + expectedSize + 4);
   }
+  ValueBuilder(const ValueBuilder&) = delete;
+  ValueBuilder& operator=(const ValueBuilder&) = delete;
   ByteWriter& Writer() { return writer_; }
   Bytes Finish() {
     const auto trailer = AccessOleTrailer(ByteSpan(out_).subspan(headerSize_));
@@ -188,23 +190,25 @@ Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& spec, ByteSpan nativeData,
   return value.Finish();
 }
 
-Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation) {
+Bytes BitmapMetafilePresentation(ByteSpan bmpFile) {
   const BmpFile bmp = ParseBmpFile(bmpFile);
+  const std::int32_t height = bmp.height < 0 ? -bmp.height : bmp.height;
+  if (bmp.width <= 0 || bmp.width > std::numeric_limits<std::int16_t>::max() ||
+      height > std::numeric_limits<std::int16_t>::max()) {
+    throw std::invalid_argument("bitmap size does not fit a metafile presentation");
+  }
+  const Bytes metafile = DibMetafile(bmp.dib, static_cast<std::int16_t>(bmp.width),
+                                     static_cast<std::int16_t>(height));
+  return Ole1MetafilePresentation(metafile, PixelsToHimetric(bmp.width), PixelsToHimetric(height));
+}
+
+Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation) {
+  ParseBmpFile(bmpFile);  // throws for what is not a BMP file
   Bytes native(bmpFile.begin(), bmpFile.end());
   native.resize((native.size() + kPaintNativeAlignment - 1) / kPaintNativeAlignment *
                 kPaintNativeAlignment);
-  Bytes presentationBytes;
-  if (presentation == Presentation::Metafile) {
-    const std::int32_t height = bmp.height < 0 ? -bmp.height : bmp.height;
-    if (bmp.width > std::numeric_limits<std::int16_t>::max() ||
-        height > std::numeric_limits<std::int16_t>::max()) {
-      throw std::invalid_argument("bitmap too large for a metafile presentation");
-    }
-    const Bytes metafile = DibMetafile(bmp.dib, static_cast<std::int16_t>(bmp.width),
-                                       static_cast<std::int16_t>(height));
-    presentationBytes = Ole1MetafilePresentation(metafile, PixelsToHimetric(bmp.width),
-                                                 PixelsToHimetric(height));
-  }
+  const Bytes presentationBytes =
+      presentation == Presentation::Metafile ? BitmapMetafilePresentation(bmpFile) : Bytes{};
   return WrapEmbeddedObject({"Bitmap Image", "Paint.Picture", "PBrush"}, native,
                             presentationBytes);
 }

@@ -79,6 +79,13 @@ Bytes Ole1MetafilePresentation(ByteSpan metafile, std::int32_t widthHimetric,
 // without its 14-byte file header).
 Bytes Ole1StaticDib(ByteSpan dib, std::int32_t widthHimetric, std::int32_t heightHimetric);
 
+// The METAFILEPICT presentation Paint gives a bitmap: a metafile that
+// stretches the BMP file's DIB over its pixel size, with the extent in
+// hundredths of a millimetre at 96 dots per inch. Can follow the native data
+// of any embedded object (WrapEmbeddedObject). Throws std::invalid_argument
+// when `bmpFile` is not a BMP file or is wider or taller than 32767 pixels.
+Bytes BitmapMetafilePresentation(ByteSpan bmpFile);
+
 // The 4-byte trailer that closes every Access OLE value; `ole1Part` is every
 // byte between the Access header and the trailer.
 std::array<std::byte, 4> AccessOleTrailer(ByteSpan ole1Part);
