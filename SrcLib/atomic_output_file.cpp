@@ -64,13 +64,14 @@ std::pair<std::string, std::string> DirectoryOf(const std::string& path) {
     return {path.substr(0, slash), path.substr(0, slash + 1)};
 }
 
-// Stale temporaries are looked for once per directory and process.
+// Stale temporaries are looked for once per directory and run.
+std::mutex cleanedMutex;
+std::unordered_set<std::string> cleanedDirectories;
+
 void CleanDirectoryOnce(const std::string& directory) {
-    static std::mutex mutex;
-    static std::unordered_set<std::string> cleaned;
     {
-        std::lock_guard lock(mutex);
-        if (!cleaned.insert(directory).second) return;
+        std::lock_guard lock(cleanedMutex);
+        if (!cleanedDirectories.insert(directory).second) return;
     }
     RemoveStaleTemporaries(directory);
 }
@@ -256,6 +257,11 @@ void AtomicOutputFile::Commit() {
     }
     temporaryName_.clear();
     committed_ = true;
+}
+
+void ForgetCleanedDirectories() {
+    std::lock_guard lock(cleanedMutex);
+    cleanedDirectories.clear();
 }
 
 void UseNamedTemporaries(bool named) { namedTemporaries.store(named, std::memory_order_relaxed); }

@@ -6,8 +6,8 @@
 // lacks it); Commit() renames it over the final name. Until then, on any
 // failure, exception or kill, nothing appears under the final name and an
 // older file of that name is left as it was. Temporary names left behind by
-// a killed process are removed the first time this process writes into that
-// directory.
+// a killed process are removed the first time a run writes into that
+// directory (see ForgetCleanedDirectories).
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +60,10 @@ private:
     std::int64_t written_ = 0;
     bool committed_ = false;
 };
+
+// Starts a new run: every directory is looked at again for stale temporaries
+// the next time a file is written into it.
+void ForgetCleanedDirectories();
 
 // Always use named temporaries, as on file systems without O_TMPFILE
 // (tests use it to cover that path).

@@ -213,6 +213,7 @@ private:
 RunReport RunExtraction(RunHost& host, DatabaseConnection& connection, RecordTable& table,
                         const std::function<void(std::int64_t)>& progress) {
     const RunInputs inputs = host.Inputs();
+    ForgetCleanedDirectories();
     BusyCursorGuard cursor(host);
     host.AddLogLine(HeadingLine(host));
 

@@ -150,6 +150,7 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
 
 RawReport RunRawExtraction(RunHost& host) {
     const RunInputs inputs = host.Inputs();
+    ForgetCleanedDirectories();
     BusyCursorGuard cursor(host);
     host.AddLogLine(HeadingLine(host));
     RawReport report;

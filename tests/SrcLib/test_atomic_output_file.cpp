@@ -236,6 +236,21 @@ TEST(StaleTemporaries, OnlyThoseOfEndedProcessesAreRemoved) {
               (std::set<std::string>{mine, parent, ".corvid-tmp.nonsense", "photo.jpg"}));
 }
 
+// A long-lived process (the window) looks again at every new run.
+TEST(StaleTemporaries, EachRunLooksAgain) {
+    TempDir dir;
+    { AtomicOutputFile first(dir / "a"); first.Commit(); }
+    const std::string stale = ".corvid-tmp." + std::to_string(DeadProcessId()) + ".zzzzzz";
+    WriteText(dir / stale, "left by a killed run");
+
+    { AtomicOutputFile sameRun(dir / "b"); sameRun.Commit(); }
+    EXPECT_TRUE(dir.Entries().contains(stale));
+
+    ForgetCleanedDirectories();
+    { AtomicOutputFile nextRun(dir / "c"); nextRun.Commit(); }
+    EXPECT_EQ(dir.Entries(), (std::set<std::string>{"a", "b", "c"}));
+}
+
 // A process killed while writing leaves at most a named temporary, never a
 // file under the final name; the next process writing there removes it.
 TEST(StaleTemporaries, KilledWriterLeavesNothingBehindTheNextRun) {
