@@ -271,5 +271,52 @@ TEST_F(AccessTable1, RowsMatchAccessByteForByte) {
   EXPECT_EQ(hex(ours.Bytes().subspan(4, 10)), hex(page.subspan(4, 10)));
 }
 
+// The same check against Access 97: nwind.mdb's Shippers table (tdef page
+// 581, rows on page 583).
+TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
+  std::ifstream in("../shared/fixtures/mdb/nwind.mdb", std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(chars.size(), 584u * 2048);
+  std::vector<std::byte> file(chars.size());
+  for (std::size_t i = 0; i < chars.size(); ++i) file[i] = static_cast<std::byte>(chars[i]);
+  const auto tdef = std::span<const std::byte>(file).subspan(581 * 2048, 2048);
+  const auto data = std::span<const std::byte>(file).subspan(583 * 2048, 2048);
+
+  const TableDef def{"Shippers",
+                     {{"ShipperID", ColumnType::AutoNumber},
+                      {"CompanyName", ColumnType::Text, 40},
+                      {"Phone", ColumnType::Text, 24}}};
+  const TableLayout layout = LayoutTable(kJet3, def);
+  const auto ours = BuildTableDefinition(kJet3, layout, TableStatistics{}, std::vector<std::uint32_t>{581});
+  constexpr std::size_t kAccessColumns = 43 + 1 * 8;  // after Access's one index entry
+  for (std::size_t c = 0; c < 3; ++c) {
+    for (std::size_t i = 0; i < 18; ++i) {
+      if (c > 0 && (i == 14 || i == 15)) continue;  // "fixed offset" of a variable column: Access leaves junk
+      EXPECT_EQ(ours[0][43 + 18 * c + i], tdef[kAccessColumns + 18 * c + i]) << "column " << c << " byte " << i;
+    }
+  }
+  const std::size_t names = 3 * 18;
+  for (std::size_t i = 0; i < 1 + 9 + 1 + 11 + 1 + 5; ++i)
+    EXPECT_EQ(ours[0][43 + names + i], tdef[kAccessColumns + names + i]) << "name byte " << i;
+
+  RowEncoder encoder(kJet3, layout);
+  struct NoLongValues final : LongValueStore {
+    std::uint32_t StoreSingle(std::span<const std::byte>) override { return 0; }
+    std::uint32_t StoreChain(std::span<const std::byte>) override { return 0; }
+  } store;
+  std::int32_t autoNumber = 1;
+  const std::vector<std::pair<const char*, const char*>> shippers{
+      {"Speedy Express", "(503) 555-9831"}, {"United Package", "(503) 555-3199"}, {"Federal Shipping", "(503) 555-9931"}};
+  std::vector<std::byte> row;
+  for (std::size_t r = 0; r < shippers.size(); ++r) {
+    SCOPED_TRACE(r);
+    encoder.Encode(std::vector<Value>{Null, std::string(shippers[r].first), std::string(shippers[r].second)},
+                   static_cast<std::int64_t>(r + 1), store, autoNumber, row);
+    const std::size_t start = Get16(data, 10 + 2 * r);
+    const std::size_t end = r == 0 ? 2048 : Get16(data, 10 + 2 * (r - 1));
+    EXPECT_EQ(row, std::vector<std::byte>(data.begin() + start, data.begin() + end));
+  }
+}
+
 }  // namespace
 }  // namespace corvid::mdbwriter

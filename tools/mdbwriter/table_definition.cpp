@@ -73,8 +73,8 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       Put16(e, 1, c.number);
       Put16(e, 3, varSlot);
       Put16(e, 5, c.number);
-      Put16(e, 7, 0x409);
-      Put16(e, 9, IsTextual(c) ? kWindows1252 : 0);
+      Put16(e, 9, 0x409);           // sort order
+      Put16(e, 11, kWindows1252);   // code page (Access records it for every column)
       Put8(e, 13, c.flags);
       Put16(e, 14, c.fixedOffset);
       Put16(e, 16, c.storedLength);
