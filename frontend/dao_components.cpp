@@ -1,0 +1,107 @@
+#include "frontend/dao_components.h"
+
+#include <cstdlib>
+
+#include "dao/dao_database.h"
+#include "dao/dao_table.h"
+#include "dao/run_ports.h"
+
+namespace corvid {
+
+DaoComponents::DaoComponents(std::shared_ptr<CredentialsPrompt> prompt) {
+  database_ = std::make_unique<TVxDaoDatabase>();
+  table_ = std::make_unique<TVxDaoTable>();
+  TVxDaoDatabase& db = *database_;
+  TVxDaoTable& t = *table_;
+  db.SetName("VxDaoDB");
+  t.SetName("VxDaoT");
+
+  // The stored configuration: setters only store while loading; the work
+  // they imply is done once by FinishSetup.
+  db.BeginLoading();
+  t.BeginLoading();
+  db.F_Set_ComponentVersion("11.00");
+  db.F_Set_Exclusive(true);
+  db.F_Set_ReadOnly(false);
+  db.F_Set_LoginPrompt(false);
+  db.F_Set_UserName("Admin");
+  db.F_Set_UseODBCDialog(true);
+  db.F_Set_SystemDatabase("system.mdb");
+  db.F_Set_SaveUserName(true);
+  db.F_Set_ShowSystemObjects(false);
+  db.F_Set_SmartOpen(true);
+  db.F_Set_EngineType(2);
+  db.F_Set_PrivateEngine(false);
+  db.F_Set_TrackTransactions(true);
+  db.F_Set_UsesDynaDao(true);
+  db.F_Set_Version("3.6");
+  db.F_Set_VersionDetails("3.6");
+  db.F_Set_VersionInfo("(In Access'2000 mode)");
+  db.F_Set_Workspace("DaoWorkspace");
+  db.F_Set_DefaultCursorDriver(-1);
+  db.F_Set_QueryTimeout(60);
+  db.F_Set_MdbVersionAutoDetect(false);
+
+  t.F_Set_AutoFindIndex(true);
+  t.F_Set_ComponentVersion("11.00");
+  t.F_Set_CacheBlobs(false);
+  t.F_Set_CacheMemos(false);
+  t.F_Set_CacheLookups(false);
+  t.F_Set_ExportMethod(TExportMethod::VisibleFields);
+  t.F_Set_RefreshSorted(false);
+  t.F_Set_QueryDefSQLModify(false);
+  t.F_Set_QueryDefODBCMaxRecords(0);
+  t.F_Set_ShowGUID(false);
+  t.F_Set_TableType(2);
+  t.F_Set_Translation(false);
+  t.F_Set_LockType(3);
+  t.F_Set_OpenOptions({});
+  t.F_Set_ReadOnly(true);
+  t.F_Set_DatabaseAutoActivate(false);
+  t.F_Set_UseBrackets(true);
+  t.F_Set_UseCaptions(false);
+  t.F_Set_UseDaoProperties(true);
+  t.F_Set_UseGetRecNo(true);
+  t.F_Set_UseRecordCount(true);
+  t.F_Set_WarnOnBadDatabase(false);
+  t.F_Set_Filtered(false);
+  t.F_Set_ParamCheck(true);
+  t.F_Set_ProcessMessages(false);
+  t.F_Set_Database(&db);
+  db.FinishSetup();
+  t.FinishSetup();
+
+  if (prompt) db.SetCredentialsPrompt(std::move(prompt));
+  PresetLoginFromEnvironment(db);
+  connection_ = std::make_unique<DaoDatabaseConnection>(db);
+  tablePort_ = std::make_unique<DaoRecordTable>(t);
+}
+
+DaoComponents::~DaoComponents() {
+  // The table goes first: it is attached to the database.
+  tablePort_.reset();
+  connection_.reset();
+  table_.reset();
+  database_.reset();
+}
+
+DatabaseConnection& DaoComponents::Connection() { return *connection_; }
+RecordTable& DaoComponents::Table() { return *tablePort_; }
+
+std::int64_t DaoComponents::RecordCount() {
+  try {
+    return table_->Active() ? table_->RecordCountValue() : -1;
+  } catch (...) {
+    return -1;  // a count is only a nicety of the progress line
+  }
+}
+
+void PresetLoginFromEnvironment(TVxDaoDatabase& database) {
+  const std::pair<const char*, const char*> variables[] = {
+      {"CORVID_USER", "USER NAME"}, {"CORVID_PASSWORD", "PASSWORD"}, {"CORVID_DB_PASSWORD", "DBPASSWORD"}};
+  for (const auto& [variable, name] : variables) {
+    if (const char* value = std::getenv(variable)) database.PresetLoginParams().SetValue(name, value);
+  }
+}
+
+}  // namespace corvid

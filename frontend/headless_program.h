@@ -1,0 +1,25 @@
+#pragma once
+// Corvid without a window: the same settings, command line and batch run as
+// the window, with log lines on standard output, status texts and errors on
+// standard error, and the outcome in the exit status (0 after a completed
+// run, 1 after a failure, 2 when no existing database was named).
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/run_report.h"
+#include "frontend/command_line.h"
+#include "frontend/run_components.h"
+
+namespace corvid {
+
+using ComponentsFactory = std::function<std::unique_ptr<RunComponents>()>;
+
+int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComponents);
+
+// The one-line summaries printed at the end of a headless run.
+std::string RunSummary(const RunReport& report);
+std::string RawSummary(const RawReport& report);
+
+}  // namespace corvid
