@@ -158,9 +158,10 @@ TEST(MdbWriterJudgedByMdbtools, LongValuesInlineSinglePageAndChainsReadBackByteF
   TempDir dir;
   const std::string path = dir.File("blobs.mdb");
   // Sizes around each storage boundary: inline (<= 64), one long-value row
-  // (<= 4076), and chains ending exactly on and just past a chain row.
+  // (<= 4076), and chains (4076 bytes per page) ending exactly on and just
+  // past a page.
   const std::vector<std::size_t> sizes{1,    63,   64,   65,   3000, 4075, 4076, 4077,
-                                       8144, 8145, 100000, 10u * 1024 * 1024};
+                                       8152, 8153, 100000, 10u * 1024 * 1024};
   std::vector<Bytes> values;
   {
     MdbWriter writer(path);

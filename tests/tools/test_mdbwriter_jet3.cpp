@@ -135,5 +135,59 @@ TEST(MdbWriterJet3, ManyRowsAndThePasswordField) {
   EXPECT_EQ(ReadHeaderPassword(kJet3, page), "Passwort");
 }
 
+// Lengths of the rows of a long-value chain, followed from a pointer in the raw file.
+std::vector<std::size_t> ChainRowLengths(const std::vector<std::byte>& file, std::uint32_t pointer) {
+  std::vector<std::size_t> lengths;
+  constexpr std::size_t kPage = 2048;
+  auto get16 = [&](std::size_t at) { return std::to_integer<std::size_t>(file[at]) | std::to_integer<std::size_t>(file[at + 1]) << 8; };
+  while (pointer != 0 && lengths.size() < 1000) {
+    const std::size_t page = pointer >> 8, row = pointer & 0xFF, base = page * kPage;
+    const std::size_t start = get16(base + 10 + 2 * row) & 0x1FFF;
+    const std::size_t end = row == 0 ? kPage : get16(base + 10 + 2 * (row - 1)) & 0x1FFF;
+    lengths.push_back(end - start);
+    pointer = static_cast<std::uint32_t>(get16(base + start) | get16(base + start + 2) << 16);
+  }
+  return lengths;
+}
+
+std::vector<std::byte> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> bytes(chars.size());
+  for (std::size_t i = 0; i < chars.size(); ++i) bytes[i] = static_cast<std::byte>(chars[i]);
+  return bytes;
+}
+
+TEST(MdbWriterJet3, LongValueChainsAreCutAsAccess97CutsThem) {
+  // nwind.mdb's first category picture (10,746 bytes) starts at page 25, row 0.
+  const auto access = ChainRowLengths(ReadAll("../shared/fixtures/mdb/nwind.mdb"), 25u << 8);
+  ASSERT_EQ(access.size(), 6u);
+
+  TempDir dir;
+  const std::string path = dir.File("chain.mdb");
+  {
+    MdbWriter writer(path, Jet3());
+    auto& t = writer.AddTable({"T", {{"pic", ColumnType::OleObject}}});
+    t.AddRow({Bytes(10746, std::byte{0x42})});
+    writer.Finish();
+  }
+  const auto file = ReadAll(path);
+  // Our single row: column count, then the 12-byte long-value field whose
+  // second word points at the first chain row.
+  const auto judged = ReadWithLibmdb(path, "T");
+  ASSERT_EQ(judged.rows.size(), 1u);
+  EXPECT_EQ(judged.rows[0][0].value, std::string(10746, 'B'));
+  std::uint32_t pointer = 0;
+  for (std::size_t page = 1; page * 2048 < file.size() && pointer == 0; ++page) {
+    const std::size_t base = page * 2048;
+    if (file[base] != std::byte{1} || file[base + 4] == std::byte{'L'}) continue;
+    const std::size_t start = (std::to_integer<std::size_t>(file[base + 10]) | std::to_integer<std::size_t>(file[base + 11]) << 8);
+    if (std::to_integer<int>(file[base + start]) != 1 || 2048 - start != 1 + 12 + 1 + 1 + 1 + 1) continue;  // our T row
+    for (int k = 0; k < 4; ++k) pointer |= std::to_integer<std::uint32_t>(file[base + start + 1 + 4 + k]) << (8 * k);
+  }
+  ASSERT_NE(pointer, 0u);
+  EXPECT_EQ(ChainRowLengths(file, pointer), access);
+}
+
 }  // namespace
 }  // namespace corvid::mdbwriter

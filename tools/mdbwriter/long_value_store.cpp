@@ -23,7 +23,8 @@ std::uint32_t PageLongValueStore::StoreSingle(std::span<const std::byte> value) 
 }
 
 std::uint32_t PageLongValueStore::StoreChain(std::span<const std::byte> value) {
-  const std::size_t chunk = jet_.maxLongValueRow - 4;
+  // Each chain row fills a page: the next-row pointer, then the data (as Access does).
+  const std::size_t chunk = DataPage::Capacity(jet_) - 4;
   const auto count = static_cast<std::uint32_t>((value.size() + chunk - 1) / chunk);
   const std::uint32_t first = file_.Allocate(count);
   pagesUsed_ += count;
