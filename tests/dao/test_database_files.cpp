@@ -114,6 +114,20 @@ class ScratchDir {
   std::string path_;
 };
 
+// Tests run in parallel with others that open the same fixtures, exclusively
+// at times: each test connects to its own copy so that no lock collides.
+class FixtureCopies {
+ public:
+  std::string Of(const std::string& file) {
+    const std::string copy = dir_.File(file);
+    if (!fs::exists(copy)) fs::copy_file(kFixtures + file, copy);
+    return copy;
+  }
+
+ private:
+  ScratchDir dir_;
+};
+
 // A component as the extraction run drives it: type, then path.
 std::unique_ptr<TVxDaoDatabase> AccessDatabase(const std::string& path, bool exclusive = true) {
   auto db = std::make_unique<TVxDaoDatabase>();
@@ -125,9 +139,10 @@ std::unique_ptr<TVxDaoDatabase> AccessDatabase(const std::string& path, bool exc
 }
 
 TEST(DatabaseFilesTest, EveryFixtureConnectsListsItsUserTablesAndReportsItsVersion) {
+  FixtureCopies copies;
   for (const auto& fixture : kFixtureFiles) {
     SCOPED_TRACE(fixture.file);
-    const std::string path = kFixtures + fixture.file;
+    const std::string path = copies.Of(fixture.file);
     auto db = AccessDatabase(path);
     db->F_Set_Connected(true);
     ASSERT_TRUE(db->Connected());
@@ -155,8 +170,9 @@ TEST(DatabaseFilesTest, StoredWindowConfigurationConnectsOnTheEngineHere) {
   db.FinishSetup();
   EXPECT_EQ(db.Version(), "12.0");
   EXPECT_EQ(db.VersionInfo(), "(In Access'2007 mode)");
+  FixtureCopies copies;
   db.F_Set_DatabaseType("Access");
-  db.F_Set_Database(kFixtures + "nwind.mdb");
+  db.F_Set_Database(copies.Of("nwind.mdb"));
   db.F_Set_Connected(true);
   EXPECT_TRUE(db.Connected());
   EXPECT_THAT(db.TableNames(), ::testing::Contains("Categories"));
@@ -214,7 +230,8 @@ TEST(DatabaseFilesTest, TruncatedAndForeignFilesFailWithTheEnginesError) {
 }
 
 TEST(DatabaseFilesTest, ASecondExclusiveOpenFailsWhileTheFirstHoldsTheFile) {
-  const std::string path = kFixtures + "testV2003.mdb";
+  FixtureCopies copies;
+  const std::string path = copies.Of("testV2003.mdb");
   auto first = AccessDatabase(path, /*exclusive=*/true);
   first->F_Set_Connected(true);
   auto second = AccessDatabase(path, /*exclusive=*/true);
@@ -229,7 +246,8 @@ TEST(DatabaseFilesTest, ASecondExclusiveOpenFailsWhileTheFirstHoldsTheFile) {
 }
 
 TEST(DatabaseFilesTest, SharedOpensCoexist) {
-  const std::string path = kFixtures + "nwind.mdb";
+  FixtureCopies copies;
+  const std::string path = copies.Of("nwind.mdb");
   auto first = AccessDatabase(path, false);
   auto second = AccessDatabase(path, false);
   first->F_Set_Connected(true);
@@ -295,8 +313,18 @@ TEST(DatabaseFilesTest, ConnectListDisconnectWritesNothing) {
     ASSERT_EQ(stat(path.c_str(), &statBefore), 0);
     const auto entriesBefore = DirectoryEntries(kFixtures);
     {
-      auto db = AccessDatabase(path);
-      db->F_Set_Connected(true);
+      // The fixture itself, opened shared; another test process may hold
+      // it exclusively for a moment.
+      auto db = AccessDatabase(path, /*exclusive=*/false);
+      for (int attempt = 0;; ++attempt) {
+        try {
+          db->F_Set_Connected(true);
+          break;
+        } catch (const dao::EngineError& error) {
+          if (error.Number() != dao::kFileInUse || attempt == 100) throw;
+          usleep(100000);
+        }
+      }
       db->F_Set_ShowSystemObjects(true);
       db->RefreshObjectLists();
       (void)db->DatabaseLanguage();
@@ -314,7 +342,8 @@ TEST(DatabaseFilesTest, ConnectListDisconnectWritesNothing) {
 }
 
 TEST(DatabaseFilesTest, QueryDefinitionsAreListedAndWritingServicesFailCleanly) {
-  auto db = AccessDatabase(kFixtures + "queryTestV2003.mdb");
+  FixtureCopies copies;
+  auto db = AccessDatabase(copies.Of("queryTestV2003.mdb"));
   db->F_Set_Connected(true);
   EXPECT_THAT(db->QueryDefNames(),
               ::testing::IsSupersetOf({"SelectQuery", "UpdateQuery", "AppendQuery", "DeleteQuery",

@@ -8,11 +8,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <deque>
+#include <filesystem>
 #include <functional>
 
+#include "dao/dao_database.h"
 #include "frontend/db_login.h"
 
 namespace corvid {
@@ -182,6 +187,115 @@ TEST_F(DbLoginTest, DatabaseLineWidensToTheFullPathAndTheFrameClipsIt) {
             dialog.DatabaseName->fontMetrics().horizontalAdvance(longPath));
   EXPECT_GT(dialog.DatabaseName->geometry().right(), dialog.GroupBox1->width());
   EXPECT_EQ(dialog.DatabaseName->parentWidget(), dialog.GroupBox1);
+}
+
+// Answers one modal window after the other as each appears: the login
+// dialog, the information box, the next login dialog ...
+class ModalResponder {
+ public:
+  using Step = std::function<void(QWidget&)>;
+  explicit ModalResponder(std::deque<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+  }
+  std::vector<std::string> seen;  // class name, then the text of boxes
+  bool Done() const { return steps_.empty(); }
+
+ private:
+  void Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    // Fail-safe: a window that no step answers is closed rather than left
+    // to hang the test.
+    if (modal != nullptr && (modal == last_ || steps_.empty()) && ++unanswered_ > 1000) {
+      ADD_FAILURE() << "unanswered modal window " << modal->metaObject()->className();
+      unanswered_ = 0;
+      modal->close();
+      return;
+    }
+    if (modal == nullptr || modal == last_ || steps_.empty()) return;
+    unanswered_ = 0;
+    if (!QTest::qWaitForWindowActive(modal)) return;
+    last_ = modal;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      seen.push_back("box: " + box->text().toStdString() + " / " +
+                     box->windowTitle().toStdString());
+    } else {
+      seen.push_back(modal->metaObject()->className());
+    }
+    Step step = std::move(steps_.front());
+    steps_.pop_front();
+    step(*modal);
+  }
+  std::deque<Step> steps_;
+  QTimer timer_;
+  QPointer<QWidget> last_;  // cleared when that window is destroyed
+  int unanswered_ = 0;
+};
+
+TEST_F(DbLoginTest, ConnectionRetriesThroughTheDialogUntilTheAccountIsAccepted) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/corvid-login-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string path = dir + "/nwind.mdb";
+  fs::copy_file("../shared/fixtures/mdb/nwind.mdb", path);
+  QApplication::setApplicationDisplayName("Corvid");
+  {
+    TVxDaoDatabase db;
+    db.SetCredentialsPrompt(std::make_shared<DialogCredentialsPrompt>());
+    db.F_Set_LoginPrompt(true);
+    db.F_Set_DatabaseType("Access");
+    db.F_Set_Database(path);
+
+    ModalResponder responder({
+        [](QWidget& w) {
+          auto& dialog = static_cast<TDbLogin&>(w);
+          dialog.Username->setText("maria");
+          dialog.Password->setText("typed");
+          QTest::keyClick(dialog.Username, Qt::Key_Return);
+        },
+        [](QWidget& w) { QTest::keyClick(&w, Qt::Key_Return); },  // the information box
+        [path](QWidget& w) {
+          auto& dialog = static_cast<TDbLogin&>(w);
+          EXPECT_EQ(dialog.Username->text(), "maria") << "the retry keeps the typed name";
+          EXPECT_TRUE(dialog.Password->text().isEmpty());
+          EXPECT_EQ(dialog.DatabaseName->text().toStdString(), path);
+          dialog.Username->setText("Admin");
+          dialog.Button1->click();
+        },
+    });
+    db.F_Set_Connected(true);
+    EXPECT_TRUE(responder.Done());
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(responder.seen,
+              (std::vector<std::string>{"corvid::TDbLogin",
+                                        "box: Not a valid account name or password. / Corvid",
+                                        "corvid::TDbLogin"}));
+    EXPECT_EQ(db.UserName(), "Admin");
+  }
+  fs::remove_all(dir);
+}
+
+TEST_F(DbLoginTest, CancelShowsTheWarningAndTheConnectEndsQuietly) {
+  TVxDaoDatabase db;
+  db.SetCredentialsPrompt(std::make_shared<DialogCredentialsPrompt>());
+  db.F_Set_LoginPrompt(true);
+  db.F_Set_DatabaseType("Access");
+  db.F_Set_Database("/tmp/never-opened.mdb");
+  ModalResponder responder({
+      [](QWidget& w) { QTest::keyClick(&w, Qt::Key_Escape); },
+      [](QWidget& w) { QTest::keyClick(&w, Qt::Key_Return); },
+  });
+  bool afterConnect = false;
+  db.OnAfterConnect = [&](TVxDaoDatabase&) { afterConnect = true; };
+  // The empty account the cancel leaves is refused, so nothing is opened.
+  EXPECT_NO_THROW(db.F_Set_Connected(true));
+  EXPECT_TRUE(responder.Done());
+  EXPECT_FALSE(db.Connected());
+  EXPECT_FALSE(afterConnect);
+  ASSERT_EQ(responder.seen.size(), 2u);
+  EXPECT_EQ(responder.seen[1],
+            "box: If You not enter Username and Password You may not gain access to your data! / "
+            "Corvid");
 }
 
 }  // namespace
