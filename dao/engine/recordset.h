@@ -74,12 +74,14 @@ class Recordset {
   virtual void CancelUpdate() = 0;
   virtual void Delete() = 0;
 
+  // A new recordset of `type` over this one's rows (with its Filter and
+  // Sort, once the engine has them), positioned at its first row.
+  virtual std::unique_ptr<Recordset> OpenRecordset(int type, int options) = 0;
   // Sorting, filtering, index seek and find need engine support that is not
   // there yet: each raises EngineError 3251 naming the member.
   virtual void SetFilter(std::string_view filter) = 0;
   virtual void SetSort(std::string_view sort) = 0;
   virtual void SetIndex(std::string_view index) = 0;
-  virtual std::unique_ptr<Recordset> OpenRecordset(int type, int options) = 0;
   virtual void FindFirst(std::string_view criteria) = 0;
   virtual void FindLast(std::string_view criteria) = 0;
   virtual void FindNext(std::string_view criteria) = 0;

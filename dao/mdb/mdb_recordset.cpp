@@ -238,7 +238,17 @@ void MdbRecordset::Delete() { Raise(kCannotUpdate, "Cannot update. Database or o
 void MdbRecordset::SetFilter(std::string_view) { NotSupported("Filter"); }
 void MdbRecordset::SetSort(std::string_view) { NotSupported("Sort"); }
 void MdbRecordset::SetIndex(std::string_view) { NotSupported("Index"); }
-std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int, int) { NotSupported("OpenRecordset"); }
+std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
+  // No filter or sort can be set on this recordset, so the new one covers
+  // the same rows; it shares the row index.
+  Rows();
+  if (options & dbForwardOnly) type = dbOpenForwardOnly;
+  if (type == 0) type = type_;
+  if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
+      type != dbOpenForwardOnly)
+    Raise(kInvalidArgument, "Invalid argument.");
+  return std::make_unique<MdbRecordset>(rows_, context_, type, registry_);
+}
 void MdbRecordset::FindFirst(std::string_view) { NotSupported("FindFirst"); }
 void MdbRecordset::FindLast(std::string_view) { NotSupported("FindLast"); }
 void MdbRecordset::FindNext(std::string_view) { NotSupported("FindNext"); }

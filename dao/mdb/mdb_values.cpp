@@ -253,12 +253,16 @@ std::int64_t LongValueLength(AccessFile& file, const MdbField& field) {
 }
 
 void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byte>& into) {
-  into.clear();
-  if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) return;
+  if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) {
+    into.clear();
+    return;
+  }
   MdbHandle* mdb = file.handle();
   const unsigned char* head = mdb->pg_buf + field.start;
   const std::uint32_t word = Load<std::uint32_t>(head);
   const std::size_t length = word & kLengthMask;
+  // Every byte is overwritten below: a buffer reused value after value only
+  // pays for zero-filling when it grows.
   into.resize(length);
   if (length == 0) return;
 

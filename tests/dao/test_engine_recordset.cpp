@@ -155,6 +155,18 @@ TEST_F(CategoriesTest, CountsAndPositions) {
   EXPECT_EQ(dynaset->AbsolutePosition(), -1);
 }
 
+TEST_F(CategoriesTest, RecordsetOfARecordsetCoversTheSameRows) {
+  auto table = database->OpenRecordset("Categories");
+  table->MoveNext();
+  auto snapshot = table->OpenRecordset(dbOpenSnapshot, 0);
+  EXPECT_EQ(snapshot->Type(), dbOpenSnapshot);
+  EXPECT_EQ(CategoryId(*snapshot), 1);
+  snapshot->MoveLast();
+  EXPECT_EQ(snapshot->RecordCount(), table->RecordCount());
+  EXPECT_EQ(CategoryId(*table), 2);  // the source keeps its place
+  EXPECT_EQ(table->OpenRecordset(dbOpenDynaset, dbForwardOnly)->Type(), dbOpenForwardOnly);
+}
+
 TEST_F(CategoriesTest, ForwardOnlyMovesOnlyForward) {
   for (auto [type, options] : {std::pair{dbOpenForwardOnly, 0}, std::pair{dbOpenSnapshot, dbForwardOnly}}) {
     auto rs = database->OpenRecordset("Categories", type, options);
