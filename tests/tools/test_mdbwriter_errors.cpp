@@ -1,6 +1,9 @@
 // Malformed descriptions and values give clear errors and never a corrupt
 // or half-written file under the final name.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -197,6 +200,53 @@ TEST(MdbWriterAtomicity, UnwritableTargetFailsCleanly) {
   EXPECT_THROW(MdbWriter("/nonexistent-dir/x.mdb"), WriterError);
   TempDir dir;
   EXPECT_THROW(MdbWriter(dir.Path().string()), WriterError);  // a directory
+}
+
+// Limits the size of files this process may write (the disk "fills up"),
+// restoring the limit afterwards.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // get EFBIG instead of a signal
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(MdbWriterAtomicity, AFullDiskFailsTheWriterAndPublishesNothing) {
+  TempDir dir;
+  const std::string path = dir.File("full.mdb");
+  std::string message;
+  {
+    MdbWriter writer(path);
+    auto& t = writer.AddTable({"T", {{"id", ColumnType::Long}, {"blob", ColumnType::OleObject}}});
+    const Bytes blob(100 * 1024, std::byte{7});
+    {
+      FileSizeLimit limit(2 << 20);
+      try {
+        for (int i = 0; i < 200; ++i) t.AddRow({std::int64_t{i}, ByteView{blob}});
+      } catch (const WriterError& e) {
+        message = e.what();
+      }
+    }
+    EXPECT_NE(message, "");
+    // The writer gave up: no more rows, no Finish that would publish a file
+    // missing the pages that could not be written.
+    EXPECT_THROW(t.AddRow({std::int64_t{1}, Null}), WriterError);
+    EXPECT_THROW(writer.Finish(), WriterError);
+  }
+  EXPECT_NE(message.find("cannot write"), std::string::npos) << message;
+  EXPECT_TRUE(dir.Entries().empty());
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ constexpr std::uint32_t kCatalogPage = 2;
 class TableState final : public TableWriter {
  public:
   TableState(const JetConstants& jet, TableDef def, TableLayout layout, std::vector<std::uint32_t> tdefPages,
-             PageFile& file, LongValueStore& longValues, const bool& usable)
+             PageFile& file, LongValueStore& longValues, bool& usable)
       : jet_(jet),
         def_(std::move(def)),
         layout_(std::move(layout)),
@@ -40,9 +40,21 @@ class TableState final : public TableWriter {
 
   void AddRow(std::span<const Value> values) override {
     if (!usable_) throw WriterError("the database writer has finished or failed; no more rows can be added");
-    encoder_.Encode(values, rowCount_ + 1, longValues_, nextAutoNumber_, row_);
-    if (!page_.Fits(row_.size())) FlushPage();
-    page_.AddRow(row_);
+    // A value the table cannot take is rejected with nothing written; the
+    // writer stays usable.
+    std::int32_t autoNumber = nextAutoNumber_;
+    encoder_.Prepare(values, rowCount_ + 1, autoNumber);
+    // From here on a failure (disk full, I/O error) would leave the pages
+    // inconsistent: the writer gives up and the file is never published.
+    try {
+      encoder_.Assemble(longValues_, row_);
+      if (!page_.Fits(row_.size())) FlushPage();
+      page_.AddRow(row_);
+    } catch (...) {
+      usable_ = false;
+      throw;
+    }
+    nextAutoNumber_ = autoNumber;
     ++rowCount_;
   }
   std::int64_t RowCount() const override { return rowCount_; }
@@ -72,7 +84,7 @@ class TableState final : public TableWriter {
   std::vector<std::uint32_t> tdefPages_;
   PageFile& file_;
   LongValueStore& longValues_;
-  const bool& usable_;
+  bool& usable_;
   RowEncoder encoder_;
   DataPage page_;
   std::vector<std::byte> row_;

@@ -205,6 +205,13 @@ std::size_t RowEncoder::LongValueRowBytes(const Field& field) const {
 
 void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber, LongValueStore& store,
                         std::int32_t& nextAutoNumber, std::vector<std::byte>& row) {
+  std::int32_t autoNumber = nextAutoNumber;
+  Prepare(values, rowNumber, autoNumber);
+  Assemble(store, row);
+  nextAutoNumber = autoNumber;
+}
+
+std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber) {
   if (values.size() != layout_.columns.size())
     throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": " +
                       std::to_string(values.size()) + " values for " + std::to_string(layout_.columns.size()) +
@@ -233,8 +240,8 @@ void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber, L
     throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": the row needs " +
                       std::to_string(size) + " bytes; a row may hold at most " + std::to_string(jet_.maxRowSize) +
                       " (store large values in Memo or OLE Object columns)");
-  Assemble(store, row);
   nextAutoNumber = autoNumber;
+  return size;
 }
 
 void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {

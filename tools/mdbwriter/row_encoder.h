@@ -39,6 +39,12 @@ class RowEncoder {
   void Encode(std::span<const Value> values, std::int64_t rowNumber, LongValueStore& store,
               std::int32_t& nextAutoNumber, std::vector<std::byte>& row);
 
+  // Encode in two steps: Prepare converts and checks everything (throwing
+  // WriterError with nothing stored), Assemble stores the long values and
+  // builds the row (its errors are I/O errors). Prepare returns the row size.
+  std::size_t Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber);
+  void Assemble(LongValueStore& store, std::vector<std::byte>& row);
+
  private:
   struct Field {
     bool null = true;
@@ -51,13 +57,13 @@ class RowEncoder {
   void Convert(const Value& value, std::int64_t rowNumber, const ColumnLayout& column, Field& field,
                std::int32_t& autoNumber) const;
   std::size_t LongValueRowBytes(const Field& field) const;
-  void Assemble(LongValueStore& store, std::vector<std::byte>& row);
   void AssembleJet3Tail(std::vector<std::byte>& row, const std::vector<std::size_t>& offsets,
                         std::size_t eod) const;
 
   const JetConstants& jet_;
   const TableLayout& layout_;
   std::vector<Field> fields_;
+  std::int32_t pendingAutoNumber_ = 0;
 };
 
 }  // namespace corvid::mdbwriter
