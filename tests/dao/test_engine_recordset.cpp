@@ -299,6 +299,38 @@ TEST(EngineFields, StoredPropertiesOfColumns) {
   EXPECT_THROW(c.Value(), EngineError);  // a table definition's field has no value
 }
 
+TEST(EngineFields, FormatCaptionRequiredAndAutoNumberWhereTheFileHasThem) {
+  struct Case {
+    const char* table;
+    const char* field;
+    const char* format;   // nullptr: no such property
+    const char* caption;  // nullptr: no such property
+    bool required;
+    bool autoIncrement;
+  };
+  EngineSession session;
+  auto database = session.Open(kNwind);
+  for (Case c : {Case{"Employees", "EmployeeID", nullptr, "Employee ID", false, true},
+                 Case{"Employees", "LastName", nullptr, "Last Name", true, false},
+                 Case{"Employees", "BirthDate", "Medium Date", "Birth Date", false, false},
+                 Case{"Orders", "OrderDate", "Medium Date", "Order Date", false, false},
+                 Case{"Orders", "OrderID", nullptr, "Order ID", false, true},
+                 Case{"Categories", "Picture", nullptr, nullptr, false, false}}) {
+    SCOPED_TRACE(std::string(c.table) + "." + c.field);
+    auto recordset = database->OpenRecordset(c.table, dbOpenDynaset);
+    Field& field = recordset->Fields().Item(c.field);
+    const Property* format = field.FieldProperties().Find("format");
+    const Property* caption = field.FieldProperties().Find("Caption");
+    ASSERT_EQ(format != nullptr, c.format != nullptr);
+    ASSERT_EQ(caption != nullptr, c.caption != nullptr);
+    if (format) EXPECT_EQ(VariantToText(format->value), c.format);
+    if (caption) EXPECT_EQ(VariantToText(caption->value), c.caption);
+    EXPECT_EQ(field.Required(), c.required);
+    EXPECT_EQ((field.Attributes() & dbAutoIncrField) != 0, c.autoIncrement);
+    EXPECT_EQ(field.Attributes() & dbUpdatableField, 0) << "the engine reads only";
+  }
+}
+
 TEST(EngineDatabase, VersionAndCollatingOrderPerFormat) {
   struct Case {
     const char* file;
