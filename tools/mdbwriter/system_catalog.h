@@ -1,6 +1,7 @@
 // The system tables every database carries: MSysObjects (the catalog a
 // reader starts from: one row per table and per container object) and the
-// empty system tables readers look for.
+// other system tables of a new Access database (permissions, stored
+// queries, relationships), empty here.
 #pragma once
 
 #include <cstdint>
