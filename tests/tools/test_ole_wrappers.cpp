@@ -12,6 +12,7 @@
 #include "tests/tools/libmdb_table_reader.h"
 #include "tools/oledocs/bmp_file.h"
 #include "tools/oledocs/byte_writer.h"
+#include "tools/oledocs/metafile.h"
 #include "tools/oledocs/ole_value_layout.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
@@ -273,6 +274,28 @@ TEST(AccessOleLayoutReader, RejectsEveryTruncationAndAnyExtraByte) {
   Bytes longer = value;
   longer.push_back(std::byte{0});
   EXPECT_THROW(ParseAccessOleValue(longer), std::invalid_argument);
+}
+
+TEST(DibMetafile, RecordsStayWholeWordsForAnOddSizedDib) {
+  // A 1x1 monochrome DIB: 40-byte header, 2 colours, one 4-byte row, and one
+  // stray byte that makes the length odd.
+  Bytes dib;
+  ByteWriter(dib).U32(40).U32(1).U32(1).U16(1).U16(1).U32(0).U32(4).U32(0).U32(0).U32(2).U32(0)
+      .U32(0).U32(0xFFFFFF).U32(0x80000000).U8(0);
+  ASSERT_EQ(dib.size() % 2, 1u);
+  const Bytes wmf = DibMetafile(dib, 1, 1);
+  EXPECT_EQ(wmf.size() % 2, 0u);
+  EXPECT_EQ(2 * ReadU32(wmf, 6), wmf.size()) << "size in words";
+  // Walk the records: they must end exactly with the 3-word end record.
+  std::size_t at = 18;
+  std::uint16_t last = 0xFFFF;
+  while (at < wmf.size()) {
+    last = ReadU16(wmf, at + 4);
+    at += 2 * ReadU32(wmf, at);
+  }
+  EXPECT_EQ(at, wmf.size());
+  EXPECT_EQ(last, 0);
+  EXPECT_THROW(DibMetafile(ByteSpan(dib).first(39), 1, 1), std::invalid_argument);
 }
 
 TEST(PixelsToHimetric, RoundsToTheNearestHundredthOfAMillimetre) {
