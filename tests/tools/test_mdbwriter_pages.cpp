@@ -2,6 +2,7 @@
 // maps, the header mask and the table definition's page chain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -227,8 +228,8 @@ TEST_F(AccessTable1, RowsMatchAccessByteForByte) {
   const TableLayout layout = LayoutTable(kJet4, Definition());
   RowEncoder encoder(kJet4, layout);
   struct NoLongValues final : LongValueStore {
-    std::uint32_t StoreSingle(std::span<const std::byte>) override { return 0; }
-    std::uint32_t StoreChain(std::span<const std::byte>) override { return 0; }
+    std::uint32_t StoreSingle(std::uint16_t, std::span<const std::byte>) override { return 0; }
+    std::uint32_t StoreChain(std::uint16_t, std::span<const std::byte>) override { return 0; }
   } store;
   std::int32_t autoNumber = 1;
   const std::vector<std::vector<Value>> rows{
@@ -301,8 +302,8 @@ TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
 
   RowEncoder encoder(kJet3, layout);
   struct NoLongValues final : LongValueStore {
-    std::uint32_t StoreSingle(std::span<const std::byte>) override { return 0; }
-    std::uint32_t StoreChain(std::span<const std::byte>) override { return 0; }
+    std::uint32_t StoreSingle(std::uint16_t, std::span<const std::byte>) override { return 0; }
+    std::uint32_t StoreChain(std::uint16_t, std::span<const std::byte>) override { return 0; }
   } store;
   std::int32_t autoNumber = 1;
   const std::vector<std::pair<const char*, const char*>> shippers{
@@ -316,6 +317,34 @@ TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
     const std::size_t end = r == 0 ? 2048 : Get16(data, 10 + 2 * (r - 1));
     EXPECT_EQ(row, std::vector<std::byte>(data.begin() + start, data.begin() + end));
   }
+}
+
+// The end of a tdef lists, for each Memo / OLE Object column, the usage maps
+// of its long-value pages. Access 97's Categories (tdef page 23) ends with
+// the entries of Description and Picture; given the same map pointers ours
+// must end with the same bytes.
+TEST(AccessCategories, LongValueColumnMapsCloseTheDefinitionAsInAccess97) {
+  std::ifstream in("../shared/fixtures/mdb/nwind.mdb", std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(chars.size(), 24u * 2048);
+  std::vector<std::byte> access(2048);
+  std::transform(chars.begin() + 23 * 2048, chars.begin() + 24 * 2048, access.begin(),
+                 [](char c) { return static_cast<std::byte>(c); });
+  const std::size_t accessLength = Get32(access, 8);
+  ASSERT_EQ(accessLength, 363u);
+
+  const TableDef def{"Categories",
+                     {{"CategoryID", ColumnType::AutoNumber},
+                      {"CategoryName", ColumnType::Text, 15},
+                      {"Description", ColumnType::Memo},
+                      {"Picture", ColumnType::OleObject}}};
+  TableStatistics stats;
+  stats.longValueMaps = {{2, 0x1802, 0x1803}, {3, 0x1804, 0x1805}};
+  const auto ours = BuildTableDefinition(kJet3, LayoutTable(kJet3, def), stats, std::vector<std::uint32_t>{23});
+  const std::size_t ourLength = Get32(ours[0], 8);
+  constexpr std::size_t kTrailer = 2 * 10 + 2;
+  for (std::size_t i = 0; i < kTrailer; ++i)
+    EXPECT_EQ(ours[0][ourLength - kTrailer + i], access[accessLength - kTrailer + i]) << "trailer byte " << i;
 }
 
 }  // namespace

@@ -6,28 +6,29 @@
 
 namespace corvid::mdbwriter {
 
-PageLongValueStore::PageLongValueStore(const JetConstants& jet, PageFile& file)
+ColumnLongValuePages::ColumnLongValuePages(const JetConstants& jet, PageFile& file)
     : jet_(jet),
       file_(file),
       shared_(jet, DataPage::kLongValueOwner),
       chainPage_(jet, DataPage::kLongValueOwner) {}
 
-std::uint32_t PageLongValueStore::StoreSingle(std::span<const std::byte> value) {
+std::uint32_t ColumnLongValuePages::StoreSingle(std::span<const std::byte> value) {
   if (!sharedNumber_ || !shared_.Fits(value.size())) {
     Flush();
+    shared_.Reset();
     sharedNumber_ = file_.Allocate(1);
-    ++pagesUsed_;
+    pages_.push_back(*sharedNumber_);
   }
   const std::uint16_t row = shared_.AddRow(value);
   return (*sharedNumber_ << 8) | row;
 }
 
-std::uint32_t PageLongValueStore::StoreChain(std::span<const std::byte> value) {
+std::uint32_t ColumnLongValuePages::StoreChain(std::span<const std::byte> value) {
   // Each chain row fills a page: the next-row pointer, then the data (as Access does).
   const std::size_t chunk = DataPage::Capacity(jet_) - 4;
   const auto count = static_cast<std::uint32_t>((value.size() + chunk - 1) / chunk);
   const std::uint32_t first = file_.Allocate(count);
-  pagesUsed_ += count;
+  for (std::uint32_t k = 0; k < count; ++k) pages_.push_back(first + k);
   for (std::uint32_t k = 0; k < count; ++k) {
     const auto piece = value.subspan(k * chunk, std::min(chunk, value.size() - k * chunk));
     chainPage_.Reset();
@@ -39,10 +40,13 @@ std::uint32_t PageLongValueStore::StoreChain(std::span<const std::byte> value) {
   return first << 8;
 }
 
-void PageLongValueStore::Flush() {
+void ColumnLongValuePages::Flush() {
   if (sharedNumber_) file_.Write(*sharedNumber_, shared_.Bytes());
-  sharedNumber_.reset();
-  shared_.Reset();
+}
+
+std::vector<std::uint32_t> ColumnLongValuePages::PagesWithFreeSpace() const {
+  if (!sharedNumber_ || shared_.FreeSpace() < 64) return {};
+  return {*sharedNumber_};
 }
 
 }  // namespace corvid::mdbwriter

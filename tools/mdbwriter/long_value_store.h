@@ -1,11 +1,13 @@
-// Puts long values (Memo and OLE Object data too large for the row) on
-// long-value pages: values that fit one row share pages; longer values
-// become a chain of full-page rows, each pointing to the next.
+// Puts the long values of one column (Memo and OLE Object data too large
+// for the row) on long-value pages: values that fit one row share pages;
+// longer values become a chain of full-page rows, each pointing to the
+// next. The column's pages are remembered for its usage maps.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "tools/mdbwriter/data_page.h"
 #include "tools/mdbwriter/jet_format.h"
@@ -14,16 +16,19 @@
 
 namespace corvid::mdbwriter {
 
-class PageLongValueStore final : public LongValueStore {
+class ColumnLongValuePages {
  public:
-  PageLongValueStore(const JetConstants& jet, PageFile& file);
+  ColumnLongValuePages(const JetConstants& jet, PageFile& file);
 
-  std::uint32_t StoreSingle(std::span<const std::byte> value) override;
-  std::uint32_t StoreChain(std::span<const std::byte> value) override;
-  // Writes the partly filled shared page.
+  std::uint32_t StoreSingle(std::span<const std::byte> value);
+  std::uint32_t StoreChain(std::span<const std::byte> value);
+  // Writes the partly filled shared page (it stays open for more rows).
   void Flush();
 
-  std::uint64_t PagesUsed() const { return pagesUsed_; }
+  // Every page holding this column's values, ascending.
+  const std::vector<std::uint32_t>& Pages() const { return pages_; }
+  // Pages with room for more long-value rows.
+  std::vector<std::uint32_t> PagesWithFreeSpace() const;
 
  private:
   const JetConstants& jet_;
@@ -31,7 +36,7 @@ class PageLongValueStore final : public LongValueStore {
   DataPage shared_;
   std::optional<std::uint32_t> sharedNumber_;
   DataPage chainPage_;
-  std::uint64_t pagesUsed_ = 0;
+  std::vector<std::uint32_t> pages_;
 };
 
 }  // namespace corvid::mdbwriter

@@ -24,19 +24,21 @@ constexpr std::uint32_t kCatalogPage = 2;
 
 // A table being filled: its layout, the data page under construction and the
 // pages already written.
-class TableState final : public TableWriter {
+class TableState final : public TableWriter, private LongValueStore {
  public:
   TableState(const JetConstants& jet, TableDef def, TableLayout layout, std::vector<std::uint32_t> tdefPages,
-             PageFile& file, LongValueStore& longValues, bool& usable)
+             PageFile& file, bool& usable)
       : jet_(jet),
         def_(std::move(def)),
         layout_(std::move(layout)),
         tdefPages_(std::move(tdefPages)),
         file_(file),
-        longValues_(longValues),
         usable_(usable),
         encoder_(jet_, layout_),
-        page_(jet_, tdefPages_.front()) {}
+        page_(jet_, tdefPages_.front()) {
+    for (const ColumnLayout& c : layout_.columns)
+      if (c.longValue) longValues_.emplace(c.number, ColumnLongValuePages(jet_, file_));
+  }
 
   void AddRow(std::span<const Value> values) override {
     if (!usable_) throw WriterError("the database writer has finished or failed; no more rows can be added");
@@ -47,7 +49,7 @@ class TableState final : public TableWriter {
     // From here on a failure (disk full, I/O error) would leave the pages
     // inconsistent: the writer gives up and the file is never published.
     try {
-      encoder_.Assemble(longValues_, row_);
+      encoder_.Assemble(*this, row_);
       if (!page_.Fits(row_.size())) FlushPage();
       page_.AddRow(row_);
     } catch (...) {
@@ -66,6 +68,12 @@ class TableState final : public TableWriter {
     lastPageFree_ = page_.FreeSpace();
     page_.Reset();
   }
+  // Writes everything still in memory (at Finish).
+  void Flush() {
+    FlushPage();
+    for (auto& [column, pages] : longValues_) pages.Flush();
+  }
+  const std::map<std::uint16_t, ColumnLongValuePages>& LongValuePages() const { return longValues_; }
 
   const TableLayout& Layout() const { return layout_; }
   const std::vector<std::uint32_t>& TdefPages() const { return tdefPages_; }
@@ -78,12 +86,19 @@ class TableState final : public TableWriter {
   }
 
  private:
+  std::uint32_t StoreSingle(std::uint16_t column, std::span<const std::byte> value) override {
+    return longValues_.at(column).StoreSingle(value);
+  }
+  std::uint32_t StoreChain(std::uint16_t column, std::span<const std::byte> value) override {
+    return longValues_.at(column).StoreChain(value);
+  }
+
   const JetConstants& jet_;
   TableDef def_;
   TableLayout layout_;
   std::vector<std::uint32_t> tdefPages_;
   PageFile& file_;
-  LongValueStore& longValues_;
+  std::map<std::uint16_t, ColumnLongValuePages> longValues_;
   bool& usable_;
   RowEncoder encoder_;
   DataPage page_;
@@ -113,8 +128,7 @@ class MdbWriter::Impl {
       : jet_(ConstantsFor(options.format)),
         options_(std::move(options)),
         path_(std::move(path)),
-        file_(path_, jet_.pageSize),
-        longValues_(jet_, file_) {
+        file_(path_, jet_.pageSize) {
     // The header is checked now so that a bad password fails early.
     header_ = BuildHeaderPage(jet_, HeaderFields{options_.password, options_.creationDate, options_.sortOrder, 1252});
     file_.Allocate(3);  // header, usage maps, catalog tdef
@@ -131,15 +145,14 @@ class MdbWriter::Impl {
     std::vector<std::uint32_t> tdefPages;
     for (std::uint32_t k = 0; k < count; ++k) tdefPages.push_back(first + k);
     tables_.push_back(std::make_unique<TableState>(jet_, std::move(definition), std::move(layout),
-                                                   std::move(tdefPages), file_, longValues_, usable_));
+                                                   std::move(tdefPages), file_, usable_));
     return *tables_.back();
   }
 
   void Finish() {
     if (!usable_) throw WriterError("the database writer has already finished or failed");
     Guard([&] {
-      for (auto& t : tables_) t->FlushPage();
-      longValues_.Flush();
+      for (auto& t : tables_) t->Flush();
       WriteCatalogAndMaps();
       file_.Write(kHeaderPage, header_);
       file_.Commit();
@@ -166,8 +179,8 @@ class MdbWriter::Impl {
         const std::uint32_t first = file_.Allocate(count);
         for (std::uint32_t k = 0; k < count; ++k) pages.push_back(first + k);
       }
-      system.push_back(std::make_unique<TableState>(jet_, def, std::move(layout), std::move(pages), file_,
-                                                    longValues_, catalogOpen_));
+      system.push_back(
+          std::make_unique<TableState>(jet_, def, std::move(layout), std::move(pages), file_, catalogOpen_));
     }
     std::vector<CatalogEntry> entries;
     for (const auto& t : system) entries.push_back({t->Definition().name, t->TdefPages().front(), true});
@@ -175,8 +188,7 @@ class MdbWriter::Impl {
     TableState& catalog = *system.front();
     for (const auto& row : CatalogRows(entries, options_.creationDate)) catalog.AddRow(row);
     catalogOpen_ = false;
-    for (auto& t : system) t->FlushPage();
-    longValues_.Flush();
+    for (auto& t : system) t->Flush();
 
     // Usage maps: rows on page 1 (after the global free-page map) and further map pages.
     std::vector<TableState*> all;
@@ -195,17 +207,20 @@ class MdbWriter::Impl {
     };
     addMapRow(BuildUsageMap(jet_, {}, allocate).row);  // no free pages in the file
     std::map<const TableState*, TableStatistics> stats;
+    // Stores a usage map (bitmap pages and row) and returns the row's pointer.
+    auto storeMap = [&](const std::vector<std::uint32_t>& pages) {
+      UsageMap map = BuildUsageMap(jet_, pages, allocate);
+      for (auto& [number, bytes] : map.bitmapPages) file_.Write(number, bytes);
+      return addMapRow(map.row);
+    };
     for (TableState* t : all) {
-      UsageMap used = BuildUsageMap(jet_, t->DataPages(), allocate);
-      const auto freePages = t->PagesWithFreeSpace();
-      UsageMap free = BuildUsageMap(jet_, freePages, allocate);
-      for (auto* m : {&used, &free})
-        for (auto& [number, bytes] : m->bitmapPages) file_.Write(number, bytes);
       TableStatistics s;
       s.rowCount = static_cast<std::uint32_t>(t->RowCount());
       s.lastAutoNumber = t->LastAutoNumber();
-      s.usedPagesMap = addMapRow(used.row);
-      s.freePagesMap = addMapRow(free.row);
+      s.usedPagesMap = storeMap(t->DataPages());
+      s.freePagesMap = storeMap(t->PagesWithFreeSpace());
+      for (const auto& [column, pages] : t->LongValuePages())
+        s.longValueMaps.push_back({column, storeMap(pages.Pages()), storeMap(pages.PagesWithFreeSpace())});
       stats[t] = s;
     }
     file_.Write(mapPageNumber, mapPage.Bytes());
@@ -220,7 +235,6 @@ class MdbWriter::Impl {
   WriterOptions options_;
   std::string path_;
   PageFile file_;
-  PageLongValueStore longValues_;
   std::vector<std::byte> header_;
   std::vector<std::unique_ptr<TableState>> tables_;
   std::set<std::u16string> names_;

@@ -284,12 +284,12 @@ void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {
       out.U32(0);
       out.Bytes(field.bytes);
     } else if (field.bytes.size() <= jet_.maxLongValueRow) {
-      const std::uint32_t pointer = store.StoreSingle(field.bytes);
+      const std::uint32_t pointer = store.StoreSingle(column.number, field.bytes);
       out.U32(length | kLongValueSinglePage);
       out.U32(pointer);
       out.U32(0);
     } else {
-      const std::uint32_t pointer = store.StoreChain(field.bytes);
+      const std::uint32_t pointer = store.StoreChain(column.number, field.bytes);
       out.U32(length);
       out.U32(pointer);
       out.U32(0);

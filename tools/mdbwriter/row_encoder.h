@@ -20,12 +20,12 @@ namespace corvid::mdbwriter {
 class LongValueStore {
  public:
   virtual ~LongValueStore() = default;
-  // Stores a value as one long-value row; returns its page/row pointer
-  // (page << 8 | row).
-  virtual std::uint32_t StoreSingle(std::span<const std::byte> value) = 0;
+  // Stores a value of the given column (its column number) as one
+  // long-value row; returns its page/row pointer (page << 8 | row).
+  virtual std::uint32_t StoreSingle(std::uint16_t column, std::span<const std::byte> value) = 0;
   // Stores a value as a chain of rows, each starting with the pointer to the
   // next; returns the pointer to the first.
-  virtual std::uint32_t StoreChain(std::span<const std::byte> value) = 0;
+  virtual std::uint32_t StoreChain(std::uint16_t column, std::span<const std::byte> value) = 0;
 };
 
 class RowEncoder {

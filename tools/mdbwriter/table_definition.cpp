@@ -93,6 +93,15 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       out.Bytes(*bytes);
     }
   }
+  for (const ColumnLayout& c : layout.columns) {
+    if (!c.longValue) continue;
+    LongValueMaps maps;
+    for (const auto& m : stats.longValueMaps)
+      if (m.column == c.number) maps = m;
+    out.U16(c.number);
+    out.U32(maps.usedPagesMap);
+    out.U32(maps.freePagesMap);
+  }
   out.U16(0xFFFF);  // end of the long-value column map list
   Put32(s, 8, static_cast<std::uint32_t>(s.size()));
   return s;
