@@ -824,6 +824,24 @@ TEST_F(ConnectionTest, OnLoginSuppliesTheCredentialsWithoutADialog) {
   }
 }
 
+TEST_F(ConnectionTest, LoginParamNamesIgnoreCaseAndValuesMayHoldEqualsSigns) {
+  script.validUser = "anna";
+  script.validPassword = "a=b;c";
+  auto db = MakeForFile();
+  db->OnLogin = [](TVxDaoDatabase&, NameValueList& params) {
+    params.Clear();
+    params.Add("user name=anna");
+    params.Add("PASSWORD=a=b;c");
+    params.Add("DbPassword==x");
+    params.Add("USER NAME=ignored, the first line counts");
+  };
+  db->F_Set_Connected(true);
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(db->UserName(), "anna");
+  EXPECT_EQ(db->Password(), "a=b;c");
+  EXPECT_EQ(db->DatabasePassword(), "=x");
+}
+
 TEST_F(ConnectionTest, AHandlerThatRepeatsWrongCredentialsFailsInsteadOfLoopingForEver) {
   script.validUser = "maria";
   auto db = MakeForFile();

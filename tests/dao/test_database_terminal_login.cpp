@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -143,6 +145,43 @@ TEST(TerminalLoginTest, EndOfInputCancelsAtEveryQuestionAndRestoresEcho) {
     user.Shown();
     EXPECT_TRUE(EchoOn(pty.Slave()));
   }
+}
+
+TEST(TerminalLoginTest, CtrlCWhileAPasswordIsTypedLeavesTheTerminalEchoing) {
+  PseudoTerminal pty;
+  ASSERT_TRUE(pty.Ok());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    TerminalLogin prompt(pty.Slave(), pty.Slave());
+    prompt.AskCredentials({"x.mdb", ""});
+    _exit(0);
+  }
+  // Answer the user name, then interrupt at the password question.
+  std::string shown;
+  bool interrupted = false;
+  for (int idle = 0; idle < 100 && !interrupted;) {
+    pollfd p{pty.Master(), POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) {
+      ++idle;
+      continue;
+    }
+    char buffer[256];
+    const ssize_t n = read(pty.Master(), buffer, sizeof buffer);
+    if (n <= 0) break;
+    shown.append(buffer, static_cast<std::size_t>(n));
+    if (shown.find("User Name: ") != std::string::npos && shown.find("bob") == std::string::npos)
+      (void)!write(pty.Master(), "bob\n", 4);
+    if (shown.find("\nPassword: ") != std::string::npos) {
+      kill(child, SIGINT);
+      interrupted = true;
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(interrupted) << shown;
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "the interrupt still ends it";
+  EXPECT_TRUE(EchoOn(pty.Slave())) << "echo left off after Ctrl-C";
 }
 
 TEST(TerminalLoginTest, WithoutATerminalThePromptIsCancelled) {
