@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "dao/dao_database.h"
+#include "dao/dao_table.h"
 #include "dao/engine/engine_error.h"
 #include "fake_dao_engine.h"
 #include "tools/mdbwriter/mdb_writer.h"
@@ -253,6 +254,34 @@ TEST(DatabaseFilesTest, SharedOpensCoexist) {
   first->F_Set_Connected(true);
   second->F_Set_Connected(true);
   EXPECT_TRUE(first->Connected() && second->Connected());
+}
+
+TEST(DatabaseFilesTest, DisconnectClosesTheOpenTablesBeforeTheDatabaseAndDestructionDetachesThem) {
+  FixtureCopies copies;
+  auto db = AccessDatabase(copies.Of("nwind.mdb"));
+  db->F_Set_Connected(true);
+  TVxDaoTable categories;
+  TVxDaoTable employees;
+  categories.F_Set_Database(db.get());
+  categories.F_Set_TableName("Categories");
+  employees.F_Set_Database(db.get());
+  employees.F_Set_TableName("EMPLOYEES");
+  categories.SetActive(true);
+  employees.SetActive(true);
+  ASSERT_EQ(db->ActiveTables().size(), 2u);
+
+  db->F_Set_Connected(false);
+  EXPECT_FALSE(categories.Active());
+  EXPECT_FALSE(employees.Active());
+  EXPECT_TRUE(db->ActiveTables().empty());
+
+  // Reconnected, a table opens again; destroying the connection detaches it.
+  db->F_Set_Connected(true);
+  categories.SetActive(true);
+  EXPECT_EQ(db->ActiveTables().size(), 1u);
+  db.reset();
+  EXPECT_FALSE(categories.Active());
+  EXPECT_EQ(categories.Database(), nullptr);
 }
 
 class ProtectedFileTest : public ::testing::Test {
