@@ -156,10 +156,11 @@ private:
         if (blobField_ < 0) MissingField(inputs_.blobField);
         const std::unique_ptr<BlobReader> blob = table_.OpenBlobStream(blobField_);
         const std::int64_t size = blob->Size();
-        if (size <= 0) {
+        if (size == 0) {
             ++report_.emptyBlobs;
             return;
         }
+        if (size < 0) throw RunFailure("The blob for \"" + path + "\" reports an invalid size");
         if (size > kLargestBlob)
             throw RunFailure("The blob for \"" + path + "\" is too large: " + std::to_string(size) +
                              " bytes (the limit is 2 GiB)");

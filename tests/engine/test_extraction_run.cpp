@@ -351,6 +351,7 @@ TEST_F(ExtractionRunTest, BlobReadErrorsEndTheRun) {
         {"ends early", {"only 5", 0, 100}, "The blob ended after 6 of 100 bytes"},
         {"2 GiB", {"x", 0, std::int64_t{1} << 31},
          "The blob for \"" + Out("9") + "\" is too large: 2147483648 bytes (the limit is 2 GiB)"},
+        {"negative size", {"x", 0, -1}, "The blob for \"" + Out("9") + "\" reports an invalid size"},
     };
     for (const auto& c : cases) {
         FakeHost host;
