@@ -28,7 +28,7 @@ struct BenchResult {
 };
 
 // A JPEG-shaped payload (SOI, APP0 "JFIF", pseudo-random body, EOI) of
-// exactly `size` bytes (at least 24), different for each record.
+// exactly `size` bytes (at least 32), different for each record.
 Bytes JpegLikePayload(std::size_t size, std::int64_t record);
 
 BenchResult WriteBenchDatabase(const std::string& path, const BenchOptions& options);
