@@ -33,8 +33,8 @@ Bytes ReadFile(const std::string& path) {
 }
 
 Bytes AsBytes(std::string_view text) {
-  Bytes out(text.size());
-  std::memcpy(out.data(), text.data(), text.size());
+  Bytes out;
+  for (char c : text) out.push_back(static_cast<std::byte>(c));
   return out;
 }
 
@@ -296,6 +296,35 @@ TEST(DibMetafile, RecordsStayWholeWordsForAnOddSizedDib) {
   EXPECT_EQ(at, wmf.size());
   EXPECT_EQ(last, 0);
   EXPECT_THROW(DibMetafile(ByteSpan(dib).first(39), 1, 1), std::invalid_argument);
+}
+
+TEST(AccessOleLayoutReader, CorruptedBytesAreRejectedCleanly) {
+  // Any single corrupted byte either still parses or is refused with
+  // std::invalid_argument (an escaping std::length_error, std::bad_alloc or
+  // std::out_of_range fails the test); the signature and the trailer's fixed
+  // bytes are always refused.
+  const Bytes values[] = {
+      WrapPaintbrushBitmap(MakeSampleDocument(DocumentFormat::Bmp, {3, 2}), Presentation::Metafile),
+      WrapStaticDib(MakeSampleDocument(DocumentFormat::Bmp, {3, 2})),
+      WrapPackage("a.txt", "C:\\a.txt", AsBytes("abc")),
+  };
+  for (const Bytes& value : values) {
+    for (std::size_t at = 0; at < value.size(); ++at) {
+      for (std::byte replacement : {std::byte{0x00}, std::byte{0xFF}, std::byte{0x7F}}) {
+        if (value[at] == replacement) continue;
+        Bytes corrupt = value;
+        corrupt[at] = replacement;
+        bool refused = false;
+        try {
+          ParseAccessOleValue(corrupt);
+        } catch (const std::invalid_argument&) {
+          refused = true;
+        }
+        const bool fixedByte = at < 2 || at + 3 >= value.size();
+        if (fixedByte) EXPECT_TRUE(refused) << "byte " << at;
+      }
+    }
+  }
 }
 
 TEST(PixelsToHimetric, RoundsToTheNearestHundredthOfAMillimetre) {
