@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -351,6 +353,33 @@ TEST_F(RawExtractionTest, UncreatableSegmentFailsWithTheCreateMessage) {
     ASSERT_FALSE(host_.statuses.empty());
     EXPECT_NE(host_.statuses.back().first, "ok");  // the last progress text stays
     EXPECT_FALSE(host_.busy);
+}
+
+// A segment that cannot be written completely never appears; the segments
+// written before it stay.
+TEST_F(RawExtractionTest, FailedSegmentWriteLeavesEarlierSegmentsOnly) {
+    std::string input = "x" + kTiff + "one" + kTiff + "two" + kTiff + std::string(200000, 'b') + kTiff;
+    WriteFile(host_.inputs.database, input);
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    try {
+        RunRawExtraction(host_);
+    } catch (const FileError& error) {
+        message = error.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(message, "Cannot write file \"" + Out("tiff0004.tif") + "\". File too large");
+    EXPECT_EQ(OutFiles(), (std::map<std::string, std::string>{{"tiff0002.tif", kTiff + "one"},
+                                                              {"tiff0003.tif", kTiff + "two"}}));
+    EXPECT_EQ(host_.log.back(), Out("tiff0004.tif"));
 }
 
 // Offsets and counters are 64-bit: a sparse input of more than 2 GiB with its
