@@ -12,8 +12,8 @@ namespace corvid {
 class ExclusiveInputFile {
 public:
     // Throws FileError "Cannot open file \"<path>\". <reason>"; the reason is
-    // "the file is in use by another program" when another open file
-    // description holds a lock on it. Where locks are unavailable the file is
+    // "the file is in use by another program" when someone else holds a lock
+    // on it. Where locks are unavailable the file is
     // opened without one. Only regular files and block devices open; a pipe
     // is refused rather than waited on.
     explicit ExclusiveInputFile(std::string path);
