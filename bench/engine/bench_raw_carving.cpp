@@ -79,6 +79,9 @@ void MakeInput(const fs::path& path, std::int64_t size) {
             word = state;
         }
         std::memcpy(chunk.data(), "II*\0", 4);
+        // An "I" just before a signature would hide it (the partial match
+        // consumes it): end every MiB with a zero byte.
+        reinterpret_cast<unsigned char*>(chunk.data())[kMiB - 1] = 0;
         const auto n = static_cast<std::size_t>(std::min(kMiB, size - written));
         if (::write(fd, chunk.data(), n) != static_cast<ssize_t>(n))
             throw std::runtime_error("cannot write " + path.string());
