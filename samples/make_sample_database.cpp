@@ -1,8 +1,9 @@
 // corvid-mksample: writes the bundled sample database.
 //
-//   corvid-mksample <output.mdb>
+//   corvid-mksample [--jet3] <output.mdb>
 //
-// The tables and rows are those of tools/oledocs/sample_database_content.h;
+// The tables and rows are those of tools/oledocs/sample_database_content.h,
+// in an Access 2000-2003 (Jet 4) file, or with --jet3 in an Access 97 file;
 // the file appears under its name only when complete.
 #include <cstdio>
 #include <exception>
@@ -47,12 +48,25 @@ void WritePhotoTable(mdbwriter::MdbWriter& writer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output.mdb>\n", argv[0]);
+  mdbwriter::WriterOptions options;
+  std::string output;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--jet3") {
+      options.format = mdbwriter::JetFormat::Jet3;
+    } else if (output.empty() && !argument.empty() && argument[0] != '-') {
+      output = argument;
+    } else {
+      output.clear();
+      break;
+    }
+  }
+  if (output.empty()) {
+    std::fprintf(stderr, "usage: %s [--jet3] <output.mdb>\n", argv[0]);
     return 2;
   }
   try {
-    mdbwriter::MdbWriter writer(argv[1]);
+    mdbwriter::MdbWriter writer(output, options);
     WriteSampleTable(writer);
     WritePhotoTable(writer);
     writer.Finish();

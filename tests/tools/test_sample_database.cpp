@@ -26,7 +26,12 @@ std::string BuildDir() {
   return dir != nullptr ? dir : "build";
 }
 
-std::string SamplePath() { return BuildDir() + "/samples/sample.mdb"; }
+struct SampleFile {
+  const char* file;     // in <build>/samples/
+  const char* version;  // what mdb-ver says
+  const char* option;   // corvid-mksample option for this format
+};
+const SampleFile kSampleFiles[] = {{"sample.mdb", "JET4", ""}, {"sample97.mdb", "JET3", "--jet3 "}};
 
 std::string RunCommand(const std::string& command) {
   std::string out;
@@ -48,15 +53,21 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
-class SampleDatabase : public ::testing::Test {
+class SampleDatabase : public ::testing::TestWithParam<SampleFile> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(std::filesystem::exists(SamplePath()))
         << SamplePath() << " is missing: build the corvid_sample_database target";
   }
+  std::string SamplePath() const { return BuildDir() + "/samples/" + GetParam().file; }
 };
 
-TEST_F(SampleDatabase, MdbtoolsListsBothTablesWithTheirRowCounts) {
+INSTANTIATE_TEST_SUITE_P(BothFormats, SampleDatabase, ::testing::ValuesIn(kSampleFiles),
+                         [](const auto& info) { return std::string(info.param.version); });
+
+TEST_P(SampleDatabase, MdbtoolsListsBothTablesWithTheirRowCounts) {
+  EXPECT_EQ(Lines(RunCommand("mdb-ver " + Quote(SamplePath()))),
+            std::vector<std::string>{GetParam().version});
   const auto tables = Lines(RunCommand("mdb-tables -1 " + Quote(SamplePath())));
   EXPECT_EQ(tables, (std::vector<std::string>{kSampleTable, kSamplePhotoTable}));
   EXPECT_EQ(std::stoul(RunCommand("mdb-count " + Quote(SamplePath()) + " table")),
@@ -65,7 +76,7 @@ TEST_F(SampleDatabase, MdbtoolsListsBothTablesWithTheirRowCounts) {
             SamplePhotoRows().size());
 }
 
-TEST_F(SampleDatabase, MdbExportShowsTheTextColumnsAndWhichValuesAreNull) {
+TEST_P(SampleDatabase, MdbExportShowsTheTextColumnsAndWhichValuesAreNull) {
   // With binary values stripped, mdb-export writes "" for a present value
   // and nothing at all for NULL.
   const auto lines = Lines(RunCommand("mdb-export -b strip " + Quote(SamplePath()) + " table"));
@@ -90,7 +101,7 @@ TEST_F(SampleDatabase, MdbExportShowsTheTextColumnsAndWhichValuesAreNull) {
   }
 }
 
-TEST_F(SampleDatabase, OleValuesAreTheBuiltWrappersByteForByte) {
+TEST_P(SampleDatabase, OleValuesAreTheBuiltWrappersByteForByte) {
   const auto table = testing::ReadTableWithLibmdb(SamplePath(), kSampleTable);
   const auto rows = SampleTableRows();
   ASSERT_EQ(table.rows.size(), rows.size());
@@ -112,14 +123,14 @@ TEST_F(SampleDatabase, OleValuesAreTheBuiltWrappersByteForByte) {
   }
 }
 
-TEST_F(SampleDatabase, RegeneratingGivesTheSameFile) {
+TEST_P(SampleDatabase, RegeneratingGivesTheSameFile) {
   const std::string generator = BuildDir() + "/samples/corvid-mksample";
   ASSERT_TRUE(std::filesystem::exists(generator));
   const auto dir = std::filesystem::temp_directory_path() /
                    ("corvid-sample-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string again = (dir / "sample.mdb").string();
-  RunCommand(Quote(generator) + " " + Quote(again));
+  RunCommand(Quote(generator) + " " + GetParam().option + Quote(again));
   auto slurp = [](const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
