@@ -125,9 +125,13 @@ AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
 
     // The final name must not be a directory; that would only show at the
     // rename, after all the bytes were written.
+    // Nor may the name be one the directory cannot hold (too long, say).
     struct stat existing {};
-    if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-        throw FileError(FileErrorText("create", path_, EISDIR));
+    if (::stat(path_.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) throw FileError(FileErrorText("create", path_, EISDIR));
+    } else if (errno != ENOENT) {
+        throw FileError(FileErrorText("create", path_, errno));
+    }
     if (path_.empty() || path_.back() == '/')
         throw FileError(FileErrorText("create", path_, path_.empty() ? ENOENT : EISDIR));
 

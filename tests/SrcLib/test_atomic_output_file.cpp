@@ -191,6 +191,7 @@ TEST(AtomicOutputFileErrors, CreationFailuresCarryPathAndReason) {
         {dir / "plain/out.bin", "Not a directory"},
         {dir.Path().string(), "Is a directory"},
         {dir / "sub/", "Is a directory"},
+        {dir / std::string(300, 'n'), "File name too long"},
     };
     for (const auto& c : cases) {
         try {
