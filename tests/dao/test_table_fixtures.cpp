@@ -221,5 +221,21 @@ TEST(TableFixtures, TypesOfTestV2003Table1) {
   }
 }
 
+// Date fields formatted "Medium Date" hold dates only (a Date field without
+// a format is a date-time: Table1's G above).
+TEST(TableFixtures, DateFormatRefinesTheFieldType) {
+  OpenDatabase db(kFixtures + "nwind.mdb");
+  db.table.F_Set_TableName("Umsätze");
+  db.table.Open();
+  for (const char* name : {"OrderDate", "RequiredDate", "ShippedDate"}) {
+    SCOPED_TRACE(name);
+    TField* field = db.table.FindField(name);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->DataType(), TFieldType::ftDate);
+    const std::string text = field->AsString();
+    EXPECT_EQ(text.size(), 8u) << text;  // mm/dd/yy, no time
+  }
+}
+
 }  // namespace
 }  // namespace corvid
