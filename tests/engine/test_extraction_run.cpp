@@ -491,6 +491,22 @@ TEST_F(ExtractionRunTest, FailedDisconnectIsNotReportedAsSuccess) {
     EXPECT_TRUE(fs::exists(dir_.Path() / "1.jpg"));
 }
 
+// A failure that is not a std::exception still ends the run as a failure.
+TEST_F(ExtractionRunTest, ForeignExceptionEndsTheRunToo) {
+    struct ThrowingTable : FakeTable {
+        void Next() override { throw 42; }
+    } table;
+    table.fields = table_.fields;
+    table.rows.push_back({std::string("1"), FakeBlob{kJpeg}, std::string(), std::string()});
+    const RunReport report = RunExtraction(host_, connection_, table);
+    EXPECT_FALSE(report.completed);
+    EXPECT_EQ(report.failure, "The run ended early: unknown error");
+    EXPECT_EQ(host_.statuses.back(), (std::pair<std::string, Colour>{report.failure, kRed}));
+    EXPECT_FALSE(table.active);
+    EXPECT_FALSE(connection_.connected);
+    EXPECT_TRUE(fs::exists(dir_.Path() / "1.jpg"));
+}
+
 TEST(FieldIndex, FindsFirstNameThenAlternativesCaseInsensitively) {
     const std::vector<std::string> names{"id", "Img", "Name", "ÅR", "id"};
     const struct {
