@@ -94,9 +94,8 @@ TEST_F(BlobStreamTest, NullEmptyAndLargeValues) {
   EXPECT_EQ(TVxBlobStream(things.table.FieldByName("Pic"), TBlobStreamMode::bmRead).Size(), 0);
 }
 
-// Disabled: the engine's memo decoding stops at 16383 bytes (the 70,000-byte
-// memo reads as 16,383); mdb-export reads it whole.
-TEST_F(BlobStreamTest, DISABLED_LongMemoIsReadWhole) {
+// A memo far longer than one page is read whole.
+TEST_F(BlobStreamTest, LongMemoIsReadWhole) {
   GoTo(3);
   auto memo = Stream("memo");
   EXPECT_EQ(memo->Size(), 70000);
