@@ -334,31 +334,28 @@ TEST_F(ProtectedFileTest, LoginPromptRetriesTheUserAccountAndTakesTheDatabasePas
 }
 
 TEST(DatabaseFilesTest, ConnectListDisconnectWritesNothing) {
+  // Writable copies (the fixtures themselves are read-only, and other test
+  // processes lock them): any write the engine attempted would succeed here
+  // and show.
+  FixtureCopies copies;
   for (const auto& fixture : kFixtureFiles) {
     SCOPED_TRACE(fixture.file);
-    const std::string path = kFixtures + fixture.file;
+    const std::string path = copies.Of(fixture.file);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string directory = fs::path(path).parent_path().string();
     const std::string before = FileBytes(path);
+    ASSERT_EQ(before, FileBytes(kFixtures + fixture.file));
     struct stat statBefore {};
     ASSERT_EQ(stat(path.c_str(), &statBefore), 0);
-    const auto entriesBefore = DirectoryEntries(kFixtures);
-    {
-      // The fixture itself, opened shared; another test process may hold
-      // it exclusively for a moment.
-      auto db = AccessDatabase(path, /*exclusive=*/false);
-      for (int attempt = 0;; ++attempt) {
-        try {
-          db->F_Set_Connected(true);
-          break;
-        } catch (const dao::EngineError& error) {
-          if (error.Number() != dao::kFileInUse || attempt == 100) throw;
-          usleep(100000);
-        }
-      }
+    const auto entriesBefore = DirectoryEntries(directory);
+    for (bool exclusive : {true, false}) {
+      auto db = AccessDatabase(path, exclusive);
+      db->F_Set_Connected(true);
       db->F_Set_ShowSystemObjects(true);
       db->RefreshObjectLists();
       (void)db->DatabaseLanguage();
       db->IdleEngine();
-      EXPECT_EQ(DirectoryEntries(kFixtures), entriesBefore) << "no lock file beside the database";
+      EXPECT_EQ(DirectoryEntries(directory), entriesBefore) << "no lock file beside the database";
       db->F_Set_Connected(false);
     }
     struct stat statAfter {};
@@ -366,7 +363,7 @@ TEST(DatabaseFilesTest, ConnectListDisconnectWritesNothing) {
     EXPECT_TRUE(FileBytes(path) == before) << "the database file changed";
     EXPECT_EQ(statAfter.st_mtim.tv_sec, statBefore.st_mtim.tv_sec);
     EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
-    EXPECT_EQ(DirectoryEntries(kFixtures), entriesBefore);
+    EXPECT_EQ(DirectoryEntries(directory), entriesBefore);
   }
 }
 
