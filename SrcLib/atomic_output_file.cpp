@@ -218,14 +218,11 @@ void AtomicOutputFile::CopyFrom(int sourceFd, std::int64_t offset, std::int64_t 
     }
 }
 
-void AtomicOutputFile::Commit() {
+void AtomicOutputFile::Commit(bool sync) {
     if (committed_) return;
     if (fd_ < 0) throw FileError(FileErrorText("write", path_, EBADF));
 
-    // Replacing an older file: make the new bytes durable first, so that a
-    // crash cannot trade the old file for an empty one.
-    struct stat existing {};
-    if (::stat(path_.c_str(), &existing) == 0 && ::fsync(fd_) != 0) {
+    if (sync && ::fsync(fd_) != 0) {
         const int error = errno;
         Discard();
         throw FileError(FileErrorText("write", path_, error));

@@ -46,9 +46,13 @@ public:
     // early is a read failure.
     void CopyFrom(int sourceFd, std::int64_t offset, std::int64_t count);
     // Puts the complete file under its final name, replacing an older one.
-    // When an older file is replaced the new one is synced first, so a crash
-    // cannot trade a good old file for an empty new one.
-    void Commit();
+    // The rename is atomic for every other process, and a process that dies
+    // before it leaves the older file as it was. With `sync` the bytes reach
+    // the disk before the rename, so that even a system crash cannot trade
+    // the older file for an empty one; the runs leave that to the file
+    // system (a sync per file would make re-running into a directory many
+    // times slower).
+    void Commit(bool sync = false);
 
 private:
     void Discard() noexcept;

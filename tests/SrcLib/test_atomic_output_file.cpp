@@ -103,10 +103,14 @@ TEST_P(AtomicOutputFileTest, UncommittedFileLeavesOlderFileAndNoLeftovers) {
 TEST_P(AtomicOutputFileTest, CommitReplacesOlderFile) {
     const std::string path = dir_ / "f";
     WriteText(path, "a much longer older content");
-    AtomicOutputFile file(path);
-    file.Write(Bytes("new"));
-    file.Commit();
-    EXPECT_EQ(ReadText(path), "new");
+    for (const bool sync : {false, true}) {
+        const std::string text = sync ? "synced" : "new";
+        AtomicOutputFile file(path);
+        file.Write(Bytes(text));
+        file.Commit(sync);
+        EXPECT_EQ(ReadText(path), text);
+    }
+    EXPECT_EQ(dir_.Entries(), std::set<std::string>{"f"});
 }
 
 TEST_P(AtomicOutputFileTest, PermissionsAreDefaultMinusUmask) {
