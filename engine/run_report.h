@@ -17,7 +17,8 @@ public:
 struct RunReport {
     bool completed = false;   // false: the run ended early
     std::string failure;      // the message of the failure that ended it
-    std::int64_t recordsVisited = 0;    // the count in the closing line
+    std::int64_t recordsVisited = 0;    // the count in the closing line; after an
+                                        // early end, the records finished before it
     std::int64_t filesWritten = 0;      // output files (dump copies not included)
     std::int64_t dumpCopiesWritten = 0; // the ".dmp" copies of whole blobs
     std::int64_t skippedUnknown = 0;    // unrecognised blobs left out ("Skip unknown")
