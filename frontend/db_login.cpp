@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 namespace corvid {
 namespace {
@@ -19,6 +21,25 @@ QLabel* MakeLabel(QWidget* parent, const char* text, QRect geometry) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setGeometry(geometry);
   return label;
+}
+
+// The captions were sized for a narrow 8-point face; a wider desktop face
+// would cut them off at the edit boxes. Such a caption is drawn condensed
+// just enough to fit its box, so positions stay as laid out.
+void FitCaption(QLabel* label) {
+  QString shown = label->text();
+  shown.remove(QLatin1Char('&'));
+  const int needed = label->fontMetrics().horizontalAdvance(shown);
+  if (needed <= label->width()) return;
+  QFont condensed = label->font();
+  constexpr int kNarrowest = 70;  // percent of the normal width
+  int stretch = std::max(kNarrowest, 100 * label->width() / needed);
+  condensed.setStretch(stretch);
+  while (stretch > kNarrowest &&
+         QFontMetrics(condensed).horizontalAdvance(shown) > label->width()) {
+    condensed.setStretch(--stretch);
+  }
+  label->setFont(condensed);
 }
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect geometry, bool masked) {
@@ -83,6 +104,8 @@ TDbLogin::TDbLogin(QWidget* parent) : QDialog(parent) {
   Label4->setObjectName(QStringLiteral("Label4"));
   DbPassword = MakeEdit(GroupBox1, "DbPassword", {118, 112, 232, 21}, true);
   Label4->setBuddy(DbPassword);
+
+  for (QLabel* caption : {Label1, Label2, Label3, Label4}) FitCaption(caption);
 
   Button1 = new QPushButton(QStringLiteral("Ok"), GroupBox1);
   Button1->setObjectName(QStringLiteral("Button1"));

@@ -94,6 +94,17 @@ TEST_F(DbLoginTest, LayoutMatchesTheDialogDescription) {
   EXPECT_TRUE(dialog.Button1->isDefault());
 }
 
+TEST_F(DbLoginTest, EveryCaptionFitsItsBoxInTheDesktopFont) {
+  TDbLogin dialog;
+  for (QLabel* label : {dialog.Label1, dialog.Label2, dialog.Label3, dialog.Label4}) {
+    QString shown = label->text();
+    shown.remove(QLatin1Char('&'));
+    SCOPED_TRACE(shown.toStdString());
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
+    EXPECT_LE(label->geometry().right(), dialog.Username->geometry().left());
+  }
+}
+
 TEST_F(DbLoginTest, TabWalksUsernamePasswordDbPasswordOkCancel) {
   TDbLogin dialog;
   dialog.show();
