@@ -11,6 +11,7 @@
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/directories.h"
 #include "engine/field_index.h"
+#include "engine/input_guard.h"
 #include "engine/output_naming.h"
 #include "engine/recognition.h"
 #include "engine/record_filter.h"
@@ -173,6 +174,7 @@ private:
         }
 
         const std::size_t start = std::clamp<std::size_t>(recognised.startPosition, 1, payload.size() + 1) - 1;
+        databaseGuard_.Check(path);
         AtomicOutputFile output(path);
         if (recognised.bitmapFileHeader) output.Write(kBitmapFileHeader);
         output.Write(payload.subspan(start));
@@ -181,6 +183,7 @@ private:
         report_.bytesWritten += output.BytesWritten();
 
         if (inputs_.dumpCopy) {
+            databaseGuard_.Check(path + ".dmp");
             AtomicOutputFile dump(path + ".dmp");
             dump.Write(payload);
             dump.Commit();
@@ -207,6 +210,7 @@ private:
     Recogniser recogniser_;
     PayloadBuffer buffer_;
     std::unordered_set<std::string> writtenPaths_;
+    InputGuard databaseGuard_ = InputGuard::ForPath(inputs_.database);
 };
 
 }  // namespace

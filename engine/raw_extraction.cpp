@@ -8,6 +8,7 @@
 
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/file_names.h"
+#include "engine/input_guard.h"
 #include "engine/run_log_lines.h"
 
 namespace corvid {
@@ -92,6 +93,7 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
     if (scanLimit <= 0) return report;
 
     ScanWindow window(input, bufferSize);
+    const InputGuard inputGuard = InputGuard::ForDescriptor(input.Descriptor());
     const std::byte first = signature[0];
     std::int64_t nextProgress = 0;  // the next multiple of the step to show
     std::int64_t previousStart = 0; // 0 also stands for "no previous signature"
@@ -131,6 +133,7 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
                 name += PadLeftWith(DecimalText(report.signaturesFound), 4, '0');
                 name += extension;
                 host.AddLogLine(name);
+                inputGuard.Check(name);
                 AtomicOutputFile segment(name);
                 const auto held = window.Held(previousStart, candidate);
                 if (!held.empty())

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -489,6 +490,19 @@ TEST_F(ExtractionRunTest, FailedDisconnectIsNotReportedAsSuccess) {
     EXPECT_EQ(host_.statuses.back(), (std::pair<std::string, Colour>{"Disconnect failed", kRed}));
     EXPECT_FALSE(host_.busy);
     EXPECT_TRUE(fs::exists(dir_.Path() / "1.jpg"));
+}
+
+// An output path that names the database itself (or a hard link to it) is
+// refused: the run never replaces the file it reads.
+TEST_F(ExtractionRunTest, NeverWritesOverTheDatabaseFile) {
+    host_.inputs.database = Out("photos.mdb");
+    WriteFile(host_.inputs.database, "the database");
+    ASSERT_EQ(::link(host_.inputs.database.c_str(), Out("alias.mdb").c_str()), 0);
+    host_.inputs.nameFromField1 = true;
+    AddRecord("alias.mdb", {"blob bytes"});
+    const RunReport report = Run();
+    ExpectEndedEarly(report, "Cannot create file \"" + Out("alias.mdb") + "\". It is the database file being read");
+    EXPECT_EQ(ReadFile(host_.inputs.database), "the database");
 }
 
 // A failure that is not a std::exception still ends the run as a failure.

@@ -382,6 +382,22 @@ TEST_F(RawExtractionTest, FailedSegmentWriteLeavesEarlierSegmentsOnly) {
     EXPECT_EQ(host_.log.back(), Out("tiff0004.tif"));
 }
 
+// The carve never writes over the file it reads, even when a segment's name
+// is that file's.
+TEST_F(RawExtractionTest, NeverWritesOverTheInputFile) {
+    host_.inputs.database = Out("tiff0002.tif");
+    const std::string input = "x" + kTiff + "one" + kTiff;
+    WriteFile(host_.inputs.database, input);
+    try {
+        RunRawExtraction(host_);
+        FAIL() << "no failure";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot create file \"" + Out("tiff0002.tif") + "\". It is the database file being read");
+    }
+    EXPECT_EQ(ReadFile(host_.inputs.database), input);
+}
+
 // Offsets and counters are 64-bit: a sparse input of more than 2 GiB with its
 // signatures beyond the 2 GiB mark carves correctly.
 TEST_F(RawExtractionTest, InputsOver2GiBCarveCorrectly) {
