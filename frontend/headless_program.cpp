@@ -140,7 +140,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     const bool ok = RunHandler([&] { report = RunRawExtraction(host); });
     rawRunning = false;
     progress.Clear();
-    PrintLine(stderr, RawSummary(report));
+    if (ok) PrintLine(stderr, RawSummary(report));
     status = ok ? 0 : 1;
   } else {
     HeadlessHost host(form, progress);

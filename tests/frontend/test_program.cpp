@@ -1,0 +1,293 @@
+// Runs the real corvid program: headless and window batch runs on databases
+// made by the writer, and the exit statuses of the ways a run can end.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_config.h"
+#include "tools/mdbwriter/mdb_writer.h"
+
+extern char** environ;
+
+namespace corvid {
+namespace {
+
+namespace fs = std::filesystem;
+namespace mw = corvid::mdbwriter;
+using testing::TempDirectory;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string ProgramPath() {
+  const char* build = std::getenv("CORVID_BUILD_DIR");
+  return std::string(build ? build : "build") + "/frontend/corvid";
+}
+
+// Runs corvid with `arguments`; `environment` entries override (an empty
+// value removes the variable). Output is captured through files.
+Outcome RunCorvid(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+                  const std::string& scratch) {
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::size_t eq = entry.find('=');
+    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  for (const auto& [name, value] : environment) {
+    if (value.empty()) {
+      env.erase(name);
+    } else {
+      env[name] = value;
+    }
+  }
+  std::vector<std::string> envText;
+  for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& text : envText) envp.push_back(text.data());
+  envp.push_back(nullptr);
+
+  const std::string program = ProgramPath();
+  std::vector<std::string> argText = {program};
+  argText.insert(argText.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : argText) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  const std::string outPath = scratch + "/stdout.txt", errPath = scratch + "/stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  Outcome outcome;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    outcome.err = "spawn failed: " + program;
+    return outcome;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  return outcome;
+}
+
+mw::Bytes Gif() {
+  const std::string text = std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13) + std::string(40, '\x11') + ";";
+  mw::Bytes bytes;
+  for (const char c : text) bytes.push_back(static_cast<std::byte>(c));
+  return bytes;
+}
+
+mw::Bytes Unknown() {
+  mw::Bytes bytes;
+  for (int i = 0; i < 64; ++i) bytes.push_back(static_cast<std::byte>('q'));
+  return bytes;
+}
+
+// Photos: id 1 a GIF, id 2 a NULL blob, id 3 bytes of no known kind.
+void WritePhotos(const std::string& path, const std::string& password = {}) {
+  mw::WriterOptions options;
+  options.password = password;
+  mw::MdbWriter writer(path, options);
+  auto& table = writer.AddTable({"Photos", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
+  table.AddRow({std::int64_t{1}, Gif()});
+  table.AddRow({std::int64_t{2}, mw::Null});
+  table.AddRow({std::int64_t{3}, Unknown()});
+  writer.Finish();
+}
+
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(ProgramPath())) GTEST_SKIP() << "no corvid program at " << ProgramPath();
+    config_ = dir_.Path() + "/config";
+    fs::create_directories(config_);
+    out_ = dir_.Path() + "/out/";
+    db_ = dir_.Path() + "/photos.mdb";
+  }
+  Outcome Run(std::vector<std::string> arguments, std::map<std::string, std::string> environment = {}) {
+    environment.emplace("XDG_CONFIG_HOME", config_);
+    environment.emplace("CORVID_USER", "");
+    environment.emplace("CORVID_PASSWORD", "");
+    environment.emplace("CORVID_DB_PASSWORD", "");
+    return RunCorvid(arguments, environment, dir_.Path());
+  }
+  std::vector<std::string> PhotoArguments() {
+    return {"/t=Photos", "/fi=img", "/fn=id", "/fn2=", "/ff=filter", "/fv=*", "/d=" + out_, db_};
+  }
+
+  TempDirectory dir_;
+  std::string config_, out_, db_;
+};
+
+TEST_F(Program, HeadlessBatchRunWritesTheFilesAndExitsZero) {
+  WritePhotos(db_);
+  std::vector<std::string> arguments = PhotoArguments();
+  arguments.insert(arguments.begin(), "--headless");
+  const Outcome outcome = Run(arguments);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_TRUE(fs::exists(out_ + "1.gif"));
+  EXPECT_TRUE(fs::exists(out_ + "3.dmp"));
+  EXPECT_FALSE(fs::exists(out_ + "2.dmp"));
+  EXPECT_EQ(ReadFile(out_ + "3.dmp"), std::string(64, 'q'));
+  EXPECT_NE(outcome.out.find(" - Corvid v0.18.9.38\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find(out_ + "1.gif\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find(" - Photos (3)\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.err.find("ok\n"), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("records visited: 3, files written: 2, skipped as unknown: 0, empty blobs: 1, "
+                             "rejected by the filter: 0, paths written more than once: 0"),
+            std::string::npos)
+      << outcome.err;
+  // The command-line values were stored at exit.
+  const std::string store = ReadFile(config_ + "/Tallowmere/corvid.reg");
+  EXPECT_NE(store.find("\"fTBL\"=\"Photos\""), std::string::npos) << store;
+  EXPECT_NE(store.find("\"WinTop\"=dword:00000068"), std::string::npos) << store;
+}
+
+TEST_F(Program, WindowBatchRunEndsByItself) {
+  WritePhotos(db_);
+  const Outcome outcome = Run(PhotoArguments(), {{"QT_QPA_PLATFORM", "offscreen"}});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_TRUE(fs::exists(out_ + "1.gif"));
+  EXPECT_EQ(outcome.out, "");  // the log went to the window
+  const std::string store = ReadFile(config_ + "/Tallowmere/corvid.reg");
+  EXPECT_NE(store.find("\"fDIR\"=\"" + out_ + "\""), std::string::npos) << store;
+}
+
+TEST_F(Program, StoredSettingsFillWhatTheCommandLineLeavesOut) {
+  WritePhotos(db_);
+  std::vector<std::string> first = PhotoArguments();
+  first.insert(first.begin(), "--headless");
+  ASSERT_EQ(Run(first).exitCode, 0);
+  fs::remove_all(out_);
+  const Outcome second = Run({"--headless", db_});  // everything else from the store
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_TRUE(fs::exists(out_ + "1.gif"));
+}
+
+TEST_F(Program, FileThatIsNoDatabaseExitsOne) {
+  const std::string bogus = dir_.Path() + "/notes.mdb";
+  std::ofstream(bogus) << "this is not an Access database\n";
+  const Outcome outcome = Run({"--headless", "/t=Photos", "/d=" + out_, bogus});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_FALSE(outcome.err.empty());
+  EXPECT_FALSE(fs::exists(out_));
+  // The heading line is all the log holds.
+  EXPECT_NE(outcome.out.find(" - Corvid v0.18.9.38"), std::string::npos);
+  EXPECT_EQ(outcome.out.find("Photos ("), std::string::npos);
+}
+
+TEST_F(Program, RunThatEndsEarlyExitsOne) {
+  WritePhotos(db_);
+  const Outcome outcome = Run({"--headless", "/t=NoSuchTable", "/d=" + out_, db_});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("records visited: 0"), std::string::npos) << outcome.err;
+}
+
+TEST_F(Program, NoExistingDatabaseExitsTwoWithUsage) {
+  const Outcome outcome = Run({"--headless", "/t=Photos", dir_.Path() + "/missing.mdb"});
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_NE(outcome.err.find(dir_.Path() + "/missing.mdb can't find file..."), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos);
+  EXPECT_EQ(outcome.out, "");
+}
+
+TEST_F(Program, NoDisplayMeansHeadless) {
+  const Outcome outcome =
+      Run({"/t=Photos"}, {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos);
+}
+
+TEST_F(Program, VersionAndHelp) {
+  const Outcome version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "Corvid v0.18.9.38\n");
+  const Outcome help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--filter-value="), std::string::npos);
+  EXPECT_NE(help.out.find("corvid /d=./out/ photos.mdb"), std::string::npos);
+}
+
+TEST_F(Program, WrongTypedStoredSettingIsReportedAndNothingRuns) {
+  WritePhotos(db_);
+  fs::create_directories(config_ + "/Tallowmere");
+  std::ofstream(config_ + "/Tallowmere/corvid.reg") << "\"WinTop\"=\"high\"\n";
+  const Outcome outcome = Run({"--headless", "/d=" + out_, db_});
+  EXPECT_EQ(outcome.exitCode, 1);
+  // No full stop: the message ends in a character that sorts before ".".
+  EXPECT_NE(outcome.err.find("Invalid data type for 'WinTop'\n"), std::string::npos) << outcome.err;
+  EXPECT_FALSE(fs::exists(out_));
+}
+
+TEST_F(Program, PasswordProtectedDatabaseRunsUnattendedWithTheEnvironment) {
+  WritePhotos(db_, "s3cret");
+  std::vector<std::string> arguments = PhotoArguments();
+  arguments.insert(arguments.begin(), "--headless");
+  const Outcome outcome = Run(arguments, {{"CORVID_DB_PASSWORD", "s3cret"}});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_TRUE(fs::exists(out_ + "1.gif"));
+
+  fs::remove_all(out_);
+  arguments.insert(arguments.begin(), "--login-prompt");  // no terminal: the prompt counts as cancelled
+  const Outcome refused = Run(arguments, {{"CORVID_DB_PASSWORD", "wrong"}});
+  EXPECT_EQ(refused.exitCode, 1) << refused.err;
+  EXPECT_FALSE(fs::exists(out_ + "1.gif"));
+}
+
+TEST_F(Program, RawRunCarvesTiffSegments) {
+  const std::string file = dir_.Path() + "/scan.bin";
+  std::string bytes = "head";
+  bytes += std::string("II*\0", 4) + std::string(100, 'a');
+  bytes += std::string("II*\0", 4) + std::string(50, 'b');
+  std::ofstream(file, std::ios::binary) << bytes;
+  fs::create_directories(out_);  // the raw run does not create directories
+  const Outcome outcome = Run({"--headless", "--raw", "/d=" + out_, file});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_NE(outcome.err.find("TIFF signatures found: 2"), std::string::npos) << outcome.err;
+  bool wroteTiff = false;
+  if (fs::exists(out_)) {
+    for (const auto& entry : fs::directory_iterator(out_)) wroteTiff |= entry.path().extension() == ".tif";
+  }
+  EXPECT_TRUE(wroteTiff) << outcome.out;
+  EXPECT_EQ(ReadFile(out_ + "tiff0002.tif"), std::string("II*\0", 4) + std::string(100, 'a'));
+}
+
+TEST_F(Program, RawRunOnAMissingDirectoryFails) {
+  const std::string file = dir_.Path() + "/scan.bin";
+  std::ofstream(file, std::ios::binary) << "head" << std::string("II*\0", 4) << "x" << std::string("II*\0", 4);
+  const Outcome outcome = Run({"--headless", "--raw", "/d=/nonexistent-dir/deeper/", file});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("/nonexistent-dir/deeper/tiff0002.tif"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err.find("bytes scanned"), std::string::npos) << outcome.err;  // no summary of a failed run
+}
+
+}  // namespace
+}  // namespace corvid
