@@ -77,6 +77,7 @@ enum ErrorNumber : int {
   kRecordDeleted = 3167,          // "Record is deleted."
   kNotBookmarkable = 3159,        // "Not a valid bookmark."
   kUnrecognizedFormat = 3343,     // "Unrecognized database format '<path>'."
+  kDatabaseDamaged = 3049,        // a value or page of the file cannot be read (damaged file)
   kInvalidArgument = 3001,        // "Invalid argument."
   kObjectInvalid = 3420,          // "Object invalid or no longer set." (closed objects)
   kIsamNotFound = 3170,           // "Could not find installable ISAM."

@@ -49,7 +49,7 @@ Variant MdbColumnField::Value() {
     return DecodeValue(rows_->file(), rows_->column(column_), field);
   } catch (const std::runtime_error& error) {
     if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(3049, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
+    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
                                      "': " + error.what() + ".");
   }
 }
@@ -86,7 +86,7 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
     }
   } catch (const std::runtime_error& error) {
     if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(3049, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
+    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
                                      "': " + error.what() + ".");
   }
   Variant value = Value();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/mdb_values.h"
+#include "dao/mdb/table_rows.h"
 
 namespace corvid::dao {
 namespace {
@@ -42,6 +44,34 @@ bool ReadAt(int fd, std::byte* into, std::size_t length, off_t offset) {
 }
 
 }  // namespace
+
+// libmdb reads the catalog without noticing pages that are missing: its scan
+// stops quietly (tables vanish) and a property block cut short is parsed as
+// garbage. Walk the catalog table first, with the check for pages past the
+// end of the file and every long value read in full.
+void AccessFile::CheckCatalog(const std::shared_ptr<AccessFile>& file,
+                              const EngineContextPtr& context) {
+  MdbCatalogEntry catalog{};
+  catalog.mdb = file->mdb_;
+  std::strcpy(catalog.object_name, "MSysObjects");
+  catalog.object_type = MDB_TABLE;
+  catalog.table_pg = 2;
+  TableRows rows(file, &catalog, context);
+  std::vector<std::byte> value;
+  for (std::int32_t row = 0; rows.Has(row); ++row) {
+    const auto& fields = rows.Crack(row);
+    for (int column = 0; column < rows.columnCount(); ++column) {
+      if (!IsLongValue(rows.column(column))) continue;
+      try {
+        ReadLongValue(*file, fields[static_cast<std::size_t>(column)], value);
+      } catch (const std::runtime_error&) {
+        context->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file->path_ +
+                                                "': the system catalog is damaged or truncated.");
+      }
+      rows.Crack(row);  // the row's page again, for the next column
+    }
+  }
+}
 
 std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, std::string_view pathText,
                                        bool exclusive, std::string_view password) {
@@ -99,6 +129,7 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, st
   if (st.st_size < 3 * pageSize || st.st_size % pageSize != 0)
     context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted +
                                             ": the file is truncated or damaged.");
+  file->pageCount_ = static_cast<unsigned long>(st.st_size / pageSize);
 
   // The system catalog's definition is page 2; an ACE file encrypted with a
   // database password has its pages scrambled from there on.
@@ -116,8 +147,12 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, st
   if (header->password != password) context->Raise(kNotValidPassword, "Not a valid password.");
 
   file->mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
-  if (!file->mdb_ || !mdb_read_catalog(file->mdb_, MDB_ANY))
+  if (!file->mdb_)
     context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
+  CheckCatalog(file, context);
+  if (!mdb_read_catalog(file->mdb_, MDB_ANY))
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
+  file->ForgetPage();
   return file;
 }
 

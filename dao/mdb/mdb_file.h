@@ -28,6 +28,8 @@ class AccessFile {
   const MdbHeader& header() const { return header_; }
   MdbHandle* handle() const { return mdb_; }
   bool locked() const { return locked_; }
+  // Whole pages in the file.
+  unsigned long pageCount() const { return pageCount_; }
 
   // Puts `page` into libmdb's page buffer unless it is there already.
   // Returns false when the page cannot be read.
@@ -40,9 +42,12 @@ class AccessFile {
 
  private:
   AccessFile() = default;
+  static void CheckCatalog(const std::shared_ptr<AccessFile>& file,
+                           const EngineContextPtr& context);
   std::string path_;
   int fd_ = -1;
   bool locked_ = false;
+  unsigned long pageCount_ = 0;
   MdbHeader header_;
   MdbHandle* mdb_ = nullptr;
   long loadedPage_ = -1;

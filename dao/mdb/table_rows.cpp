@@ -45,6 +45,16 @@ TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, E
   if (!table_ || !table_->columns)
     context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
                                              file_->path() + "' cannot be read.");
+  // A usage map on a page past the end of the file (a file cut short) reads
+  // as an empty map: the table would seem to have no rows.
+  MdbHandle* mdb = file_->handle();
+  if (mdb_read_alt_pg(mdb, entry->table_pg) == mdb->fmt->pg_size) {
+    auto mapRow = static_cast<std::uint32_t>(mdb_get_int32(mdb->alt_pg_buf, mdb->fmt->tab_usage_map_offset));
+    if ((mapRow >> 8) >= file_->pageCount())
+      context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
+                                               "': the file is truncated, the page map of table '" +
+                                               name_ + "' is missing.");
+  }
   mdb_rewind_table(table_);
   for (unsigned i = 0; i < table_->num_cols; ++i) {
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
@@ -69,6 +79,14 @@ bool TableRows::ScanNext() {
   file_->ForgetPage();
   if (!mdb_fetch_row(table_)) {
     complete_ = true;
+    // libmdb ends a scan quietly when a data page cannot be read; a page the
+    // table's usage map names beyond the end of the file means rows are lost.
+    gint32 next = mdb_map_find_next(file_->handle(), table_->usage_map,
+                                    static_cast<unsigned>(table_->map_sz), table_->cur_phys_pg);
+    if (next > 0 && static_cast<unsigned long>(next) >= file_->pageCount())
+      context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
+                                               "': the file is truncated, rows of table '" +
+                                               name_ + "' are missing.");
     return false;
   }
   file_->NotePageLoaded(table_->cur_phys_pg);
