@@ -207,6 +207,8 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   bool IsBookmarkValid(const TBookmark& bookmark) override;
   int CompareBookmarkValues(const TBookmark& a, const TBookmark& b) override;
   std::unique_ptr<TStream> OpenBlobStream(TField& field, TBlobStreamMode mode) override;
+  // With Translation, texts were stored in the OEM code page (850).
+  std::string TranslateStoredText(std::string text) const override;
 
  private:
   void RefuseWhileActive(std::string_view message) const;

@@ -368,11 +368,17 @@ std::string TDataSet::FieldText(const TField& field) {
     stream->SetPosition(0);
     const std::size_t got = stream->Read(std::as_writable_bytes(std::span(text)));
     text.resize(got);
+    if (field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftFmtMemo)
+      return TranslateStoredText(std::move(text));
     return text;
   }
   FieldValue value;
   if (!ReadFieldValue(field, &value)) return {};
-  return NativeValueText(field.DataType(), value, field.ValidChars() == kGuidChars);
+  std::string text = NativeValueText(field.DataType(), value, field.ValidChars() == kGuidChars);
+  const TFieldType type = field.DataType();
+  if (type == TFieldType::ftString || type == TFieldType::ftFixedChar || type == TFieldType::ftWideString)
+    return TranslateStoredText(std::move(text));
+  return text;
 }
 
 bool TDataSet::FieldHasValue(const TField& field) {

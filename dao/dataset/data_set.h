@@ -126,6 +126,9 @@ class TDataSet {
   virtual std::unique_ptr<TStream> OpenBlobStream(TField& field, TBlobStreamMode mode) = 0;
   virtual void ClearCalcFields(RecordBuffer& buffer);
   virtual void HandleException(const std::exception&) {}
+  // The text of a string or memo field as the user sees it, from the text as
+  // stored (code-page translation); unchanged by default.
+  virtual std::string TranslateStoredText(std::string text) const { return text; }
 
   // --- services for the concrete data set
   RecordBuffer* ActiveBuffer() const;

@@ -451,5 +451,27 @@ TEST(TranslateText, Utf8AndCodePage850) {
   EXPECT_EQ(table.TranslateText(&out, &out, true), 0);
 }
 
+// A text stored in the OEM code page reads right only with Translation: the
+// byte 84 is "ä" in code page 850 but a low double quote in Windows-1252.
+TEST(TranslateText, FieldTextsOfOemStoredTexts) {
+  ScratchDir dir;
+  const std::string path = dir / "oem.mdb";
+  {
+    mdbwriter::MdbWriter writer(path, mdbwriter::WriterOptions{mdbwriter::JetFormat::Jet3});
+    auto& table = writer.AddTable({"T", {{"Name", mdbwriter::ColumnType::Text, 20}, {"Notes", mdbwriter::ColumnType::Memo}}});
+    table.AddRow({std::string("K\u201Ese"), std::string("\u201E\u201E")});  // as Windows-1252 shows the 850 bytes
+    writer.Finish();
+  }
+  for (bool translation : {false, true}) {
+    SCOPED_TRACE(translation);
+    OpenDatabase db(path);
+    db.table.F_Set_TableName("T");
+    db.table.F_Set_Translation(translation);
+    db.table.Open();
+    EXPECT_EQ(db.table.Fields(0).AsString(), translation ? "Käse" : "K\u201Ese");
+    EXPECT_EQ(db.table.Fields(1).AsString(), translation ? "ää" : "\u201E\u201E");
+  }
+}
+
 }  // namespace
 }  // namespace corvid
