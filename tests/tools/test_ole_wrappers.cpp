@@ -321,7 +321,9 @@ TEST(AccessOleLayoutReader, CorruptedBytesAreRejectedCleanly) {
           refused = true;
         }
         const bool fixedByte = at < 2 || at + 3 >= value.size();
-        if (fixedByte) EXPECT_TRUE(refused) << "byte " << at;
+        if (fixedByte) {
+          EXPECT_TRUE(refused) << "byte " << at;
+        }
       }
     }
   }
