@@ -14,6 +14,7 @@
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tools/mdbwriter/page_file.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -194,6 +195,22 @@ TEST(MdbWriterAtomicity, FinishReplacesTheFileAndEndsTheWriter) {
   EXPECT_THROW(t.AddRow({std::int64_t{2}}), WriterError);
   EXPECT_THROW(writer.AddTable({"U", {{"a", ColumnType::Long}}}), WriterError);
   EXPECT_THROW(writer.Finish(), WriterError);
+}
+
+TEST(MdbWriterErrors, TheFileCannotOutgrowWhatAccessAccepts) {
+  TempDir dir;
+  {
+    PageFile file(dir.File("limited.mdb"), 4096, 10);
+    EXPECT_EQ(file.Allocate(10), 0u);
+    try {
+      file.Allocate(1);
+      ADD_FAILURE() << "no error";
+    } catch (const WriterError& e) {
+      EXPECT_NE(std::string(e.what()).find("the most an Access file of this format may hold"), std::string::npos)
+          << e.what();
+    }
+  }
+  EXPECT_TRUE(dir.Entries().empty());
 }
 
 TEST(MdbWriterAtomicity, UnwritableTargetFailsCleanly) {

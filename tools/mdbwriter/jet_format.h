@@ -35,6 +35,7 @@ struct JetConstants {
   std::size_t maxColumns;
   std::size_t maxNameLength;         // characters in a table or column name
   std::size_t textBytesPerChar;      // Text(n) column length is n * this
+  std::uint32_t maxPages;            // the largest file Access accepts, in pages
 };
 
 inline constexpr JetConstants kJet4{
@@ -56,6 +57,7 @@ inline constexpr JetConstants kJet4{
     .maxColumns = 255,
     .maxNameLength = 64,
     .textBytesPerChar = 2,
+    .maxPages = 0x80000,  // 2 GiB
 };
 
 inline constexpr JetConstants kJet3{
@@ -77,6 +79,7 @@ inline constexpr JetConstants kJet3{
     .maxColumns = 255,
     .maxNameLength = 64,
     .textBytesPerChar = 1,
+    .maxPages = 0x80000,  // 1 GiB
 };
 
 inline const JetConstants& ConstantsFor(JetFormat format) {

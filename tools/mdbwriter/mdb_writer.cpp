@@ -128,7 +128,7 @@ class MdbWriter::Impl {
       : jet_(ConstantsFor(options.format)),
         options_(std::move(options)),
         path_(std::move(path)),
-        file_(path_, jet_.pageSize) {
+        file_(path_, jet_.pageSize, jet_.maxPages) {
     // The header is checked now so that a bad password fails early.
     header_ = BuildHeaderPage(jet_, HeaderFields{options_.password, options_.creationDate, options_.sortOrder, 1252});
     file_.Allocate(3);  // header, usage maps, catalog tdef

@@ -21,8 +21,8 @@ std::string ErrnoText() { return std::strerror(errno); }
 
 }  // namespace
 
-PageFile::PageFile(std::string finalPath, std::size_t pageSize)
-    : finalPath_(std::move(finalPath)), pageSize_(pageSize) {
+PageFile::PageFile(std::string finalPath, std::size_t pageSize, std::uint32_t maxPages)
+    : finalPath_(std::move(finalPath)), pageSize_(pageSize), maxPages_(std::min(maxPages, 0x00FFFFFFu)) {
   if (finalPath_.empty()) throw WriterError("no output file name given");
   const std::filesystem::path target(finalPath_);
   if (std::filesystem::is_directory(target))
@@ -46,8 +46,9 @@ PageFile::~PageFile() {
 
 std::uint32_t PageFile::Allocate(std::uint32_t count) {
   const std::uint32_t first = pageCount_;
-  if (static_cast<std::uint64_t>(pageCount_) + count > 0x00FFFFFFu)
-    throw WriterError("the database would exceed the page numbers a Jet file can address");
+  if (static_cast<std::uint64_t>(pageCount_) + count > maxPages_)
+    throw WriterError("the database would grow beyond " + std::to_string(maxPages_ * pageSize_ >> 20) +
+                      " MiB, the most an Access file of this format may hold");
   if (buffer_.size() + count * pageSize_ > kBufferBytes) Flush();
   if (count * pageSize_ > kBufferBytes) {
     // Too large to buffer: extend the file directly; the pages are written later.

@@ -15,7 +15,8 @@ namespace corvid::mdbwriter {
 
 class PageFile {
  public:
-  PageFile(std::string finalPath, std::size_t pageSize);
+  // maxPages: the most pages the file may hold (Access's size limit).
+  PageFile(std::string finalPath, std::size_t pageSize, std::uint32_t maxPages = 0x00FFFFFFu);
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
@@ -40,6 +41,7 @@ class PageFile {
   std::string finalPath_;
   std::string tempPath_;
   std::size_t pageSize_;
+  std::uint32_t maxPages_;
   int fd_ = -1;
   std::uint32_t pageCount_ = 0;
   std::uint32_t bufferFirstPage_ = 0;  // pages [bufferFirstPage_, pageCount_) are in buffer_
