@@ -34,6 +34,19 @@ TVxDaoTable::~TVxDaoTable() {
   if (comInitialized_) dao::CoUninitializeApartment();
 }
 
+void TVxDaoTable::FinishSetup() {
+  Component::FinishSetup();
+  try {
+    if (paramCheck_) {
+      std::string text;
+      for (std::size_t i = 0; i < sql_.size(); ++i) text += (i ? "\n" : "") + sql_[i];
+      RebuildParams(params_, text);
+    }
+  } catch (const std::exception& e) {
+    HandleException(e);
+  }
+}
+
 void TVxDaoTable::RefuseWhileActive(std::string_view message) const {
   if (Active() || cursorOpen_) throw DatabaseError(std::string(message));
 }
@@ -135,6 +148,10 @@ void TVxDaoTable::F_Set_SQL(std::vector<std::string> lines) {
 }
 
 void TVxDaoTable::F_Set_Params(const TParams& params) {
+  if (Loading()) {  // the stored list itself; FinishSetup matches it to the SQL text
+    params_ = params;
+    return;
+  }
   for (const TParam& source : params)
     for (TParam& target : params_)
       if (SameText(target.name, source.name)) {

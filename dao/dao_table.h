@@ -177,6 +177,10 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   // The record count after the current buffers (as CountRecords).
   std::int32_t RecordCountValue() { return CountRecords(); }
 
+  // End of loading the stored configuration: the parameter list is built
+  // from the SQL text now; a failure goes to HandleException, not to the caller.
+  void FinishSetup() override;
+
   // ---- AttachedTable
   void SetClosingByDatabase(bool closing) override { closingByDatabase_ = closing; }
   void DeactivateForDatabase() override { SetActive(false); }

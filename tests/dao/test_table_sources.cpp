@@ -69,6 +69,23 @@ TEST(TableSources, SqlTextRebuildsParametersAndReachesTheEngine) {
   EXPECT_FALSE(db.table.Active());
 }
 
+TEST(TableSources, StoredParametersSurviveLoading) {
+  TVxDaoTable table;
+  table.BeginLoading();
+  table.F_Set_SQL({"select * from t where a = :a and b = :b"});
+  EXPECT_TRUE(table.Params().empty());  // not parsed while loading
+  table.F_Set_Params({{"b", TFieldType::ftInteger, "2"}, {"stale", TFieldType::ftInteger, "9"}});
+  table.FinishSetup();
+  ASSERT_EQ(table.Params().size(), 2u);
+  EXPECT_EQ(table.Params()[0].name, "a");
+  EXPECT_FALSE(table.Params()[0].value.has_value());
+  EXPECT_EQ(table.Params()[1].value, "2");
+  // Outside loading, assigning copies values by name only.
+  table.F_Set_Params({{"A", TFieldType::ftString, "x"}, {"other", TFieldType::ftString, "y"}});
+  EXPECT_EQ(table.Params().size(), 2u);
+  EXPECT_EQ(table.Params()[0].value, "x");
+}
+
 TEST(TableSources, StoredQueryNameAndType) {
   OpenDatabase db(kFixtures + "queryTestV2003.mdb");
   db.table.F_Set_TableType(1);
