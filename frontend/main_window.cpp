@@ -65,15 +65,48 @@ QColor ToQColor(Colour colour, const QPalette& palette) {
                 static_cast<int>((colour >> 16) & 0xFF));
 }
 
+// The width a caption may take: up to the next control to its right on the
+// same rows (less a small gap), or to the window's edge.
+int RoomForCaption(const ControlSpec& spec) {
+  int limit = kClientWidth;
+  for (const ControlSpec& other : MainWindowControls()) {
+    // Boxes that are shown on request count; the never-shown controls don't.
+    const bool mayShow = other.visible || other.kind == ControlKind::CheckBox;
+    if (&other == &spec || !mayShow || other.left <= spec.left) continue;
+    const int middle = spec.top + spec.height / 2;
+    const bool sameRows = other.top <= middle && middle < other.top + other.height;
+    if (sameRows) limit = std::min(limit, other.left - 3);
+  }
+  return limit - spec.left;
+}
+
+// Narrows a caption's font, then shrinks it a pixel at a time, until it fits
+// in `room` (the desktop font may be wider than the one the layout was drawn
+// with).
+void FitCaption(QWidget& widget, int room) {
+  QFont font = widget.font();
+  if (widget.sizeHint().width() > room) {
+    font.setStretch(QFont::Condensed);  // a condensed face first, where there is one
+    widget.setFont(font);
+  }
+  int pixels = font.pixelSize() > 0 ? font.pixelSize() : 11;
+  while (widget.sizeHint().width() > room && pixels > 7) {
+    font.setPixelSize(--pixels);
+    widget.setFont(font);
+  }
+}
+
 }  // namespace
 
 TF::TF(std::vector<std::string> arguments, std::unique_ptr<RunComponents> components, QWidget* parent)
     : QMainWindow(parent), arguments_(std::move(arguments)), components_(std::move(components)) {
   setObjectName("F");
   setWindowTitle("F");
+  // The desktop's sans-serif at 8 points of a 96-dpi screen: 11 pixels, so
+  // that captions keep their size against the pixel positions of the layout.
   QFont font = QApplication::font();
   font.setFamily("Sans Serif");
-  font.setPointSize(8);
+  font.setPixelSize(11);
   setFont(font);
   BuildMenu();
   BuildControls();
@@ -156,7 +189,12 @@ void TF::BuildControls() {
     }
     widget->setObjectName(Q(spec.name));
     int width = spec.width;
-    if (spec.kind == ControlKind::Label) width = std::max(width, widget->sizeHint().width());
+    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox) {
+      int room = RoomForCaption(spec);
+      if (spec.kind == ControlKind::CheckBox) width = room = std::min(width, room);
+      FitCaption(*widget, room);
+      if (spec.kind == ControlKind::Label) width = std::max(width, std::min(room, widget->sizeHint().width()));
+    }
     widget->setGeometry(spec.left, spec.top, width, spec.height);
     if (!spec.hint.empty()) widget->setToolTip(Q(spec.hint));
     widget->setVisible(spec.visible);
@@ -341,9 +379,21 @@ void TF::AppIdle() {
   if (!FBatch) return;
   FBatch = false;
   batchExitCode_ = 1;  // stays 1 unless the run completes
+  SaveScreenshot("before");
   DoExtract();
   batchExitCode_ = (lastReport_ && lastReport_->completed) ? 0 : 1;
+  SaveScreenshot("after");
   MIexitClick();
+}
+
+void TF::SaveScreenshot(const char* moment) {
+  // For scripts/screenshot-window.sh: CORVID_SCREENSHOT_PREFIX=/dir/name
+  // saves /dir/name-before.png and /dir/name-after.png around a batch run.
+  const QByteArray prefix = qgetenv("CORVID_SCREENSHOT_PREFIX");
+  if (prefix.isEmpty()) return;
+  show();
+  QCoreApplication::processEvents();
+  grab().save(QString::fromLocal8Bit(prefix) + "-" + moment + ".png", "PNG");
 }
 
 // ---- ParameterForm -------------------------------------------------------------

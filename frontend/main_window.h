@@ -136,6 +136,7 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   void ExtractRun();
   void RawRun();
   void HookIdle();
+  void SaveScreenshot(const char* moment);
 
   std::vector<std::string> arguments_;
   std::unique_ptr<RunComponents> components_;

@@ -119,9 +119,20 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
     EXPECT_EQ(widget->x(), spec.left);
     EXPECT_EQ(widget->y(), spec.top);
     EXPECT_EQ(widget->height(), spec.height);
-    if (spec.kind == ControlKind::Label) {
-      EXPECT_GE(widget->width(), spec.width);  // labels grow to show their caption whole
+    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox) {
+      // Every caption shows whole, without running into the control to its right.
       EXPECT_GE(widget->width(), widget->sizeHint().width());
+      for (const ControlSpec& other : MainWindowControls()) {
+        const bool mayShow = other.visible || other.kind == ControlKind::CheckBox;
+        if (&other == &spec || !mayShow || other.left <= spec.left) continue;
+        const int middle = spec.top + spec.height / 2;
+        if (other.top <= middle && middle < other.top + other.height) {
+          EXPECT_LT(widget->x() + widget->width(), other.left) << "runs into " << other.name;
+        }
+      }
+      EXPECT_LE(widget->x() + widget->width(), kClientWidth);
+      if (spec.kind == ControlKind::Label) EXPECT_GE(widget->width(), std::min(spec.width, kClientWidth - spec.left));
+      if (spec.kind == ControlKind::CheckBox) EXPECT_LE(widget->width(), spec.width);
     } else {
       EXPECT_EQ(widget->width(), spec.width);
     }
