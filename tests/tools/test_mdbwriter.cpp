@@ -311,6 +311,23 @@ TEST(MdbWriterJudgedByMdbtools, EmptyDatabasesAndTables) {
   EXPECT_TRUE(MdbExportLines(dir.File("empty.mdb"), "E").empty());
 }
 
+TEST(MdbWriterJudgedByMdbtools, ManyTablesSpreadTheCatalogOverSeveralPages) {
+  TempDir dir;
+  const std::string path = dir.File("tables.mdb");
+  std::vector<std::string> names;
+  {
+    MdbWriter writer(path);
+    for (int i = 0; i < 400; ++i) {
+      names.push_back("Table " + std::to_string(i) + " mit Überlänge " + std::string(30, 'x'));
+      writer.AddTable({names.back(), {{"n", ColumnType::Long}}}).AddRow({std::int64_t{i}});
+    }
+    writer.Finish();
+  }
+  EXPECT_EQ(MdbTables(path), names);
+  EXPECT_EQ(MdbExportLines(path, names[399]), std::vector<std::string>{"399"});
+  EXPECT_GT(ReadWithLibmdb(path, "MSysObjects").rows.size(), 400u);
+}
+
 TEST(MdbWriterJudgedByMdbtools, AutoNumberContinuesAfterTheLastNumberUsed) {
   TempDir dir;
   const std::string path = dir.File("auto.mdb");
