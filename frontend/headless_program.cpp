@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "SrcLib/oAppInfo.h"
+#include "dao/terminal_login.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
 #include "frontend/error_report.h"
@@ -83,7 +84,20 @@ std::int64_t FileSize(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
+class StandardErrorPrompt : public CredentialsPrompt {
+ public:
+  std::optional<LoginAnswer> AskCredentials(const LoginRequest& request) override {
+    return terminal_.AskCredentials(request);
+  }
+  void ShowInformation(std::string_view message) override { PrintLine(stderr, message); }
+
+ private:
+  TerminalLogin terminal_;
+};
+
 }  // namespace
+
+std::shared_ptr<CredentialsPrompt> HeadlessCredentialsPrompt() { return std::make_shared<StandardErrorPrompt>(); }
 
 std::string RunSummary(const RunReport& r) {
   return "records visited: " + std::to_string(r.recordsVisited) + ", files written: " +

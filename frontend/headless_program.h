@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "dao/login_prompt.h"
 #include "engine/run_report.h"
 #include "frontend/command_line.h"
 #include "frontend/run_components.h"
@@ -15,6 +16,11 @@
 namespace corvid {
 
 using ComponentsFactory = std::function<std::unique_ptr<RunComponents>()>;
+
+// The login prompt without a window: asks on the terminal; the connection's
+// information messages (the login-cancel notice, retry messages) go to
+// standard error.
+std::shared_ptr<CredentialsPrompt> HeadlessCredentialsPrompt();
 
 int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComponents);
 

@@ -98,7 +98,7 @@ int RunProgram(int argc, char** argv) {
   }
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
-  return RunHeadless(arguments, [] { return std::make_unique<DaoComponents>(); });
+  return RunHeadless(arguments, [] { return std::make_unique<DaoComponents>(HeadlessCredentialsPrompt()); });
 }
 
 }  // namespace corvid

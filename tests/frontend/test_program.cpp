@@ -226,6 +226,27 @@ TEST_F(Program, NoDisplayMeansHeadless) {
   EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos);
 }
 
+TEST_F(Program, DisplayThatCannotBeOpenedFallsBackToHeadless) {
+  int display = 4321;
+  while (fs::exists("/tmp/.X11-unix/X" + std::to_string(display))) ++display;
+  WritePhotos(db_);
+  std::vector<std::string> arguments = PhotoArguments();
+  const Outcome outcome = Run(arguments, {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", ""},
+                                          {"DISPLAY", ":" + std::to_string(display)}});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  EXPECT_NE(outcome.err.find("running without a window"), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.out.find(out_ + "1.gif"), std::string::npos) << outcome.out;
+}
+
+TEST_F(Program, CancelledLoginIsNotedOnStandardError) {
+  WritePhotos(db_, "s3cret");
+  std::vector<std::string> arguments = PhotoArguments();
+  arguments.insert(arguments.begin(), {"--headless", "--login-prompt"});
+  const Outcome outcome = Run(arguments);  // no terminal to ask on: cancelled
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.err.find("You may not gain access"), std::string::npos) << outcome.err;
+}
+
 TEST_F(Program, VersionAndHelp) {
   const Outcome version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
