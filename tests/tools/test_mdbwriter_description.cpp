@@ -83,6 +83,19 @@ column n long
   EXPECT_TRUE(judged.rows[1][9].null);
 }
 
+TEST(MdbDescription, FormatAndPasswordLinesSetTheWriterOptions) {
+  TempDir dir;
+  std::istringstream in("format jet3\npassword \"alt 97\"\ntable Artikel\ncolumn Name text 20\nrow \"Käse\"\n");
+  const Description parsed = ParseDescription(in, "");
+  EXPECT_EQ(parsed.options.format, JetFormat::Jet3);
+  EXPECT_EQ(parsed.options.password, "alt 97");
+  const std::string path = dir.File("old.mdb");
+  WriteDescribedDatabase(parsed, path);
+  EXPECT_EQ(RunCommand("mdb-ver " + ShellQuote(path)).out, "JET3\n");
+  EXPECT_EQ(MdbExportLines(path, "Artikel"), std::vector<std::string>{"Käse"});
+  EXPECT_EQ(RunCommand(ShellQuote(Tool()) + " password " + ShellQuote(path)).out, "alt 97\n");
+}
+
 TEST(MdbDescription, MistakesNameTheirLine) {
   struct Case {
     const char* text;
