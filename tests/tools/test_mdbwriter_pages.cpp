@@ -319,6 +319,28 @@ TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
   }
 }
 
+TEST(MdbLongValuePages, ValuesOfOneRowShareLongValuePagesAndReadBack) {
+  // 100 values of 1000 bytes: four to a 4 KiB long-value page, not one page each.
+  testing::TempDir dir;
+  const std::string path = dir.File("shared.mdb");
+  {
+    MdbWriter writer(path);
+    auto& t = writer.AddTable({"T", {{"id", ColumnType::Long}, {"blob", ColumnType::OleObject}}});
+    for (int i = 0; i < 100; ++i) t.AddRow({std::int64_t{i}, Bytes(1000, static_cast<std::byte>(i))});
+    writer.Finish();
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t longValuePages = 0;
+  for (std::size_t at = 0; at + 8 <= chars.size(); at += 4096)
+    if (chars[at] == 1 && std::string(chars.data() + at + 4, 4) == "LVAL") ++longValuePages;
+  EXPECT_EQ(longValuePages, 25u);
+  const auto judged = testing::ReadWithLibmdb(path, "T");
+  ASSERT_EQ(judged.rows.size(), 100u);
+  for (int i = 0; i < 100; ++i)
+    ASSERT_EQ(judged.rows[i][1].value, std::string(1000, static_cast<char>(i))) << i;
+}
+
 // The end of a tdef lists, for each Memo / OLE Object column, the usage maps
 // of its long-value pages. Access 97's Categories (tdef page 23) ends with
 // the entries of Description and Picture; given the same map pointers ours
