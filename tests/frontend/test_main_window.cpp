@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -192,6 +194,27 @@ TEST_F(MainWindow, PshowDoubleClickedTwiceReturnsToTheFirstViewAndKeepsTicks) {
   EXPECT_TRUE(inputs.skipUnknown);
   EXPECT_TRUE(inputs.dumpCopy);
   EXPECT_FALSE(inputs.deepSearch);
+
+  // The handler is bound to a real double click on the panel.
+  QTest::mouseDClick(window->Pshow, Qt::LeftButton);
+  EXPECT_FALSE(window->CBdeep->isHidden());
+  QTest::mouseDClick(window->Pshow, Qt::LeftButton);
+  EXPECT_TRUE(window->CBdeep->isHidden());
+}
+
+TEST_F(MainWindow, ButtonsAndTypingReachTheirHandlers) {
+  TempDirectory out;
+  auto window = Create();
+  window->Edir->clear();
+  QTest::keyClicks(window->Edir, QString::fromStdString(out.Path()));
+  EXPECT_NE(window->Edir->palette().color(QPalette::Text), QColor(255, 0, 0));
+  QTest::keyClicks(window->Edir, "/nope");
+  EXPECT_EQ(window->Edir->palette().color(QPalette::Text), QColor(255, 0, 0));
+  window->Edir->setText(QString::fromStdString(out.Path() + "/"));
+  window->Bmdb->click();
+  EXPECT_EQ(fake_->connects, 1);
+  EXPECT_EQ(S(window->Pstatus->text()), "ok");
+  EXPECT_EQ(LogLines(*window).size(), 2u);
 }
 
 TEST_F(MainWindow, EdirExitAppendsSlashAndEdirChangeColoursMissingDirectoriesRed) {
