@@ -360,6 +360,23 @@ TEST_F(MainWindow, SecondRunIsRefusedAndCloseWaitsForTheRun) {
   EXPECT_FALSE(window->isVisible());  // the close happened after the run
 }
 
+TEST_F(MainWindow, ExitChosenDuringARunEndsTheProgramAfterTheRun) {
+  auto window = Create();
+  fake_->records = {{"1", ""}, {"2", ""}};
+  bool exitAsked = false;
+  fake_->onFieldText = [&] {
+    if (!exitAsked) {
+      exitAsked = true;
+      window->MIexit->trigger();
+    }
+  };
+  QTimer::singleShot(0, window.get(), [&] { window->DoExtract(); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_TRUE(exitAsked);
+  EXPECT_EQ(S(window->Pstatus->text()), "ok");  // the run went on to its end
+  EXPECT_NE(LogLines(*window).back().find(" - table (2)"), std::string::npos);
+}
+
 TEST_F(MainWindow, MenuExitEndsTheLoopAndStoresTheSettings) {
   auto window = Create();
   window->Etbl->setText("Typed");
