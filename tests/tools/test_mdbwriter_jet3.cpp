@@ -74,6 +74,45 @@ TEST(MdbWriterJet3, RowsWhoseVariableDataCrossesOffsetBoundariesReadBack) {
   }
 }
 
+TEST(MdbWriterJet3, RowsWithTheMostVariableColumns) {
+  // 255 one-character columns: the offset table and null mask alone take 289
+  // bytes. Rows whose data ends past the first 256-byte boundary, or early
+  // enough that the row stays under 512 bytes, read back; in between a row
+  // would need two unused jump slots, which readers do not allow: it is
+  // refused, and the writer goes on.
+  TempDir dir;
+  const std::string path = dir.File("columns.mdb");
+  std::vector<ColumnDef> columns;
+  for (int i = 0; i < 255; ++i) columns.push_back({"c" + std::to_string(i), ColumnType::Text, 1});
+  auto row = [](int filled) {
+    std::vector<Value> values;
+    for (int i = 0; i < 255; ++i) values.push_back(i < filled ? Value(std::string(1, static_cast<char>('a' + i % 26))) : Value(Null));
+    return values;
+  };
+  {
+    MdbWriter writer(path, Jet3());
+    auto& t = writer.AddTable({"T", columns});
+    t.AddRow(row(255));
+    t.AddRow(row(0));
+    try {
+      t.AddRow(row(240));
+      ADD_FAILURE() << "no error";
+    } catch (const WriterError& e) {
+      EXPECT_NE(std::string(e.what()).find("cannot be stored in the Access 97 format"), std::string::npos) << e.what();
+    }
+    t.AddRow(row(200));
+    writer.Finish();
+  }
+  const auto judged = ReadWithLibmdb(path, "T");
+  ASSERT_EQ(judged.rows.size(), 3u);
+  for (int i = 0; i < 255; ++i) {
+    EXPECT_EQ(judged.rows[0][i].value, std::string(1, static_cast<char>('a' + i % 26))) << i;
+    EXPECT_TRUE(judged.rows[1][i].null) << i;
+  }
+  EXPECT_EQ(judged.rows[2][199].value, std::string(1, static_cast<char>('a' + 199 % 26)));
+  EXPECT_TRUE(judged.rows[2][200].null);
+}
+
 TEST(MdbWriterJet3, TypesLongValuesAndWindows1252Text) {
   TempDir dir;
   const std::string path = dir.File("access97.mdb");

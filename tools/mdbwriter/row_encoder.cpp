@@ -229,10 +229,15 @@ std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowN
   const std::size_t nvar = layout_.variableCount;
   std::size_t size = countSize + layout_.fixedAreaSize + varBytes + maskSize;
   if (nvar > 0 && jet_.format == JetFormat::Jet3) {
+    const std::size_t eod = countSize + layout_.fixedAreaSize + varBytes;
     size += nvar + 2;
     std::size_t jumps = 0;
     while ((size + jumps - 1) / 256 != jumps) jumps = (size + jumps - 1) / 256;
     size += jumps;
+    // Readers allow one unused jump slot; a longer offset table would need more.
+    if (eod / 256 + 1 < jumps)
+      throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) +
+                        ": a row with this many variable-length columns cannot be stored in the Access 97 format");
   } else if (nvar > 0) {
     size += 2 * (nvar + 2);
   }
