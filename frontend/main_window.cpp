@@ -388,12 +388,19 @@ void TF::AppIdle() {
 
 void TF::SaveScreenshot(const char* moment) {
   // For scripts/screenshot-window.sh: CORVID_SCREENSHOT_PREFIX=/dir/name
-  // saves /dir/name-before.png and /dir/name-after.png around a batch run.
+  // saves /dir/name-before.png (and name-options.png with the optional check
+  // boxes shown) and /dir/name-after.png around a batch run.
   const QByteArray prefix = qgetenv("CORVID_SCREENSHOT_PREFIX");
   if (prefix.isEmpty()) return;
   show();
   QCoreApplication::processEvents();
   grab().save(QString::fromLocal8Bit(prefix) + "-" + moment + ".png", "PNG");
+  if (std::string_view(moment) == "before") {
+    // The same with the five optional check boxes shown.
+    PshowDblClick();
+    grab().save(QString::fromLocal8Bit(prefix) + "-options.png", "PNG");
+    PshowDblClick();
+  }
 }
 
 // ---- ParameterForm -------------------------------------------------------------

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the Corvid window under a virtual X display (Xvfb) on the sample
-# database and saves two PNG pictures of it: before the batch run (help text)
-# and after it (the run's log). Usage:
+# database and saves PNG pictures of it: before the batch run (help text),
+# the same with the optional check boxes shown, and after the run (its log).
+# Usage:
 #   scripts/screenshot-window.sh [build-dir] [picture-dir]
 # Defaults: build/ and build/screenshots/. The settings of this run are kept
 # in a temporary directory, never in ~/.config.
@@ -35,4 +36,4 @@ env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=":$display" XDG_CONFIG_HOME="$
   CORVID_SCREENSHOT_PREFIX="$(realpath "$pictures")/corvid-window" \
   "$corvid" /t=table /fi=img /fn=id /fn2= /ff=filter "/fv=*" "/d=$work/out/" "$sample" || status=$?
 echo "exit status $status; files written: $(find "$work/out" -type f | wc -l)"
-ls -l "$pictures"/corvid-window-before.png "$pictures"/corvid-window-after.png
+ls -l "$pictures"/corvid-window-before.png "$pictures"/corvid-window-options.png "$pictures"/corvid-window-after.png
