@@ -161,6 +161,26 @@ AccessFile::~AccessFile() {
   if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
+const unsigned char* AccessFile::LongValuePage(unsigned long page) {
+  const auto pageSize = static_cast<std::size_t>(header_.pageSize);
+  if (page >= pageCount_) return nullptr;
+  // Files encoded by Jet (a database key) need libmdb's page decoding.
+  if (mdb_->f->db_key != 0)
+    return mdb_read_alt_pg(mdb_, page) == mdb_->fmt->pg_size ? mdb_->alt_pg_buf : nullptr;
+  if (page >= windowFirst_ && page < windowFirst_ + windowPages_)
+    return window_.data() + (page - windowFirst_) * pageSize;
+  constexpr unsigned long kReadAheadPages = 64;
+  const unsigned long count = std::min(kReadAheadPages, pageCount_ - page);
+  window_.resize(static_cast<std::size_t>(kReadAheadPages) * pageSize);
+  windowPages_ = 0;
+  if (!ReadAt(fd_, reinterpret_cast<std::byte*>(window_.data()), count * pageSize,
+              static_cast<off_t>(page * pageSize)))
+    return nullptr;
+  windowFirst_ = page;
+  windowPages_ = count;
+  return window_.data();
+}
+
 bool AccessFile::LoadPage(unsigned long page) {
   if (loadedPage_ == static_cast<long>(page)) return true;
   loadedPage_ = -1;

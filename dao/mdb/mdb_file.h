@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dao/mdb/engine_context.h"
 #include "dao/mdb/libmdb.h"
@@ -36,6 +37,11 @@ class AccessFile {
   bool LoadPage(unsigned long page);
   // Marks the page buffer as changed by libmdb itself (a scan step).
   void NotePageLoaded(unsigned long page) { loadedPage_ = static_cast<long>(page); }
+  // Page `page` for reading long values, or nullptr when it cannot be read.
+  // Pages are read ahead in runs (one system call for many consecutive
+  // pages, as long-value chains mostly are); valid until the next call.
+  const unsigned char* LongValuePage(unsigned long page);
+
   // libmdb changed its page buffer on its own (catalog, table definition).
   void ForgetPage() { loadedPage_ = -1; }
   long loadedPage() const { return loadedPage_; }
@@ -51,6 +57,9 @@ class AccessFile {
   MdbHeader header_;
   MdbHandle* mdb_ = nullptr;
   long loadedPage_ = -1;
+  std::vector<unsigned char> window_;  // read-ahead pages for long values
+  unsigned long windowFirst_ = 0;
+  unsigned long windowPages_ = 0;
 };
 
 }  // namespace corvid::dao

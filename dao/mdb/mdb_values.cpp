@@ -281,11 +281,11 @@ void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byt
   // A chain never has more links than the value has bytes; a longer one loops.
   for (std::size_t links = 0; copied < length; ++links) {
     if (pageRow == 0 || links > length) Damaged();
-    if (mdb_read_alt_pg(mdb, pageRow >> 8) != mdb->fmt->pg_size) Damaged();
+    const unsigned char* page = file.LongValuePage(pageRow >> 8);
+    if (!page) Damaged();
     std::size_t start = 0, rowLength = 0;
-    if (!FindRowIn(mdb->alt_pg_buf, pageSize, rowCountOffset, pageRow & 0xFF, start, rowLength))
-      Damaged();
-    const unsigned char* row = mdb->alt_pg_buf + start;
+    if (!FindRowIn(page, pageSize, rowCountOffset, pageRow & 0xFF, start, rowLength)) Damaged();
+    const unsigned char* row = page + start;
     if (chained) {
       if (rowLength < 4) Damaged();
       pageRow = Load<std::uint32_t>(row);
