@@ -3,7 +3,8 @@
 // bytes with one write per file, and against `mdb-export -b raw` of the same
 // table. Prints the ratios and the run's peak resident memory.
 //
-//   bench_extraction [--records N] [--mib M] [--dir D] [--repeat R]
+//   bench_extraction [--records N] [--mib M] [--dir D] [--repeat R] [--keep 1]
+//   bench_extraction --run-child <database> <output directory/>   (one run, for profiling)
 //
 // Defaults: 20000 records, 1024 MiB, a directory under /dev/shm, 3 repeats
 // (the best time of each measurement counts). Everything generated is
@@ -148,6 +149,7 @@ int main(int argc, char** argv) {
   long records = 20000;
   long mib = 1024;
   int repeat = 3;
+  bool keep = false;
   fs::path dir = "/dev/shm/corvid-bench-" + std::to_string(getpid());
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
@@ -155,6 +157,7 @@ int main(int argc, char** argv) {
     else if (key == "--mib") mib = std::atol(argv[i + 1]);
     else if (key == "--dir") dir = argv[i + 1];
     else if (key == "--repeat") repeat = std::atoi(argv[i + 1]);
+    else if (key == "--keep") keep = std::atoi(argv[i + 1]) != 0;
   }
   fs::create_directories(dir);
   const std::string database = (dir / "bench.mdb").string();
@@ -230,6 +233,9 @@ int main(int argc, char** argv) {
   }
   std::printf("peak RSS of the run:       %.1f MiB (largest blob %.2f MiB)\n", peakRss / 1024.0,
               static_cast<double>(largestBlob) / (1 << 20));
-  fs::remove_all(dir);
+  if (keep)
+    std::printf("kept %s\n", database.c_str());
+  else
+    fs::remove_all(dir);
   return 0;
 }
