@@ -113,6 +113,8 @@ JudgedTable ReadWithLibmdb(const std::string& path, const std::string& tableName
       row[i].null = fields[i].is_null != 0 && col->col_type != MDB_BOOL;
       if (row[i].null) continue;
       if (col->col_type == MDB_OLE) {
+        // libmdb binds the 12-byte long-value header of an OLE column.
+        row[i].longValueFlags = static_cast<unsigned char>(buffers[i][3]) & 0xC0;
         std::size_t oleSize = 0;
         void* bytes = mdb_ole_read_full(mdb, col, &oleSize);
         row[i].value.assign(static_cast<const char*>(bytes), oleSize);

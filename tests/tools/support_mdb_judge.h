@@ -28,6 +28,9 @@ std::vector<std::string> MdbExportLines(const std::string& path, const std::stri
 struct JudgedCell {
   bool null = true;
   std::string value;  // libmdb's text, or the raw bytes of OLE Object / Memo bytes as read
+  // OLE Object: the storage flags libmdb found in the row (0x80 inline,
+  // 0x40 one long-value row, 0x00 a chain of rows).
+  int longValueFlags = -1;
 };
 
 struct JudgedColumn {

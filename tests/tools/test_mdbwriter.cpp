@@ -178,6 +178,7 @@ TEST(MdbWriterJudgedByMdbtools, LongValuesInlineSinglePageAndChainsReadBackByteF
   ASSERT_EQ(judged.rows.size(), sizes.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     SCOPED_TRACE(sizes[i]);
+    EXPECT_EQ(judged.rows[i][1].longValueFlags, sizes[i] <= 64 ? 0x80 : sizes[i] <= 4076 ? 0x40 : 0x00);
     EXPECT_EQ(judged.rows[i][1].value.size(), sizes[i]);
     EXPECT_TRUE(judged.rows[i][1].value == AsString(values[i]));
     EXPECT_TRUE(judged.rows[i][2].value == AsString(PatternBytes(100, 99)));
