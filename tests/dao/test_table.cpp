@@ -177,6 +177,40 @@ TEST_F(TableOnThings, StepsCountsAndRecordNumbers) {
   EXPECT_EQ(t.Fields(0).AsString(), "3");
 }
 
+// Record numbers follow every kind of move, in every recordset type that can
+// move backwards, with one buffer and with a window of several.
+TEST_F(TableOnThings, RecordNumbersAfterEveryMove) {
+  for (int type : {1, 2, 4}) {
+    for (std::size_t window : {1u, 3u}) {
+      SCOPED_TRACE("type " + std::to_string(type) + " window " + std::to_string(window));
+      OpenDatabase db(Path());
+      auto& t = db.table;
+      t.F_Set_TableType(type);
+      t.F_Set_TableName("Things");
+      t.SetBufferCount(window);
+      t.Open();
+      std::vector<std::pair<std::string, int>> seen;
+      auto note = [&] { seen.emplace_back(t.Fields(0).AsString(), t.RecNo()); };
+      note();
+      t.Next();
+      note();
+      t.Last();
+      note();
+      t.Prior();
+      note();
+      t.Prior();
+      note();
+      t.SetRecNo(3);
+      note();
+      t.First();
+      note();
+      EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{
+                          {"1", 1}, {"2", 2}, {"3", 3}, {"2", 2}, {"1", 1}, {"3", 3}, {"1", 1}}));
+      EXPECT_EQ(t.RecordCount(), 3);
+    }
+  }
+}
+
 TEST_F(TableOnThings, EmptyTable) {
   OpenDatabase db(Path());
   db.table.F_Set_TableName("Empty");
@@ -415,9 +449,17 @@ TEST_F(TableOnThings, RecordFilterEventSkipsRecords) {
   t.F_Set_Filtered(true);
   t.Open();
   std::vector<std::string> ids;
-  for (; !t.Eof(); t.Next()) ids.push_back(t.Fields(0).AsString());
+  std::vector<int> numbers;
+  for (; !t.Eof(); t.Next()) {
+    ids.push_back(t.Fields(0).AsString());
+    numbers.push_back(t.RecNo());  // counted among the accepted records
+  }
   EXPECT_EQ(ids, (std::vector<std::string>{"1", "3"}));
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
   EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.Fields(0).AsString(), "3");  // counting did not move the table
+  t.Prior();
+  EXPECT_EQ(t.Fields(0).AsString(), "1");
 }
 
 TEST_F(TableOnThings, CachedMemosAndBlobsLiveInTheBuffer) {
