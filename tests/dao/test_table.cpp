@@ -411,6 +411,22 @@ TEST_F(TableOnThings, BookmarksGoBackToTheirRecord) {
   EXPECT_THROW(t.GotoBookmark(second), DataSetError);
 }
 
+TEST_F(TableOnThings, ForwardOnlyRecordsetsHaveNoBookmarks) {
+  OpenDatabase db(Path());
+  db.table.F_Set_TableType(8);
+  db.table.F_Set_TableName("Things");
+  db.table.Open();
+  if (db.table.HasBookmarks()) GTEST_SKIP() << "the engine offers bookmarks on forward-only recordsets";
+  EXPECT_TRUE(db.table.GetBookmark().empty());
+  EXPECT_EQ(db.table.BookmarkText(), "");
+  try {
+    db.table.GotoBookmark({std::byte{1}, std::byte{0}, std::byte{0}, std::byte{0}});
+    ADD_FAILURE() << "no error";
+  } catch (const DatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Bookmarks are not supported!");
+  }
+}
+
 TEST(CompareBookmarkValues, OrdersBySignedValue) {
   const TBookmark none;
   const TBookmark one{std::byte{1}, std::byte{0}, std::byte{0}, std::byte{0}};
