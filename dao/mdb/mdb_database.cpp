@@ -64,9 +64,6 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));
         break;
-      case MDB_RELATIONSHIP:
-        relations_.Add(std::make_shared<CatalogName>(entry->object_name));
-        break;
       default:
         break;
     }
@@ -137,7 +134,28 @@ QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view, std::string_view) {
 Collection<TableDef>& LibmdbDatabase::TableDefs() { CheckOpen(); return tables_; }
 Collection<QueryDef>& LibmdbDatabase::QueryDefs() { CheckOpen(); return queries_; }
 Collection<NamedObject>& LibmdbDatabase::Containers() { CheckOpen(); return containers_; }
-Collection<NamedObject>& LibmdbDatabase::Relations() { CheckOpen(); return relations_; }
+Collection<NamedObject>& LibmdbDatabase::Relations() {
+  CheckOpen();
+  if (!relationsRead_) {
+    relationsRead_ = true;
+    // One row per related column pair in MSysRelationships; a relation is
+    // named once, in the order the rows come.
+    if (tables_.Find("MSysRelationships")) {
+      try {
+        auto rows = OpenRecordset("MSysRelationships", dbOpenSnapshot);
+        Field& name = rows->Fields().Item("szRelationship");
+        for (; !rows->Eof(); rows->MoveNext()) {
+          std::string text = VariantToText(name.Value());
+          if (!text.empty() && !relations_.Find(text))
+            relations_.Add(std::make_shared<CatalogName>(text));
+        }
+      } catch (const EngineError&) {
+        // an unreadable relationship table leaves the collection as far as read
+      }
+    }
+  }
+  return relations_;
+}
 Collection<Recordset>& LibmdbDatabase::Recordsets() { CheckOpen(); return *recordsets_; }
 Properties& LibmdbDatabase::DatabaseProperties() { CheckOpen(); return properties_; }
 

@@ -56,6 +56,7 @@ class LibmdbDatabase : public Database {
   ObjectList<QueryDef, LibmdbQueryDef> queries_;
   ObjectList<NamedObject> containers_;
   ObjectList<NamedObject> relations_;
+  bool relationsRead_ = false;
   std::shared_ptr<RecordsetRegistry> recordsets_;
   Properties properties_;
 };

@@ -381,6 +381,20 @@ TEST(EngineDatabase, IndexesOfATable) {
   EXPECT_EQ(indexes.Item("ProductID").FieldNames(), (std::vector<std::string>{"ProductID"}));
 }
 
+TEST(EngineDatabase, RelationsAndContainersOfTheCatalog) {
+  EngineSession session;
+  auto database = session.Open(kFixtures + "indexTestV2003.mdb");
+  auto& relations = database->Relations();
+  ASSERT_EQ(relations.Count(), 2);
+  EXPECT_EQ(relations.Item(0).Name(), "Table2Table1");
+  EXPECT_EQ(relations.Item("table3table1").Name(), "Table3Table1");
+  std::set<std::string> containers;
+  for (int i = 0; i < database->Containers().Count(); ++i)
+    containers.insert(database->Containers().Item(i).Name());
+  for (const char* name : {"Tables", "Forms", "Reports", "Relationships"})
+    EXPECT_EQ(containers.count(name), 1u) << name;
+}
+
 TEST(EngineDatabase, RecordsetsCollectionFollowsOpenAndClose) {
   EngineSession session;
   auto database = session.Open(kNwind);
