@@ -99,6 +99,29 @@ TEST(MdbDataPage, FitsStopsAtSpaceAndAtTheRowLimit) {
   EXPECT_EQ(Get16(page.Bytes(), 12), 0u);
 }
 
+TEST(MdbDataPage, AnExistingPageCanBeContinued) {
+  DataPage whole(kJet4, 9);
+  whole.AddRow(B({1, 2, 3}));
+  whole.AddRow(B({4, 5}));
+  whole.AddRow(B({6}));
+
+  DataPage first(kJet4, 9);
+  first.AddRow(B({1, 2, 3}));
+  first.AddRow(B({4, 5}));
+  const std::vector<std::byte> image(first.Bytes().begin(), first.Bytes().end());
+  DataPage continued = DataPage::FromBytes(kJet4, image);
+  EXPECT_EQ(continued.RowCount(), 2u);
+  EXPECT_EQ(continued.AddRow(B({6})), 2);
+  EXPECT_TRUE(std::equal(continued.Bytes().begin(), continued.Bytes().end(), whole.Bytes().begin()));
+
+  std::vector<std::byte> broken = image;
+  Put16(broken, 16, 4095);  // row 1 would start inside row 0
+  EXPECT_THROW(DataPage::FromBytes(kJet4, broken), WriterError);
+  broken = image;
+  broken[0] = std::byte{kPageTypeTableDefinition};
+  EXPECT_THROW(DataPage::FromBytes(kJet4, broken), WriterError);
+}
+
 TEST(MdbUsageMap, InlineBitmapForNearbyPages) {
   const std::vector<std::uint32_t> pages{10, 11, 20, 481};
   const UsageMap map = BuildUsageMap(kJet4, pages, [] { return 0u; });

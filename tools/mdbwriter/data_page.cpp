@@ -4,6 +4,7 @@
 #include <cassert>
 
 #include "tools/mdbwriter/byte_order.h"
+#include "tools/mdbwriter/mdb_writer.h"
 
 namespace corvid::mdbwriter {
 
@@ -20,6 +21,25 @@ void DataPage::Reset() {
   page_[1] = std::byte{0x01};
   Put32(page_, 4, owner_);
   Put16(page_, 2, FreeSpace());
+}
+
+DataPage DataPage::FromBytes(const JetConstants& jet, std::span<const std::byte> image) {
+  if (image.size() != jet.pageSize || image[0] != std::byte{kPageTypeData})
+    throw WriterError("not a data page");
+  DataPage page(jet, Get32(image, 4));
+  std::copy(image.begin(), image.end(), page.page_.begin());
+  const std::size_t rows = Get16(image, jet.dataRowCountOffset);
+  const std::size_t headerEnd = jet.dataRowCountOffset + 2 + 2 * rows;
+  if (rows > jet.maxRowsPerPage || headerEnd > jet.pageSize) throw WriterError("data page with a bad row count");
+  std::size_t lowest = jet.pageSize;
+  for (std::size_t r = 0; r < rows; ++r) {
+    const std::size_t offset = Get16(image, jet.dataRowCountOffset + 2 + 2 * r) & 0x1FFF;  // without flag bits
+    if (offset < headerEnd || offset > lowest) throw WriterError("data page with bad row offsets");
+    lowest = offset;
+  }
+  page.rowCount_ = rows;
+  page.rowsStart_ = lowest;
+  return page;
 }
 
 std::size_t DataPage::Capacity(const JetConstants& jet) {

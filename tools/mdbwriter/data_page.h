@@ -20,6 +20,10 @@ class DataPage {
 
   static constexpr std::uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
 
+  // Continues a page read from a file (to append rows to it). Throws
+  // WriterError when the image is not a consistent data page.
+  static DataPage FromBytes(const JetConstants& jet, std::span<const std::byte> image);
+
   // Whether a row of `size` bytes still fits (space and row-count limits).
   bool Fits(std::size_t size) const;
   // Adds a row and returns its row number on the page; the row must fit.
