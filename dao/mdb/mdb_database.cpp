@@ -51,15 +51,22 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       relations_(context_, "Relations"),
       recordsets_(std::make_shared<RecordsetRegistry>(context_)) {
   MdbHandle* mdb = file_->handle();
+  auto dates = ReadCatalogDates(file_, context_);
+  auto datesOf = [&](const char* name) {
+    auto found = dates.find(name);
+    return found == dates.end() ? ObjectDates{} : found->second;
+  };
   for (unsigned i = 0; i < mdb->num_catalog; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
     switch (entry->object_type) {
       case MDB_TABLE:
-        tables_.Add(std::make_shared<LibmdbTableDef>(file_, entry, context_));
+        tables_.Add(std::make_shared<LibmdbTableDef>(file_, entry, context_,
+                                                     datesOf(entry->object_name)));
         break;
       case MDB_QUERY:
         queries_.Add(std::make_shared<LibmdbQueryDef>(entry->object_name,
-                                                      entry->flags & kQueryTypeMask, context_));
+                                                      entry->flags & kQueryTypeMask, context_,
+                                                      datesOf(entry->object_name)));
         break;
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));
@@ -110,6 +117,7 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
     auto rows = std::make_shared<TableRows>(file_, table->entry(), context_);
     auto recordset = std::make_unique<MdbRecordset>(std::move(rows), context_, type, recordsets_);
     recordset->SetLockEdits(lockEdits != 0);
+    if (type == dbOpenTable) recordset->SetDates(table->DateCreated(), table->LastUpdated());
     return recordset;
   }
   if (queries_.Find(name))

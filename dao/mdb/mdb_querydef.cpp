@@ -5,10 +5,12 @@
 
 namespace corvid::dao {
 
-LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr context)
+LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr context,
+                               ObjectDates dates)
     : name_(std::move(name)),
       type_(type),
       context_(context),
+      dates_(std::move(dates)),
       parameters_(std::move(context), "Parameters of '" + name_ + "'") {}
 
 void LibmdbQueryDef::SetSQL(std::string_view) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dao/engine/querydef.h"
+#include "dao/mdb/catalog_dates.h"
 #include "dao/mdb/engine_context.h"
 #include "dao/mdb/object_list.h"
 
@@ -13,7 +14,7 @@ namespace corvid::dao {
 
 class LibmdbQueryDef : public QueryDef {
  public:
-  LibmdbQueryDef(std::string name, int type, EngineContextPtr context);
+  LibmdbQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {});
 
   std::string Name() const override { return name_; }
   // Empty: the query's SQL is kept in MSysQueries rows that this engine does
@@ -21,8 +22,8 @@ class LibmdbQueryDef : public QueryDef {
   std::string SQL() const override { return {}; }
   void SetSQL(std::string_view sql) override;
   int Type() const override { return type_; }
-  std::string DateCreated() const override { return {}; }
-  std::string LastUpdated() const override { return {}; }
+  std::string DateCreated() const override { return dates_.created; }
+  std::string LastUpdated() const override { return dates_.updated; }
   std::int32_t MaxRecords() const override { return maxRecords_; }
   void SetMaxRecords(std::int32_t value) override { maxRecords_ = value; }
   std::int32_t ODBCTimeout() const override { return odbcTimeout_; }
@@ -34,6 +35,7 @@ class LibmdbQueryDef : public QueryDef {
   std::string name_;
   int type_;
   EngineContextPtr context_;
+  ObjectDates dates_;
   std::int32_t maxRecords_ = 0;
   std::int32_t odbcTimeout_ = 60;
   ObjectList<Parameter> parameters_;

@@ -45,8 +45,9 @@ class MdbRecordset : public Recordset {
   bool Updatable() const override { return false; }
   bool LockEdits() const override { return lockEdits_; }
   int EditMode() const override { return 0; }
-  std::string DateCreated() override { return {}; }
-  std::string LastUpdated() override { return {}; }
+  // The table's dates for a table-type recordset; empty otherwise.
+  std::string DateCreated() override { return created_; }
+  std::string LastUpdated() override { return updated_; }
 
   Collection<Field>& Fields() override;
   std::unique_ptr<Recordset> Clone() override;
@@ -71,6 +72,10 @@ class MdbRecordset : public Recordset {
   void Seek(std::string_view comparison, const std::vector<Variant>& keys) override;
 
   void SetLockEdits(bool value) { lockEdits_ = value; }
+  void SetDates(std::string created, std::string updated) {
+    created_ = std::move(created);
+    updated_ = std::move(updated);
+  }
   // The current row's fields (raises 3021 without a current record).
   const ::MdbField& CurrentField(int column);
 
@@ -89,6 +94,7 @@ class MdbRecordset : public Recordset {
   std::shared_ptr<RecordsetRegistry> registry_;
   int type_;
   bool lockEdits_ = false;
+  std::string created_, updated_;
   std::int32_t current_ = -1;
   bool bof_ = true;
   bool eof_ = true;

@@ -49,11 +49,12 @@ class MdbIndexes : public Indexes {
 }  // namespace
 
 LibmdbTableDef::LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
-                         EngineContextPtr context)
+                               EngineContextPtr context, ObjectDates dates)
     : file_(std::move(file)),
       entry_(entry),
       context_(std::move(context)),
-      name_(entry->object_name) {
+      name_(entry->object_name),
+      dates_(std::move(dates)) {
   attributes_ = entry->flags & dbSystemObject;
   if (entry->flags & kHiddenCatalogFlag) attributes_ |= dbHiddenObject;
 }

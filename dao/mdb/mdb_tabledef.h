@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dao/engine/tabledef.h"
+#include "dao/mdb/catalog_dates.h"
 #include "dao/mdb/mdb_field.h"
 #include "dao/mdb/object_list.h"
 #include "dao/mdb/table_rows.h"
@@ -14,13 +15,14 @@ namespace corvid::dao {
 
 class LibmdbTableDef : public TableDef {
  public:
-  LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context);
+  LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context,
+                 ObjectDates dates = {});
 
   std::string Name() const override { return name_; }
   std::int32_t Attributes() const override { return attributes_; }
   std::int32_t RecordCount() override;
-  std::string DateCreated() override { return {}; }
-  std::string LastUpdated() override { return {}; }
+  std::string DateCreated() override { return dates_.created; }
+  std::string LastUpdated() override { return dates_.updated; }
   Collection<Field>& Fields() override;
   Indexes& TableIndexes() override;
   const Properties& TableProperties() const override;
@@ -37,6 +39,7 @@ class LibmdbTableDef : public TableDef {
   EngineContextPtr context_;
   std::string name_;
   std::int32_t attributes_;
+  ObjectDates dates_;
   mutable std::shared_ptr<TableRows> definition_;
   std::unique_ptr<ObjectList<Field, MdbColumnField>> fields_;
   std::unique_ptr<Indexes> indexes_;

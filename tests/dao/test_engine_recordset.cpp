@@ -381,6 +381,16 @@ TEST(EngineDatabase, IndexesOfATable) {
   EXPECT_EQ(indexes.Item("ProductID").FieldNames(), (std::vector<std::string>{"ProductID"}));
 }
 
+TEST(EngineDatabase, DatesOfTablesFromTheCatalog) {
+  EngineSession session;
+  auto database = session.Open(kFixtures + "testV2003.mdb");
+  TableDef& table = database->TableDefs().Item("Table1");
+  EXPECT_EQ(table.DateCreated(), "2004-05-28 17:51:49");
+  EXPECT_EQ(table.LastUpdated(), "2006-07-24 09:56:20");
+  EXPECT_EQ(database->OpenRecordset("Table1")->DateCreated(), "2004-05-28 17:51:49");
+  EXPECT_EQ(database->OpenRecordset("Table1", dbOpenDynaset)->DateCreated(), "");
+}
+
 TEST(EngineDatabase, RelationsAndContainersOfTheCatalog) {
   EngineSession session;
   auto database = session.Open(kFixtures + "indexTestV2003.mdb");
