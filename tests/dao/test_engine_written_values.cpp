@@ -142,6 +142,59 @@ TEST_P(WrittenValues, ReadBackExactly) {
   EXPECT_TRUE(empty->Bof() && empty->Eof());
 }
 
+TEST(WrittenManyRows, NavigationAcrossPagesAndInterleavedRecordsets) {
+  TempDir dir;
+  const std::string path = dir.File("rows.mdb");
+  constexpr int kRows = 5000;
+  {
+    w::MdbWriter writer(path);
+    auto& table = writer.AddTable({"Rows", {{"id", w::ColumnType::Long},
+                                            {"name", w::ColumnType::Text, 30},
+                                            {"memo", w::ColumnType::Memo}}});
+    for (int i = 0; i < kRows; ++i)
+      table.AddRow({std::int64_t{i}, "row " + std::to_string(i),
+                    i % 7 == 0 ? w::Value{std::string(3000 + i, 'a' + i % 26)} : w::Value{w::Null}});
+    writer.Finish();
+  }
+  EngineSession session;
+  auto database = session.Open(path);
+  auto forward = database->OpenRecordset("Rows", dbOpenDynaset);
+  auto backward = forward->Clone();
+  auto id = [](Recordset& rs) { return std::get<std::int64_t>(rs.Fields().Item("id").Value()); };
+  auto name = [](Recordset& rs) { return std::get<std::string>(rs.Fields().Item("name").Value()); };
+
+  // One recordset walks forward while its clone walks backward: every read
+  // must come from its own row even though they share the file's page buffer.
+  backward->MoveLast();
+  std::vector<Bytes> marks;
+  for (int i = 0; i < kRows; ++i, forward->MoveNext(), backward->MovePrevious()) {
+    ASSERT_EQ(id(*forward), i);
+    ASSERT_EQ(name(*backward), "row " + std::to_string(kRows - 1 - i));
+    ASSERT_EQ(name(*forward), "row " + std::to_string(i));
+    Variant memo = backward->Fields().Item("memo").Value();
+    const int back = kRows - 1 - i;
+    if (back % 7 == 0) {
+      ASSERT_EQ(std::get<std::string>(memo).size(), static_cast<std::size_t>(3000 + back));
+    } else {
+      ASSERT_TRUE(IsNull(memo));
+    }
+    if (i % 97 == 0) marks.push_back(forward->Bookmark());
+  }
+  EXPECT_TRUE(forward->Eof());
+  EXPECT_TRUE(backward->Bof());
+  EXPECT_EQ(forward->RecordCount(), kRows);
+
+  // Bookmarks and positions reach the same rows again, in any order.
+  for (std::size_t k = marks.size(); k-- > 0;) {
+    backward->SetBookmark(marks[k]);
+    EXPECT_EQ(id(*backward), static_cast<std::int64_t>(k * 97));
+  }
+  for (std::int32_t position : {4999, 0, 2500, 1, 4998}) {
+    forward->SetAbsolutePosition(position);
+    EXPECT_EQ(id(*forward), position);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, WrittenValues,
                          ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
                          [](const auto& info) {
