@@ -147,6 +147,10 @@ class TDataSet {
   // and binds the fields to the definitions.
   void CreateFields();
   void DestroyDefaultFields();
+  // Tells the base that the cursor was moved by something else than its own
+  // fetches (counting, numbering, a bookmark test): the next fetch first puts
+  // it back on the record the window ends with.
+  void CursorMovedElsewhere() { cursorAt_ = CursorAt::Nowhere; }
   // Empties the window (buffers released through the concrete data set).
   void ClearBuffers();
   // The calculated slot of a field in a buffer; nullptr when it has none.

@@ -380,12 +380,16 @@ int TVxDaoTable::CountRecords() {
   }
   cachedCount_ = count;
   highestPos_ = count;
+  CursorMovedElsewhere();
   return count;
 }
 
 int TVxDaoTable::GetRecordNumber() {
   if (!cursorOpen_) return -1;
-  if (DaoRecordBuffer* active = ActiveRecordBuffer()) SyncToBuffer(active);
+  if (DaoRecordBuffer* active = ActiveRecordBuffer()) {
+    SyncToBuffer(active);
+    CursorMovedElsewhere();
+  }
   if (!useGetRecNo_) return -1;
   if (cursorPos_ < -1) positionUnknown_ = true;
   if (IsUnidirectional()) return cursorPos_ + 1;
@@ -567,6 +571,7 @@ bool TVxDaoTable::IsBookmarkValid(const TBookmark& bookmark) {
   if (std::find(bookmarkValues_.begin(), bookmarkValues_.end(), value) == bookmarkValues_.end()) return false;
   const std::int32_t before = CurrentBookmarkValue();
   const std::int32_t beforePos = cursorPos_;
+  CursorMovedElsewhere();
   try {
     InternalGotoBookmark(bookmark);
     return true;

@@ -211,6 +211,41 @@ TEST_F(TableOnThings, RecordNumbersAfterEveryMove) {
   }
 }
 
+// Counting and numbering move the engine's cursor; stepping on afterwards
+// must still visit every record once, whatever the window size.
+TEST_F(TableOnThings, CountingMidWalkDoesNotDisturbTheWalk) {
+  for (int type : {1, 2, 4}) {
+    for (std::size_t window : {1u, 2u, 3u}) {
+      SCOPED_TRACE("type " + std::to_string(type) + " window " + std::to_string(window));
+      OpenDatabase db(Path());
+      auto& t = db.table;
+      t.F_Set_TableType(type);
+      t.F_Set_UseRecordCount(false);  // count afresh every time
+      t.F_Set_TableName("Things");
+      t.SetBufferCount(window);
+      t.Open();
+      std::vector<std::string> ids;
+      for (; !t.Eof(); t.Next()) {
+        ids.push_back(t.Fields(0).AsString());
+        if (ids.size() == 1) EXPECT_EQ(t.RecordCount(), 3);  // once, on the first record
+      }
+      EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
+      ids.clear();
+      for (t.First(); !t.Eof(); t.Next()) {
+        ids.push_back(t.Fields(0).AsString());
+        if (ids.size() == 1) EXPECT_EQ(t.RecNo(), 1);
+      }
+      EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
+      std::vector<std::string> back;
+      for (t.Last(); !t.Bof(); t.Prior()) {
+        back.push_back(t.Fields(0).AsString());
+        EXPECT_EQ(t.RecordCount(), 3);
+      }
+      EXPECT_EQ(back, (std::vector<std::string>{"3", "2", "1"}));
+    }
+  }
+}
+
 TEST_F(TableOnThings, EmptyTable) {
   OpenDatabase db(Path());
   db.table.F_Set_TableName("Empty");
