@@ -1,5 +1,7 @@
 #include "dao/mdb/mdb_header.h"
 
+#include <iconv.h>
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -73,6 +75,22 @@ std::vector<std::uint32_t> DecodeUtf8(std::string_view text) {
   return out;
 }
 
+// Converts between character sets; unconvertible input yields "".
+std::string Convert(const char* to, const char* from, std::string_view text) {
+  iconv_t convert = iconv_open(to, from);
+  if (convert == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(text.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* at = out.data();
+  std::size_t outLeft = out.size();
+  std::size_t result = iconv(convert, &in, &inLeft, &at, &outLeft);
+  iconv_close(convert);
+  if (result == static_cast<std::size_t>(-1)) return {};
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
 }  // namespace
 
 std::optional<MdbHeader> ParseMdbHeader(std::span<const std::byte> firstPage) {
@@ -102,11 +120,14 @@ std::optional<MdbHeader> ParseMdbHeader(std::span<const std::byte> firstPage) {
   std::vector<std::byte> block(firstPage.begin(), firstPage.begin() + 0x98);
   Rc4Mask(block.data() + kMaskedStart, MaskedLength(header.jetVersion));
   if (header.format == MdbFormat::Jet3) {
+    std::string raw;
     for (std::size_t i = 0; i < kJet3PasswordSize; ++i) {
-      auto c = static_cast<unsigned char>(block[kPasswordOffset + i]);
+      auto c = static_cast<char>(block[kPasswordOffset + i]);
       if (c == 0) break;
-      AppendUtf8(header.password, c);  // Latin-1 letters; passwords are plain texts
+      raw += c;
     }
+    header.password = Convert("UTF-8", "CP1252", raw);
+    if (header.password.empty() && !raw.empty()) header.password = raw;
   } else {
     auto mask = DateMask(block.data());
     for (std::size_t i = 0; i < kJet4PasswordSize; i += 2) {
@@ -127,8 +148,9 @@ void StoreMdbPassword(std::span<std::byte> firstPage, std::string_view password)
   Rc4Mask(block + kMaskedStart, MaskedLength(jetVersion));
   auto units = DecodeUtf8(password);
   if (jetVersion == 0) {
+    std::string raw = Convert("CP1252", "UTF-8", password);
     for (std::size_t i = 0; i < kJet3PasswordSize; ++i)
-      block[kPasswordOffset + i] = i < units.size() ? std::byte(units[i] & 0xFF) : std::byte{0};
+      block[kPasswordOffset + i] = i < raw.size() ? std::byte(raw[i]) : std::byte{0};
   } else {
     auto mask = DateMask(block);
     for (std::size_t i = 0; i < kJet4PasswordSize / 2; ++i) {

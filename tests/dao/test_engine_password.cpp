@@ -27,7 +27,8 @@ std::string ProtectedCopy(const TempDir& dir, const std::string& fixture,
 // A database written by the project's writer with a password.
 std::string WrittenProtected(const TempDir& dir, mdbwriter::JetFormat format,
                              const std::string& password) {
-  std::string path = dir.File(format == mdbwriter::JetFormat::Jet3 ? "w3.mdb" : "w4.mdb");
+  std::string path = dir.File(std::string(format == mdbwriter::JetFormat::Jet3 ? "w3-" : "w4-") +
+                              std::to_string(std::hash<std::string>{}(password)) + ".mdb");
   mdbwriter::WriterOptions options;
   options.format = format;
   options.password = password;
@@ -64,23 +65,27 @@ TEST(EnginePassword, ProtectedCopiesOfRealFiles) {
     ExpectPasswordRules(ProtectedCopy(dir, kFixtures + fixture, "secret"), "secret");
 }
 
-TEST(EnginePassword, NonAsciiPasswordOfAJet4File) {
+TEST(EnginePassword, NonAsciiPasswords) {
   TempDir dir;
   ExpectPasswordRules(ProtectedCopy(dir, kFixtures + "testV2003.mdb", "Pässwörd20Zeichen!!"),
                       "Pässwörd20Zeichen!!");
+  // Jet 3 keeps Windows-1252 bytes: the euro sign is 0x80 there.
+  ExpectPasswordRules(ProtectedCopy(dir, kFixtures + "nwind.mdb", "€uro-Grüße"), "€uro-Grüße");
 }
 
 TEST(EnginePassword, FilesOfTheProjectsWriter) {
   TempDir dir;
   for (auto format : {mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3}) {
-    std::string path;
-    try {
-      path = WrittenProtected(dir, format, "geheim");
-    } catch (const std::exception& error) {
-      ADD_FAILURE() << "writer: " << error.what();
-      continue;
+    for (const std::string password : {"geheim", "Grüße€"}) {
+      std::string path;
+      try {
+        path = WrittenProtected(dir, format, password);
+      } catch (const std::exception& error) {
+        ADD_FAILURE() << "writer: " << error.what();
+        continue;
+      }
+      ExpectPasswordRules(path, password);
     }
-    ExpectPasswordRules(path, "geheim");
   }
 }
 
