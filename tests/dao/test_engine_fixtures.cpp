@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/variant.h"
@@ -118,6 +119,66 @@ TEST_P(EveryFixture, EveryValueEqualsMdbExport) {
     EXPECT_EQ(row, expected.size());
     if (!expected.empty()) recordset->MoveLast();
     EXPECT_EQ(recordset->RecordCount(), static_cast<std::int32_t>(expected.size()));
+  }
+}
+
+// mdb-schema's Access type text for a DAO field.
+std::string SchemaTypeText(Field& field) {
+  switch (field.Type()) {
+    case dbBoolean: return "Boolean";
+    case dbByte: return "Byte";
+    case dbInteger: return "Integer";
+    case dbLong: return "Long Integer";
+    case dbCurrency: return "Currency";
+    case dbSingle: return "Single";
+    case dbDouble: return "Double";
+    case dbDate: return "DateTime";
+    case dbText: return "Text (" + std::to_string(field.Size()) + ")";
+    case dbMemo: return "Memo/Hyperlink (255)";
+    case dbLongBinary: return "OLE (255)";
+    case dbGUID: return "Replication ID";
+    default: return "type " + std::to_string(field.Type());
+  }
+}
+
+// Column name → type text of every table, as mdb-schema lists them.
+std::map<std::string, std::vector<std::pair<std::string, std::string>>> MdbSchema(
+    const std::string& file) {
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> tables;
+  std::string current;
+  for (const std::string& line :
+       Split(RunCommand("mdb-schema --no-indexes --no-relations --no-comments " + Quote(file) +
+                        " access"),
+             "\n")) {
+    if (line.starts_with("CREATE TABLE [")) {
+      current = line.substr(14, line.rfind(']') - 14);
+    } else if (line.starts_with("\t[") && !current.empty()) {
+      auto close = line.find(']');
+      std::string name = line.substr(2, close - 2);
+      std::string type = line.substr(line.find_first_not_of('\t', close + 1));
+      while (!type.empty() && (type.back() == ' ' || type.back() == ',')) type.pop_back();
+      if (type.ends_with(" NOT NULL")) type.erase(type.size() - 9);
+      tables[current].emplace_back(name, type);
+    }
+  }
+  return tables;
+}
+
+TEST_P(EveryFixture, FieldNamesTypesAndSizesAgreeWithMdbSchema) {
+  EngineSession session;
+  auto database = session.Open(GetParam());
+  auto schema = MdbSchema(GetParam());
+  for (const std::string& table : MdbTables(GetParam())) {
+    SCOPED_TRACE(table);
+    ASSERT_EQ(schema.count(table), 1u);
+    const auto& columns = schema.at(table);
+    auto& fields = database->TableDefs().Item(table).Fields();
+    ASSERT_EQ(static_cast<std::size_t>(fields.Count()), columns.size());
+    for (int i = 0; i < fields.Count(); ++i) {
+      EXPECT_EQ(fields.Item(i).Name(), columns[static_cast<std::size_t>(i)].first);
+      EXPECT_EQ(SchemaTypeText(fields.Item(i)), columns[static_cast<std::size_t>(i)].second)
+          << fields.Item(i).Name();
+    }
   }
 }
 
