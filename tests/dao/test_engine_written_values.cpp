@@ -195,6 +195,24 @@ TEST(WrittenManyRows, NavigationAcrossPagesAndInterleavedRecordsets) {
   }
 }
 
+TEST(WrittenSortOrder, CollatingOrderComesFromTheHeader) {
+  TempDir dir;
+  for (auto format : {w::JetFormat::Jet4, w::JetFormat::Jet3}) {
+    for (std::uint16_t order : {std::uint16_t{1033}, std::uint16_t{1053}}) {
+      std::string path = dir.File("sort-" + std::to_string(order) +
+                                  (format == w::JetFormat::Jet3 ? "-3.mdb" : "-4.mdb"));
+      w::WriterOptions options;
+      options.format = format;
+      options.sortOrder = order;
+      w::MdbWriter writer(path, options);
+      writer.AddTable({"T", {{"id", w::ColumnType::Long}}});
+      writer.Finish();
+      EngineSession session;
+      EXPECT_EQ(session.Open(path)->CollatingOrder(), order) << path;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, WrittenValues,
                          ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
                          [](const auto& info) {
