@@ -1,6 +1,9 @@
 #include "dao/mdb/mdb_database.h"
 
 #include <cctype>
+#include <map>
+
+#include "dao/mdb/mdb_values.h"
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
@@ -35,6 +38,46 @@ bool LooksLikeSql(std::string_view source) {
 }
 
 constexpr int kQueryTypeMask = 0xF0;
+constexpr std::int64_t kParameterAttribute = 2;
+
+// The parameters each stored query declares: MSysQueries rows of attribute
+// 2 (Name1 the name, Flag the type), by the query's MSysObjects id.
+std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
+    const std::shared_ptr<AccessFile>& file, const EngineContextPtr& context) {
+  std::map<std::int64_t, std::vector<QueryParameterInfo>> parameters;
+  MdbCatalogEntry* queries = mdb_get_catalogentry_by_name(file->handle(), "MSysQueries");
+  if (!queries) return parameters;
+  try {
+    TableRows rows(file, queries, context);
+    int object = -1, attribute = -1, name = -1, flag = -1;
+    for (int i = 0; i < rows.columnCount(); ++i) {
+      std::string column = rows.column(i).name;
+      if (column == "ObjectId") object = i;
+      else if (column == "Attribute") attribute = i;
+      else if (column == "Name1") name = i;
+      else if (column == "Flag") flag = i;
+    }
+    if (object < 0 || attribute < 0 || name < 0 || flag < 0) return parameters;
+    for (std::int32_t row = 0; rows.Has(row); ++row) {
+      auto value = [&](int column) {
+        const auto& fields = rows.Crack(row);
+        return DecodeValue(*file, rows.column(column), fields[static_cast<std::size_t>(column)]);
+      };
+      Variant kind = value(attribute);
+      if (!std::holds_alternative<std::int64_t>(kind) ||
+          std::get<std::int64_t>(kind) != kParameterAttribute)
+        continue;
+      Variant owner = value(object), type = value(flag);
+      if (!std::holds_alternative<std::int64_t>(owner)) continue;
+      parameters[std::get<std::int64_t>(owner)].push_back(QueryParameterInfo{
+          VariantToText(value(name)),
+          std::holds_alternative<std::int64_t>(type) ? static_cast<int>(std::get<std::int64_t>(type)) : 0});
+    }
+  } catch (const std::exception&) {
+    // parameters are declarations only: an unreadable table gives none
+  }
+  return parameters;
+}
 
 }  // namespace
 
@@ -52,6 +95,13 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       recordsets_(std::make_shared<RecordsetRegistry>(context_)) {
   MdbHandle* mdb = file_->handle();
   auto dates = ReadCatalogDates(file_, context_);
+  auto parameters = ReadQueryParameters(file_, context_);
+  auto parametersOf = [&](const char* name) {
+    auto found = dates.find(name);
+    if (found == dates.end()) return std::vector<QueryParameterInfo>{};
+    auto declared = parameters.find(found->second.id);
+    return declared == parameters.end() ? std::vector<QueryParameterInfo>{} : declared->second;
+  };
   auto datesOf = [&](const char* name) {
     auto found = dates.find(name);
     return found == dates.end() ? ObjectDates{} : found->second;
@@ -66,7 +116,8 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       case MDB_QUERY:
         queries_.Add(std::make_shared<LibmdbQueryDef>(entry->object_name,
                                                       entry->flags & kQueryTypeMask, context_,
-                                                      datesOf(entry->object_name)));
+                                                      datesOf(entry->object_name),
+                                                      parametersOf(entry->object_name)));
         break;
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));

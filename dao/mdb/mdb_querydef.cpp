@@ -5,13 +5,32 @@
 
 namespace corvid::dao {
 
+// A declared parameter: name and type from the file; the value is the
+// caller's until the query runs.
+class LibmdbQueryDef::StoredParameter : public Parameter {
+ public:
+  explicit StoredParameter(QueryParameterInfo info) : info_(std::move(info)) {}
+  std::string Name() const override { return info_.name; }
+  int Type() const override { return info_.type; }
+  int Direction() const override { return dbParamInput; }
+  Variant Value() const override { return value_; }
+  void SetValue(const Variant& value) override { value_ = value; }
+
+ private:
+  QueryParameterInfo info_;
+  Variant value_;
+};
+
 LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr context,
-                               ObjectDates dates)
+                               ObjectDates dates, std::vector<QueryParameterInfo> parameters)
     : name_(std::move(name)),
       type_(type),
       context_(context),
       dates_(std::move(dates)),
-      parameters_(std::move(context), "Parameters of '" + name_ + "'") {}
+      parameters_(std::move(context), "Parameters of '" + name_ + "'") {
+  for (auto& parameter : parameters)
+    parameters_.Add(std::make_shared<StoredParameter>(std::move(parameter)));
+}
 
 void LibmdbQueryDef::SetSQL(std::string_view) {
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dao/engine/querydef.h"
 #include "dao/mdb/catalog_dates.h"
@@ -12,9 +13,16 @@
 
 namespace corvid::dao {
 
+// A parameter a stored query declares (its PARAMETERS clause).
+struct QueryParameterInfo {
+  std::string name;
+  int type = 0;  // DAO type code
+};
+
 class LibmdbQueryDef : public QueryDef {
  public:
-  LibmdbQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {});
+  LibmdbQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {},
+                 std::vector<QueryParameterInfo> parameters = {});
 
   std::string Name() const override { return name_; }
   // Empty: the query's SQL is kept in MSysQueries rows that this engine does
@@ -38,6 +46,7 @@ class LibmdbQueryDef : public QueryDef {
   ObjectDates dates_;
   std::int32_t maxRecords_ = 0;
   std::int32_t odbcTimeout_ = 60;
+  class StoredParameter;
   ObjectList<Parameter> parameters_;
 };
 

@@ -362,6 +362,16 @@ TEST(EngineDatabase, StoredQueriesAreListedWithTheirTypes) {
   EXPECT_EQ(types.at("UnionQuery"), dbQSetOperation);
   EXPECT_EQ(types.at("PassthroughQuery"), dbQSQLPassThrough);
   EXPECT_EQ(types.at("DataDefinitionQuery"), dbQDDL);
+  // Declared parameters come from MSysQueries.
+  auto& parameters = queries.Item("UpdateQuery").Parameters();
+  ASSERT_EQ(parameters.Count(), 1);
+  EXPECT_EQ(parameters.Item(0).Name(), "User Name");
+  EXPECT_EQ(parameters.Item("user name").Type(), dbText);
+  EXPECT_EQ(parameters.Item(0).Direction(), dbParamInput);
+  parameters.Item(0).SetValue(std::string("Admin"));
+  EXPECT_EQ(parameters.Item(0).Value(), Variant(std::string("Admin")));
+  EXPECT_EQ(queries.Item("SelectQuery").Parameters().Count(), 0);
+  EXPECT_FALSE(queries.Item("SelectQuery").DateCreated().empty());
   try {
     database->OpenRecordset("SelectQuery");
     ADD_FAILURE() << "stored query opened";
