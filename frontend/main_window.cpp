@@ -67,17 +67,17 @@ QColor ToQColor(Colour colour, const QPalette& palette) {
 
 // The width a caption may take: up to the next control to its right on the
 // same rows (less a small gap), or to the window's edge.
-int RoomForCaption(const ControlSpec& spec) {
+int RoomForCaption(const ControlSpec& control) {
   int limit = kClientWidth;
   for (const ControlSpec& other : MainWindowControls()) {
     // Boxes that are shown on request count; the never-shown controls don't.
     const bool mayShow = other.visible || other.kind == ControlKind::CheckBox;
-    if (&other == &spec || !mayShow || other.left <= spec.left) continue;
-    const int middle = spec.top + spec.height / 2;
+    if (&other == &control || !mayShow || other.left <= control.left) continue;
+    const int middle = control.top + control.height / 2;
     const bool sameRows = other.top <= middle && middle < other.top + other.height;
     if (sameRows) limit = std::min(limit, other.left - 3);
   }
-  return limit - spec.left;
+  return limit - control.left;
 }
 
 // Narrows a caption's font, then shrinks it a pixel at a time, until it fits
@@ -137,19 +137,19 @@ void TF::BuildControls() {
 
   std::vector<std::pair<int, QWidget*>> tabbed;
   std::vector<std::pair<QLabel*, std::string_view>> buddies;
-  for (const ControlSpec& spec : MainWindowControls()) {
+  for (const ControlSpec& control : MainWindowControls()) {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (control.kind) {
       case ControlKind::EditBox: {
-        auto* edit = new QLineEdit(Q(spec.text), client);
+        auto* edit = new QLineEdit(Q(control.text), client);
         widget = edit;
         break;
       }
       case ControlKind::Label: {
-        auto* label = new QLabel(Q(spec.text), client);
+        auto* label = new QLabel(Q(control.text), client);
         label->setTextFormat(Qt::PlainText);
-        if (!spec.focuses.empty()) buddies.emplace_back(label, spec.focuses);
-        if (spec.helpCursor) label->setCursor(Qt::WhatsThisCursor);
+        if (!control.focuses.empty()) buddies.emplace_back(label, control.focuses);
+        if (control.helpCursor) label->setCursor(Qt::WhatsThisCursor);
         widget = label;
         break;
       }
@@ -161,7 +161,7 @@ void TF::BuildControls() {
         widget = button;
         break;
       }
-      case ControlKind::PushButton: widget = new QPushButton(Q(spec.text), client); break;
+      case ControlKind::PushButton: widget = new QPushButton(Q(control.text), client); break;
       case ControlKind::Panel: {
         auto* panel = new DoubleClickPanel(client);
         panel->setFrameShape(QFrame::NoFrame);
@@ -170,7 +170,7 @@ void TF::BuildControls() {
         break;
       }
       case ControlKind::StatusPanel: {
-        auto* status = new QLabel(Q(spec.text), client);
+        auto* status = new QLabel(Q(control.text), client);
         status->setTextFormat(Qt::PlainText);
         status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -185,23 +185,23 @@ void TF::BuildControls() {
         widget = log;
         break;
       }
-      case ControlKind::CheckBox: widget = new QCheckBox(Q(spec.text), client); break;
+      case ControlKind::CheckBox: widget = new QCheckBox(Q(control.text), client); break;
     }
-    widget->setObjectName(Q(spec.name));
-    int width = spec.width;
-    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox) {
-      int room = RoomForCaption(spec);
-      if (spec.kind == ControlKind::CheckBox) width = room = std::min(width, room);
+    widget->setObjectName(Q(control.name));
+    int width = control.width;
+    if (control.kind == ControlKind::Label || control.kind == ControlKind::CheckBox) {
+      int room = RoomForCaption(control);
+      if (control.kind == ControlKind::CheckBox) width = room = std::min(width, room);
       FitCaption(*widget, room);
-      if (spec.kind == ControlKind::Label) width = std::max(width, std::min(room, widget->sizeHint().width()));
+      if (control.kind == ControlKind::Label) width = std::max(width, std::min(room, widget->sizeHint().width()));
     }
-    widget->setGeometry(spec.left, spec.top, width, spec.height);
-    if (!spec.hint.empty()) widget->setToolTip(Q(spec.hint));
-    widget->setVisible(spec.visible);
-    const bool focusable = spec.kind == ControlKind::EditBox || spec.kind == ControlKind::PushButton ||
-                           spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::LogBox;
+    widget->setGeometry(control.left, control.top, width, control.height);
+    if (!control.hint.empty()) widget->setToolTip(Q(control.hint));
+    widget->setVisible(control.visible);
+    const bool focusable = control.kind == ControlKind::EditBox || control.kind == ControlKind::PushButton ||
+                           control.kind == ControlKind::CheckBox || control.kind == ControlKind::LogBox;
     if (focusable) {
-      tabbed.emplace_back(spec.tabOrder, widget);
+      tabbed.emplace_back(control.tabOrder, widget);
     } else {
       widget->setFocusPolicy(Qt::NoFocus);
     }

@@ -24,8 +24,8 @@ using namespace std::string_view_literals;
 constexpr std::size_t kBlobSize = 100 * 1024;
 
 std::vector<std::byte> UnrecognisedBlob() {
-  for (unsigned seed = 1;; ++seed) {
-    std::mt19937 random(seed);
+  for (unsigned streamSeed = 1;; ++streamSeed) {
+    std::mt19937 random(streamSeed);
     std::vector<std::byte> blob(kBlobSize);
     for (auto& b : blob) b = static_cast<std::byte>(random() & 0xFF);
     corvid::Recogniser recogniser;

@@ -206,11 +206,11 @@ void TVxDaoTable::OpenCursor() {
   OpenDaoRecordset();
   try {
     if (Name().empty()) {
-      std::random_device seed;
+      std::random_device entropy;
       const auto tick = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
-      const long long value = static_cast<long long>(seed() % 10000) + static_cast<long long>(tick % 1000000000);
+      const long long value = static_cast<long long>(entropy() % 10000) + static_cast<long long>(tick % 1000000000);
       SetName("VxDaoTable_" + std::to_string(std::llabs(value)));
     }
     BuildFieldDefs();
