@@ -26,7 +26,8 @@ std::string LastPart(std::string_view key) {
 
 }  // namespace
 
-const MemoryConfigurationStore::Key* MemoryConfigurationStore::Find(Hive hive, std::string_view key) const {
+const MemoryConfigurationStore::Key* MemoryConfigurationStore::Find(Hive hive,
+                                                                    std::string_view key) const {
   auto it = keys_.find({static_cast<int>(hive), Fold(key)});
   return it == keys_.end() ? nullptr : &it->second;
 }
@@ -73,7 +74,8 @@ std::string MemoryConfigurationStore::ReadText(Hive hive, std::string_view key,
   return {};
 }
 
-std::vector<std::string> MemoryConfigurationStore::SubkeyNames(Hive hive, std::string_view key) const {
+std::vector<std::string> MemoryConfigurationStore::SubkeyNames(Hive hive,
+                                                               std::string_view key) const {
   std::vector<std::string> names;
   if (const Key* k = Find(hive, key))
     for (const std::string& child : k->children)
@@ -81,7 +83,8 @@ std::vector<std::string> MemoryConfigurationStore::SubkeyNames(Hive hive, std::s
   return names;
 }
 
-std::vector<std::string> MemoryConfigurationStore::ValueNames(Hive hive, std::string_view key) const {
+std::vector<std::string> MemoryConfigurationStore::ValueNames(Hive hive,
+                                                              std::string_view key) const {
   std::vector<std::string> names;
   if (const Key* k = Find(hive, key))
     for (const auto& value : k->values) names.push_back(value.first);
@@ -118,7 +121,8 @@ const ConfigurationStore& CurrentConfigurationStore() {
   return *slot;
 }
 
-ScopedConfigurationStore::ScopedConfigurationStore(std::shared_ptr<const ConfigurationStore> store) {
+ScopedConfigurationStore::ScopedConfigurationStore(
+    std::shared_ptr<const ConfigurationStore> store) {
   std::lock_guard lock(storeMutex);
   previous_ = CurrentSlot();
   CurrentSlot() = std::move(store);

@@ -42,9 +42,9 @@ class MemoryConfigurationStore : public ConfigurationStore {
 
  private:
   struct Key {
-    std::string name;                                        // as given
-    std::vector<std::pair<std::string, std::string>> values; // name, text
-    std::vector<std::string> children;                       // folded full paths, in order
+    std::string name;                                         // as given
+    std::vector<std::pair<std::string, std::string>> values;  // name, text
+    std::vector<std::string> children;                        // folded full paths, in order
   };
   const Key* Find(Hive hive, std::string_view key) const;
   Key& Make(Hive hive, std::string_view key);

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dao/engine/db_engine.h"
 #include "dao/engine/database_error.h"
+#include "dao/engine/db_engine.h"
 
 namespace corvid::dao {
 
@@ -34,7 +34,8 @@ struct CreatedEngine {
 // Tries `wanted` and its newer fall-backs in order. An unknown version text
 // gives an empty result and no error; when every candidate fails raises
 // DatabaseError "You does not have Microsoft DAO installed ot it is an OLD Version!".
-CreatedEngine CreateEngine(const ConfigurationStore& store, std::string_view wanted, bool privateEngine);
+CreatedEngine CreateEngine(const ConfigurationStore& store, std::string_view wanted,
+                           bool privateEngine);
 
 // The file-header probe: may change `version` (see the connection's
 // MdbVersionAutoDetect). Only for `databaseType` exactly "Access"; a file

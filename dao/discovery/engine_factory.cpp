@@ -13,11 +13,13 @@ constexpr int kClassNotRegistered = -2147221164;  // 0x80040154
 std::unique_ptr<DBEngine> CreateEngineObject(const ConfigurationStore& store,
                                              std::string_view progId) {
   if (progId.empty() || !store.KeyExists(Hive::ClassesRoot, progId))
-    throw EngineError(kInvalidClassString, "Invalid class string: '" + std::string(progId) +
-                                               "' is not registered.", "COM");
+    throw EngineError(kInvalidClassString,
+                      "Invalid class string: '" + std::string(progId) + "' is not registered.",
+                      "COM");
   if (store.ReadText(Hive::ClassesRoot, progId, "Engine") != kLibmdbEngineClass)
-    throw EngineError(kClassNotRegistered, "Class not registered: no engine here implements '" +
-                                               std::string(progId) + "'.", "COM");
+    throw EngineError(
+        kClassNotRegistered,
+        "Class not registered: no engine here implements '" + std::string(progId) + "'.", "COM");
   std::string version = store.ReadText(Hive::ClassesRoot, progId, "Version");
   return std::make_unique<LibmdbEngine>(version.empty() ? "12.0" : version);
 }

@@ -17,6 +17,7 @@ class ConfigurationStore;
 // Raises EngineError when the ProgID is not registered ("Invalid class
 // string") or names no engine class here ("Class not registered").
 std::unique_ptr<DBEngine> CreateEngineObject(std::string_view progId);
-std::unique_ptr<DBEngine> CreateEngineObject(const ConfigurationStore& store, std::string_view progId);
+std::unique_ptr<DBEngine> CreateEngineObject(const ConfigurationStore& store,
+                                             std::string_view progId);
 
 }  // namespace corvid::dao

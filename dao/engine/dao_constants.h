@@ -8,13 +8,36 @@ namespace corvid::dao {
 
 // Field Type codes (Field.Type).
 enum FieldType : int {
-  dbBoolean = 1, dbByte = 2, dbInteger = 3, dbLong = 4, dbCurrency = 5, dbSingle = 6,
-  dbDouble = 7, dbDate = 8, dbBinary = 9, dbText = 10, dbLongBinary = 11, dbMemo = 12,
-  dbGUID = 15, dbBigInt = 16, dbVarBinary = 17, dbChar = 18, dbNumeric = 19,
-  dbDecimal = 20, dbFloat = 21, dbTime = 22, dbTimeStamp = 23,
-  dbAttachment = 101, dbComplexByte = 102, dbComplexInteger = 103, dbComplexLong = 104,
-  dbComplexSingle = 105, dbComplexDouble = 106, dbComplexGUID = 107,
-  dbComplexDecimal = 108, dbComplexText = 109,
+  dbBoolean = 1,
+  dbByte = 2,
+  dbInteger = 3,
+  dbLong = 4,
+  dbCurrency = 5,
+  dbSingle = 6,
+  dbDouble = 7,
+  dbDate = 8,
+  dbBinary = 9,
+  dbText = 10,
+  dbLongBinary = 11,
+  dbMemo = 12,
+  dbGUID = 15,
+  dbBigInt = 16,
+  dbVarBinary = 17,
+  dbChar = 18,
+  dbNumeric = 19,
+  dbDecimal = 20,
+  dbFloat = 21,
+  dbTime = 22,
+  dbTimeStamp = 23,
+  dbAttachment = 101,
+  dbComplexByte = 102,
+  dbComplexInteger = 103,
+  dbComplexLong = 104,
+  dbComplexSingle = 105,
+  dbComplexDouble = 106,
+  dbComplexGUID = 107,
+  dbComplexDecimal = 108,
+  dbComplexText = 109,
 };
 
 // Field.Attributes bits.
@@ -32,7 +55,10 @@ inline constexpr std::int32_t dbAttachedTable = 0x40000000;
 
 // Recordset types (OpenRecordset's Type argument, Recordset.Type).
 enum RecordsetType : int {
-  dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4, dbOpenForwardOnly = 8,
+  dbOpenTable = 1,
+  dbOpenDynaset = 2,
+  dbOpenSnapshot = 4,
+  dbOpenForwardOnly = 8,
   dbOpenDynamic = 16,
 };
 
@@ -54,8 +80,8 @@ inline constexpr int dbFreeLocks = 1, dbRefreshCache = 8;
 // QueryDef.Type codes.
 inline constexpr int dbQSelect = 0, dbQCrosstab = 16, dbQDelete = 32, dbQUpdate = 48,
                      dbQAppend = 64, dbQMakeTable = 80, dbQDDL = 96, dbQSQLPassThrough = 112,
-                     dbQSetOperation = 128, dbQSPTBulk = 144, dbQCompound = 160,
-                     dbQProcedure = 224, dbQAction = 240;
+                     dbQSetOperation = 128, dbQSPTBulk = 144, dbQCompound = 160, dbQProcedure = 224,
+                     dbQAction = 240;
 
 // Parameter.Direction.
 inline constexpr int dbParamInput = 1, dbParamOutput = 2, dbParamInputOutput = 3,

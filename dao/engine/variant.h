@@ -32,8 +32,8 @@ struct Null {
 
 // Integers of every width arrive as int64 (Byte, Integer, Long, BigInt); a
 // Single stays a float so that its shortest text is the one Access shows.
-using Variant = std::variant<Null, bool, std::int64_t, float, double, Currency, Date,
-                             std::string, Bytes>;
+using Variant =
+    std::variant<Null, bool, std::int64_t, float, double, Currency, Date, std::string, Bytes>;
 
 inline bool IsNull(const Variant& v) { return std::holds_alternative<Null>(v); }
 

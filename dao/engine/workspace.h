@@ -24,8 +24,8 @@ class Workspace {
   // but the engine always reads only. Connect text: ";UID=...;PWD=...;..."
   // for Access (PWD is the database password); "ODBC;..." or an ISAM name
   // such as "dBase 5.0;" raise the engine's error for a missing driver.
-  virtual std::shared_ptr<Database> OpenDatabase(std::string_view name, int options,
-                                                 bool readOnly, std::string_view connect) = 0;
+  virtual std::shared_ptr<Database> OpenDatabase(std::string_view name, int options, bool readOnly,
+                                                 std::string_view connect) = 0;
   // ODBCDirect connections: no ODBC driver here, raises 3146.
   virtual std::shared_ptr<Database> OpenConnection(std::string_view name, int options,
                                                    bool readOnly, std::string_view connect) = 0;

@@ -17,23 +17,28 @@ std::map<std::string, ObjectDates> ReadCatalogDates(const std::shared_ptr<Access
     int name = -1, created = -1, updated = -1, id = -1;
     for (int i = 0; i < rows.columnCount(); ++i) {
       std::string column = rows.column(i).name;
-      if (column == "Name") name = i;
-      else if (column == "DateCreate") created = i;
-      else if (column == "DateUpdate") updated = i;
-      else if (column == "Id") id = i;
+      if (column == "Name")
+        name = i;
+      else if (column == "DateCreate")
+        created = i;
+      else if (column == "DateUpdate")
+        updated = i;
+      else if (column == "Id")
+        id = i;
     }
     if (name < 0 || created < 0 || updated < 0 || id < 0) return dates;
     for (std::int32_t row = 0; rows.Has(row); ++row) {
       auto text = [&](int column) {
         const auto& fields = rows.Crack(row);
-        return VariantToText(DecodeValue(*file, rows.column(column),
-                                         fields[static_cast<std::size_t>(column)]));
+        return VariantToText(
+            DecodeValue(*file, rows.column(column), fields[static_cast<std::size_t>(column)]));
       };
       std::string objectName = text(name);
       const auto& fields = rows.Crack(row);
       Variant idValue = DecodeValue(*file, rows.column(id), fields[static_cast<std::size_t>(id)]);
-      ObjectDates entry{text(created), text(updated),
-                        std::holds_alternative<std::int64_t>(idValue) ? std::get<std::int64_t>(idValue) : 0};
+      ObjectDates entry{
+          text(created), text(updated),
+          std::holds_alternative<std::int64_t>(idValue) ? std::get<std::int64_t>(idValue) : 0};
       dates.emplace(std::move(objectName), std::move(entry));
     }
   } catch (const std::exception&) {

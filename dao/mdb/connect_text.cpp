@@ -16,8 +16,10 @@ ConnectText ParseConnectText(std::string_view connect) {
     } else {
       std::string_view key = part.substr(0, equals);
       std::string_view value = part.substr(equals + 1);
-      if (SameText(key, "PWD")) result.password = std::string(value);
-      else if (SameText(key, "UID")) result.user = std::string(value);
+      if (SameText(key, "PWD"))
+        result.password = std::string(value);
+      else if (SameText(key, "UID"))
+        result.user = std::string(value);
     }
     first = false;
     if (semicolon == std::string_view::npos) break;

@@ -3,10 +3,9 @@
 #include <cctype>
 #include <map>
 
-#include "dao/mdb/mdb_values.h"
-
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/mdb_values.h"
 
 namespace corvid::dao {
 namespace {
@@ -29,7 +28,8 @@ std::string_view Unbracketed(std::string_view source) {
 
 bool LooksLikeSql(std::string_view source) {
   std::size_t i = 0;
-  while (i < source.size() && (std::isspace(static_cast<unsigned char>(source[i])) || source[i] == '('))
+  while (i < source.size() &&
+         (std::isspace(static_cast<unsigned char>(source[i])) || source[i] == '('))
     ++i;
   std::string word;
   while (i < source.size() && std::isalpha(static_cast<unsigned char>(source[i])))
@@ -52,10 +52,14 @@ std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
     int object = -1, attribute = -1, name = -1, flag = -1;
     for (int i = 0; i < rows.columnCount(); ++i) {
       std::string column = rows.column(i).name;
-      if (column == "ObjectId") object = i;
-      else if (column == "Attribute") attribute = i;
-      else if (column == "Name1") name = i;
-      else if (column == "Flag") flag = i;
+      if (column == "ObjectId")
+        object = i;
+      else if (column == "Attribute")
+        attribute = i;
+      else if (column == "Name1")
+        name = i;
+      else if (column == "Flag")
+        flag = i;
     }
     if (object < 0 || attribute < 0 || name < 0 || flag < 0) return parameters;
     for (std::int32_t row = 0; rows.Has(row); ++row) {
@@ -70,8 +74,9 @@ std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
       Variant owner = value(object), type = value(flag);
       if (!std::holds_alternative<std::int64_t>(owner)) continue;
       parameters[std::get<std::int64_t>(owner)].push_back(QueryParameterInfo{
-          VariantToText(value(name)),
-          std::holds_alternative<std::int64_t>(type) ? static_cast<int>(std::get<std::int64_t>(type)) : 0});
+          VariantToText(value(name)), std::holds_alternative<std::int64_t>(type)
+                                          ? static_cast<int>(std::get<std::int64_t>(type))
+                                          : 0});
     }
   } catch (const std::exception&) {
     // parameters are declarations only: an unreadable table gives none
@@ -110,14 +115,13 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
     switch (entry->object_type) {
       case MDB_TABLE:
-        tables_.Add(std::make_shared<LibmdbTableDef>(file_, entry, context_,
-                                                     datesOf(entry->object_name)));
+        tables_.Add(
+            std::make_shared<LibmdbTableDef>(file_, entry, context_, datesOf(entry->object_name)));
         break;
       case MDB_QUERY:
-        queries_.Add(std::make_shared<LibmdbQueryDef>(entry->object_name,
-                                                      entry->flags & kQueryTypeMask, context_,
-                                                      datesOf(entry->object_name),
-                                                      parametersOf(entry->object_name)));
+        queries_.Add(std::make_shared<LibmdbQueryDef>(
+            entry->object_name, entry->flags & kQueryTypeMask, context_,
+            datesOf(entry->object_name), parametersOf(entry->object_name)));
         break;
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));
@@ -174,7 +178,8 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
   if (queries_.Find(name))
     context_->Raise(kOperationNotSupported,
                     "Operation is not supported for this type of object: the stored query '" +
-                        std::string(name) + "' cannot be run, this engine has no query engine yet.");
+                        std::string(name) +
+                        "' cannot be run, this engine has no query engine yet.");
   if (LooksLikeSql(source))
     context_->Raise(kOperationNotSupported,
                     "Operation is not supported for this type of object: SQL statements cannot "
@@ -190,9 +195,18 @@ QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view, std::string_view) {
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
 }
 
-Collection<TableDef>& LibmdbDatabase::TableDefs() { CheckOpen(); return tables_; }
-Collection<QueryDef>& LibmdbDatabase::QueryDefs() { CheckOpen(); return queries_; }
-Collection<NamedObject>& LibmdbDatabase::Containers() { CheckOpen(); return containers_; }
+Collection<TableDef>& LibmdbDatabase::TableDefs() {
+  CheckOpen();
+  return tables_;
+}
+Collection<QueryDef>& LibmdbDatabase::QueryDefs() {
+  CheckOpen();
+  return queries_;
+}
+Collection<NamedObject>& LibmdbDatabase::Containers() {
+  CheckOpen();
+  return containers_;
+}
 Collection<NamedObject>& LibmdbDatabase::Relations() {
   CheckOpen();
   if (!relationsRead_) {
@@ -215,8 +229,14 @@ Collection<NamedObject>& LibmdbDatabase::Relations() {
   }
   return relations_;
 }
-Collection<Recordset>& LibmdbDatabase::Recordsets() { CheckOpen(); return *recordsets_; }
-Properties& LibmdbDatabase::DatabaseProperties() { CheckOpen(); return properties_; }
+Collection<Recordset>& LibmdbDatabase::Recordsets() {
+  CheckOpen();
+  return *recordsets_;
+}
+Properties& LibmdbDatabase::DatabaseProperties() {
+  CheckOpen();
+  return properties_;
+}
 
 void LibmdbDatabase::Close() {
   CheckOpen();

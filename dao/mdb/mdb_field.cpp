@@ -34,12 +34,14 @@ std::string MdbColumnField::DefaultValue() const {
   return p ? VariantToText(p->value) : std::string();
 }
 
-const Properties& MdbColumnField::FieldProperties() const { return rows_->columnProperties(column_); }
+const Properties& MdbColumnField::FieldProperties() const {
+  return rows_->columnProperties(column_);
+}
 
 const ::MdbField& MdbColumnField::CurrentField() {
   if (!recordset_)
-    rows_->context().Raise(3219, "Invalid operation: the field '" + Name() +
-                                     "' of a table definition has no value.");
+    rows_->context().Raise(
+        3219, "Invalid operation: the field '" + Name() + "' of a table definition has no value.");
   return recordset_->CurrentField(column_);
 }
 
@@ -49,8 +51,8 @@ Variant MdbColumnField::Value() {
     return DecodeValue(rows_->file(), rows_->column(column_), field);
   } catch (const std::runtime_error& error) {
     if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
-                                     "': " + error.what() + ".");
+    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" +
+                                                 rows_->name() + "': " + error.what() + ".");
   }
 }
 
@@ -63,14 +65,17 @@ std::int64_t MdbColumnField::FieldSize() {
   const MdbColumn& column = rows_->column(column_);
   if (field.is_null && column.col_type != MDB_BOOL) return 0;
   switch (column.col_type) {
-    case MDB_OLE: return LongValueLength(rows_->file(), field);
+    case MDB_OLE:
+      return LongValueLength(rows_->file(), field);
     case MDB_MEMO:
     case MDB_TEXT: {
       Variant text = Value();
       return static_cast<std::int64_t>(std::get<std::string>(text).size());
     }
-    case MDB_BOOL: return 1;
-    default: return field.siz;
+    case MDB_BOOL:
+      return 1;
+    default:
+      return field.siz;
   }
 }
 
@@ -86,8 +91,8 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
     }
   } catch (const std::runtime_error& error) {
     if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" + rows_->name() +
-                                     "': " + error.what() + ".");
+    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" +
+                                                 rows_->name() + "': " + error.what() + ".");
   }
   Variant value = Value();
   if (auto* bytes = std::get_if<Bytes>(&value)) {

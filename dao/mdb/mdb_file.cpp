@@ -73,8 +73,9 @@ void AccessFile::CheckCatalog(const std::shared_ptr<AccessFile>& file,
   }
 }
 
-std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, std::string_view pathText,
-                                       bool exclusive, std::string_view password) {
+std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
+                                             std::string_view pathText, bool exclusive,
+                                             std::string_view password) {
   std::string path(pathText);
   const std::string quoted = Quoted(path);
   if (path.empty()) context->Raise(kPathNotValid, "'' is not a valid path.");
@@ -88,8 +89,9 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, st
       context->Raise(kCannotOpenFile, "The database engine cannot open the file " + quoted +
                                           ": you need permission to read it.");
     context->Raise(kPathNotValid,
-                   quoted + " is not a valid path. Make sure that the path name is spelled "
-                            "correctly and that the folder exists.");
+                   quoted +
+                       " is not a valid path. Make sure that the path name is spelled "
+                       "correctly and that the folder exists.");
   }
   if (S_ISDIR(st.st_mode))
     context->Raise(kUnrecognizedFormat,
@@ -115,7 +117,8 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, st
   }  // any other locking error: locks are unavailable here, open without one
 
   std::vector<std::byte> first(4096);
-  std::size_t firstLength = std::min<std::size_t>(first.size(), static_cast<std::size_t>(st.st_size));
+  std::size_t firstLength =
+      std::min<std::size_t>(first.size(), static_cast<std::size_t>(st.st_size));
   if (!ReadAt(file->fd_, first.data(), firstLength, 0))
     context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
   first.resize(firstLength);
@@ -140,8 +143,8 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context, st
                      "Cannot open " + quoted +
                          ": the file is encrypted with a database password (Office encryption), "
                          "which this engine does not support.");
-    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted +
-                                            ": the system catalog is damaged.");
+    context->Raise(kUnrecognizedFormat,
+                   "Unrecognized database format " + quoted + ": the system catalog is damaged.");
   }
 
   if (header->password != password) context->Raise(kNotValidPassword, "Not a valid password.");

@@ -20,7 +20,7 @@ class AccessFile {
   // (compared exactly), and reads the catalog. Failures are raised through
   // `context` with DAO's numbers: 3024, 3044, 3051, 3045, 3343, 3031.
   static std::shared_ptr<AccessFile> Open(const EngineContextPtr& context, std::string_view path,
-                                       bool exclusive, std::string_view password);
+                                          bool exclusive, std::string_view password);
   ~AccessFile();
   AccessFile(const AccessFile&) = delete;
   AccessFile& operator=(const AccessFile&) = delete;

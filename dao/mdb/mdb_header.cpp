@@ -106,14 +106,33 @@ std::optional<MdbHeader> ParseMdbHeader(std::span<const std::byte> firstPage) {
   MdbHeader header;
   header.jetVersion = static_cast<unsigned char>(raw[0x14]);
   switch (header.jetVersion) {
-    case 0: header.format = MdbFormat::Jet3; header.versionText = "3.0"; break;
-    case 1: header.format = MdbFormat::Jet4; header.versionText = "4.0"; break;
-    case 2: header.format = MdbFormat::Ace; header.versionText = "12.0"; break;
-    case 3: header.format = MdbFormat::Ace; header.versionText = "14.0"; break;
-    case 4: header.format = MdbFormat::Ace; header.versionText = "15.0"; break;
+    case 0:
+      header.format = MdbFormat::Jet3;
+      header.versionText = "3.0";
+      break;
+    case 1:
+      header.format = MdbFormat::Jet4;
+      header.versionText = "4.0";
+      break;
+    case 2:
+      header.format = MdbFormat::Ace;
+      header.versionText = "12.0";
+      break;
+    case 3:
+      header.format = MdbFormat::Ace;
+      header.versionText = "14.0";
+      break;
+    case 4:
+      header.format = MdbFormat::Ace;
+      header.versionText = "15.0";
+      break;
     case 5:
-    case 6: header.format = MdbFormat::Ace; header.versionText = "16.0"; break;
-    default: return std::nullopt;
+    case 6:
+      header.format = MdbFormat::Ace;
+      header.versionText = "16.0";
+      break;
+    default:
+      return std::nullopt;
   }
   header.pageSize = header.format == MdbFormat::Jet3 ? 2048 : 4096;
 

@@ -14,11 +14,11 @@ namespace corvid::dao {
 enum class MdbFormat { Jet3, Jet4, Ace };
 
 struct MdbHeader {
-  int jetVersion = 0;          // byte 0x14: 0 Jet 3, 1 Jet 4, 2.. ACE
+  int jetVersion = 0;  // byte 0x14: 0 Jet 3, 1 Jet 4, 2.. ACE
   MdbFormat format = MdbFormat::Jet3;
   std::size_t pageSize = 2048;
-  std::string versionText;     // "3.0", "4.0", "12.0", "14.0", ...
-  std::string password;        // UTF-8; empty when the file has none
+  std::string versionText;  // "3.0", "4.0", "12.0", "14.0", ...
+  std::string password;     // UTF-8; empty when the file has none
 };
 
 // Reads the header from the file's first bytes (at least 0x80 of them);

@@ -38,8 +38,8 @@ void LibmdbQueryDef::SetSQL(std::string_view) {
 
 std::unique_ptr<Recordset> LibmdbQueryDef::OpenRecordset(int, int, int) {
   context_->Raise(kOperationNotSupported,
-                  "Operation is not supported for this type of object: the stored query '" +
-                      name_ + "' cannot be run, this engine has no query engine yet.");
+                  "Operation is not supported for this type of object: the stored query '" + name_ +
+                      "' cannot be run, this engine has no query engine yet.");
 }
 
 }  // namespace corvid::dao

@@ -27,9 +27,7 @@ MdbRecordset::~MdbRecordset() {
 
 std::string MdbRecordset::Name() const { return name_; }
 
-void MdbRecordset::Raise(int number, std::string text) {
-  context_->Raise(number, std::move(text));
-}
+void MdbRecordset::Raise(int number, std::string text) { context_->Raise(number, std::move(text)); }
 
 void MdbRecordset::NotSupported(std::string_view member) {
   Raise(kOperationNotSupported, "Operation is not supported for this type of object: " +
@@ -39,8 +37,9 @@ void MdbRecordset::NotSupported(std::string_view member) {
 }
 
 TableRows& MdbRecordset::Rows() {
-  if (!rows_) Raise(kObjectInvalid, "Object invalid or no longer set: the recordset '" + name_ +
-                                         "' is closed.");
+  if (!rows_)
+    Raise(kObjectInvalid,
+          "Object invalid or no longer set: the recordset '" + name_ + "' is closed.");
   return *rows_;
 }
 
@@ -72,7 +71,8 @@ void MdbRecordset::MoveFirst() {
   if (ForwardOnly() && (current_ > 0 || (eof_ && rows.KnownCount() > 0)))
     Raise(kOperationNotSupported,
           "Operation is not supported for this type of object: MoveFirst on the forward-only "
-          "recordset '" + name_ + "'.");
+          "recordset '" +
+              name_ + "'.");
   if (!rows.Has(0)) Raise(kNoCurrentRecord, "No current record.");
   GoTo(0);
 }
@@ -95,7 +95,8 @@ void MdbRecordset::MovePrevious() {
   if (ForwardOnly())
     Raise(kOperationNotSupported,
           "Operation is not supported for this type of object: MovePrevious on the forward-only "
-          "recordset '" + name_ + "'.");
+          "recordset '" +
+              name_ + "'.");
   if (bof_) Raise(kNoCurrentRecord, "No current record.");
   GoTo(current_ - 1);
 }
@@ -112,12 +113,16 @@ void MdbRecordset::Move(std::int32_t rows, const Bytes* start) {
   if (ForwardOnly() && rows < 0)
     Raise(kOperationNotSupported,
           "Operation is not supported for this type of object: Move back on the forward-only "
-          "recordset '" + name_ + "'.");
+          "recordset '" +
+              name_ + "'.");
   if (rows == 0) return;
   std::int64_t target = static_cast<std::int64_t>(base) + rows;
-  if (target < 0) GoTo(-1);
-  else if (target > INT32_MAX) GoTo(Rows().CountAll());
-  else GoTo(static_cast<std::int32_t>(target));
+  if (target < 0)
+    GoTo(-1);
+  else if (target > INT32_MAX)
+    GoTo(Rows().CountAll());
+  else
+    GoTo(static_cast<std::int32_t>(target));
 }
 
 bool MdbRecordset::Eof() const { return eof_; }
@@ -133,8 +138,10 @@ std::int32_t MdbRecordset::RecordCount() {
 std::int32_t MdbRecordset::AbsolutePosition() {
   Rows();
   if (ForwardOnly())
-    Raise(kOperationNotSupported, "Operation is not supported for this type of object: "
-                                  "AbsolutePosition on the forward-only recordset '" + name_ + "'.");
+    Raise(kOperationNotSupported,
+          "Operation is not supported for this type of object: "
+          "AbsolutePosition on the forward-only recordset '" +
+              name_ + "'.");
   return bof_ || eof_ ? -1 : current_;
 }
 
@@ -163,8 +170,10 @@ void MdbRecordset::SetPercentPosition(float percent) {
 Bytes MdbRecordset::Bookmark() {
   Rows();
   if (!Bookmarkable())
-    Raise(kOperationNotSupported, "Operation is not supported for this type of object: "
-                                  "bookmarks on the forward-only recordset '" + name_ + "'.");
+    Raise(kOperationNotSupported,
+          "Operation is not supported for this type of object: "
+          "bookmarks on the forward-only recordset '" +
+              name_ + "'.");
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   auto value = static_cast<std::uint32_t>(current_ + 1);
   Bytes bookmark(4);
@@ -175,8 +184,10 @@ Bytes MdbRecordset::Bookmark() {
 void MdbRecordset::SetBookmark(const Bytes& bookmark) {
   Rows();
   if (!Bookmarkable())
-    Raise(kOperationNotSupported, "Operation is not supported for this type of object: "
-                                  "bookmarks on the forward-only recordset '" + name_ + "'.");
+    Raise(kOperationNotSupported,
+          "Operation is not supported for this type of object: "
+          "bookmarks on the forward-only recordset '" +
+              name_ + "'.");
   std::int32_t value = 0;
   if (bookmark.size() == 4) std::memcpy(&value, bookmark.data(), 4);
   if (value <= 0 || !Rows().Has(value - 1)) Raise(kNotBookmarkable, "Not a valid bookmark.");
@@ -198,8 +209,10 @@ Collection<Field>& MdbRecordset::Fields() {
 std::unique_ptr<Recordset> MdbRecordset::Clone() {
   Rows();
   if (ForwardOnly())
-    Raise(kOperationNotSupported, "Operation is not supported for this type of object: Clone "
-                                  "of the forward-only recordset '" + name_ + "'.");
+    Raise(kOperationNotSupported,
+          "Operation is not supported for this type of object: Clone "
+          "of the forward-only recordset '" +
+              name_ + "'.");
   auto clone = std::make_unique<MdbRecordset>(rows_, context_, type_, registry_);
   clone->current_ = -1;
   clone->bof_ = true;
@@ -230,10 +243,18 @@ const ::MdbField& MdbRecordset::CurrentField(int column) {
   return rows.Crack(current_)[static_cast<std::size_t>(column)];
 }
 
-void MdbRecordset::Edit() { Raise(kCannotUpdate, "Cannot update. Database or object is read-only."); }
-void MdbRecordset::AddNew() { Raise(kCannotUpdate, "Cannot update. Database or object is read-only."); }
-void MdbRecordset::Update() { Raise(kCannotUpdate, "Cannot update. Database or object is read-only."); }
-void MdbRecordset::Delete() { Raise(kCannotUpdate, "Cannot update. Database or object is read-only."); }
+void MdbRecordset::Edit() {
+  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
+void MdbRecordset::AddNew() {
+  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
+void MdbRecordset::Update() {
+  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
+void MdbRecordset::Delete() {
+  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+}
 
 void MdbRecordset::SetFilter(std::string_view) { NotSupported("Filter"); }
 void MdbRecordset::SetSort(std::string_view) { NotSupported("Sort"); }

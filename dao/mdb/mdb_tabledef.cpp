@@ -11,7 +11,10 @@ class MdbIndexObject : public Index {
  public:
   MdbIndexObject(std::string name, bool primary, bool unique, bool foreign,
                  std::vector<std::string> fields)
-      : name_(std::move(name)), primary_(primary), unique_(unique), foreign_(foreign),
+      : name_(std::move(name)),
+        primary_(primary),
+        unique_(unique),
+        foreign_(foreign),
         fields_(std::move(fields)) {}
   std::string Name() const override { return name_; }
   bool Primary() const override { return primary_; }
@@ -69,8 +72,8 @@ std::int32_t LibmdbTableDef::RecordCount() { return Definition().StoredCount(); 
 Collection<Field>& LibmdbTableDef::Fields() {
   if (!fields_) {
     Definition();
-    fields_ = std::make_unique<ObjectList<Field, MdbColumnField>>(context_,
-                                                                   "Fields of '" + name_ + "'");
+    fields_ =
+        std::make_unique<ObjectList<Field, MdbColumnField>>(context_, "Fields of '" + name_ + "'");
     for (int i = 0; i < definition_->columnCount(); ++i)
       fields_->Add(std::make_shared<MdbColumnField>(definition_, i, nullptr));
   }
@@ -93,9 +96,9 @@ Indexes& LibmdbTableDef::TableIndexes() {
           if (index->key_col_order[k] == MDB_DESC) fieldName.insert(0, "-");
           fields.push_back(std::move(fieldName));
         }
-        indexes->Add(std::make_shared<MdbIndexObject>(
-            index->name, index->index_type == 1, (index->flags & MDB_IDX_UNIQUE) != 0,
-            index->index_type == 2, std::move(fields)));
+        indexes->Add(std::make_shared<MdbIndexObject>(index->name, index->index_type == 1,
+                                                      (index->flags & MDB_IDX_UNIQUE) != 0,
+                                                      index->index_type == 2, std::move(fields)));
       }
     }
     indexes_ = std::move(indexes);

@@ -1,13 +1,12 @@
 #include "dao/mdb/mdb_values.h"
 
+#include <iconv.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
-
-#include <iconv.h>
-
-#include <cstdlib>
 
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_file.h"
@@ -40,8 +39,8 @@ bool FindRowIn(const unsigned char* page, std::size_t pageSize, int rowCountOffs
   unsigned rows = Load<std::uint16_t>(page + rowCountOffset);
   if (row >= rows) return false;
   std::size_t rowStart = Load<std::uint16_t>(page + rowCountOffset + 2 + row * 2) & kRowOffsetMask;
-  std::size_t rowEnd = row == 0 ? pageSize
-                                : (Load<std::uint16_t>(page + rowCountOffset + row * 2) & kRowOffsetMask);
+  std::size_t rowEnd =
+      row == 0 ? pageSize : (Load<std::uint16_t>(page + rowCountOffset + row * 2) & kRowOffsetMask);
   if (rowStart >= pageSize || rowEnd > pageSize || rowStart > rowEnd) return false;
   start = rowStart;
   length = rowEnd - rowStart;
@@ -142,22 +141,38 @@ std::string MemoText(AccessFile& file, const MdbField& field) {
 
 int DaoTypeOf(const MdbColumn& column) {
   switch (column.col_type) {
-    case MDB_BOOL: return dbBoolean;
-    case MDB_BYTE: return dbByte;
-    case MDB_INT: return dbInteger;
-    case MDB_LONGINT: return dbLong;
-    case MDB_MONEY: return dbCurrency;
-    case MDB_FLOAT: return dbSingle;
-    case MDB_DOUBLE: return dbDouble;
-    case MDB_DATETIME: return dbDate;
-    case MDB_BINARY: return dbBinary;
-    case MDB_TEXT: return dbText;
-    case MDB_OLE: return dbLongBinary;
-    case MDB_MEMO: return dbMemo;
-    case MDB_REPID: return dbGUID;
-    case MDB_NUMERIC: return dbDecimal;
-    case MDB_COMPLEX: return dbAttachment;
-    default: return 0;
+    case MDB_BOOL:
+      return dbBoolean;
+    case MDB_BYTE:
+      return dbByte;
+    case MDB_INT:
+      return dbInteger;
+    case MDB_LONGINT:
+      return dbLong;
+    case MDB_MONEY:
+      return dbCurrency;
+    case MDB_FLOAT:
+      return dbSingle;
+    case MDB_DOUBLE:
+      return dbDouble;
+    case MDB_DATETIME:
+      return dbDate;
+    case MDB_BINARY:
+      return dbBinary;
+    case MDB_TEXT:
+      return dbText;
+    case MDB_OLE:
+      return dbLongBinary;
+    case MDB_MEMO:
+      return dbMemo;
+    case MDB_REPID:
+      return dbGUID;
+    case MDB_NUMERIC:
+      return dbDecimal;
+    case MDB_COMPLEX:
+      return dbAttachment;
+    default:
+      return 0;
   }
 }
 
@@ -167,11 +182,16 @@ std::int32_t DaoSizeOf(const MdbColumn& column, MdbFormat format) {
       // Jet 4 and ACE store two bytes per character.
       return format == MdbFormat::Jet3 ? column.col_size : column.col_size / 2;
     case MDB_OLE:
-    case MDB_MEMO: return 0;
-    case MDB_BOOL: return 1;
-    case MDB_REPID: return 16;
-    case MDB_NUMERIC: return 17;
-    default: return column.col_size;
+    case MDB_MEMO:
+      return 0;
+    case MDB_BOOL:
+      return 1;
+    case MDB_REPID:
+      return 16;
+    case MDB_NUMERIC:
+      return 17;
+    default:
+      return column.col_size;
   }
 }
 
@@ -187,8 +207,7 @@ bool IsLongValue(const MdbColumn& column) {
 
 std::string GuidText(const unsigned char* b) {
   char text[64];
-  std::snprintf(text, sizeof text,
-                "{guid {%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}}",
+  std::snprintf(text, sizeof text, "{guid {%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}}",
                 static_cast<unsigned>(Load<std::uint32_t>(b)), Load<std::uint16_t>(b + 4),
                 Load<std::uint16_t>(b + 6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return text;
@@ -206,15 +225,31 @@ Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& f
       Damaged();
   };
   switch (column.col_type) {
-    case MDB_BYTE: need(1); return static_cast<std::int64_t>(at[0]);
-    case MDB_INT: need(2); return static_cast<std::int64_t>(Load<std::int16_t>(at));
+    case MDB_BYTE:
+      need(1);
+      return static_cast<std::int64_t>(at[0]);
+    case MDB_INT:
+      need(2);
+      return static_cast<std::int64_t>(Load<std::int16_t>(at));
     case MDB_LONGINT:
-    case MDB_COMPLEX: need(4); return static_cast<std::int64_t>(Load<std::int32_t>(at));
-    case MDB_MONEY: need(8); return Currency{Load<std::int64_t>(at)};
-    case MDB_FLOAT: need(4); return Load<float>(at);
-    case MDB_DOUBLE: need(8); return Load<double>(at);
-    case MDB_DATETIME: need(8); return Date{Load<double>(at)};
-    case MDB_REPID: need(16); return GuidText(at);
+    case MDB_COMPLEX:
+      need(4);
+      return static_cast<std::int64_t>(Load<std::int32_t>(at));
+    case MDB_MONEY:
+      need(8);
+      return Currency{Load<std::int64_t>(at)};
+    case MDB_FLOAT:
+      need(4);
+      return Load<float>(at);
+    case MDB_DOUBLE:
+      need(8);
+      return Load<double>(at);
+    case MDB_DATETIME:
+      need(8);
+      return Date{Load<double>(at)};
+    case MDB_REPID:
+      need(16);
+      return GuidText(at);
     case MDB_BINARY: {
       need(size);
       Bytes bytes(size);

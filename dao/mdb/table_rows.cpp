@@ -33,7 +33,8 @@ Properties PropertiesOf(const MdbProperties* props) {
 
 }  // namespace
 
-TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context)
+TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
+                     EngineContextPtr context)
     : file_(std::move(file)), context_(std::move(context)), name_(entry->object_name) {
   table_ = mdb_read_table(entry);
   if (table_) {
@@ -49,7 +50,8 @@ TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, E
   // as an empty map: the table would seem to have no rows.
   MdbHandle* mdb = file_->handle();
   if (mdb_read_alt_pg(mdb, entry->table_pg) == mdb->fmt->pg_size) {
-    auto mapRow = static_cast<std::uint32_t>(mdb_get_int32(mdb->alt_pg_buf, mdb->fmt->tab_usage_map_offset));
+    auto mapRow =
+        static_cast<std::uint32_t>(mdb_get_int32(mdb->alt_pg_buf, mdb->fmt->tab_usage_map_offset));
     if ((mapRow >> 8) >= file_->pageCount())
       context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
                                                "': the file is truncated, the page map of table '" +
@@ -85,8 +87,8 @@ bool TableRows::ScanNext() {
                                     static_cast<unsigned>(table_->map_sz), table_->cur_phys_pg);
     if (next > 0 && static_cast<unsigned long>(next) >= file_->pageCount())
       context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
-                                               "': the file is truncated, rows of table '" +
-                                               name_ + "' are missing.");
+                                               "': the file is truncated, rows of table '" + name_ +
+                                               "' are missing.");
     return false;
   }
   file_->NotePageLoaded(table_->cur_phys_pg);
@@ -111,8 +113,8 @@ const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
   const Locator& where = rows_.at(static_cast<std::size_t>(index));
   MdbHandle* mdb = file_->handle();
   if (!file_->LoadPage(where.page))
-    context_->Raise(kUnrecognizedFormat, "A page of table '" + name_ + "' in '" + file_->path() +
-                                             "' cannot be read.");
+    context_->Raise(kUnrecognizedFormat,
+                    "A page of table '" + name_ + "' in '" + file_->path() + "' cannot be read.");
   if (crackedIndex_ == index) return cracked_;
   int start = 0;
   size_t length = 0;
@@ -121,8 +123,8 @@ const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
   if (start & kDeletedRow) context_->Raise(kRecordDeleted, "Record is deleted.");
   int count = mdb_crack_row(table_, start & kRowOffsetMask, length, scratch_.data());
   if (count < 0)
-    context_->Raise(kUnrecognizedFormat, "A row of table '" + name_ + "' in '" + file_->path() +
-                                             "' is damaged.");
+    context_->Raise(kUnrecognizedFormat,
+                    "A row of table '" + name_ + "' in '" + file_->path() + "' is damaged.");
   cracked_.assign(columns_.size(), MdbField{});
   for (auto& field : cracked_) field.is_null = 1;
   for (int i = 0; i < count && i < static_cast<int>(scratch_.size()); ++i) {

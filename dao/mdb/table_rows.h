@@ -67,8 +67,8 @@ class TableRows {
   std::vector<Locator> rows_;
   bool complete_ = false;
   std::int32_t crackedIndex_ = -1;
-  std::vector<MdbField> cracked_;   // by column
-  std::vector<MdbField> scratch_;   // libmdb's order
+  std::vector<MdbField> cracked_;  // by column
+  std::vector<MdbField> scratch_;  // libmdb's order
 };
 
 }  // namespace corvid::dao
