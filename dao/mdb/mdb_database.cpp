@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
@@ -34,7 +35,43 @@ bool LooksLikeSql(std::string_view source) {
   std::string word;
   while (i < source.size() && std::isalpha(static_cast<unsigned char>(source[i])))
     word += static_cast<char>(std::tolower(static_cast<unsigned char>(source[i++])));
+  if (i < source.size() && (std::isalnum(static_cast<unsigned char>(source[i])) ||
+                            source[i] == '_' || static_cast<unsigned char>(source[i]) >= 0x80))
+    return false;  // a longer name such as "Table2"
   return word == "select" || word == "transform" || word == "parameters" || word == "table";
+}
+
+// "SELECT * FROM name" or "SELECT * FROM [name]" (any letter case, an
+// optional ";"): the one statement that needs no query engine. Gives the
+// table name, or nothing for any other text.
+std::optional<std::string> WholeTableSelect(std::string_view sql) {
+  std::size_t i = 0;
+  auto skipSpace = [&] {
+    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  };
+  auto keyword = [&](std::string_view word) {
+    skipSpace();
+    if (sql.size() - i < word.size() || !SameText(sql.substr(i, word.size()), word)) return false;
+    i += word.size();
+    return i == sql.size() || !std::isalnum(static_cast<unsigned char>(sql[i])) || word == "*";
+  };
+  if (!keyword("select") || !keyword("*") || !keyword("from")) return std::nullopt;
+  skipSpace();
+  std::string name;
+  if (i < sql.size() && sql[i] == '[') {
+    auto close = sql.find(']', i);
+    if (close == std::string_view::npos) return std::nullopt;
+    name = std::string(sql.substr(i + 1, close - i - 1));
+    i = close + 1;
+  } else {
+    while (i < sql.size() && !std::isspace(static_cast<unsigned char>(sql[i])) && sql[i] != ';')
+      name += sql[i++];
+  }
+  skipSpace();
+  if (i < sql.size() && sql[i] == ';') ++i;
+  skipSpace();
+  if (i != sql.size() || name.empty()) return std::nullopt;
+  return name;
 }
 
 constexpr int kQueryTypeMask = 0xF0;
@@ -158,6 +195,20 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                                                          int options, int lockEdits) {
   CheckOpen();
   std::string_view name = Unbracketed(source);
+  std::optional<std::string> selected;
+  // A table or query of that name wins over reading the text as SQL.
+  if (!tables_.Find(name) && !queries_.Find(name) && LooksLikeSql(source)) {
+    selected = WholeTableSelect(source);
+    if (!selected)
+      context_->Raise(kOperationNotSupported,
+                      "Operation is not supported for this type of object: SQL statements other "
+                      "than SELECT * FROM a table cannot be run, this engine has no query engine "
+                      "yet.");
+    // An SQL source gives a dynaset by default and can't be a table-type recordset.
+    if (type == dbOpenTable) context_->Raise(3219, "Invalid operation.");
+    if (type == 0) type = dbOpenDynaset;
+    name = *selected;
+  }
   if (type == 0) type = dbOpenTable;
   if (options & dbForwardOnly) type = dbOpenForwardOnly;
   if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
@@ -180,10 +231,6 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                     "Operation is not supported for this type of object: the stored query '" +
                         std::string(name) +
                         "' cannot be run, this engine has no query engine yet.");
-  if (LooksLikeSql(source))
-    context_->Raise(kOperationNotSupported,
-                    "Operation is not supported for this type of object: SQL statements cannot "
-                    "be run, this engine has no query engine yet.");
   context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
                                        std::string(name) +
                                        "'. Make sure it exists and that its name is spelled "

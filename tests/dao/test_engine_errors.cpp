@@ -185,7 +185,7 @@ TEST(EngineOpenFailures, WritesAndUnavailableFeaturesRaiseClearErrors) {
            [&] { recordset->SetIndex("PrimaryKey"); },
            [&] { recordset->FindFirst("CategoryID = 3"); },
            [&] { recordset->Seek("=", {std::int64_t{3}}); },
-           [&] { database->OpenRecordset("SELECT * FROM Categories"); }}) {
+           [&] { database->OpenRecordset("SELECT * FROM Categories WHERE CategoryID > 3"); }}) {
     EngineError error = ExpectEngineError(kOperationNotSupported, action);
     EXPECT_NE(std::string(error.what()).find("not"), std::string::npos);
   }

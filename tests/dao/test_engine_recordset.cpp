@@ -200,6 +200,40 @@ TEST_F(CategoriesTest, NamesAreFoundInAnyLetterCase) {
   EXPECT_EQ(bracketed->Name(), "Order Details");
 }
 
+TEST(EngineSql, SelectStarFromATableOpensItsRows) {
+  EngineSession session;
+  auto database = session.Open(kNwind);
+  for (const char* sql : {"SELECT * FROM Categories", "select * from [categories];",
+                          "  Select  *  From  [Categories]  ", "SELECT*FROM Categories;"}) {
+    auto rs = database->OpenRecordset(sql);
+    EXPECT_EQ(rs->Type(), dbOpenDynaset) << sql;
+    EXPECT_EQ(rs->Name(), "Categories");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 8) << sql;
+  }
+  EXPECT_EQ(database->OpenRecordset("SELECT * FROM [Order Details]", dbOpenSnapshot)->Type(),
+            dbOpenSnapshot);
+  struct Refused {
+    const char* sql;
+    int type;
+    int number;
+  };
+  for (Refused r : {Refused{"SELECT * FROM Categories", dbOpenTable, 3219},
+                    Refused{"SELECT CategoryName FROM Categories", 0, kOperationNotSupported},
+                    Refused{"SELECT * FROM Categories WHERE CategoryID = 3", 0,
+                            kOperationNotSupported},
+                    Refused{"SELECT * FROM Categories ORDER BY CategoryName", 0,
+                            kOperationNotSupported},
+                    Refused{"SELECT * FROM Nowhere", 0, kObjectNotFound}}) {
+    try {
+      database->OpenRecordset(r.sql, r.type);
+      ADD_FAILURE() << r.sql;
+    } catch (const EngineError& error) {
+      EXPECT_EQ(error.Number(), r.number) << r.sql;
+    }
+  }
+}
+
 TEST(EngineNames, NonAsciiTableNamesFoldLatin1Letters) {
   EngineSession session;
   auto database = session.Open(kNwind);
