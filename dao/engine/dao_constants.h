@@ -105,6 +105,7 @@ enum ErrorNumber : int {
   kUnrecognizedFormat = 3343,     // "Unrecognized database format '<path>'."
   kDatabaseDamaged = 3049,        // a value or page of the file cannot be read (damaged file)
   kInvalidArgument = 3001,        // "Invalid argument."
+  kInvalidOperation = 3219,       // "Invalid operation."
   kObjectInvalid = 3420,          // "Object invalid or no longer set." (closed objects)
   kIsamNotFound = 3170,           // "Could not find installable ISAM."
   kOdbcCallFailed = 3146,         // "ODBC--call failed."

@@ -205,7 +205,7 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                       "than SELECT * FROM a table cannot be run, this engine has no query engine "
                       "yet.");
     // An SQL source gives a dynaset by default and can't be a table-type recordset.
-    if (type == dbOpenTable) context_->Raise(3219, "Invalid operation.");
+    if (type == dbOpenTable) context_->Raise(kInvalidOperation, "Invalid operation.");
     if (type == 0) type = dbOpenDynaset;
     name = *selected;
   }

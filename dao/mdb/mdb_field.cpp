@@ -40,8 +40,8 @@ const Properties& MdbColumnField::FieldProperties() const {
 
 const ::MdbField& MdbColumnField::CurrentField() {
   if (!recordset_)
-    rows_->context().Raise(
-        3219, "Invalid operation: the field '" + Name() + "' of a table definition has no value.");
+    rows_->context().Raise(kInvalidOperation, "Invalid operation: the field '" + Name() +
+                                                  "' of a table definition has no value.");
   return recordset_->CurrentField(column_);
 }
 

@@ -218,7 +218,7 @@ TEST(EngineSql, SelectStarFromATableOpensItsRows) {
     int type;
     int number;
   };
-  for (Refused r : {Refused{"SELECT * FROM Categories", dbOpenTable, 3219},
+  for (Refused r : {Refused{"SELECT * FROM Categories", dbOpenTable, kInvalidOperation},
                     Refused{"SELECT CategoryName FROM Categories", 0, kOperationNotSupported},
                     Refused{"SELECT * FROM Categories WHERE CategoryID = 3", 0,
                             kOperationNotSupported},
