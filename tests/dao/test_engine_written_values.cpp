@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -193,6 +194,40 @@ TEST(WrittenManyRows, NavigationAcrossPagesAndInterleavedRecordsets) {
     forward->SetAbsolutePosition(position);
     EXPECT_EQ(id(*forward), position);
   }
+}
+
+TEST(WrittenJet3Text, CharacterSetOfTextAndMemoFollowsMdbJet3Charset) {
+  TempDir dir;
+  const std::string path = dir.File("charset.mdb");
+  {
+    w::WriterOptions options;
+    options.format = w::JetFormat::Jet3;
+    w::MdbWriter writer(path, options);
+    auto& table = writer.AddTable(
+        {"T", {{"name", w::ColumnType::Text, 20}, {"notes", w::ColumnType::Memo}}});
+    table.AddRow({std::string("Preis 5 ¤"), std::string("Preis 5 ¤ ") + std::string(300, 'x')});
+    writer.Finish();
+  }
+  struct Case {
+    const char* charset;  // nullptr: unset, Windows-1252
+    const char* sign;     // what byte A4 reads as
+  };
+  const char* saved = std::getenv("MDB_JET3_CHARSET");
+  const std::string savedValue = saved ? saved : "";
+  for (Case c : {Case{nullptr, "¤"}, Case{"ISO-8859-15", "€"}}) {
+    if (c.charset) ::setenv("MDB_JET3_CHARSET", c.charset, 1);
+    else ::unsetenv("MDB_JET3_CHARSET");
+    EngineSession session;
+    auto database = session.Open(path);
+    auto rs = database->OpenRecordset("T", dbOpenDynaset);
+    const std::string expected = std::string("Preis 5 ") + c.sign;
+    EXPECT_EQ(rs->Fields().Item("name").Value(), Variant(expected)) << c.sign;
+    EXPECT_EQ(std::get<std::string>(rs->Fields().Item("notes").Value()).substr(0, expected.size()),
+              expected)
+        << "memo and text read alike";
+  }
+  if (saved) ::setenv("MDB_JET3_CHARSET", savedValue.c_str(), 1);
+  else ::unsetenv("MDB_JET3_CHARSET");
 }
 
 TEST(WrittenSortOrder, CollatingOrderComesFromTheHeader) {
