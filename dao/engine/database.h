@@ -47,7 +47,8 @@ class Database {
   virtual Collection<Recordset>& Recordsets() = 0;
   virtual Properties& DatabaseProperties() = 0;
 
-  // Releases the file and its lock. Recordsets still open are closed first.
+  // Releases the file and its lock. Recordsets still open are closed first;
+  // destroying the last reference to an open database closes it the same way.
   virtual void Close() = 0;
 };
 
