@@ -1,6 +1,6 @@
 #pragma once
 // A failure of the engine itself: DAO's error number and description. The
-// message (what()) is the description, as the user sees it.
+// message (what()) is the text the user sees.
 
 #include <stdexcept>
 #include <string>
