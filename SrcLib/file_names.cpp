@@ -1,5 +1,7 @@
 #include "SrcLib/file_names.h"
 
+#include "SrcLib/code_pages.h"
+
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -28,24 +30,10 @@ void TrimBlanksAndControls(std::string& text) {
 
 // Windows-1252 byte for a code point, or '?' when the code page lacks it.
 char ToWindows1252(char32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   // The five unassigned positions round-trip as the C1 controls of the same value.
   if (cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D)
     return static_cast<char>(cp);
-  struct Entry {
-    char32_t codePoint;
-    unsigned char byte;
-  };
-  static constexpr std::array<Entry, 27> kHigh{{
-      {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-      {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
-      {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
-      {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-      {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
-      {0x017E, 0x9E}, {0x0178, 0x9F},
-  }};
-  for (const Entry& e : kHigh)
-    if (e.codePoint == cp) return static_cast<char>(e.byte);
+  if (const auto byte = CodePointToWindows1252(cp)) return static_cast<char>(*byte);
   return '?';
 }
 
@@ -55,38 +43,9 @@ char ToWindows1252(char32_t cp) {
 std::string Utf8ToWindows1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = Byte(text[i]);
-    if (lead < 0x80) {
-      out.push_back(static_cast<char>(lead));
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, cp = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, cp = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, cp = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const unsigned char c = Byte(text[i + k]);
-      if ((c & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (valid && (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) valid = false;
-    if (!valid) {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
-    out.push_back(ToWindows1252(cp));
-    i += length;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto cp = NextUtf8(text, i);
+    out.push_back(cp ? ToWindows1252(*cp) : '?');
   }
   return out;
 }

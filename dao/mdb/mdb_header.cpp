@@ -1,5 +1,7 @@
 #include "dao/mdb/mdb_header.h"
 
+#include "SrcLib/code_pages.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -46,34 +48,7 @@ std::array<std::byte, 4> DateMask(const std::byte* header) {
   return mask;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
-// UTF-8 → code units (BMP only; passwords are short plain texts).
-std::vector<std::uint32_t> DecodeUtf8(std::string_view text) {
-  std::vector<std::uint32_t> out;
-  for (std::size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = c;
-    std::size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (extra) cp = c & (0x3F >> extra);
-    for (std::size_t k = 1; k <= extra && i + k < text.size(); ++k)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    out.push_back(cp);
-    i += extra + 1;
-  }
-  return out;
-}
 
 // Converts between character sets; unconvertible input yields "".
 std::string Convert(const char* to, const char* from, std::string_view text) {

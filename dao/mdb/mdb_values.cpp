@@ -1,5 +1,7 @@
 #include "dao/mdb/mdb_values.h"
 
+#include "SrcLib/code_pages.h"
+
 #include <iconv.h>
 
 #include <cstdio>
@@ -49,23 +51,6 @@ bool FindRowIn(const unsigned char* page, std::size_t pageSize, int rowCountOffs
 
 [[noreturn]] void Damaged() { throw std::runtime_error("the value's data pages are damaged"); }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Jet 4 text: UCS-2 little-endian, or Access's compressed form (FF FE, then
 // runs of one-byte characters; a 00 byte switches between one and two bytes).

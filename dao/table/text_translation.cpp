@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "SrcLib/code_pages.h"
 #include "dao/dao_table.h"
 
 namespace corvid {
@@ -22,47 +23,6 @@ constexpr std::array<std::uint16_t, 128> kCp850High{
     0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
     0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
 
-// Unicode code points of the bytes 80-9F of Windows-1252 (0 where undefined).
-constexpr std::array<std::uint16_t, 32> kCp1252Controls{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Decodes one UTF-8 character at text[i]; advances i.
-std::uint32_t NextCodePoint(std::string_view text, std::size_t& i) {
-  const auto b = static_cast<unsigned char>(text[i]);
-  if (b < 0x80) {
-    ++i;
-    return b;
-  }
-  if ((b & 0xE0) == 0xC0 && i + 1 < text.size()) {
-    const std::uint32_t cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-    i += 2;
-    return cp;
-  }
-  if ((b & 0xF0) == 0xE0 && i + 2 < text.size()) {
-    const std::uint32_t cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
-                             (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
-    i += 3;
-    return cp;
-  }
-  i += (b & 0xF8) == 0xF0 ? 4 : 1;
-  return 0xFFFD;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string Cp850ToUtf8(std::string_view text) {
@@ -79,7 +39,7 @@ std::string Utf8ToCp850(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const std::uint32_t cp = NextCodePoint(text, i);
+    const char32_t cp = NextUtf8(text, i).value_or(kReplacementCharacter);
     if (cp < 0x80) {
       out += static_cast<char>(cp);
       continue;
@@ -99,18 +59,9 @@ std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const std::uint32_t cp = NextCodePoint(text, i);
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char mapped = '?';
-    for (std::size_t k = 0; k < kCp1252Controls.size(); ++k)
-      if (kCp1252Controls[k] == cp && cp != 0) {
-        mapped = static_cast<char>(0x80 + k);
-        break;
-      }
-    out += mapped;
+    const char32_t cp = NextUtf8(text, i).value_or(kReplacementCharacter);
+    const auto byte = CodePointToWindows1252(cp);
+    out += byte ? static_cast<char>(*byte) : '?';
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "tools/mdbwriter/text_encoding.h"
 
+#include "SrcLib/code_pages.h"
+
 #include <array>
 #include <cstdint>
 
@@ -86,27 +88,12 @@ std::vector<std::byte> EncodeJet4Text(std::u16string_view text, bool allowCompre
 }
 
 std::optional<std::vector<std::byte>> EncodeWindows1252(std::u16string_view text) {
-  // Code points of 0x80..0x9F in Windows-1252 (0 = undefined).
-  static constexpr std::array<char16_t, 32> kHigh{
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   std::vector<std::byte> out;
   out.reserve(text.size());
   for (char16_t c : text) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out.push_back(static_cast<std::byte>(c));
-      continue;
-    }
-    bool found = false;
-    for (std::size_t k = 0; k < kHigh.size(); ++k) {
-      if (kHigh[k] != 0 && kHigh[k] == c) {
-        out.push_back(static_cast<std::byte>(0x80 + k));
-        found = true;
-        break;
-      }
-    }
-    if (!found) return std::nullopt;
+    const auto byte = CodePointToWindows1252(c);
+    if (!byte) return std::nullopt;
+    out.push_back(static_cast<std::byte>(*byte));
   }
   return out;
 }
