@@ -33,6 +33,13 @@ function(corvid_glob_tests)
   foreach(src IN LISTS test_sources)
     get_filename_component(stem ${src} NAME_WE)
     corvid_add_test(${ARG_PREFIX}_${stem} SOURCES ${src} ${support_sources} LIBS ${libs})
+    # Tests that open the shared Access fixtures take file locks on them (an
+    # exclusive open keeps every other reader out): they never run side by
+    # side under ctest -j.
+    file(READ ${src} content)
+    if(content MATCHES "shared/fixtures|kFixtures|kNwind|FixtureFiles")
+      set_tests_properties(${ARG_PREFIX}_${stem} PROPERTIES RESOURCE_LOCK shared_fixtures)
+    endif()
   endforeach()
 endfunction()
 
