@@ -229,8 +229,27 @@ void AtomicOutputFile::Commit(bool sync) {
     }
 
     if (temporaryName_.empty()) {
-        // Give the unnamed file a temporary name; the rename below is atomic.
         const std::string procPath = "/proc/self/fd/" + DecimalText(fd_);
+        // Most outputs are new names: the complete unnamed file is linked
+        // straight under its final name, which either appears whole or not at
+        // all. Only when a file of that name exists does it go through a
+        // temporary name and an atomic rename over the older file.
+        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            const int fd = std::exchange(fd_, -1);
+            if (::close(fd) != 0 && errno != EINTR) {
+                // A late write error: no older file existed, so the name goes.
+                const int error = errno;
+                ::unlink(path_.c_str());
+                throw FileError(FileErrorText("write", path_, error));
+            }
+            committed_ = true;
+            return;
+        }
+        if (errno != EEXIST) {
+            const int error = errno;
+            Discard();
+            throw FileError(FileErrorText("create", path_, error));
+        }
         for (int attempt = 0;; ++attempt) {
             std::string name = TemporaryStem(directory_) + RandomSuffix();
             if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
