@@ -7,6 +7,7 @@
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_values.h"
+#include "dao/sql/select_statement.h"
 
 namespace corvid::dao {
 namespace {
@@ -39,39 +40,6 @@ bool LooksLikeSql(std::string_view source) {
                             source[i] == '_' || static_cast<unsigned char>(source[i]) >= 0x80))
     return false;  // a longer name such as "Table2"
   return word == "select" || word == "transform" || word == "parameters" || word == "table";
-}
-
-// "SELECT * FROM name" or "SELECT * FROM [name]" (any letter case, an
-// optional ";"): the one statement that needs no query engine. Gives the
-// table name, or nothing for any other text.
-std::optional<std::string> WholeTableSelect(std::string_view sql) {
-  std::size_t i = 0;
-  auto skipSpace = [&] {
-    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-  };
-  auto keyword = [&](std::string_view word) {
-    skipSpace();
-    if (sql.size() - i < word.size() || !SameText(sql.substr(i, word.size()), word)) return false;
-    i += word.size();
-    return i == sql.size() || !std::isalnum(static_cast<unsigned char>(sql[i])) || word == "*";
-  };
-  if (!keyword("select") || !keyword("*") || !keyword("from")) return std::nullopt;
-  skipSpace();
-  std::string name;
-  if (i < sql.size() && sql[i] == '[') {
-    auto close = sql.find(']', i);
-    if (close == std::string_view::npos) return std::nullopt;
-    name = std::string(sql.substr(i + 1, close - i - 1));
-    i = close + 1;
-  } else {
-    while (i < sql.size() && !std::isspace(static_cast<unsigned char>(sql[i])) && sql[i] != ';')
-      name += sql[i++];
-  }
-  skipSpace();
-  if (i < sql.size() && sql[i] == ';') ++i;
-  skipSpace();
-  if (i != sql.size() || name.empty()) return std::nullopt;
-  return name;
 }
 
 constexpr int kQueryTypeMask = 0xF0;
@@ -158,7 +126,7 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       case MDB_QUERY:
         queries_.Add(std::make_shared<LibmdbQueryDef>(
             entry->object_name, entry->flags & kQueryTypeMask, context_,
-            datesOf(entry->object_name), parametersOf(entry->object_name)));
+            datesOf(entry->object_name), parametersOf(entry->object_name), file_));
         break;
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));
@@ -195,19 +163,18 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                                                          int options, int lockEdits) {
   CheckOpen();
   std::string_view name = Unbracketed(source);
-  std::optional<std::string> selected;
+  std::optional<sql::SelectStatement> select;
   // A table or query of that name wins over reading the text as SQL.
   if (!tables_.Find(name) && !queries_.Find(name) && LooksLikeSql(source)) {
-    selected = WholeTableSelect(source);
-    if (!selected)
-      context_->Raise(kOperationNotSupported,
-                      "Operation is not supported for this type of object: SQL statements other "
-                      "than SELECT * FROM a table cannot be run, this engine has no query engine "
-                      "yet.");
+    try {
+      select = sql::ParseSelect(source);
+    } catch (const EngineError& error) {
+      context_->Raise(error.Number(), error.Description());
+    }
     // An SQL source gives a dynaset by default and can't be a table-type recordset.
     if (type == dbOpenTable) context_->Raise(kInvalidOperation, "Invalid operation.");
     if (type == 0) type = dbOpenDynaset;
-    name = *selected;
+    name = select->table;
   }
   if (type == 0) type = dbOpenTable;
   if (options & dbForwardOnly) type = dbOpenForwardOnly;
@@ -224,6 +191,9 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
     auto recordset = std::make_unique<MdbRecordset>(std::move(rows), context_, type, recordsets_);
     recordset->SetLockEdits(lockEdits != 0);
     if (type == dbOpenTable) recordset->SetDates(table->DateCreated(), table->LastUpdated());
+    if (select && (select->where || select->orderBy))
+      recordset->Restrict(select->where ? &*select->where : nullptr,
+                          select->orderBy ? &*select->orderBy : nullptr);
     return recordset;
   }
   if (queries_.Find(name))

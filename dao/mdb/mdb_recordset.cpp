@@ -1,9 +1,14 @@
 #include "dao/mdb/mdb_recordset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/mdb_values.h"
+#include "dao/sql/condition.h"
+#include "dao/sql/sort_order.h"
 
 namespace corvid::dao {
 
@@ -48,38 +53,38 @@ void MdbRecordset::Visited(std::int32_t index) {
 }
 
 void MdbRecordset::GoTo(std::int32_t index) {
-  TableRows& rows = Rows();
+  Rows();
   if (index < 0) {
     current_ = -1;
     bof_ = true;
-    eof_ = !rows.Has(0);
+    eof_ = !HasRow(0);
     return;
   }
-  if (rows.Has(index)) {
+  if (HasRow(index)) {
     current_ = index;
     bof_ = eof_ = false;
     Visited(index);
     return;
   }
-  current_ = rows.KnownCount();
+  current_ = KnownRows();
   eof_ = true;
-  bof_ = rows.KnownCount() == 0;
+  bof_ = KnownRows() == 0;
 }
 
 void MdbRecordset::MoveFirst() {
-  TableRows& rows = Rows();
-  if (ForwardOnly() && (current_ > 0 || (eof_ && rows.KnownCount() > 0)))
+  Rows();
+  if (ForwardOnly() && (current_ > 0 || (eof_ && KnownRows() > 0)))
     Raise(kOperationNotSupported,
           "Operation is not supported for this type of object: MoveFirst on the forward-only "
           "recordset '" +
               name_ + "'.");
-  if (!rows.Has(0)) Raise(kNoCurrentRecord, "No current record.");
+  if (!HasRow(0)) Raise(kNoCurrentRecord, "No current record.");
   GoTo(0);
 }
 
 void MdbRecordset::MoveLast() {
-  TableRows& rows = Rows();
-  std::int32_t count = rows.CountAll();
+  Rows();
+  std::int32_t count = AllRows();
   if (count == 0) Raise(kNoCurrentRecord, "No current record.");
   GoTo(count - 1);
 }
@@ -120,7 +125,7 @@ void MdbRecordset::Move(std::int32_t rows, const Bytes* start) {
   if (target < 0)
     GoTo(-1);
   else if (target > INT32_MAX)
-    GoTo(Rows().CountAll());
+    GoTo(AllRows());
   else
     GoTo(static_cast<std::int32_t>(target));
 }
@@ -130,8 +135,8 @@ bool MdbRecordset::Bof() const { return bof_; }
 
 std::int32_t MdbRecordset::RecordCount() {
   TableRows& rows = Rows();
-  if (type_ == dbOpenTable) return rows.StoredCount();
-  if (rows.Complete()) return rows.KnownCount();
+  if (type_ == dbOpenTable && !list_) return rows.StoredCount();
+  if (AllKnown()) return KnownRows();
   return highestVisited_ + 1;
 }
 
@@ -147,7 +152,7 @@ std::int32_t MdbRecordset::AbsolutePosition() {
 
 void MdbRecordset::SetAbsolutePosition(std::int32_t position) {
   if (ForwardOnly()) AbsolutePosition();
-  if (position < 0 || !Rows().Has(position)) Raise(kInvalidArgument, "Invalid argument.");
+  if (position < 0 || !HasRow(position)) Raise(kInvalidArgument, "Invalid argument.");
   GoTo(position);
 }
 
@@ -161,7 +166,7 @@ float MdbRecordset::PercentPosition() {
 
 void MdbRecordset::SetPercentPosition(float percent) {
   if (percent < 0.0f || percent > 100.0f) Raise(kInvalidArgument, "Invalid argument.");
-  std::int32_t count = Rows().CountAll();
+  std::int32_t count = AllRows();
   if (count == 0) Raise(kNoCurrentRecord, "No current record.");
   auto index = static_cast<std::int32_t>(std::lround(percent * static_cast<float>(count) / 100.0f));
   GoTo(std::min(index, count - 1));
@@ -190,7 +195,7 @@ void MdbRecordset::SetBookmark(const Bytes& bookmark) {
               name_ + "'.");
   std::int32_t value = 0;
   if (bookmark.size() == 4) std::memcpy(&value, bookmark.data(), 4);
-  if (value <= 0 || !Rows().Has(value - 1)) Raise(kNotBookmarkable, "Not a valid bookmark.");
+  if (value <= 0 || !HasRow(value - 1)) Raise(kNotBookmarkable, "Not a valid bookmark.");
   GoTo(value - 1);
 }
 
@@ -216,7 +221,8 @@ std::unique_ptr<Recordset> MdbRecordset::Clone() {
   auto clone = std::make_unique<MdbRecordset>(rows_, context_, type_, registry_);
   clone->current_ = -1;
   clone->bof_ = true;
-  clone->eof_ = !rows_->Has(0);
+  clone->list_ = list_;
+  clone->eof_ = !clone->HasRow(0);
   clone->highestVisited_ = highestVisited_;
   return clone;
 }
@@ -240,7 +246,7 @@ void MdbRecordset::Close() {
 const ::MdbField& MdbRecordset::CurrentField(int column) {
   TableRows& rows = Rows();
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
-  return rows.Crack(current_)[static_cast<std::size_t>(column)];
+  return rows.Crack(TableRow(current_))[static_cast<std::size_t>(column)];
 }
 
 void MdbRecordset::Edit() {
@@ -256,24 +262,167 @@ void MdbRecordset::Delete() {
   Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
 }
 
-void MdbRecordset::SetFilter(std::string_view) { NotSupported("Filter"); }
-void MdbRecordset::SetSort(std::string_view) { NotSupported("Sort"); }
+void MdbRecordset::SetFilter(std::string_view filter) {
+  Rows();
+  filter_ = std::string(filter);
+}
+void MdbRecordset::SetSort(std::string_view sort) {
+  Rows();
+  sort_ = std::string(sort);
+}
 void MdbRecordset::SetIndex(std::string_view) { NotSupported("Index"); }
+
+template <class Body>
+auto MdbRecordset::Recorded(Body body) {
+  try {
+    return body();
+  } catch (const EngineError& error) {
+    Raise(error.Number(), error.Description());
+  }
+}
+
+bool MdbRecordset::HasRow(std::int32_t index) {
+  if (!list_) return Rows().Has(index);
+  return index >= 0 && static_cast<std::size_t>(index) < list_->size();
+}
+std::int32_t MdbRecordset::KnownRows() const {
+  if (list_) return static_cast<std::int32_t>(list_->size());
+  return rows_ ? rows_->KnownCount() : 0;
+}
+std::int32_t MdbRecordset::AllRows() {
+  if (list_) return static_cast<std::int32_t>(list_->size());
+  return Rows().CountAll();
+}
+bool MdbRecordset::AllKnown() const { return list_ || (rows_ && rows_->Complete()); }
+
+std::vector<std::string> MdbRecordset::ColumnNames() {
+  TableRows& rows = Rows();
+  std::vector<std::string> names;
+  for (int i = 0; i < rows.columnCount(); ++i) names.emplace_back(rows.column(i).name);
+  return names;
+}
+
+Variant MdbRecordset::ValueAt(std::int32_t tableRow, int column) {
+  TableRows& rows = Rows();
+  const auto& fields = rows.Crack(tableRow);
+  try {
+    return DecodeValue(rows.file(), rows.column(column), fields[static_cast<std::size_t>(column)]);
+  } catch (const std::runtime_error& error) {
+    if (dynamic_cast<const EngineError*>(&error)) throw;
+    Raise(kDatabaseDamaged, "Cannot read field '" + std::string(rows.column(column).name) +
+                                "' of table '" + name_ + "': " + error.what() + ".");
+  }
+}
+
+MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder* order) {
+  std::vector<std::string> names = ColumnNames();
+  if (where) where->Bind(names);
+  if (order) order->Bind(names);
+  RowList selected;
+  const std::int32_t count = AllRows();
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::int32_t row = TableRow(i);
+    if (!where || where->Matches([&](int column) { return ValueAt(row, column); }))
+      selected.push_back(row);
+  }
+  if (!order || order->Keys().empty()) return selected;
+  // The sort keys are read once per row; the rows themselves stay in the file.
+  const auto& keys = order->Keys();
+  struct Keyed {
+    std::int32_t row;
+    std::vector<Variant> key;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(selected.size());
+  for (std::int32_t row : selected) {
+    Keyed entry{row, {}};
+    entry.key.reserve(keys.size());
+    for (const sql::SortKey& key : keys) entry.key.push_back(ValueAt(row, key.column));
+    keyed.push_back(std::move(entry));
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      int c = sql::CompareForSort(a.key[k], b.key[k]);
+      if (c != 0) return keys[k].descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) selected[i] = keyed[i].row;
+  return selected;
+}
+
+void MdbRecordset::Restrict(sql::Condition* where, sql::SortOrder* order) {
+  Rows();
+  auto list = std::make_shared<const RowList>(Recorded([&] { return Select(where, order); }));
+  list_ = std::move(list);
+  highestVisited_ = -1;
+  GoTo(0);
+}
+
 std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
-  // No filter or sort can be set on this recordset, so the new one covers
-  // the same rows; it shares the row index.
+  // The new recordset covers this one's rows, narrowed by Filter and ordered
+  // by Sort when they are set; it shares the row index.
   Rows();
   if (options & dbForwardOnly) type = dbOpenForwardOnly;
   if (type == 0) type = type_;
   if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
       type != dbOpenForwardOnly)
     Raise(kInvalidArgument, "Invalid argument.");
-  return std::make_unique<MdbRecordset>(rows_, context_, type, registry_);
+  std::optional<sql::Condition> where;
+  std::optional<sql::SortOrder> order;
+  Recorded([&] {
+    if (!filter_.empty()) where.emplace(filter_);
+    if (!sort_.empty()) order.emplace(sort_);
+  });
+  auto recordset = std::make_unique<MdbRecordset>(rows_, context_, type, registry_);
+  recordset->list_ = list_;
+  if (where || order)
+    recordset->Restrict(where ? &*where : nullptr, order ? &*order : nullptr);
+  else
+    recordset->GoTo(0);
+  return recordset;
 }
-void MdbRecordset::FindFirst(std::string_view) { NotSupported("FindFirst"); }
-void MdbRecordset::FindLast(std::string_view) { NotSupported("FindLast"); }
-void MdbRecordset::FindNext(std::string_view) { NotSupported("FindNext"); }
-void MdbRecordset::FindPrevious(std::string_view) { NotSupported("FindPrevious"); }
+
+void MdbRecordset::Find(std::string_view criteria, std::int32_t start, int step) {
+  Rows();
+  if (ForwardOnly())
+    Raise(kOperationNotSupported,
+          "Operation is not supported for this type of object: Find on the forward-only "
+          "recordset '" +
+              name_ + "'.");
+  sql::Condition condition = Recorded([&] {
+    sql::Condition parsed(criteria);
+    parsed.Bind(ColumnNames());
+    return parsed;
+  });
+  const std::int32_t count = AllRows();
+  for (std::int32_t i = start; i >= 0 && i < count; i += step) {
+    std::int32_t row = TableRow(i);
+    bool match =
+        Recorded([&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
+    if (match) {
+      noMatch_ = false;
+      GoTo(i);
+      return;
+    }
+  }
+  // Nothing found: the current record stays where it was.
+  noMatch_ = true;
+}
+
+void MdbRecordset::FindFirst(std::string_view criteria) { Find(criteria, 0, 1); }
+void MdbRecordset::FindLast(std::string_view criteria) {
+  Rows();
+  Find(criteria, AllRows() - 1, -1);
+}
+void MdbRecordset::FindNext(std::string_view criteria) {
+  Rows();
+  Find(criteria, bof_ ? 0 : eof_ ? AllRows() : current_ + 1, 1);
+}
+void MdbRecordset::FindPrevious(std::string_view criteria) {
+  Rows();
+  Find(criteria, eof_ ? AllRows() - 1 : bof_ ? -1 : current_ - 1, -1);
+}
 void MdbRecordset::Seek(std::string_view, const std::vector<Variant>&) { NotSupported("Seek"); }
 
 Recordset& RecordsetRegistry::Item(int index) {

@@ -1,10 +1,14 @@
 #pragma once
 // Recordsets of the libmdb engine over one table: table, dynaset, snapshot
-// and forward-only types, all read-only. Bookmarks are 1-based row numbers
-// of the table scan (positive, unique, shared with clones).
+// and forward-only types, all read-only. A recordset covers either all rows
+// of the table in scan order, or a list of them (filtered and/or sorted)
+// held as row numbers of the scan, never as copies. Bookmarks are 1-based
+// positions in what the recordset covers (positive, unique, shared with
+// clones).
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dao/engine/recordset.h"
 #include "dao/mdb/mdb_field.h"
@@ -12,6 +16,10 @@
 #include "dao/mdb/table_rows.h"
 
 namespace corvid::dao {
+namespace sql {
+class Condition;
+class SortOrder;
+}  // namespace sql
 
 class RecordsetRegistry;
 
@@ -68,7 +76,7 @@ class MdbRecordset : public Recordset {
   void FindLast(std::string_view criteria) override;
   void FindNext(std::string_view criteria) override;
   void FindPrevious(std::string_view criteria) override;
-  bool NoMatch() const override { return true; }
+  bool NoMatch() const override { return noMatch_; }
   void Seek(std::string_view comparison, const std::vector<Variant>& keys) override;
 
   void SetLockEdits(bool value) { lockEdits_ = value; }
@@ -79,6 +87,14 @@ class MdbRecordset : public Recordset {
   // The current row's fields (raises 3021 without a current record).
   const ::MdbField& CurrentField(int column);
 
+  // Row numbers of the table scan, in the order a recordset shows them.
+  using RowList = std::vector<std::int32_t>;
+  // Narrows and orders this recordset to the rows of what it covers now
+  // that pass `where`, sorted by `order` (stable; either may be null), and
+  // goes to the first of them. Raises the engine's errors for unknown names
+  // and values that don't compare.
+  void Restrict(sql::Condition* where, sql::SortOrder* order);
+
  private:
   bool ForwardOnly() const { return type_ == dbOpenForwardOnlyType; }
   static constexpr int dbOpenForwardOnlyType = 8;
@@ -87,6 +103,21 @@ class MdbRecordset : public Recordset {
   [[noreturn]] void NotSupported(std::string_view member);
   void GoTo(std::int32_t index);  // index < 0 → BOF, past the end → EOF
   void Visited(std::int32_t index);
+  // Positions of what this recordset covers (list_ or the whole table).
+  bool HasRow(std::int32_t index);
+  std::int32_t KnownRows() const;
+  std::int32_t AllRows();
+  bool AllKnown() const;
+  std::int32_t TableRow(std::int32_t index) const {
+    return list_ ? (*list_)[static_cast<std::size_t>(index)] : index;
+  }
+  std::vector<std::string> ColumnNames();
+  Variant ValueAt(std::int32_t tableRow, int column);
+  RowList Select(sql::Condition* where, sql::SortOrder* order);
+  void Find(std::string_view criteria, std::int32_t start, int step);
+  // Runs `body`, recording an engine error it raises in Errors.
+  template <class Body>
+  auto Recorded(Body body);
 
   std::shared_ptr<TableRows> rows_;
   EngineContextPtr context_;
@@ -99,6 +130,9 @@ class MdbRecordset : public Recordset {
   bool bof_ = true;
   bool eof_ = true;
   std::int32_t highestVisited_ = -1;
+  std::shared_ptr<const RowList> list_;  // null: all rows of the table
+  std::string filter_, sort_;            // for the next OpenRecordset
+  bool noMatch_ = false;
   ObjectList<Field, MdbColumnField> fields_;
 };
 

@@ -477,16 +477,42 @@ TEST(CompareBookmarkValues, OrdersBySignedValue) {
   }
 }
 
-TEST_F(TableOnThings, SortingAndRecordsetFiltersRaiseTheEnginesError) {
-  for (int variant = 0; variant < 2; ++variant) {
+TEST_F(TableOnThings, SortingAndRecordsetFiltersReachTheEngine) {
+  {
+    // Null sorts first, then the empty text, then "alpha"; DESC reverses.
     OpenDatabase db(Path());
     db.table.F_Set_TableName("Things");
-    if (variant == 0) {
-      db.table.F_Set_SortedBy({"Name"});
-    } else {
-      db.table.F_Set_Filter("Count > 1");
-      db.table.F_Set_Filtered(true);
-    }
+    db.table.F_Set_TableType(2);
+    db.table.F_Set_SortedBy({"Name DESC"});
+    db.table.Open();
+    ASSERT_FALSE(db.table.Eof());
+    EXPECT_EQ(db.table.FieldByName("Name").AsString(), "alpha");
+    db.table.Next();
+    EXPECT_EQ(db.table.FieldByName("Count").AsString(), "0");  // the empty name
+    db.table.Next();
+    EXPECT_TRUE(db.table.FieldByName("Count").IsNull());  // the Null name
+    db.table.Next();
+    EXPECT_TRUE(db.table.Eof());
+  }
+  {
+    OpenDatabase db(Path());
+    db.table.F_Set_TableName("Things");
+    db.table.F_Set_TableType(2);
+    db.table.F_Set_Filter("Count > 1");
+    db.table.F_Set_Filtered(true);
+    db.table.Open();
+    ASSERT_FALSE(db.table.Eof());
+    EXPECT_EQ(db.table.FieldByName("Count").AsString(), "42");
+    db.table.Next();
+    EXPECT_TRUE(db.table.Eof());
+  }
+  {
+    // A filter the engine can't read fails the open with its syntax error.
+    OpenDatabase db(Path());
+    db.table.F_Set_TableName("Things");
+    db.table.F_Set_TableType(2);
+    db.table.F_Set_Filter("Count >");
+    db.table.F_Set_Filtered(true);
     EXPECT_THROW(db.table.Open(), dao::EngineError);
     EXPECT_FALSE(db.table.Active());
   }
