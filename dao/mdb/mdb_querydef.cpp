@@ -2,6 +2,7 @@
 
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/recordset.h"
+#include "dao/mdb/query_sql.h"
 
 namespace corvid::dao {
 
@@ -22,14 +23,27 @@ class LibmdbQueryDef::StoredParameter : public Parameter {
 };
 
 LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr context,
-                               ObjectDates dates, std::vector<QueryParameterInfo> parameters)
+                               ObjectDates dates, std::vector<QueryParameterInfo> parameters,
+                               std::weak_ptr<AccessFile> file)
     : name_(std::move(name)),
       type_(type),
       context_(context),
       dates_(std::move(dates)),
-      parameters_(std::move(context), "Parameters of '" + name_ + "'") {
+      parameters_(std::move(context), "Parameters of '" + name_ + "'"),
+      file_(std::move(file)) {
   for (auto& parameter : parameters)
     parameters_.Add(std::make_shared<StoredParameter>(std::move(parameter)));
+}
+
+std::string LibmdbQueryDef::SQL() const {
+  if (!sql_) {
+    auto file = file_.lock();
+    if (!file) return {};  // the database was closed
+    auto rows = ReadStoredQueryRows(file, context_);
+    auto own = rows.find(dates_.id);
+    sql_ = own == rows.end() ? std::string() : StoredQuerySql(std::move(own->second));
+  }
+  return *sql_;
 }
 
 void LibmdbQueryDef::SetSQL(std::string_view) {

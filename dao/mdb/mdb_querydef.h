@@ -1,8 +1,10 @@
 #pragma once
-// Stored queries of the libmdb engine: name and type from the catalog. Their
-// SQL and running them need a query engine that is not there yet.
+// Stored queries of the libmdb engine: name and type from the catalog, the
+// SQL rebuilt from MSysQueries when first asked for. Running them needs a
+// query engine that is not there yet.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 
 namespace corvid::dao {
 
+class AccessFile;
+
 // A parameter a stored query declares (its PARAMETERS clause).
 struct QueryParameterInfo {
   std::string name;
@@ -22,12 +26,13 @@ struct QueryParameterInfo {
 class LibmdbQueryDef : public QueryDef {
  public:
   LibmdbQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {},
-                 std::vector<QueryParameterInfo> parameters = {});
+                 std::vector<QueryParameterInfo> parameters = {},
+                 std::weak_ptr<AccessFile> file = {});
 
   std::string Name() const override { return name_; }
-  // Empty: the query's SQL is kept in MSysQueries rows that this engine does
-  // not yet turn back into text.
-  std::string SQL() const override { return {}; }
+  // The SQL as Access shows it ("" when the file's rows for the query cannot
+  // be read or name no kind of query this engine knows).
+  std::string SQL() const override;
   void SetSQL(std::string_view sql) override;
   int Type() const override { return type_; }
   std::string DateCreated() const override { return dates_.created; }
@@ -48,6 +53,8 @@ class LibmdbQueryDef : public QueryDef {
   std::int32_t odbcTimeout_ = 60;
   class StoredParameter;
   ObjectList<Parameter> parameters_;
+  std::weak_ptr<AccessFile> file_;
+  mutable std::optional<std::string> sql_;
 };
 
 }  // namespace corvid::dao
