@@ -74,14 +74,21 @@ class Recordset {
   virtual void CancelUpdate() = 0;
   virtual void Delete() = 0;
 
-  // A new recordset of `type` over this one's rows (with its Filter and
-  // Sort, once the engine has them), positioned at its first row.
+  // A new recordset of `type` over this one's rows, narrowed by its Filter
+  // and ordered by its Sort when they are set, positioned at its first row.
+  // A Filter or Sort text the engine can't read raises its error here
+  // (3075, 3138; 3070 for an unknown field name).
   virtual std::unique_ptr<Recordset> OpenRecordset(int type, int options) = 0;
-  // Sorting, filtering, index seek and find need engine support that is not
-  // there yet: each raises EngineError 3251 naming the member.
+  // Filter: a condition ("[Qty] > 5 AND [Name] LIKE 'a*'"); Sort: fields
+  // with ASC or DESC ("[Name] DESC, [Id]"). Both take effect on the next
+  // OpenRecordset of this recordset, as in DAO.
   virtual void SetFilter(std::string_view filter) = 0;
   virtual void SetSort(std::string_view sort) = 0;
+  // Index and Seek need engine support that is not there yet: each raises
+  // EngineError 3251 naming the member.
   virtual void SetIndex(std::string_view index) = 0;
+  // Go to the first, last, next or previous row where the condition is true
+  // and clear NoMatch; with no such row set NoMatch and stay where it was.
   virtual void FindFirst(std::string_view criteria) = 0;
   virtual void FindLast(std::string_view criteria) = 0;
   virtual void FindNext(std::string_view criteria) = 0;
