@@ -263,6 +263,88 @@ TEST_F(WrittenItems, BadTextsFailWhenUsedAndLeaveTheRecordsetAsItWas) {
   EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), 4);
 }
 
+TEST_F(WrittenItems, EmptyResultsForwardOnlyAndTheEndsOfFind) {
+  auto rs = database->OpenRecordset("Items", dbOpenDynaset);
+  rs->SetFilter("[qty] > 5000");
+  auto none = rs->OpenRecordset(dbOpenDynaset, 0);
+  EXPECT_TRUE(none->Bof());
+  EXPECT_TRUE(none->Eof());
+  EXPECT_EQ(none->RecordCount(), 0);
+  none->FindFirst("[id] > 0");
+  EXPECT_TRUE(none->NoMatch());
+
+  // FindNext from the last row finds nothing and stays there; from BOF it
+  // starts at the first row.
+  rs->MoveLast();
+  rs->FindNext("[id] > 0");
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), kRows);
+  rs->FindPrevious("[id] > 0");
+  EXPECT_FALSE(rs->NoMatch());
+  EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), kRows - 1);
+  auto clone = rs->Clone();  // at no record
+  clone->FindNext("[id] > 0");
+  EXPECT_EQ(std::get<std::int64_t>(clone->Fields().Item("id").Value()), 1);
+
+  auto forward = database->OpenRecordset("Items", dbOpenForwardOnly);
+  try {
+    forward->FindFirst("[id] = 3");
+    ADD_FAILURE();
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.Number(), kOperationNotSupported);
+  }
+  // A forward-only recordset opened from a filter walks the filtered rows.
+  rs->SetFilter("[id] <= 3");
+  EXPECT_EQ(Ids(*rs->OpenRecordset(dbOpenForwardOnly, 0)), (std::vector<long long>{1, 2, 3}));
+}
+
+// The key and master/detail texts for values of every kind: GUID, binary,
+// currency, Yes/No and dates.
+TEST(SqlOnWrittenKeys, ValuesOfEveryKindCompare) {
+  TempDir dir;
+  const std::string path = dir.File("keys.mdb");
+  {
+    w::MdbWriter writer(path);
+    auto& keys = writer.AddTable({"Keys",
+                                  {{"id", w::ColumnType::Long},
+                                   {"uid", w::ColumnType::Guid},
+                                   {"raw", w::ColumnType::Binary, 8},
+                                   {"price", w::ColumnType::Currency},
+                                   {"flag", w::ColumnType::YesNo},
+                                   {"when", w::ColumnType::DateTime}}});
+    w::Guid guid;
+    for (int i = 0; i < 16; ++i) guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
+    keys.AddRow({std::int64_t{1}, guid, w::Bytes{std::byte{'r'}, std::byte{'w'}},
+                 w::Currency{125000}, true, w::Date{36925.5}});
+    keys.AddRow({std::int64_t{2}, w::Null, w::Null, w::Currency{-5}, false, w::Date{36925.0}});
+    keys.AddRow({std::int64_t{3}, w::Null, w::Bytes{std::byte{'x'}}, w::Null, false, w::Null});
+    writer.Finish();
+  }
+  EngineSession session;
+  auto db = session.Open(path);
+  struct Case {
+    const char* condition;
+    std::vector<long long> ids;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"([uid] = {guid {A3A2A1A0-A5A4-A7A6-A8A9-AAABACADAEAF}})", {1}},
+           {"([uid] = {guid {a3a2a1a0-a5a4-a7a6-a8a9-aaabacadaeaf}})", {1}},
+           {"([uid] IS NULL)", {2, 3}},
+           {"([raw] = \"rw\")", {1}},
+           {"([price] = 12.5)", {1}},
+           {"([price] < 0)", {2}},
+           {"([flag] = True)", {1}},
+           {"([flag] = False) AND ([when] IS NULL)", {3}},
+           {"([when] = #02/03/2001 12:00:00#)", {1}},
+           {"([when] = #02/03/2001#)", {2}},
+           {"([id] = 2) AND ([flag] = False)", {2}},
+       }) {
+    auto rs = db->OpenRecordset("Keys", dbOpenDynaset);
+    rs->SetFilter(c.condition);
+    EXPECT_EQ(Ids(*rs->OpenRecordset(dbOpenDynaset, 0)), c.ids) << c.condition;
+  }
+}
+
 // nwind's Orders (830 rows) with the texts the table component builds.
 TEST(SqlOnNwind, OrdersAgreeWithMdbExport) {
   const std::string nwind = kFixtures + "nwind.mdb";
