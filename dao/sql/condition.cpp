@@ -8,6 +8,7 @@
 #include "SrcLib/text_case.h"
 #include "dao/engine/engine_error.h"
 #include "dao/sql/like_pattern.h"
+#include "dao/sql/numeric_value.h"
 #include "dao/sql/sql_errors.h"
 
 namespace corvid::dao::sql {
@@ -211,22 +212,6 @@ class Parser {
   std::size_t pos_, end_;
   std::string_view text_;
 };
-
-bool IsNumeric(const Variant& v) {
-  return std::holds_alternative<bool>(v) || std::holds_alternative<std::int64_t>(v) ||
-         std::holds_alternative<float>(v) || std::holds_alternative<double>(v) ||
-         std::holds_alternative<Currency>(v) || std::holds_alternative<Date>(v);
-}
-
-double NumberOf(const Variant& v) {
-  if (const auto* b = std::get_if<bool>(&v)) return *b ? -1.0 : 0.0;  // Access's True is -1
-  if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-  if (const auto* f = std::get_if<float>(&v)) return static_cast<double>(*f);
-  if (const auto* d = std::get_if<double>(&v)) return *d;
-  if (const auto* c = std::get_if<Currency>(&v)) return c->ToDouble();
-  if (const auto* t = std::get_if<Date>(&v)) return t->days;
-  return 0.0;
-}
 
 std::string_view BytesText(const Bytes& b) {
   return {reinterpret_cast<const char*>(b.data()), b.size()};

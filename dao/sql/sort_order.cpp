@@ -4,6 +4,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/engine_error.h"
+#include "dao/sql/numeric_value.h"
 #include "dao/sql/sql_errors.h"
 
 namespace corvid::dao::sql {
@@ -27,16 +28,6 @@ int Rank(const Variant& v) {
   if (std::holds_alternative<std::string>(v)) return 2;
   if (std::holds_alternative<Bytes>(v)) return 3;
   return 1;
-}
-
-double NumberOf(const Variant& v) {
-  if (const auto* b = std::get_if<bool>(&v)) return *b ? -1.0 : 0.0;
-  if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-  if (const auto* f = std::get_if<float>(&v)) return static_cast<double>(*f);
-  if (const auto* d = std::get_if<double>(&v)) return *d;
-  if (const auto* c = std::get_if<Currency>(&v)) return c->ToDouble();
-  if (const auto* t = std::get_if<Date>(&v)) return t->days;
-  return 0.0;
 }
 
 }  // namespace

@@ -198,6 +198,24 @@ TEST(SqlCondition, ColumnsAreReadOnlyWhenNeeded) {
   EXPECT_EQ(asked, std::vector<int>{1});
 }
 
+TEST(SqlCondition, DatesBefore1900CompareByTimeOfDay) {
+  // Days before 30 December 1899 add the time to a negative day: -1.25 is
+  // 29 December 1899 06:00, -1.5 is 12:00 the same day.
+  Condition after8("[When] > #12/29/1899 08:00:00#");
+  after8.Bind({"When"});
+  auto at = [](double days) { return [days](int) { return Variant(Date{days}); }; };
+  EXPECT_FALSE(after8.Matches(at(-1.25)));
+  EXPECT_TRUE(after8.Matches(at(-1.5)));
+  EXPECT_TRUE(after8.Matches(at(0.0)));
+  EXPECT_FALSE(after8.Matches(at(-2.9)));
+  Condition exact("[When] = #12/29/1899 06:00:00#");
+  exact.Bind({"When"});
+  EXPECT_TRUE(exact.Matches(at(-1.25)));
+  EXPECT_LT(CompareForSort(Date{-1.25}, Date{-1.5}), 0);
+  EXPECT_LT(CompareForSort(Date{-1.5}, Date{0.0}), 0);
+  EXPECT_LT(CompareForSort(Date{-2.75}, Date{-1.25}), 0);
+}
+
 TEST(SqlLikePattern, WildcardsAndBacktracking) {
   struct LikeCase {
     const char* pattern;
