@@ -105,12 +105,14 @@ void CheckConditions(Database& db, const std::string& table, const std::vector<R
   }
 }
 
-class WrittenItems : public ::testing::Test {
+class WrittenItems : public ::testing::TestWithParam<w::JetFormat> {
  protected:
   static constexpr int kRows = 1500;
   void SetUp() override {
     path = dir.File("items.mdb");
-    w::MdbWriter writer(path);
+    w::WriterOptions options;
+    options.format = GetParam();
+    w::MdbWriter writer(path, options);
     auto& items = writer.AddTable({"Items",
                                    {{"id", w::ColumnType::Long},
                                     {"name", w::ColumnType::Text, 40},
@@ -139,7 +141,7 @@ class WrittenItems : public ::testing::Test {
   std::shared_ptr<Database> database;
 };
 
-TEST_F(WrittenItems, FilterFindAndWhereAgreeWithMdbExport) {
+TEST_P(WrittenItems, FilterFindAndWhereAgreeWithMdbExport) {
   auto qty = [](const Row& r) { return Null(r[2]) ? -1 : Int(r[2]); };
   CheckConditions(
       *database, "Items", exported,
@@ -168,7 +170,7 @@ TEST_F(WrittenItems, FilterFindAndWhereAgreeWithMdbExport) {
        {"[name] = 'nobody'", [](const Row&) { return false; }}});
 }
 
-TEST_F(WrittenItems, SortAndOrderByAgreeWithMdbExport) {
+TEST_P(WrittenItems, SortAndOrderByAgreeWithMdbExport) {
   // [name] ascending (Null first, letter case ignored), ties by [id] descending.
   std::vector<Row> byName = exported;
   std::stable_sort(byName.begin(), byName.end(), [](const Row& a, const Row& b) {
@@ -209,7 +211,7 @@ TEST_F(WrittenItems, SortAndOrderByAgreeWithMdbExport) {
             }));
 }
 
-TEST_F(WrittenItems, BookmarksAndClonesOfAFilteredRecordset) {
+TEST_P(WrittenItems, BookmarksAndClonesOfAFilteredRecordset) {
   auto rs = database->OpenRecordset("Items", dbOpenDynaset);
   rs->SetFilter("[qty] < 100");
   auto filtered = rs->OpenRecordset(dbOpenDynaset, 0);
@@ -227,7 +229,7 @@ TEST_F(WrittenItems, BookmarksAndClonesOfAFilteredRecordset) {
   EXPECT_EQ(Ids(*clone), expected);
 }
 
-TEST_F(WrittenItems, BadTextsFailWhenUsedAndLeaveTheRecordsetAsItWas) {
+TEST_P(WrittenItems, BadTextsFailWhenUsedAndLeaveTheRecordsetAsItWas) {
   auto rs = database->OpenRecordset("Items", dbOpenDynaset);
   rs->MoveFirst();
   rs->Move(3);
@@ -263,7 +265,7 @@ TEST_F(WrittenItems, BadTextsFailWhenUsedAndLeaveTheRecordsetAsItWas) {
   EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), 4);
 }
 
-TEST_F(WrittenItems, EmptyResultsForwardOnlyAndTheEndsOfFind) {
+TEST_P(WrittenItems, EmptyResultsForwardOnlyAndTheEndsOfFind) {
   auto rs = database->OpenRecordset("Items", dbOpenDynaset);
   rs->SetFilter("[qty] > 5000");
   auto none = rs->OpenRecordset(dbOpenDynaset, 0);
@@ -297,6 +299,12 @@ TEST_F(WrittenItems, EmptyResultsForwardOnlyAndTheEndsOfFind) {
   rs->SetFilter("[id] <= 3");
   EXPECT_EQ(Ids(*rs->OpenRecordset(dbOpenForwardOnly, 0)), (std::vector<long long>{1, 2, 3}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, WrittenItems,
+                         ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
+                         [](const auto& info) {
+                           return info.param == w::JetFormat::Jet3 ? "Jet3" : "Jet4";
+                         });
 
 // The key and master/detail texts for values of every kind: GUID, binary,
 // currency, Yes/No and dates.
