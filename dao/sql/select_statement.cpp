@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "SrcLib/text_case.h"
 #include "dao/engine/engine_error.h"
 #include "dao/sql/sql_errors.h"
 
@@ -32,6 +33,14 @@ SelectStatement ParseSelect(std::string_view sql) {
                       "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
                       "'SELECT', or 'UPDATE': " + quoted + ".");
   ++i;
+  // "*" or "<table>.*" (as Access writes stored queries), checked against
+  // the FROM table below.
+  std::string starOf;
+  if ((tokens[i].kind == TokenKind::kName || tokens[i].kind == TokenKind::kBracketName) &&
+      i + 2 < end && IsSymbol(tokens[i + 1], ".") && IsSymbol(tokens[i + 2], "*")) {
+    starOf = tokens[i].text;
+    i += 2;
+  }
   if (!IsSymbol(tokens[i], "*") || !IsKeyword(tokens[i + 1], "from")) {
     bool hasFrom = false;
     for (const Token& t : tokens) hasFrom = hasFrom || IsKeyword(t, "from");
@@ -51,6 +60,11 @@ SelectStatement ParseSelect(std::string_view sql) {
       (name.kind == TokenKind::kName && reserved))
     throw EngineError(kSyntaxErrorInFrom, "Syntax error in FROM clause: " + quoted + ".");
   statement.table = name.text;
+  if (!starOf.empty() && !SameText(starOf, statement.table))
+    throw EngineError(kNotSupported,
+                      "Operation is not supported for this type of object: this engine runs "
+                      "only 'Select * From <table>' with Where and Order By, not " +
+                          quoted + ".");
   ++i;
   if (i < end && !IsKeyword(tokens[i], "where") && !IsKeyword(tokens[i], "order") &&
       !IsSymbol(tokens[i], ";")) {

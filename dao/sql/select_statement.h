@@ -1,7 +1,7 @@
 #pragma once
 // The one SQL shape the engine runs itself:
 //   Select * From <table> [Where <condition>] [Order By <field> [ASC|DESC], ...] [;]
-// with the table name plain or in square brackets.
+// with the table name plain or in square brackets, and "<table>.*" for "*".
 
 #include <optional>
 #include <string>

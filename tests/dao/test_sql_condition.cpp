@@ -282,6 +282,16 @@ TEST(SqlSelect, TheSelectShape) {
   EXPECT_FALSE(plain.where);
   EXPECT_FALSE(plain.orderBy);
 
+  // The form Access stores queries in.
+  auto stored = ParseSelect("SELECT Table1.*\r\nFROM Table1\r\nWHERE (((Table1.col1)=\"foo\"))\r\n"
+                            "ORDER BY Table1.col2 DESC;\r\n");
+  EXPECT_EQ(stored.table, "Table1");
+  ASSERT_TRUE(stored.where);
+  EXPECT_EQ(stored.where->Text(), "(((Table1.col1)=\"foo\"))");
+  ASSERT_TRUE(stored.orderBy);
+  EXPECT_EQ(stored.orderBy->Keys()[0].field, "col2");
+  EXPECT_TRUE(stored.orderBy->Keys()[0].descending);
+
   auto ordered = ParseSelect("SELECT * FROM t ORDER BY a;  ");
   EXPECT_FALSE(ordered.where);
   ASSERT_TRUE(ordered.orderBy);
@@ -302,6 +312,8 @@ TEST(SqlSelect, TheSelectShape) {
            {"Select * From t Order By a,", 3138},
            {"Select * From t; Select * From u", 3142},
            {"Select a, b From t", 3251},
+           {"Select u.* From t", 3251},
+           {"Select t.* From t, u", 3251},
            {"Select * From t, u", 3251},
            {"Select * From t Inner Join u On t.a = u.a", 3251},
        }) {

@@ -386,6 +386,15 @@ TEST(SqlOnNwind, OrdersAgreeWithMdbExport) {
   auto sql = db->OpenRecordset("Select * From [Orders] Order By [ShipCountry] DESC, [OrderID];",
                                dbOpenSnapshot);
   EXPECT_EQ(Ids(*sql), expected);
+
+  // The form Access stores a select query in.
+  std::vector<long long> german =
+      IdsWhere(orders, [](const Row& r) { return r[13] == "Germany"; });
+  std::sort(german.begin(), german.end(), std::greater<>());
+  auto stored = db->OpenRecordset(
+      "SELECT Orders.*\r\nFROM Orders\r\nWHERE (((Orders.ShipCountry)=\"Germany\"))\r\n"
+      "ORDER BY Orders.OrderID DESC;\r\n");
+  EXPECT_EQ(Ids(*stored), german);
 }
 
 }  // namespace
