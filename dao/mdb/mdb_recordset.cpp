@@ -37,8 +37,8 @@ void MdbRecordset::Raise(int number, std::string text) { context_->Raise(number,
 void MdbRecordset::NotSupported(std::string_view member) {
   Raise(kOperationNotSupported, "Operation is not supported for this type of object: " +
                                     std::string(member) + " on '" + name_ +
-                                    "' needs sorting, filtering and index support, which this "
-                                    "engine does not have yet.");
+                                    "' needs index support, which this engine does not have "
+                                    "yet.");
 }
 
 TableRows& MdbRecordset::Rows() {
