@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/index_seek.h"
 #include "dao/mdb/mdb_values.h"
 #include "dao/sql/condition.h"
 #include "dao/sql/sort_order.h"
@@ -270,7 +271,18 @@ void MdbRecordset::SetSort(std::string_view sort) {
   Rows();
   sort_ = std::string(sort);
 }
-void MdbRecordset::SetIndex(std::string_view) { NotSupported("Index"); }
+void MdbRecordset::SetIndex(std::string_view index) {
+  TableRows& rows = Rows();
+  if (type_ != dbOpenTable) NotSupported("Index");
+  auto chosen = std::make_shared<IndexSeek>(rows, index, rows.context());
+  RowList all;
+  for (std::int32_t i = 0; HasRow(i); ++i) all.push_back(TableRow(i));
+  list_ = std::make_shared<const RowList>(
+      chosen->Order(std::move(all), [&](std::int32_t row, int column) { return ValueAt(row, column); }));
+  index_ = std::move(chosen);
+  indexed_ = list_;
+  GoTo(0);
+}
 
 template <class Body>
 auto MdbRecordset::Recorded(Body body) {
@@ -423,7 +435,17 @@ void MdbRecordset::FindPrevious(std::string_view criteria) {
   Rows();
   Find(criteria, eof_ ? AllRows() - 1 : bof_ ? -1 : current_ - 1, -1);
 }
-void MdbRecordset::Seek(std::string_view, const std::vector<Variant>&) { NotSupported("Seek"); }
+void MdbRecordset::Seek(std::string_view comparison, const std::vector<Variant>& keys) {
+  Rows();
+  if (type_ != dbOpenTable) NotSupported("Seek");
+  // Rows ordered some other way since the index was set have no index order.
+  if (!index_ || list_ != indexed_)
+    Raise(IndexSeek::kNoCurrentIndex, "Operation invalid without a current index.");
+  auto found = index_->Find(*list_, comparison, keys,
+                            [&](std::int32_t row, int column) { return ValueAt(row, column); });
+  noMatch_ = !found;
+  if (found) GoTo(*found);  // no match leaves the current record where it was
+}
 
 Recordset& RecordsetRegistry::Item(int index) {
   if (index < 0 || index >= Count())

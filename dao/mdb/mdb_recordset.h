@@ -21,6 +21,7 @@ class Condition;
 class SortOrder;
 }  // namespace sql
 
+class IndexSeek;
 class RecordsetRegistry;
 
 class MdbRecordset : public Recordset {
@@ -133,6 +134,9 @@ class MdbRecordset : public Recordset {
   std::shared_ptr<const RowList> list_;  // null: all rows of the table
   std::string filter_, sort_;            // for the next OpenRecordset
   bool noMatch_ = false;
+  // The current index (table type only) and the row order it gave.
+  std::shared_ptr<const IndexSeek> index_;
+  std::shared_ptr<const RowList> indexed_;
   ObjectList<Field, MdbColumnField> fields_;
 };
 
