@@ -4,6 +4,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/mdb_values.h"
 #include "dao/mdb/table_rows.h"
 #include "dao/sql/sort_order.h"
 
@@ -12,6 +13,24 @@ namespace {
 
 constexpr int kNotAnIndex = 3800;
 constexpr int kForeignIndexType = 2;
+constexpr int kTypeMismatch = 3464;
+
+// True when `key` can be compared with values of a field of DAO type
+// `type` (Null always can).
+bool KeyFits(const Variant& key, int type) {
+  if (IsNull(key)) return true;
+  switch (type) {
+    case dbText:
+    case dbMemo:
+    case dbGUID:
+      return std::holds_alternative<std::string>(key);
+    case dbBinary:
+    case dbLongBinary:
+      return std::holds_alternative<Bytes>(key);
+    default:
+      return !std::holds_alternative<std::string>(key) && !std::holds_alternative<Bytes>(key);
+  }
+}
 
 }  // namespace
 
@@ -36,6 +55,7 @@ IndexSeek::IndexSeek(TableRows& rows, std::string_view name, EngineContext& cont
                                       rows.name() + "' does not have.");
     columns_.push_back(column);
     descending_.push_back(found->key_col_order[k] == MDB_DESC);
+    types_.push_back(DaoTypeOf(rows.column(column)));
   }
 }
 
@@ -83,6 +103,12 @@ std::optional<std::int32_t> IndexSeek::Find(const std::vector<std::int32_t>& ord
   if (op != "=" && op != "<" && op != "<=" && op != ">" && op != ">=")
     context_.Raise(kInvalidArgument, "Invalid argument: '" + std::string(comparison) +
                                          "' is no Seek comparison (=, <, <=, >, >=).");
+  for (std::size_t k = 0; k < keys.size(); ++k)
+    if (!KeyFits(keys[k], types_[k]))
+      context_.Raise(kTypeMismatch, "Data type mismatch in criteria expression: key value " +
+                                        std::to_string(k + 1) + " (" + VariantToText(keys[k]) +
+                                        ") of Seek on the index '" + name_ +
+                                        "' does not fit its field.");
   // Rows are in key order: every comparison splits them into two runs.
   auto before = [&](bool orEqual) {  // rows with key < keys (or <= keys)
     return std::partition_point(ordered.begin(), ordered.end(), [&](std::int32_t row) {

@@ -56,6 +56,7 @@ class IndexSeek {
   std::string name_;
   std::vector<int> columns_;
   std::vector<bool> descending_;
+  std::vector<int> types_;  // DAO type of each key field
 };
 
 }  // namespace corvid::dao

@@ -149,6 +149,10 @@ TEST(IndexSeek, ErrorsOfIndexAndSeek) {
   EXPECT_EQ(Raised([&] { table->Seek("==", {one}); }), kInvalidArgument);
   EXPECT_EQ(Raised([&] { table->Seek("<>", {one}); }), kInvalidArgument);
   EXPECT_EQ(Raised([&] { table->Seek("=", std::vector<Variant>(14, one)); }), kInvalidArgument);
+  // a key of another kind than its field is refused, never silently ordered
+  EXPECT_EQ(Raised([&] { table->Seek("=", {Variant(std::string("10248"))}); }), 3464);
+  EXPECT_EQ(Raised([&] { table->Seek(">=", {one, Variant(Bytes{})}); }), 3464);
+  EXPECT_EQ(Raised([&] { table->Seek("=", {one, Variant(Null{})}); }), 0);
   EXPECT_EQ(Raised([&] { table->Seek(" >= ", {one}); }), 0);
   EXPECT_FALSE(table->NoMatch());
   auto dynaset = database->OpenRecordset("Order Details", dbOpenDynaset);
