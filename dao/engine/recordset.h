@@ -84,8 +84,8 @@ class Recordset {
   // OpenRecordset of this recordset, as in DAO.
   virtual void SetFilter(std::string_view filter) = 0;
   virtual void SetSort(std::string_view sort) = 0;
-  // Index and Seek need engine support that is not there yet: each raises
-  // EngineError 3251 naming the member.
+  // The index Seek uses (table-type recordsets only; others raise 3251):
+  // rows are ordered by its key fields and the first becomes current.
   virtual void SetIndex(std::string_view index) = 0;
   // Go to the first, last, next or previous row where the condition is true
   // and clear NoMatch; with no such row set NoMatch and stay where it was.
@@ -94,6 +94,8 @@ class Recordset {
   virtual void FindNext(std::string_view criteria) = 0;
   virtual void FindPrevious(std::string_view criteria) = 0;
   virtual bool NoMatch() const = 0;
+  // Seek on the current index with "=", "<", "<=", ">" or ">=" and 1 to 13
+  // key values; no index set raises 3019, a key of the wrong type 3464.
   virtual void Seek(std::string_view comparison, const std::vector<Variant>& keys) = 0;
 };
 
