@@ -84,8 +84,8 @@ constexpr FileFilter kFilters[] = {
 std::span<const ControlSpec> MainWindowControls() { return kControls; }
 
 const ControlSpec* FindControlSpec(std::string_view name) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.name == name) return &spec;
+  for (const ControlSpec& control : kControls) {
+    if (control.name == name) return &control;
   }
   return nullptr;
 }

@@ -19,8 +19,8 @@ namespace {
 using namespace corvid::dao::testing;
 namespace w = corvid::mdbwriter;
 
-Bytes Pattern(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
+Bytes Pattern(std::size_t size, unsigned salt) {
+  std::mt19937 random(salt);
   Bytes bytes(size);
   for (auto& b : bytes) b = std::byte(random() & 0xFF);
   return bytes;

@@ -112,9 +112,9 @@ inline std::vector<std::byte> BytesOf(std::string_view text) {
 namespace corvid::testing_support {
 
 // Bytes 0, 1, 2 ... (mod 251) of a given length: no run repeats at page size.
-inline std::vector<std::byte> PatternBytes(std::size_t length, unsigned seed = 0) {
+inline std::vector<std::byte> PatternBytes(std::size_t length, unsigned salt = 0) {
   std::vector<std::byte> bytes(length);
-  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::byte>((i + seed) % 251);
+  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::byte>((i + salt) % 251);
   return bytes;
 }
 

@@ -114,46 +114,46 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
 
-  for (const ControlSpec& spec : MainWindowControls()) {
-    SCOPED_TRACE(std::string(spec.name));
-    auto* widget = client->findChild<QWidget*>(QString::fromUtf8(spec.name.data(), spec.name.size()));
+  for (const ControlSpec& control : MainWindowControls()) {
+    SCOPED_TRACE(std::string(control.name));
+    auto* widget = client->findChild<QWidget*>(QString::fromUtf8(control.name.data(), control.name.size()));
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(widget->x(), spec.left);
-    EXPECT_EQ(widget->y(), spec.top);
-    EXPECT_EQ(widget->height(), spec.height);
-    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox) {
+    EXPECT_EQ(widget->x(), control.left);
+    EXPECT_EQ(widget->y(), control.top);
+    EXPECT_EQ(widget->height(), control.height);
+    if (control.kind == ControlKind::Label || control.kind == ControlKind::CheckBox) {
       // Every caption shows whole, without running into the control to its right.
       EXPECT_GE(widget->width(), widget->sizeHint().width());
       for (const ControlSpec& other : MainWindowControls()) {
         const bool mayShow = other.visible || other.kind == ControlKind::CheckBox;
-        if (&other == &spec || !mayShow || other.left <= spec.left) continue;
-        const int middle = spec.top + spec.height / 2;
+        if (&other == &control || !mayShow || other.left <= control.left) continue;
+        const int middle = control.top + control.height / 2;
         if (other.top <= middle && middle < other.top + other.height) {
           EXPECT_LT(widget->x() + widget->width(), other.left) << "runs into " << other.name;
         }
       }
       EXPECT_LE(widget->x() + widget->width(), kClientWidth);
-      if (spec.kind == ControlKind::Label) EXPECT_GE(widget->width(), std::min(spec.width, kClientWidth - spec.left));
-      if (spec.kind == ControlKind::CheckBox) EXPECT_LE(widget->width(), spec.width);
+      if (control.kind == ControlKind::Label) EXPECT_GE(widget->width(), std::min(control.width, kClientWidth - control.left));
+      if (control.kind == ControlKind::CheckBox) EXPECT_LE(widget->width(), control.width);
     } else {
-      EXPECT_EQ(widget->width(), spec.width);
+      EXPECT_EQ(widget->width(), control.width);
     }
-    EXPECT_EQ(!widget->isHidden(), spec.visible);
-    EXPECT_EQ(S(widget->toolTip()), std::string(spec.hint));
-    EXPECT_EQ(widget->cursor().shape() == Qt::WhatsThisCursor, spec.helpCursor);
+    EXPECT_EQ(!widget->isHidden(), control.visible);
+    EXPECT_EQ(S(widget->toolTip()), std::string(control.hint));
+    EXPECT_EQ(widget->cursor().shape() == Qt::WhatsThisCursor, control.helpCursor);
     const bool takesFocus = widget->focusPolicy() != Qt::NoFocus;
-    EXPECT_EQ(takesFocus, spec.kind != ControlKind::Label && spec.kind != ControlKind::Panel &&
-                              spec.kind != ControlKind::StatusPanel && spec.kind != ControlKind::PictureButton);
-    if (auto* label = qobject_cast<QLabel*>(widget); label && spec.kind == ControlKind::Label) {
-      EXPECT_EQ(S(label->text()), std::string(spec.text));
+    EXPECT_EQ(takesFocus, control.kind != ControlKind::Label && control.kind != ControlKind::Panel &&
+                              control.kind != ControlKind::StatusPanel && control.kind != ControlKind::PictureButton);
+    if (auto* label = qobject_cast<QLabel*>(widget); label && control.kind == ControlKind::Label) {
+      EXPECT_EQ(S(label->text()), std::string(control.text));
       ASSERT_NE(label->buddy(), nullptr);
-      EXPECT_EQ(S(label->buddy()->objectName()), std::string(spec.focuses));
+      EXPECT_EQ(S(label->buddy()->objectName()), std::string(control.focuses));
     }
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      EXPECT_EQ(S(button->text()), std::string(spec.text));
+      EXPECT_EQ(S(button->text()), std::string(control.text));
     }
     if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-      EXPECT_EQ(S(box->text()), std::string(spec.text));
+      EXPECT_EQ(S(box->text()), std::string(control.text));
     }
   }
 
