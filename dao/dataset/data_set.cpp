@@ -149,20 +149,26 @@ void TDataSet::RestoreState(TDataSetState state) {
 
 // --- fetching
 
-bool TDataSet::FetchForward() {
-  if (!buffers_.empty() && cursorAt_ != CursorAt::Back) SyncToBuffer(buffers_.back().get());
+std::unique_ptr<RecordBuffer> TDataSet::FetchIntoSpare(FetchMode mode) {
   auto buffer = TakeSpareBuffer();
   FetchResult result;
   try {
-    result = FetchRecord(*buffer, FetchMode::Next);
+    result = FetchRecord(*buffer, mode);
   } catch (...) {
     KeepSpare(std::move(buffer));
     throw;
   }
   if (result != FetchResult::Ok) {
     KeepSpare(std::move(buffer));
-    return false;
+    return nullptr;
   }
+  return buffer;
+}
+
+bool TDataSet::FetchForward() {
+  if (!buffers_.empty() && cursorAt_ != CursorAt::Back) SyncToBuffer(buffers_.back().get());
+  auto buffer = FetchIntoSpare(FetchMode::Next);
+  if (!buffer) return false;
   buffers_.push_back(std::move(buffer));
   cursorAt_ = CursorAt::Back;
   if (buffers_.size() > windowSize_) {
@@ -175,18 +181,8 @@ bool TDataSet::FetchForward() {
 
 bool TDataSet::FetchBackward() {
   if (!buffers_.empty() && cursorAt_ != CursorAt::Front) SyncToBuffer(buffers_.front().get());
-  auto buffer = TakeSpareBuffer();
-  FetchResult result;
-  try {
-    result = FetchRecord(*buffer, FetchMode::Prior);
-  } catch (...) {
-    KeepSpare(std::move(buffer));
-    throw;
-  }
-  if (result != FetchResult::Ok) {
-    KeepSpare(std::move(buffer));
-    return false;
-  }
+  auto buffer = FetchIntoSpare(FetchMode::Prior);
+  if (!buffer) return false;
   buffers_.push_front(std::move(buffer));
   cursorAt_ = CursorAt::Front;
   if (!buffers_.empty() && buffers_.size() > 1) ++active_;

@@ -166,6 +166,9 @@ class TDataSet {
   void CloseInternal();
   std::unique_ptr<RecordBuffer> TakeSpareBuffer();
   void KeepSpare(std::unique_ptr<RecordBuffer> buffer);
+  // Fetches the record in the given direction into a spare buffer; null
+  // (the buffer kept as spare) when there is none.
+  std::unique_ptr<RecordBuffer> FetchIntoSpare(FetchMode mode);
   bool FetchForward();
   bool FetchBackward();
   void FillFromStart();
