@@ -29,9 +29,9 @@ using testing::RunCommand;
 using testing::ShellQuote;
 using testing::TempDir;
 
-Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
+Bytes PatternBytes(std::size_t size, std::uint32_t salt) {
   Bytes bytes(size);
-  std::mt19937 random(seed);
+  std::mt19937 random(salt);
   for (auto& b : bytes) b = static_cast<std::byte>(random() & 0xFF);
   return bytes;
 }

@@ -15,7 +15,7 @@
 // text, memo, ole, binary, guid. Values: NULL; integers; decimals; true/false;
 // "quoted text" (\" \\ \n \t escapes); dates as 2024-01-31 or
 // "2024-01-31 13:45:00"; GUIDs as {01234567-89AB-CDEF-0123-456789ABCDEF};
-// bytes as hex:..., file:PATH (relative to the description) or quoted text.
+// bytes as hex:..., file:PATH (relative to the folder of the file being read) or quoted text.
 // Names with spaces are quoted. Errors name the line.
 #pragma once
 

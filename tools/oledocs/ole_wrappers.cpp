@@ -179,12 +179,12 @@ std::int32_t PixelsToHimetric(std::int32_t pixels) {
   return static_cast<std::int32_t>(scaled >= 0 ? (scaled + 48) / 96 : (scaled - 48) / 96);
 }
 
-Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& spec, ByteSpan nativeData,
+Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& object, ByteSpan nativeData,
                          ByteSpan presentation) {
-  ValueBuilder value(spec.friendlyName, spec.accessClass, OleObjectType::Embedded,
-                     nativeData.size() + presentation.size() + spec.oleClass.size() + 40);
+  ValueBuilder value(object.friendlyName, object.accessClass, OleObjectType::Embedded,
+                     nativeData.size() + presentation.size() + object.oleClass.size() + 40);
   ByteWriter& writer = value.Writer();
-  const std::size_t sizeField = BeginEmbedded(writer, spec.oleClass);
+  const std::size_t sizeField = BeginEmbedded(writer, object.oleClass);
   writer.Raw(nativeData);
   EndEmbedded(writer, sizeField, presentation);
   return value.Finish();

@@ -102,7 +102,7 @@ struct EmbeddedObjectSpec {
   std::string accessClass;   // Access header, e.g. "Paint.Picture"
   std::string oleClass;      // OLE 1.0 class, e.g. "PBrush"
 };
-Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& spec, ByteSpan nativeData,
+Bytes WrapEmbeddedObject(const EmbeddedObjectSpec& object, ByteSpan nativeData,
                          ByteSpan presentation /* empty: Ole1NoPresentation() */ = {});
 
 // A Paintbrush bitmap ("Bitmap Image" / "Paint.Picture" around class
