@@ -37,8 +37,9 @@ class QueryDef {
   virtual std::int32_t ODBCTimeout() const = 0;
   virtual void SetODBCTimeout(std::int32_t value) = 0;
   virtual Collection<Parameter>& Parameters() = 0;
-  // Running stored queries needs a query engine that is not there yet:
-  // raises 3251 naming the query.
+  // Runs a select query of the shape "Select * From <table> [Where ...]
+  // [Order By ...]" with its parameters' values (3061 when one was never
+  // given); other queries raise 3251 naming the query.
   virtual std::unique_ptr<Recordset> OpenRecordset(int type, int options, int lockEdits) = 0;
 };
 

@@ -123,11 +123,18 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
         tables_.Add(
             std::make_shared<LibmdbTableDef>(file_, entry, context_, datesOf(entry->object_name)));
         break;
-      case MDB_QUERY:
-        queries_.Add(std::make_shared<LibmdbQueryDef>(
+      case MDB_QUERY: {
+        auto query = std::make_shared<LibmdbQueryDef>(
             entry->object_name, entry->flags & kQueryTypeMask, context_,
-            datesOf(entry->object_name), parametersOf(entry->object_name), file_));
+            datesOf(entry->object_name), parametersOf(entry->object_name), file_);
+        // The query lives in this database's collection, so `this` outlives it.
+        query->SetSelectRunner([this](sql::SelectStatement& select, int type, int options,
+                                      int lockEdits) {
+          return OpenSelect(select, type, options, lockEdits);
+        });
+        queries_.Add(std::move(query));
         break;
+      }
       case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
         containers_.Add(std::make_shared<CatalogName>(entry->object_name));
         break;
@@ -163,20 +170,27 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                                                          int options, int lockEdits) {
   CheckOpen();
   std::string_view name = Unbracketed(source);
-  std::optional<sql::SelectStatement> select;
   // A table or query of that name wins over reading the text as SQL.
-  if (!tables_.Find(name) && !queries_.Find(name) && LooksLikeSql(source)) {
+  if (tables_.Find(name))
+    return OpenTable(name, nullptr, CheckedType(type == 0 ? dbOpenTable : type, options),
+                     lockEdits);
+  if (auto* query = queries_.Find(name)) return query->OpenRecordset(type, options, lockEdits);
+  if (LooksLikeSql(source)) {
+    std::optional<sql::SelectStatement> select;
     try {
       select = sql::ParseSelect(source);
     } catch (const EngineError& error) {
       context_->Raise(error.Number(), error.Description());
     }
-    // An SQL source gives a dynaset by default and can't be a table-type recordset.
-    if (type == dbOpenTable) context_->Raise(kInvalidOperation, "Invalid operation.");
-    if (type == 0) type = dbOpenDynaset;
-    name = select->table;
+    return OpenSelect(*select, type, options, lockEdits);
   }
-  if (type == 0) type = dbOpenTable;
+  context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
+                                       std::string(name) +
+                                       "'. Make sure it exists and that its name is spelled "
+                                       "correctly.");
+}
+
+int LibmdbDatabase::CheckedType(int type, int options) const {
   if (options & dbForwardOnly) type = dbOpenForwardOnly;
   if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
       type != dbOpenForwardOnly) {
@@ -186,25 +200,40 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                       "need an ODBC connection.");
     context_->Raise(kInvalidArgument, "Invalid argument.");
   }
-  if (LibmdbTableDef* table = static_cast<LibmdbTableDef*>(tables_.Find(name))) {
-    auto rows = std::make_shared<TableRows>(file_, table->entry(), context_);
-    auto recordset = std::make_unique<MdbRecordset>(std::move(rows), context_, type, recordsets_);
-    recordset->SetLockEdits(lockEdits != 0);
-    if (type == dbOpenTable) recordset->SetDates(table->DateCreated(), table->LastUpdated());
-    if (select && (select->where || select->orderBy))
-      recordset->Restrict(select->where ? &*select->where : nullptr,
-                          select->orderBy ? &*select->orderBy : nullptr);
-    return recordset;
-  }
-  if (queries_.Find(name))
+  return type;
+}
+
+std::unique_ptr<Recordset> LibmdbDatabase::OpenSelect(sql::SelectStatement& select, int type,
+                                                      int options, int lockEdits) {
+  CheckOpen();
+  // SQL gives a dynaset by default and can't give a table-type recordset.
+  if (type == dbOpenTable) context_->Raise(kInvalidOperation, "Invalid operation.");
+  type = CheckedType(type == 0 ? dbOpenDynaset : type, options);
+  if (!tables_.Find(select.table) && queries_.Find(select.table))
     context_->Raise(kOperationNotSupported,
-                    "Operation is not supported for this type of object: the stored query '" +
-                        std::string(name) +
-                        "' cannot be run, this engine has no query engine yet.");
-  context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
-                                       std::string(name) +
-                                       "'. Make sure it exists and that its name is spelled "
-                                       "correctly.");
+                    "Operation is not supported for this type of object: selecting from the "
+                    "stored query '" + select.table + "' needs a query engine this engine does "
+                    "not have; select from its table.");
+  return OpenTable(select.table, &select, type, lockEdits);
+}
+
+std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
+                                                     sql::SelectStatement* select, int type,
+                                                     int lockEdits) {
+  auto* table = static_cast<LibmdbTableDef*>(tables_.Find(name));
+  if (!table)
+    context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
+                                         std::string(name) +
+                                         "'. Make sure it exists and that its name is spelled "
+                                         "correctly.");
+  auto rows = std::make_shared<TableRows>(file_, table->entry(), context_);
+  auto recordset = std::make_unique<MdbRecordset>(std::move(rows), context_, type, recordsets_);
+  recordset->SetLockEdits(lockEdits != 0);
+  if (type == dbOpenTable) recordset->SetDates(table->DateCreated(), table->LastUpdated());
+  if (select && (select->where || select->orderBy))
+    recordset->Restrict(select->where ? &*select->where : nullptr,
+                        select->orderBy ? &*select->orderBy : nullptr);
+  return recordset;
 }
 
 QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view, std::string_view) {

@@ -45,6 +45,11 @@ class LibmdbDatabase : public Database {
 
  private:
   void CheckOpen() const;
+  int CheckedType(int type, int options) const;
+  std::unique_ptr<Recordset> OpenSelect(sql::SelectStatement& select, int type, int options,
+                                        int lockEdits);
+  std::unique_ptr<Recordset> OpenTable(std::string_view name, sql::SelectStatement* select,
+                                       int type, int lockEdits);
 
   std::shared_ptr<AccessFile> file_;
   EngineContextPtr context_;

@@ -1,8 +1,11 @@
 #pragma once
 // Stored queries of the libmdb engine: name and type from the catalog, the
-// SQL rebuilt from MSysQueries when first asked for. Running them needs a
-// query engine that is not there yet.
+// SQL rebuilt from MSysQueries when first asked for. A select query whose SQL
+// is "Select * From <table> [Where ...] [Order By ...]" runs (its declared
+// parameters taking the values set on them); anything else raises an error
+// that names the query.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +19,9 @@
 namespace corvid::dao {
 
 class AccessFile;
+namespace sql {
+struct SelectStatement;
+}
 
 // A parameter a stored query declares (its PARAMETERS clause).
 struct QueryParameterInfo {
@@ -44,6 +50,11 @@ class LibmdbQueryDef : public QueryDef {
   Collection<Parameter>& Parameters() override { return parameters_; }
   std::unique_ptr<Recordset> OpenRecordset(int type, int options, int lockEdits) override;
 
+  // How the database opens the rows of a parsed select statement.
+  using SelectRunner = std::function<std::unique_ptr<Recordset>(
+      sql::SelectStatement& select, int type, int options, int lockEdits)>;
+  void SetSelectRunner(SelectRunner runner) { runner_ = std::move(runner); }
+
  private:
   std::string name_;
   int type_;
@@ -55,6 +66,7 @@ class LibmdbQueryDef : public QueryDef {
   ObjectList<Parameter> parameters_;
   std::weak_ptr<AccessFile> file_;
   mutable std::optional<std::string> sql_;
+  SelectRunner runner_;
 };
 
 }  // namespace corvid::dao

@@ -348,6 +348,19 @@ void BindNode(Node& n, const std::vector<std::string>& columns) {
   if (n.b) BindNode(*n.b, columns);
 }
 
+void SetParameterNodes(Node& n, const std::vector<Condition::ParameterValue>& parameters) {
+  if (n.kind == Node::kField) {
+    for (const auto& [name, value] : parameters)
+      if (SameText(name, n.name)) {
+        n.kind = Node::kLiteral;
+        n.value = value;
+        return;
+      }
+  }
+  if (n.a) SetParameterNodes(*n.a, parameters);
+  if (n.b) SetParameterNodes(*n.b, parameters);
+}
+
 std::vector<Token> TokensOf(std::string_view text) {
   try {
     return Tokenize(text);
@@ -374,6 +387,10 @@ Condition::Condition(Condition&&) noexcept = default;
 Condition& Condition::operator=(Condition&&) noexcept = default;
 
 void Condition::Bind(const std::vector<std::string>& columns) { BindNode(*root_, columns); }
+
+void Condition::SetParameters(const std::vector<ParameterValue>& parameters) {
+  SetParameterNodes(*root_, parameters);
+}
 
 bool Condition::Matches(const ColumnValue& value) const {
   return TruthOf(Evaluate(*root_, value, text_), text_).value_or(false);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dao/engine/variant.h"
@@ -35,6 +36,12 @@ class Condition {
   // case-insensitively; in "[t].[f]" the last part names the field). Raises
   // EngineError 3070 for a name that is no column.
   void Bind(const std::vector<std::string>& columns);
+
+  // Puts the values of a stored query's declared parameters in place of the
+  // names that name them (case-insensitively; a declared parameter wins over
+  // a column of the same name, as it does in Access). Call before Bind.
+  using ParameterValue = std::pair<std::string, Variant>;
+  void SetParameters(const std::vector<ParameterValue>& parameters);
 
   // True when the bound condition holds for the row whose column values
   // `value` gives (asked only for the columns the condition uses). Raises

@@ -149,6 +149,14 @@ class MdbWriter::Impl {
     return *tables_.back();
   }
 
+  void AddQuery(StoredQuery query) {
+    if (!usable_) throw WriterError("the database writer has already finished or failed");
+    if (query.name.empty()) throw WriterError("a stored query needs a name");
+    if (!names_.insert(NameKey(query.name)).second)
+      throw WriterError("the database already has a table or query named \"" + query.name + "\"");
+    queries_.push_back(std::move(query));
+  }
+
   void Finish() {
     if (!usable_) throw WriterError("the database writer has already finished or failed");
     Guard([&] {
@@ -186,7 +194,10 @@ class MdbWriter::Impl {
     for (const auto& t : system) entries.push_back({t->Definition().name, t->TdefPages().front(), true});
     for (const auto& t : tables_) entries.push_back({t->Definition().name, t->TdefPages().front(), false});
     TableState& catalog = *system.front();
-    for (const auto& row : CatalogRows(entries, options_.creationDate)) catalog.AddRow(row);
+    for (const auto& row : CatalogRows(entries, options_.creationDate, queries_)) catalog.AddRow(row);
+    for (auto& t : system)
+      if (t->Definition().name == "MSysQueries")
+        for (const auto& row : QueryRows(queries_)) t->AddRow(row);
     catalogOpen_ = false;
     for (auto& t : system) t->Flush();
 
@@ -237,6 +248,7 @@ class MdbWriter::Impl {
   PageFile file_;
   std::vector<std::byte> header_;
   std::vector<std::unique_ptr<TableState>> tables_;
+  std::vector<StoredQuery> queries_;
   std::set<std::u16string> names_;
   bool usable_ = true;
   bool catalogOpen_ = true;
@@ -246,6 +258,7 @@ MdbWriter::MdbWriter(std::string path, WriterOptions options)
     : impl_(std::make_unique<Impl>(std::move(path), std::move(options))) {}
 MdbWriter::~MdbWriter() = default;
 TableWriter& MdbWriter::AddTable(TableDef definition) { return impl_->AddTable(std::move(definition)); }
+void MdbWriter::AddQuery(StoredQuery query) { impl_->AddQuery(std::move(query)); }
 void MdbWriter::Finish() { impl_->Finish(); }
 const std::string& MdbWriter::Path() const { return impl_->Path(); }
 std::uint64_t MdbWriter::PagesWritten() const { return impl_->PagesWritten(); }

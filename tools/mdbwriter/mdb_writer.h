@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -101,6 +102,20 @@ struct WriterOptions {
   std::uint16_t sortOrder = 0x409;
 };
 
+// A stored query as Access keeps it: one MSysQueries row per clause element
+// (attribute 1 the kind, 2 a parameter, 3 the select flags, 5 a table, 6 a
+// column, 8 the condition, 11 an ordering, ...); the writer adds the end row.
+struct StoredQueryRow {
+  int attribute = 0;
+  std::string name1, name2, expression;
+  std::optional<int> flag;
+};
+struct StoredQuery {
+  std::string name;       // same rules as table names
+  std::int32_t type = 0;  // the catalog's query type (0 select, 0x30 update, ...)
+  std::vector<StoredQueryRow> rows;
+};
+
 class WriterError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -137,6 +152,8 @@ class MdbWriter {
   // stays valid until this MdbWriter is destroyed. Tables may be filled in
   // any order, interleaved.
   TableWriter& AddTable(TableDef definition);
+  // Records a stored query (catalog entry and MSysQueries rows).
+  void AddQuery(StoredQuery query);
 
   // Writes the table definitions, usage maps and the catalog, flushes, and
   // renames the file into place. After an exception the final name is left

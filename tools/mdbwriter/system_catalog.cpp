@@ -12,6 +12,9 @@ constexpr std::int64_t kSystemFlag = static_cast<std::int32_t>(0x80000000u);
 constexpr std::int64_t kTypeTable = 1;
 constexpr std::int64_t kTypeDatabase = 2;
 constexpr std::int64_t kTypeContainer = 3;
+constexpr std::int64_t kTypeQuery = 5;
+constexpr std::int64_t kFirstQueryId = 0x10000001;
+constexpr int kEndAttribute = 255;
 
 ColumnDef Col(const char* name, ColumnType type, int size = 0) { return ColumnDef{name, type, size, true}; }
 
@@ -51,7 +54,10 @@ std::vector<std::string> SystemTableNames() {
   return names;
 }
 
-std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tables, double date) {
+std::int64_t QueryObjectId(std::size_t n) { return kFirstQueryId + static_cast<std::int64_t>(n); }
+
+std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tables, double date,
+                                            const std::vector<StoredQuery>& queries) {
   std::vector<std::vector<Value>> rows;
   auto add = [&](std::int64_t id, std::int64_t parent, const std::string& name, std::int64_t type,
                  std::int64_t flags) {
@@ -71,6 +77,30 @@ std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tab
   add(kDatabaseObject, kDatabasesContainer, "MSysDb", kTypeDatabase, kSystemFlag);
   for (const auto& t : tables)
     add(t.tdefPage, kTablesContainer, t.name, kTypeTable, t.system ? kSystemFlag : 0);
+  for (std::size_t n = 0; n < queries.size(); ++n)
+    add(QueryObjectId(n), kTablesContainer, queries[n].name, kTypeQuery, queries[n].type);
+  return rows;
+}
+
+std::vector<std::vector<Value>> QueryRows(const std::vector<StoredQuery>& queries) {
+  std::vector<std::vector<Value>> rows;
+  for (std::size_t n = 0; n < queries.size(); ++n) {
+    std::vector<StoredQueryRow> own = queries[n].rows;
+    own.push_back(StoredQueryRow{kEndAttribute, {}, {}, {}, {}});
+    for (std::size_t k = 0; k < own.size(); ++k) {
+      const StoredQueryRow& q = own[k];
+      std::vector<Value> row(8, Null);
+      row[0] = QueryObjectId(n);
+      row[1] = static_cast<std::int64_t>(q.attribute);
+      // The Order column keeps the rows of one attribute in sequence.
+      row[2] = Bytes{std::byte(k >> 8), std::byte(k & 0xFF)};
+      if (!q.name1.empty()) row[3] = q.name1;
+      if (!q.name2.empty()) row[4] = q.name2;
+      if (!q.expression.empty()) row[5] = q.expression;
+      if (q.flag) row[6] = static_cast<std::int64_t>(*q.flag);
+      rows.push_back(std::move(row));
+    }
+  }
   return rows;
 }
 

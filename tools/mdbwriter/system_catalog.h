@@ -24,8 +24,15 @@ struct CatalogEntry {
   bool system = false;
 };
 
+// Catalog id of the n-th (0-based) stored query.
+std::int64_t QueryObjectId(std::size_t n);
+
 // MSysObjects rows (in column order of its definition) for the containers,
-// the database object and the given tables.
-std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tables, double date);
+// the database object, the given tables and the stored queries.
+std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tables, double date,
+                                            const std::vector<StoredQuery>& queries = {});
+
+// MSysQueries rows (in column order of its definition) of the stored queries.
+std::vector<std::vector<Value>> QueryRows(const std::vector<StoredQuery>& queries);
 
 }  // namespace corvid::mdbwriter
