@@ -237,13 +237,17 @@ std::string TVxDaoTable::QueryDefType() const {
 void TVxDaoTable::F_Set_IndexName(std::string name) {
   if (!name.empty() && tableType_ != 1)
     throw DatabaseError("TVxDaoTable.F_Set_IndexName: Indexes can be set only on Standard Tables!");
-  indexName_ = std::move(name);
   if (Active() && tableType_ == 1) {
+    // An index the table does not have is refused by the engine; the table
+    // keeps the index it has.
+    recordset_->SetIndex(name);
+    indexName_ = std::move(name);
     sortedBy_.clear();
-    recordset_->SetIndex(indexName_);
     countStale_ = true;
     First();
+    return;
   }
+  indexName_ = std::move(name);
 }
 
 std::int32_t TVxDaoTable::IndexFieldCount() const {
