@@ -6,7 +6,7 @@
 
 namespace corvid::mdbwriter {
 
-ColumnLongValuePages::ColumnLongValuePages(const JetConstants& jet, PageFile& file)
+ColumnLongValuePages::ColumnLongValuePages(const JetConstants& jet, PageSink& file)
     : jet_(jet),
       file_(file),
       shared_(jet, DataPage::kLongValueOwner),

@@ -11,14 +11,14 @@
 
 #include "tools/mdbwriter/data_page.h"
 #include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/page_file.h"
+#include "tools/mdbwriter/page_sink.h"
 #include "tools/mdbwriter/row_encoder.h"
 
 namespace corvid::mdbwriter {
 
 class ColumnLongValuePages {
  public:
-  ColumnLongValuePages(const JetConstants& jet, PageFile& file);
+  ColumnLongValuePages(const JetConstants& jet, PageSink& file);
 
   std::uint32_t StoreSingle(std::span<const std::byte> value);
   std::uint32_t StoreChain(std::span<const std::byte> value);
@@ -32,7 +32,7 @@ class ColumnLongValuePages {
 
  private:
   const JetConstants& jet_;
-  PageFile& file_;
+  PageSink& file_;
   DataPage shared_;
   std::optional<std::uint32_t> sharedNumber_;
   DataPage chainPage_;

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/mdbwriter/page_sink.h"
+
 namespace corvid::mdbwriter {
 
-class PageFile {
+class PageFile final : public PageSink {
  public:
   // maxPages: the most pages the file may hold (Access's size limit).
   PageFile(std::string finalPath, std::size_t pageSize, std::uint32_t maxPages = 0x00FFFFFFu);
@@ -23,9 +25,9 @@ class PageFile {
 
   // Allocates `count` consecutive pages (zero-filled until written) and
   // returns the first page number.
-  std::uint32_t Allocate(std::uint32_t count = 1);
+  std::uint32_t Allocate(std::uint32_t count = 1) override;
   // Writes one whole page (any allocated page, in any order).
-  void Write(std::uint32_t page, std::span<const std::byte> bytes);
+  void Write(std::uint32_t page, std::span<const std::byte> bytes) override;
   // Allocate + Write.
   std::uint32_t Append(std::span<const std::byte> bytes);
 

@@ -1,0 +1,226 @@
+#include "tools/mdbwriter/table_editor.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "tools/mdbwriter/byte_order.h"
+#include "tools/mdbwriter/data_page.h"
+#include "tools/mdbwriter/header_page.h"
+#include "tools/mdbwriter/long_value_store.h"
+#include "tools/mdbwriter/row_encoder.h"
+#include "tools/mdbwriter/row_fields.h"
+#include "tools/mdbwriter/row_page.h"
+#include "tools/mdbwriter/usage_map_update.h"
+
+namespace corvid::mdbwriter {
+namespace {
+
+constexpr std::size_t kVersionOffset = 0x14;
+constexpr std::size_t kDatabaseKeyOffset = 0x3E;
+constexpr std::uint32_t kLongValueInline = 0x80000000u;
+constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
+constexpr std::size_t kMaxChainRows = 1u << 20;
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// Reads the header and picks the format; refuses files the editor must not write.
+const JetConstants& FormatOf(EditSession& session, const std::string& path) {
+  std::vector<std::byte> prefix = session.ReadPrefix(kJet4.pageSize);
+  if (prefix.size() < 0x80 || prefix[0] != std::byte{kPageTypeHeader})
+    throw WriterError(Quoted(path) + " is not an Access database");
+  const auto version = std::to_integer<unsigned>(prefix[kVersionOffset]);
+  if (version >= 2)
+    throw WriterError(Quoted(path) + " is an Access 2007 or later (ACE) file; the editor writes Access 97 and 2000-2003 files only");
+  const JetConstants& jet = version == 0 ? kJet3 : kJet4;
+  if (prefix.size() < jet.pageSize) throw WriterError(Quoted(path) + " is truncated");
+  prefix.resize(jet.pageSize);
+  UnmaskHeader(jet, prefix);
+  if (Get32(prefix, kDatabaseKeyOffset) != 0)
+    throw WriterError(Quoted(path) + " has its pages encoded with a database key; the editor cannot write encoded pages");
+  session.SetPageSize(jet.pageSize);
+  session.SetPageLimit(jet.maxPages);
+  return jet;
+}
+
+// New long values of one change: each column's values go on new pages.
+class NewLongValues final : public LongValueStore {
+ public:
+  NewLongValues(const JetConstants& jet, EditSession& session) : jet_(jet), session_(session) {}
+  std::uint32_t StoreSingle(std::uint16_t column, std::span<const std::byte> value) override {
+    return Pages(column).StoreSingle(value);
+  }
+  std::uint32_t StoreChain(std::uint16_t column, std::span<const std::byte> value) override {
+    return Pages(column).StoreChain(value);
+  }
+  void Flush() {
+    for (auto& [column, pages] : columns_) pages->Flush();
+  }
+  const std::map<std::uint16_t, std::unique_ptr<ColumnLongValuePages>>& Columns() const { return columns_; }
+
+ private:
+  ColumnLongValuePages& Pages(std::uint16_t column) {
+    auto& slot = columns_[column];
+    if (!slot) slot = std::make_unique<ColumnLongValuePages>(jet_, session_);
+    return *slot;
+  }
+  const JetConstants& jet_;
+  EditSession& session_;
+  std::map<std::uint16_t, std::unique_ptr<ColumnLongValuePages>> columns_;
+};
+
+}  // namespace
+
+// Everything one change needs: the open file, the table as stored, and the
+// pages it adds.
+struct TableEditor::Change {
+  Change(const TableEditor& editor)
+      : session(editor.path_, editor.identity_),
+        jet(FormatOf(session, editor.path_)),
+        table(ReadStoredTable(jet, session, editor.tdefPage_, editor.tableName_)),
+        tdefPage(editor.tdefPage_),
+        name(editor.tableName_) {
+    if (editor.hook_) session.SetWriteHook(editor.hook_);
+  }
+
+  RowPage TablePage(RowLocation where) {
+    if (where.page == 0 || where.page >= session.OriginalPageCount())
+      throw WriterError("row " + std::to_string(where.row) + " of page " + std::to_string(where.page) +
+                        " is not a row of table " + Quoted(name));
+    RowPage page(jet, session.Read(where.page));
+    if (page.Owner() != tdefPage || !page.Exists(where.row) || page.Lookup(where.row))
+      throw WriterError("row " + std::to_string(where.row) + " of page " + std::to_string(where.page) +
+                        " is not a row of table " + Quoted(name));
+    if (page.Deleted(where.row))
+      throw WriterError("the row of table " + Quoted(name) + " was deleted");
+    return page;
+  }
+
+  // Encodes a row; long values go on new pages.
+  std::vector<std::byte> Encode(std::span<const Value> values, std::int64_t rowNumber) {
+    RowEncoder encoder(jet, table.layout);
+    std::int32_t next = table.lastAutoNumber + 1;
+    encoder.Prepare(values, rowNumber, next);
+    std::vector<std::byte> row;
+    encoder.Assemble(longValues, row);
+    longValues.Flush();
+    autoNumber = next - 1;
+    return row;
+  }
+
+  // Puts a new row on the table's last data page when it has room, else on a new page.
+  RowLocation Place(std::span<const std::byte> row) {
+    const std::vector<std::uint32_t> pages = ReadUsageMap(jet, session, table.usedPagesMap);
+    for (auto it = pages.rbegin(); it != pages.rend() && it == pages.rbegin(); ++it) {
+      if (*it >= session.PageCount()) break;
+      const auto& image = session.Read(*it);
+      if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != tdefPage) break;
+      RowPage page(jet, image);
+      if (!page.FitsNew(row.size())) break;
+      const std::uint16_t number = page.Add(row);
+      session.Write(*it, page.Image());
+      return {*it, number};
+    }
+    const std::uint32_t number = session.Allocate(1);
+    DataPage empty(jet, tdefPage);
+    RowPage page(jet, empty.Bytes());
+    const std::uint16_t slot = page.Add(row);
+    session.Write(number, page.Image());
+    newDataPages.push_back(number);
+    return {number, slot};
+  }
+
+  // Marks the long-value rows of a stored row deleted.
+  void FreeLongValues(std::span<const std::byte> row) {
+    for (const StoredLongValue& value : LongValuesOfRow(jet, table.layout, row)) {
+      const std::uint32_t flags = Get32(value.header, 0);
+      if (flags & kLongValueInline) continue;
+      std::uint32_t pointer = Get32(value.header, 4);
+      const bool single = (flags & kLongValueSinglePage) != 0;
+      for (std::size_t n = 0; pointer != 0; ++n) {
+        if (n == kMaxChainRows) throw WriterError("a long value of table " + Quoted(name) + " has a chain that does not end");
+        const std::uint32_t page = pointer >> 8;
+        const std::uint32_t slot = pointer & 0xFF;
+        if (page >= session.PageCount()) throw WriterError("a long value of table " + Quoted(name) + " points beyond the file");
+        RowPage lval(jet, session.Read(page));
+        if (lval.Owner() != DataPage::kLongValueOwner || !lval.Exists(slot))
+          throw WriterError("a long value of table " + Quoted(name) + " points to a page that holds none");
+        if (lval.Deleted(slot)) break;
+        const auto bytes = lval.Row(slot);
+        pointer = single || bytes.size() < 4 ? 0 : Get32(bytes, 0);
+        lval.Delete(slot);
+        session.Write(page, lval.Image());
+      }
+    }
+  }
+
+  void Finish(std::int64_t rowDelta) {
+    AddToUsageMap(jet, session, table.usedPagesMap, newDataPages);
+    for (const auto& [column, pages] : longValues.Columns()) {
+      for (const LongValueMaps& maps : table.longValueMaps)
+        if (maps.column == column && maps.usedPagesMap != 0) AddToUsageMap(jet, session, maps.usedPagesMap, pages->Pages());
+    }
+    std::vector<std::byte> tdef = session.Read(table.tdefPages.front());
+    const auto count = static_cast<std::int64_t>(table.rowCount) + rowDelta;
+    Put32(tdef, RowCountOffset(jet), static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
+    if (autoNumber > table.lastAutoNumber) Put32(tdef, AutoNumberOffset(jet), static_cast<std::uint32_t>(autoNumber));
+    session.Write(table.tdefPages.front(), tdef);
+    session.Commit();
+  }
+
+  EditSession session;
+  const JetConstants& jet;
+  StoredTable table;
+  std::uint32_t tdefPage;
+  std::string name;
+  NewLongValues longValues{jet, session};
+  std::vector<std::uint32_t> newDataPages;
+  std::int32_t autoNumber = 0;
+};
+
+TableEditor::TableEditor(std::string path, std::uint32_t tdefPage, std::string tableName,
+                         std::optional<FileIdentity> identity)
+    : path_(std::move(path)), tdefPage_(tdefPage), tableName_(std::move(tableName)), identity_(identity) {}
+
+StoredTable TableEditor::Check() const {
+  Change change(*this);
+  return change.table;
+}
+
+RowLocation TableEditor::Insert(std::span<const Value> values) {
+  Change change(*this);
+  const std::vector<std::byte> row = change.Encode(values, static_cast<std::int64_t>(change.table.rowCount) + 1);
+  const RowLocation at = change.Place(row);
+  change.Finish(+1);
+  return at;
+}
+
+RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values) {
+  Change change(*this);
+  RowPage page = change.TablePage(where);
+  const std::vector<std::byte> old(page.Row(where.row).begin(), page.Row(where.row).end());
+  const std::vector<std::byte> row = change.Encode(values, 1);
+  change.FreeLongValues(old);
+  RowLocation at = where;
+  if (page.FitsReplacement(where.row, row.size())) {
+    page.Replace(where.row, row);
+    change.session.Write(where.page, page.Image());
+  } else {
+    page.Delete(where.row);
+    change.session.Write(where.page, page.Image());
+    at = change.Place(row);
+  }
+  change.Finish(0);
+  return at;
+}
+
+void TableEditor::Delete(RowLocation where) {
+  Change change(*this);
+  RowPage page = change.TablePage(where);
+  change.FreeLongValues(page.Row(where.row));
+  page.Delete(where.row);
+  change.session.Write(where.page, page.Image());
+  change.Finish(-1);
+}
+
+}  // namespace corvid::mdbwriter
