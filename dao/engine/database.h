@@ -25,7 +25,9 @@ class Database {
   // Collating order (1033 General, 1053 Swedish/Finnish, ...; 1024 Neutral).
   virtual std::int32_t CollatingOrder() const = 0;
   virtual std::string Connect() const = 0;
-  virtual bool Updatable() const = 0;  // false: the engine reads only
+  // False: the engine never changes table or query definitions (rows can
+  // change through recordsets; see Recordset::Updatable).
+  virtual bool Updatable() const = 0;
   virtual std::int32_t QueryTimeout() const = 0;
   virtual void SetQueryTimeout(std::int32_t seconds) = 0;
   virtual std::int32_t RecordsAffected() const = 0;
@@ -36,7 +38,7 @@ class Database {
   // tables); `options` a sum of the db... option bits; `lockEdits` as given.
   virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source, int type = 0,
                                                    int options = 0, int lockEdits = 0) = 0;
-  // Raises 3027 (read-only engine).
+  // Raises 3027: the engine does not change query definitions.
   virtual QueryDef& CreateQueryDef(std::string_view name, std::string_view sql) = 0;
 
   virtual Collection<TableDef>& TableDefs() = 0;

@@ -36,7 +36,11 @@ class Field {
   // Memo; "{guid {...}}" for GUID fields. Raises 3021 without a current
   // record; on a TableDef field it raises 3219.
   virtual Variant Value() = 0;
-  // Writing is not available on a read-only engine: raises 3027.
+  // Assigns the value while the recordset edits or adds a record (3020
+  // otherwise), converted to the field's type: 3421 when it does not
+  // convert, 3163 when it is longer than the field, 3164 for an AutoNumber
+  // field of an existing record. Value then returns the assigned value.
+  // Fields of a TableDef raise 3027.
   virtual void SetValue(const Variant& value) = 0;
   // Byte length of a Memo (its UTF-8 text) or binary value in the current
   // record, without reading the whole value where the file allows; 0 for Null.

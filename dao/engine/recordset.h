@@ -50,10 +50,14 @@ class Recordset {
   // Goes to a bookmark of this recordset or a clone; unknown → 3159.
   virtual void SetBookmark(const Bytes& bookmark) = 0;
   virtual bool Bookmarkable() const = 0;
-  virtual Bytes LastModified() = 0;  // raises 3021: nothing was ever modified here
+  // Bookmark of the row last added or changed through this recordset;
+  // 3021 when there is none.
+  virtual Bytes LastModified() = 0;
+  // Whether rows can be added, changed and deleted through this recordset.
   virtual bool Updatable() const = 0;
   virtual bool LockEdits() const = 0;
-  virtual int EditMode() const = 0;  // always dbEditNone here
+  // dbEditNone, dbEditInProgress (after Edit) or dbEditAdd (after AddNew).
+  virtual int EditMode() const = 0;
   virtual std::string DateCreated() = 0;
   virtual std::string LastUpdated() = 0;
 
@@ -66,8 +70,15 @@ class Recordset {
   virtual void Requery() = 0;
   virtual void Close() = 0;
 
-  // Editing raises 3027 (the engine opens files read-only); CancelUpdate
-  // with nothing pending does nothing.
+  // Editing. Edit starts changing the current record, AddNew a new one;
+  // Field::SetValue assigns values; Update writes the row (a changed row
+  // keeps its bookmark, an added row comes last with a new bookmark, the
+  // current record stays); CancelUpdate drops the assigned values (with
+  // nothing pending it does nothing); Delete deletes the current record,
+  // whose bookmark then raises 3167. Update without Edit or AddNew raises
+  // 3020. Only table and dynaset recordsets of a database opened for
+  // writing change rows, and only of tables without indexes: otherwise
+  // 3027 "Cannot update. Database or object is read-only." with the reason.
   virtual void Edit() = 0;
   virtual void AddNew() = 0;
   virtual void Update() = 0;

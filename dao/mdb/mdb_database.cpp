@@ -236,9 +236,10 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
   return recordset;
 }
 
-QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view, std::string_view) {
+QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view name, std::string_view) {
   CheckOpen();
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
+                                 "query definitions (creating '" + std::string(name) + "').");
 }
 
 Collection<TableDef>& LibmdbDatabase::TableDefs() {

@@ -22,6 +22,9 @@ class LibmdbDatabase : public Database {
   std::string Version() const override { return version_; }
   std::int32_t CollatingOrder() const override;
   std::string Connect() const override { return connect_; }
+  // False: the engine never changes table or query definitions. Rows of
+  // tables without indexes can change when the database was opened for
+  // writing (Recordset::Updatable tells).
   bool Updatable() const override { return false; }
   std::int32_t QueryTimeout() const override { return queryTimeout_; }
   void SetQueryTimeout(std::int32_t seconds) override { queryTimeout_ = seconds; }

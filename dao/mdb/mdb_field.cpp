@@ -46,6 +46,12 @@ const ::MdbField& MdbColumnField::CurrentField() {
 }
 
 Variant MdbColumnField::Value() {
+  // While a record is edited: the value assigned to the field, or Null in a
+  // new record.
+  if (recordset_ && recordset_->EditMode() != 0) {
+    if (const Variant* assigned = recordset_->Pending(column_)) return *assigned;
+    if (recordset_->EditMode() == 2) return Null{};
+  }
   const ::MdbField& field = CurrentField();
   try {
     return DecodeValue(rows_->file(), rows_->column(column_), field);
@@ -56,11 +62,18 @@ Variant MdbColumnField::Value() {
   }
 }
 
-void MdbColumnField::SetValue(const Variant&) {
-  rows_->context().Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+void MdbColumnField::SetValue(const Variant& value) {
+  if (!recordset_)
+    rows_->context().Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The field '" +
+                                              Name() + "' belongs to a table definition, which Corvid does not change.");
+  recordset_->SetPending(column_, value);
 }
 
 std::int64_t MdbColumnField::FieldSize() {
+  if (recordset_ && recordset_->EditMode() != 0 && (recordset_->Pending(column_) || recordset_->EditMode() == 2)) {
+    std::vector<std::byte> bytes;
+    return ReadBytesInto(bytes) ? static_cast<std::int64_t>(bytes.size()) : 0;
+  }
   const ::MdbField& field = CurrentField();
   const MdbColumn& column = rows_->column(column_);
   if (field.is_null && column.col_type != MDB_BOOL) return 0;
@@ -81,6 +94,18 @@ std::int64_t MdbColumnField::FieldSize() {
 
 bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   into.clear();
+  if (recordset_ && recordset_->EditMode() != 0 && (recordset_->Pending(column_) || recordset_->EditMode() == 2)) {
+    Variant value = Value();
+    if (IsNull(value)) return false;
+    if (auto* bytes = std::get_if<Bytes>(&value)) {
+      into = std::move(*bytes);
+    } else {
+      std::string text = VariantToText(value);
+      into.resize(text.size());
+      std::memcpy(into.data(), text.data(), text.size());
+    }
+    return true;
+  }
   const ::MdbField& field = CurrentField();
   const MdbColumn& column = rows_->column(column_);
   if (field.is_null && column.col_type != MDB_BOOL) return false;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -182,6 +183,24 @@ const unsigned char* AccessFile::LongValuePage(unsigned long page) {
   windowFirst_ = page;
   windowPages_ = count;
   return window_.data();
+}
+
+std::pair<unsigned long, unsigned long> AccessFile::identity() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return {0, 0};
+  return {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
+}
+
+void AccessFile::Refresh() {
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0) pageCount_ = static_cast<unsigned long>(st.st_size) / header_.pageSize;
+  windowPages_ = 0;
+  loadedPage_ = -1;
+  // libmdb reads through a stdio stream, whose buffer may still hold the
+  // old bytes of a changed page; flushing an input stream drops them.
+  if (mdb_ && mdb_->f && mdb_->f->stream) std::fflush(mdb_->f->stream);
+  // libmdb skips reading the page its buffer last held.
+  if (mdb_) mdb_->cur_pg = 0;
 }
 
 bool AccessFile::LoadPage(unsigned long page) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dao/mdb/engine_context.h"
@@ -44,6 +45,16 @@ class AccessFile {
 
   // libmdb changed its page buffer on its own (catalog, table definition).
   void ForgetPage() { loadedPage_ = -1; }
+
+  // Whether the database was opened for writing (not read-only); the file
+  // itself stays open read-only, a change opens it for its own duration.
+  bool writable() const { return writable_; }
+  void SetWritable(bool writable) { writable_ = writable; }
+  // The device and inode of the open file.
+  std::pair<unsigned long, unsigned long> identity() const;
+  // The file was changed through this engine: re-read its size and drop the
+  // pages held in memory.
+  void Refresh();
   long loadedPage() const { return loadedPage_; }
 
  private:
@@ -53,6 +64,7 @@ class AccessFile {
   std::string path_;
   int fd_ = -1;
   bool locked_ = false;
+  bool writable_ = false;
   unsigned long pageCount_ = 0;
   MdbHeader header_;
   MdbHandle* mdb_ = nullptr;

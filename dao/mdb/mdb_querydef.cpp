@@ -129,7 +129,8 @@ std::string LibmdbQueryDef::SQL() const {
 }
 
 void LibmdbQueryDef::SetSQL(std::string_view) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
+                                 "query definitions (the query '" + name_ + "').");
 }
 
 std::unique_ptr<Recordset> LibmdbQueryDef::OpenRecordset(int type, int options, int lockEdits) {

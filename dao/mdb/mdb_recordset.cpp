@@ -5,9 +5,12 @@
 #include <cstring>
 #include <optional>
 
+#include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/mdb/edit_values.h"
 #include "dao/mdb/index_seek.h"
 #include "dao/mdb/mdb_values.h"
+#include "dao/mdb/table_writes.h"
 #include "dao/sql/condition.h"
 #include "dao/sql/sort_order.h"
 
@@ -25,6 +28,15 @@ MdbRecordset::MdbRecordset(std::shared_ptr<TableRows> rows, EngineContextPtr con
     fields_.Add(std::make_shared<MdbColumnField>(rows_, i, this));
   GoTo(0);
   if (registry_) registry_->Add(this);
+}
+
+template <class Body>
+auto MdbRecordset::Recorded(Body body) {
+  try {
+    return body();
+  } catch (const EngineError& error) {
+    Raise(error.Number(), error.Description());
+  }
 }
 
 MdbRecordset::~MdbRecordset() {
@@ -81,6 +93,7 @@ void MdbRecordset::MoveFirst() {
               name_ + "'.");
   if (!HasRow(0)) Raise(kNoCurrentRecord, "No current record.");
   GoTo(0);
+  SkipDeleted(1);
 }
 
 void MdbRecordset::MoveLast() {
@@ -88,12 +101,18 @@ void MdbRecordset::MoveLast() {
   std::int32_t count = AllRows();
   if (count == 0) Raise(kNoCurrentRecord, "No current record.");
   GoTo(count - 1);
+  SkipDeleted(-1);
 }
 
 void MdbRecordset::MoveNext() {
   Rows();
   if (eof_) Raise(kNoCurrentRecord, "No current record.");
   GoTo(bof_ ? 0 : current_ + 1);
+  SkipDeleted(1);
+}
+
+void MdbRecordset::SkipDeleted(int step) {
+  while (!bof_ && !eof_ && rows_->Deleted(TableRow(current_))) GoTo(current_ + step);
 }
 
 void MdbRecordset::MovePrevious() {
@@ -105,6 +124,7 @@ void MdbRecordset::MovePrevious() {
               name_ + "'.");
   if (bof_) Raise(kNoCurrentRecord, "No current record.");
   GoTo(current_ - 1);
+  SkipDeleted(-1);
 }
 
 void MdbRecordset::Move(std::int32_t rows, const Bytes* start) {
@@ -173,6 +193,13 @@ void MdbRecordset::SetPercentPosition(float percent) {
   GoTo(std::min(index, count - 1));
 }
 
+Bytes MdbRecordset::BookmarkOf(std::int32_t index) const {
+  auto value = static_cast<std::uint32_t>(index + 1);
+  Bytes bookmark(4);
+  for (int i = 0; i < 4; ++i) bookmark[static_cast<std::size_t>(i)] = std::byte(value >> (8 * i));
+  return bookmark;
+}
+
 Bytes MdbRecordset::Bookmark() {
   Rows();
   if (!Bookmarkable())
@@ -181,10 +208,7 @@ Bytes MdbRecordset::Bookmark() {
           "bookmarks on the forward-only recordset '" +
               name_ + "'.");
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
-  auto value = static_cast<std::uint32_t>(current_ + 1);
-  Bytes bookmark(4);
-  for (int i = 0; i < 4; ++i) bookmark[static_cast<std::size_t>(i)] = std::byte(value >> (8 * i));
-  return bookmark;
+  return BookmarkOf(current_);
 }
 
 void MdbRecordset::SetBookmark(const Bytes& bookmark) {
@@ -197,6 +221,7 @@ void MdbRecordset::SetBookmark(const Bytes& bookmark) {
   std::int32_t value = 0;
   if (bookmark.size() == 4) std::memcpy(&value, bookmark.data(), 4);
   if (value <= 0 || !HasRow(value - 1)) Raise(kNotBookmarkable, "Not a valid bookmark.");
+  if (rows_->Deleted(TableRow(value - 1))) Raise(kRecordDeleted, "Record is deleted.");
   GoTo(value - 1);
 }
 
@@ -204,7 +229,8 @@ bool MdbRecordset::Bookmarkable() const { return !ForwardOnly(); }
 
 Bytes MdbRecordset::LastModified() {
   Rows();
-  Raise(kNoCurrentRecord, "No current record.");
+  if (lastModified_ < 0) Raise(kNoCurrentRecord, "No current record.");
+  return BookmarkOf(lastModified_);
 }
 
 Collection<Field>& MdbRecordset::Fields() {
@@ -250,17 +276,129 @@ const ::MdbField& MdbRecordset::CurrentField(int column) {
   return rows.Crack(TableRow(current_))[static_cast<std::size_t>(column)];
 }
 
+bool MdbRecordset::Updatable() const {
+  if (!rows_ || (type_ != dbOpenTable && type_ != dbOpenDynaset)) return false;
+  // What can be told without touching the file; Edit and AddNew check the rest.
+  const AccessFile& file = rows_->file();
+  const MdbTableDef* table = rows_->definition();
+  return file.writable() && file.header().format != MdbFormat::Ace && table->num_idxs == 0 &&
+         table->num_real_idxs == 0 && !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
+}
+
+void MdbRecordset::CheckEditable() {
+  TableRows& rows = Rows();
+  if (type_ != dbOpenTable && type_ != dbOpenDynaset)
+    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
+                             "' is a " + (ForwardOnly() ? "forward-only" : "snapshot") +
+                             " recordset; open a table or dynaset recordset to change rows.");
+  std::string refusal = EditRefusal(rows);
+  if (!refusal.empty()) Raise(kCannotUpdate, std::move(refusal));
+}
+
 void MdbRecordset::Edit() {
-  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  CheckEditable();
+  if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
+  if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
+  editMode_ = dbEditInProgress;
+  editing_ = current_;
+  pending_.assign(static_cast<std::size_t>(rows_->columnCount()), std::nullopt);
 }
+
 void MdbRecordset::AddNew() {
-  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  CheckEditable();
+  editMode_ = dbEditAdd;
+  editing_ = -1;
+  pending_.assign(static_cast<std::size_t>(rows_->columnCount()), std::nullopt);
 }
+
+void MdbRecordset::CancelUpdate() {
+  editMode_ = dbEditNone;
+  editing_ = -1;
+  pending_.clear();
+}
+
+void MdbRecordset::SetPending(int column, const Variant& value) {
+  TableRows& rows = Rows();
+  if (editMode_ == dbEditNone) {
+    CheckEditable();  // a table that can't change says why first
+    Raise(kUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+  }
+  const MdbColumn& definition = rows.column(column);
+  if (definition.is_long_auto && editMode_ == dbEditInProgress)
+    Raise(kFieldNotUpdatable, "Field cannot be updated.");
+  Variant coerced = Recorded([&] {
+    return CoerceToColumn(definition, rows.file().header().format, value, rows.context());
+  });
+  pending_.at(static_cast<std::size_t>(column)) = std::move(coerced);
+}
+
+const Variant* MdbRecordset::Pending(int column) const {
+  if (editMode_ == dbEditNone) return nullptr;
+  const auto& slot = pending_.at(static_cast<std::size_t>(column));
+  return slot ? &*slot : nullptr;
+}
+
 void MdbRecordset::Update() {
-  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  TableRows& rows = Rows();
+  if (editMode_ == dbEditNone) {
+    CheckEditable();
+    Raise(kUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+  }
+  if (editMode_ == dbEditInProgress && rows.Deleted(TableRow(editing_)))
+    Raise(kRecordDeleted, "Record is deleted.");
+  // The row as it will be: assigned values, else the stored ones (Null for a new row).
+  std::vector<Variant> row;
+  for (int c = 0; c < rows.columnCount(); ++c) {
+    const auto& assigned = pending_[static_cast<std::size_t>(c)];
+    if (assigned)
+      row.push_back(*assigned);
+    else if (editMode_ == dbEditInProgress)
+      row.push_back(ValueAt(TableRow(editing_), c));
+    else
+      row.push_back(Null{});
+  }
+  std::vector<mdbwriter::Value> values;
+  for (int c = 0; c < rows.columnCount(); ++c) {
+    const MdbColumn& column = rows.column(c);
+    const Variant& value = row[static_cast<std::size_t>(c)];
+    const Field& field = fields_.Item(c);
+    const std::string qualified = name_ + "." + column.name;
+    if (IsNull(value) && field.Required() && !(column.is_long_auto && editMode_ == dbEditAdd))
+      Raise(kRequiredFieldNull, "The field '" + qualified +
+                                    "' cannot contain a Null value because the Required property for this "
+                                    "field is set to True. Enter a value in this field.");
+    if (const auto* text = std::get_if<std::string>(&value);
+        text && text->empty() && (column.col_type == MDB_TEXT || column.col_type == MDB_MEMO)) {
+      const Property* allow = field.FieldProperties().Find("AllowZeroLength");
+      if (allow && std::holds_alternative<bool>(allow->value) && !std::get<bool>(allow->value))
+        Raise(kZeroLengthString, "Field '" + qualified + "' cannot be a zero-length string.");
+    }
+    values.push_back(ToWriterValue(column, value));
+  }
+  if (editMode_ == dbEditInProgress) {
+    Recorded([&] { RewriteRow(rows, TableRow(editing_), values); });
+    lastModified_ = editing_;
+  } else {
+    const std::int32_t added = Recorded([&] { return WriteNewRow(rows, values); });
+    // The new row comes last in this recordset (and its clones).
+    if (list_) {
+      list_->push_back(added);
+      lastModified_ = static_cast<std::int32_t>(list_->size()) - 1;
+    } else {
+      lastModified_ = added;
+    }
+    if (eof_ && !bof_) eof_ = !HasRow(current_);
+    if (bof_ && eof_ && HasRow(0)) eof_ = false;  // an empty recordset now has a row after BOF
+  }
+  CancelUpdate();
 }
+
 void MdbRecordset::Delete() {
-  Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  CheckEditable();
+  if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
+  if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
+  CancelUpdate();
+  Recorded([&] { DeleteRow(*rows_, TableRow(current_)); });
 }
 
 void MdbRecordset::SetFilter(std::string_view filter) {
@@ -277,21 +415,13 @@ void MdbRecordset::SetIndex(std::string_view index) {
   auto chosen = std::make_shared<IndexSeek>(rows, index, rows.context());
   RowList all;
   for (std::int32_t i = 0; HasRow(i); ++i) all.push_back(TableRow(i));
-  list_ = std::make_shared<const RowList>(
+  list_ = std::make_shared<RowList>(
       chosen->Order(std::move(all), [&](std::int32_t row, int column) { return ValueAt(row, column); }));
   index_ = std::move(chosen);
   indexed_ = list_;
   GoTo(0);
 }
 
-template <class Body>
-auto MdbRecordset::Recorded(Body body) {
-  try {
-    return body();
-  } catch (const EngineError& error) {
-    Raise(error.Number(), error.Description());
-  }
-}
 
 bool MdbRecordset::HasRow(std::int32_t index) {
   if (!list_) return Rows().Has(index);
@@ -365,7 +495,7 @@ MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder
 
 void MdbRecordset::Restrict(sql::Condition* where, sql::SortOrder* order) {
   Rows();
-  auto list = std::make_shared<const RowList>(Recorded([&] { return Select(where, order); }));
+  auto list = std::make_shared<RowList>(Recorded([&] { return Select(where, order); }));
   list_ = std::move(list);
   highestVisited_ = -1;
   GoTo(0);
@@ -387,7 +517,7 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
     if (!sort_.empty()) order.emplace(sort_);
   });
   auto recordset = std::make_unique<MdbRecordset>(rows_, context_, type, registry_);
-  recordset->list_ = list_;
+  if (list_) recordset->list_ = std::make_shared<RowList>(*list_);
   if (where || order)
     recordset->Restrict(where ? &*where : nullptr, order ? &*order : nullptr);
   else

@@ -1,12 +1,15 @@
 #pragma once
 // Recordsets of the libmdb engine over one table: table, dynaset, snapshot
-// and forward-only types, all read-only. A recordset covers either all rows
+// and forward-only types. Table and dynaset recordsets of a database opened
+// for writing can add, change and delete rows of tables without indexes
+// (see table_writes.h); the others raise 3027. A recordset covers either all rows
 // of the table in scan order, or a list of them (filtered and/or sorted)
 // held as row numbers of the scan, never as copies. Bookmarks are 1-based
 // positions in what the recordset covers (positive, unique, shared with
 // clones).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,9 +54,12 @@ class MdbRecordset : public Recordset {
   void SetBookmark(const Bytes& bookmark) override;
   bool Bookmarkable() const override;
   Bytes LastModified() override;
-  bool Updatable() const override { return false; }
+  // Table and dynaset recordsets of a database opened for writing (a
+  // table that cannot be changed, e.g. one with indexes, still refuses
+  // Edit, AddNew and Delete with 3027 naming why).
+  bool Updatable() const override;
   bool LockEdits() const override { return lockEdits_; }
-  int EditMode() const override { return 0; }
+  int EditMode() const override { return editMode_; }
   // The table's dates for a table-type recordset; empty otherwise.
   std::string DateCreated() override { return created_; }
   std::string LastUpdated() override { return updated_; }
@@ -66,7 +72,7 @@ class MdbRecordset : public Recordset {
   void Edit() override;
   void AddNew() override;
   void Update() override;
-  void CancelUpdate() override {}
+  void CancelUpdate() override;
   void Delete() override;
 
   void SetFilter(std::string_view filter) override;
@@ -87,6 +93,11 @@ class MdbRecordset : public Recordset {
   }
   // The current row's fields (raises 3021 without a current record).
   const ::MdbField& CurrentField(int column);
+  // While a record is edited or added: the value assigned to the column
+  // (checked and converted to its type; 3020 when nothing is being edited),
+  // and the assigned value or null when the column was not assigned.
+  void SetPending(int column, const Variant& value);
+  const Variant* Pending(int column) const;
 
   // Row numbers of the table scan, in the order a recordset shows them.
   using RowList = std::vector<std::int32_t>;
@@ -116,6 +127,10 @@ class MdbRecordset : public Recordset {
   Variant ValueAt(std::int32_t tableRow, int column);
   RowList Select(sql::Condition* where, sql::SortOrder* order);
   void Find(std::string_view criteria, std::int32_t start, int step);
+  // Steps past rows deleted through this engine in direction `step`.
+  void SkipDeleted(int step);
+  void CheckEditable();
+  Bytes BookmarkOf(std::int32_t index) const;
   // Runs `body`, recording an engine error it raises in Errors.
   template <class Body>
   auto Recorded(Body body);
@@ -131,13 +146,21 @@ class MdbRecordset : public Recordset {
   bool bof_ = true;
   bool eof_ = true;
   std::int32_t highestVisited_ = -1;
-  std::shared_ptr<const RowList> list_;  // null: all rows of the table
+  // Null: all rows of the table. Shared with clones, which see the rows
+  // added through any of them.
+  std::shared_ptr<RowList> list_;
   std::string filter_, sort_;            // for the next OpenRecordset
   bool noMatch_ = false;
   // The current index (table type only) and the row order it gave.
   std::shared_ptr<const IndexSeek> index_;
   std::shared_ptr<const RowList> indexed_;
   ObjectList<Field, MdbColumnField> fields_;
+  // Editing: dbEditNone, dbEditInProgress or dbEditAdd; the record edited;
+  // the values assigned so far; the last record added or changed.
+  int editMode_ = 0;
+  std::int32_t editing_ = -1;
+  std::vector<std::optional<Variant>> pending_;
+  std::int32_t lastModified_ = -1;
 };
 
 // The open recordsets of a database (its Recordsets collection); a

@@ -83,7 +83,7 @@ LibmdbWorkspace::LibmdbWorkspace(std::string name, std::string user, int type,
 LibmdbWorkspace::~LibmdbWorkspace() = default;
 
 std::shared_ptr<Database> LibmdbWorkspace::OpenDatabase(std::string_view name, int options,
-                                                        bool /*readOnly: always*/,
+                                                        bool readOnly,
                                                         std::string_view connect) {
   if (type_ == dbUseODBC)
     context_->Raise(kOdbcCallFailed,
@@ -98,6 +98,9 @@ std::shared_ptr<Database> LibmdbWorkspace::OpenDatabase(std::string_view name, i
     context_->Raise(kIsamNotFound, "Could not find installable ISAM '" + parsed.type +
                                        "': this engine reads Access files only.");
   auto file = AccessFile::Open(context_, name, options != 0, parsed.password);
+  // The file stays open read-only either way; a database opened for
+  // writing lets recordsets change rows, one change at a time.
+  file->SetWritable(!readOnly);
   auto database = std::make_shared<LibmdbDatabase>(std::move(file), std::string(connect), context_);
   databases_->Add(database);
   return database;

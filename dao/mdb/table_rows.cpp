@@ -35,17 +35,8 @@ Properties PropertiesOf(const MdbProperties* props) {
 
 TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
                      EngineContextPtr context)
-    : file_(std::move(file)), context_(std::move(context)), name_(entry->object_name) {
-  table_ = mdb_read_table(entry);
-  if (table_) {
-    // Indexes follow the columns in the definition pages, which libmdb reads
-    // from where the columns ended: read them now, while those pages are loaded.
-    if (mdb_read_columns(table_)) mdb_read_indices(table_);
-  }
-  file_->ForgetPage();
-  if (!table_ || !table_->columns)
-    context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
-                                             file_->path() + "' cannot be read.");
+    : file_(std::move(file)), context_(std::move(context)), entry_(entry), name_(entry->object_name) {
+  ReadDefinition();
   // A usage map on a page past the end of the file (a file cut short) reads
   // as an empty map: the table would seem to have no rows.
   MdbHandle* mdb = file_->handle();
@@ -58,6 +49,25 @@ TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
                                                name_ + "' is missing.");
   }
   mdb_rewind_table(table_);
+}
+
+void TableRows::ReadDefinition() {
+  MdbTableDef* table = mdb_read_table(entry_);
+  if (table) {
+    // Indexes follow the columns in the definition pages, which libmdb reads
+    // from where the columns ended: read them now, while those pages are loaded.
+    if (mdb_read_columns(table)) mdb_read_indices(table);
+  }
+  file_->ForgetPage();
+  if (!table || !table->columns) {
+    if (table) mdb_free_tabledef(table);
+    context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
+                                             file_->path() + "' cannot be read.");
+  }
+  if (table_) mdb_free_tabledef(table_);
+  table_ = table;
+  columns_.clear();
+  columnProperties_.clear();
   for (unsigned i = 0; i < table_->num_cols; ++i) {
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
     columns_.push_back(column);
@@ -65,6 +75,29 @@ TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
   }
   tableProperties_ = PropertiesOf(table_->props);
   scratch_.resize(columns_.size());
+  crackedIndex_ = -1;
+}
+
+void TableRows::Moved(std::int32_t index, std::uint32_t page, std::uint16_t row) {
+  auto& where = rows_.at(static_cast<std::size_t>(index));
+  where.page = page;
+  where.row = row;
+  crackedIndex_ = -1;
+}
+
+std::int32_t TableRows::Added(std::uint32_t page, std::uint16_t row) {
+  rows_.push_back(Locator{page, row});
+  return static_cast<std::int32_t>(rows_.size() - 1);
+}
+
+void TableRows::Removed(std::int32_t index) {
+  rows_.at(static_cast<std::size_t>(index)).deleted = true;
+  crackedIndex_ = -1;
+}
+
+void TableRows::Reload() {
+  file_->Refresh();
+  ReadDefinition();
 }
 
 TableRows::~TableRows() {
@@ -111,6 +144,7 @@ std::int32_t TableRows::CountAll() {
 
 const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
   const Locator& where = rows_.at(static_cast<std::size_t>(index));
+  if (where.deleted) context_->Raise(kRecordDeleted, "Record is deleted.");
   MdbHandle* mdb = file_->handle();
   if (!file_->LoadPage(where.page))
     context_->Raise(kUnrecognizedFormat,

@@ -50,15 +50,33 @@ class TableRows {
   // call that reads pages. Raises 3167 for a row deleted meanwhile.
   const std::vector<MdbField>& Crack(std::int32_t index);
 
- private:
+  // Where row `index` lives in the file.
   struct Locator {
     std::uint32_t page;
     std::uint16_t row;
+    bool deleted = false;  // deleted through this engine
   };
+  const Locator& LocatorOf(std::int32_t index) const { return rows_.at(static_cast<std::size_t>(index)); }
+  bool Deleted(std::int32_t index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() && rows_[static_cast<std::size_t>(index)].deleted;
+  }
+  MdbCatalogEntry* entry() const { return entry_; }
+
+  // After a change written through this engine (the scan must be complete):
+  // the row moved, was added (its index is returned), or was deleted. Then
+  // Reload re-reads the table definition libmdb holds (row count, maps).
+  void Moved(std::int32_t index, std::uint32_t page, std::uint16_t row);
+  std::int32_t Added(std::uint32_t page, std::uint16_t row);
+  void Removed(std::int32_t index);
+  void Reload();
+
+ private:
+  void ReadDefinition();
   bool ScanNext();
 
   std::shared_ptr<AccessFile> file_;
   EngineContextPtr context_;
+  MdbCatalogEntry* entry_;
   std::string name_;
   MdbTableDef* table_ = nullptr;
   std::vector<MdbColumn*> columns_;

@@ -1,0 +1,114 @@
+#include "dao/mdb/table_writes.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "SrcLib/text_case.h"
+#include "dao/engine/dao_constants.h"
+#include "tools/mdbwriter/table_editor.h"
+
+namespace corvid::dao {
+namespace {
+
+constexpr char kReadOnly[] = "Cannot update. Database or object is read-only.";
+
+std::string Sentence(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  if (!text.empty() && text.back() != '.') text += '.';
+  return text;
+}
+
+#ifdef CORVID_HAVE_MDBWRITER
+mdbwriter::TableEditor EditorFor(TableRows& rows) {
+  const auto [device, inode] = rows.file().identity();
+  return mdbwriter::TableEditor(rows.file().path(), static_cast<std::uint32_t>(rows.entry()->table_pg), rows.name(),
+                                mdbwriter::FileIdentity{static_cast<dev_t>(device), static_cast<ino_t>(inode)});
+}
+
+// Runs one change; a failure is the engine's 3027 naming what went wrong.
+template <class Change>
+auto Written(TableRows& rows, Change change) {
+  std::string refusal = EditRefusal(rows);
+  if (!refusal.empty()) rows.context().Raise(kCannotUpdate, refusal);
+  rows.CountAll();  // every row is located before the change moves or adds one
+  try {
+    auto result = change(EditorFor(rows));
+    rows.Reload();
+    return result;
+  } catch (const mdbwriter::WriterError& error) {
+    rows.Reload();
+    rows.context().Raise(kCannotUpdate, "Cannot update. " + Sentence(error.what()));
+  }
+}
+#endif
+
+}  // namespace
+
+std::string EditRefusal(TableRows& rows) {
+  const std::string base = kReadOnly;
+  AccessFile& file = rows.file();
+  if (!file.writable()) return base + " The database '" + file.path() + "' was opened read-only.";
+  if (file.header().format == MdbFormat::Ace)
+    return base + " Corvid writes Access 97 and Access 2000-2003 files only; '" + file.path() +
+           "' is an Access 2007 or later file.";
+  if (SameText(std::string_view(rows.name()).substr(0, 4), "MSys"))
+    return base + " The table '" + rows.name() + "' is a system table.";
+  const MdbTableDef* table = rows.definition();
+  if (table->num_idxs > 0 || table->num_real_idxs > 0)
+    return base + " The table '" + rows.name() + "' has indexes; Corvid does not maintain Access indexes.";
+  if (::access(file.path().c_str(), W_OK) != 0) {
+    const int error = errno;
+    return base + " The file '" + file.path() + "' cannot be written: " + std::strerror(error) + ".";
+  }
+#ifdef CORVID_HAVE_MDBWRITER
+  try {
+    EditorFor(rows).Check();
+  } catch (const mdbwriter::WriterError& error) {
+    return base + " " + Sentence(error.what());
+  }
+  return {};
+#else
+  return base + " This build of Corvid has no Jet writer.";
+#endif
+}
+
+#ifdef CORVID_HAVE_MDBWRITER
+std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value> values) {
+  return Written(rows, [&](mdbwriter::TableEditor editor) {
+    const mdbwriter::RowLocation at = editor.Insert(values);
+    return rows.Added(at.page, at.row);
+  });
+}
+
+void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values) {
+  Written(rows, [&](mdbwriter::TableEditor editor) {
+    const auto& where = rows.LocatorOf(index);
+    const mdbwriter::RowLocation at = editor.Update({where.page, where.row}, values);
+    rows.Moved(index, at.page, at.row);
+    return 0;
+  });
+}
+
+void DeleteRow(TableRows& rows, std::int32_t index) {
+  Written(rows, [&](mdbwriter::TableEditor editor) {
+    const auto& where = rows.LocatorOf(index);
+    editor.Delete({where.page, where.row});
+    rows.Removed(index);
+    return 0;
+  });
+}
+#else
+std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value>) {
+  rows.context().Raise(kCannotUpdate, EditRefusal(rows));
+}
+void RewriteRow(TableRows& rows, std::int32_t, std::span<const mdbwriter::Value>) {
+  rows.context().Raise(kCannotUpdate, EditRefusal(rows));
+}
+void DeleteRow(TableRows& rows, std::int32_t) { rows.context().Raise(kCannotUpdate, EditRefusal(rows)); }
+#endif
+
+}  // namespace corvid::dao

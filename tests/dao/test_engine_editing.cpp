@@ -1,0 +1,321 @@
+// Editing through the engine: AddNew, Edit, Update, CancelUpdate, Delete,
+// EditMode and LastModified on writer-made Jet 4 and Jet 3 tables, each
+// change read back by the engine itself and by mdbtools; the refusals (read-
+// only opens, snapshots, indexed tables, definitions) that leave the file
+// byte for byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "dao/engine/dao_constants.h"
+#include "dao/engine/variant.h"
+#include "tests/dao/test_engine_support.h"
+#include "tools/mdbwriter/mdb_writer.h"
+
+namespace corvid::dao {
+namespace {
+
+using namespace corvid::dao::testing;
+namespace w = corvid::mdbwriter;
+
+Bytes Pattern(std::size_t size, unsigned salt) {
+  std::mt19937 random(salt);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = std::byte(random() & 0xFF);
+  return bytes;
+}
+
+std::string Hex(const Bytes& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (std::byte b : bytes) {
+    out += digits[std::to_integer<unsigned>(b) >> 4];
+    out += digits[std::to_integer<unsigned>(b) & 15];
+  }
+  return out;
+}
+
+EngineError ExpectError(int number, const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.Number(), number) << error.what();
+    return error;
+  }
+  ADD_FAILURE() << "no engine error " << number;
+  return EngineError(0, "");
+}
+
+int MdbCount(const std::string& path, const std::string& table) {
+  return std::stoi(RunCommand("mdb-count " + Quote(path) + " " + Quote(table)));
+}
+
+// "Docs": id AutoNumber, name Text(40), notes Memo, blob OLE Object; three rows.
+std::string MakeDocs(const TempDir& dir, w::JetFormat format) {
+  const std::string path = dir.File(format == w::JetFormat::Jet4 ? "docs4.mdb" : "docs3.mdb");
+  w::WriterOptions options;
+  options.format = format;
+  w::MdbWriter writer(path, options);
+  auto& t = writer.AddTable({"Docs",
+                             {{"id", w::ColumnType::AutoNumber},
+                              {"name", w::ColumnType::Text, 40},
+                              {"notes", w::ColumnType::Memo},
+                              {"blob", w::ColumnType::OleObject}}});
+  t.AddRow({w::Null, std::string("alpha"), std::string("first"), w::Bytes{std::byte{1}, std::byte{2}}});
+  t.AddRow({w::Null, std::string("beta"), w::Null, w::Null});
+  t.AddRow({w::Null, std::string("gamma"), std::string("third"), w::Bytes(Pattern(700, 3))});
+  writer.Finish();
+  return path;
+}
+
+class EngineEditing : public ::testing::TestWithParam<w::JetFormat> {
+ protected:
+  void SetUp() override { path_ = MakeDocs(dir_, GetParam()); }
+  std::size_t PageSize() const { return GetParam() == w::JetFormat::Jet4 ? 4096 : 2048; }
+  TempDir dir_;
+  std::string path_;
+  EngineSession session_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, EngineEditing, ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
+                         [](const auto& info) { return info.param == w::JetFormat::Jet4 ? "Jet4" : "Jet3"; });
+
+TEST_P(EngineEditing, AddNewAppendsARowReadBackByTheEngineAndByMdbtools) {
+  auto database = session_.Open(path_);
+  for (int type : {dbOpenTable, dbOpenDynaset}) {
+    SCOPED_TRACE(type);
+    auto rs = database->OpenRecordset("Docs", type);
+    EXPECT_TRUE(rs->Updatable());
+    EXPECT_EQ(rs->EditMode(), dbEditNone);
+    rs->MoveFirst();
+    const Bytes before = rs->Bookmark();
+    rs->AddNew();
+    EXPECT_EQ(rs->EditMode(), dbEditAdd);
+    EXPECT_TRUE(IsNull(rs->Fields().Item("name").Value()));
+    rs->Fields().Item("name").SetValue(std::string("delta ") + std::to_string(type));
+    rs->Fields().Item("notes").SetValue(std::string(3000, 'n'));
+    rs->Fields().Item("blob").SetValue(Pattern(5000, 5));
+    EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "delta " + std::to_string(type));
+    rs->Update();
+    EXPECT_EQ(rs->EditMode(), dbEditNone);
+    // The current record stays; the new one is last, under LastModified.
+    EXPECT_EQ(rs->Bookmark(), before);
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), type == dbOpenTable ? 4 : 5);
+    EXPECT_EQ(std::get<std::string>(rs->Fields().Item("notes").Value()), std::string(3000, 'n'));
+    EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()), Pattern(5000, 5));
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+  }
+  auto table = database->OpenRecordset("Docs", dbOpenTable);
+  EXPECT_EQ(table->RecordCount(), 5);
+  EXPECT_EQ(database->TableDefs().Item("Docs").RecordCount(), 5);
+
+  const auto rows = MdbExport(path_, "Docs");
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[3][0], "4");
+  EXPECT_EQ(rows[3][1], "delta 1");
+  EXPECT_EQ(rows[3][2], std::string(3000, 'n'));
+  EXPECT_EQ(rows[3][3], Hex(Pattern(5000, 5)));
+  EXPECT_EQ(rows[4][0], "5");
+  EXPECT_EQ(MdbCount(path_, "Docs"), 5);
+}
+
+TEST_P(EngineEditing, EditingAMemoAndAnOleValueAcrossTheirStorageFormsKeepsTheBookmark) {
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenDynaset);
+  auto clone = rs->Clone();
+  rs->MoveFirst();
+  const Bytes mark = rs->Bookmark();
+  unsigned salt = 10;
+  for (std::size_t size : {std::size_t{20}, std::size_t{1800}, 4 * PageSize() + 5, std::size_t{64}, std::size_t{0},
+                           PageSize() * 2}) {
+    SCOPED_TRACE(size);
+    const Bytes blob = Pattern(size, ++salt);
+    const std::string memo(size / 2, static_cast<char>('a' + salt % 26));
+    rs->Edit();
+    EXPECT_EQ(rs->EditMode(), dbEditInProgress);
+    rs->Fields().Item("notes").SetValue(memo);
+    rs->Fields().Item("blob").SetValue(blob);
+    rs->Update();
+    EXPECT_EQ(rs->LastModified(), mark);
+    EXPECT_EQ(rs->Bookmark(), mark);
+    EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()), blob);
+    EXPECT_EQ(VariantToText(rs->Fields().Item("notes").Value()), memo);
+    // The clone sees the change under the same bookmark.
+    clone->SetBookmark(mark);
+    EXPECT_EQ(std::get<Bytes>(clone->Fields().Item("blob").Value()), blob);
+    EXPECT_EQ(VariantToText(clone->Fields().Item("name").Value()), "alpha");
+
+    const auto rows = MdbExport(path_, "Docs");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], "1");
+    // mdbtools prints an empty Memo as NULL.
+    EXPECT_EQ(rows[0][2], memo.empty() ? std::string("\x01NULL") : memo);
+    EXPECT_EQ(rows[0][3], Hex(blob));
+    EXPECT_EQ(rows[2][3], Hex(Pattern(700, 3)));
+    EXPECT_EQ(MdbCount(path_, "Docs"), 3);
+  }
+  // A fresh open reads the same.
+  auto reopened = session_.Open(path_);
+  auto again = reopened->OpenRecordset("Docs", dbOpenSnapshot);
+  EXPECT_EQ(std::get<Bytes>(again->Fields().Item("blob").Value()), Pattern(PageSize() * 2, salt));
+}
+
+TEST_P(EngineEditing, DeleteRemovesTheRowForTheRecordsetItsClonesAndMdbtools) {
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenTable);
+  auto clone = rs->Clone();
+  rs->MoveFirst();
+  rs->MoveNext();
+  const Bytes second = rs->Bookmark();
+  rs->Delete();
+  EXPECT_EQ(rs->RecordCount(), 2);
+  ExpectError(kRecordDeleted, [&] { rs->Fields().Item("name").Value(); });
+  ExpectError(kRecordDeleted, [&] { clone->SetBookmark(second); });
+  ExpectError(kRecordDeleted, [&] { rs->Delete(); });
+  rs->MoveNext();
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "gamma");
+  rs->MovePrevious();
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "alpha");
+  std::vector<std::string> names;
+  for (clone->MoveFirst(); !clone->Eof(); clone->MoveNext())
+    names.push_back(VariantToText(clone->Fields().Item("name").Value()));
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "gamma"}));
+
+  const auto rows = MdbExport(path_, "Docs");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], "alpha");
+  EXPECT_EQ(rows[1][1], "gamma");
+  EXPECT_EQ(MdbCount(path_, "Docs"), 2);
+}
+
+TEST_P(EngineEditing, CancelUpdateAndValuesTheFieldRefusesWriteNothing) {
+  const auto before = ReadAll(path_);
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenDynaset);
+  ExpectError(kUpdateWithoutEdit, [&] { rs->Fields().Item("name").SetValue(std::string("x")); });
+  ExpectError(kUpdateWithoutEdit, [&] { rs->Update(); });
+  rs->Edit();
+  rs->Fields().Item("name").SetValue(std::string("changed"));
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "changed");
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->EditMode(), dbEditNone);
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "alpha");
+  ExpectError(kNoCurrentRecord, [&] { rs->LastModified(); });
+
+  rs->Edit();
+  ExpectError(kFieldTooSmall, [&] { rs->Fields().Item("name").SetValue(std::string(41, 'x')); });
+  ExpectError(kFieldNotUpdatable, [&] { rs->Fields().Item("id").SetValue(std::int64_t{9}); });
+  ExpectError(kConversionError, [&] { rs->Fields().Item("name").SetValue(Bytes{std::byte{1}}); });
+  rs->Fields().Item("name").SetValue(std::int64_t{42});  // numbers become text
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "42");
+  rs->CancelUpdate();
+  rs->AddNew();
+  ExpectError(kConversionError, [&] { rs->Fields().Item("id").SetValue(std::string("abc")); });
+  ExpectError(kConversionError, [&] { rs->Fields().Item("id").SetValue(std::int64_t{1} << 40); });
+  rs->CancelUpdate();
+  EXPECT_EQ(ReadAll(path_), before);
+
+  auto snapshot = database->OpenRecordset("Docs", dbOpenSnapshot);
+  EXPECT_FALSE(snapshot->Updatable());
+  EngineError error = ExpectError(kCannotUpdate, [&] { snapshot->Edit(); });
+  EXPECT_NE(std::string(error.what()).find("snapshot"), std::string::npos);
+  ExpectError(kCannotUpdate, [&] { snapshot->AddNew(); });
+  ExpectError(kCannotUpdate, [&] { snapshot->Delete(); });
+  EXPECT_EQ(ReadAll(path_), before);
+}
+
+TEST_P(EngineEditing, ADatabaseOpenedReadOnlyRefusesEveryChange) {
+  const auto before = ReadAll(path_);
+  auto database = session_.workspace->OpenDatabase(path_, 0, true, ";PWD=;");
+  auto rs = database->OpenRecordset("Docs", dbOpenTable);
+  EXPECT_FALSE(rs->Updatable());
+  for (auto action : std::vector<std::function<void()>>{[&] { rs->Edit(); }, [&] { rs->AddNew(); },
+                                                         [&] { rs->Delete(); }, [&] { rs->Update(); }}) {
+    EngineError error = ExpectError(kCannotUpdate, action);
+    EXPECT_NE(std::string(error.what()).find("Cannot update. Database or object is read-only. The database"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(ReadAll(path_), before);
+}
+
+TEST_P(EngineEditing, RowsAddedToAFilteredDynasetComeLastInItAndItsClones) {
+  auto database = session_.Open(path_);
+  auto all = database->OpenRecordset("Docs", dbOpenDynaset);
+  all->SetFilter("[name] <> 'beta'");
+  auto filtered = all->OpenRecordset(dbOpenDynaset, 0);
+  auto clone = filtered->Clone();
+  filtered->AddNew();
+  filtered->Fields().Item("name").SetValue(std::string("beta"));  // outside the filter, still shown
+  filtered->Update();
+  std::vector<std::string> names;
+  for (clone->MoveFirst(); !clone->Eof(); clone->MoveNext())
+    names.push_back(VariantToText(clone->Fields().Item("name").Value()));
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "gamma", "beta"}));
+  clone->SetBookmark(filtered->LastModified());
+  EXPECT_EQ(std::get<std::int64_t>(clone->Fields().Item("id").Value()), 4);
+}
+
+TEST_P(EngineEditing, ManyInsertsThroughTheEngine) {
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenTable);
+  const int inserts = 150;
+  for (int i = 0; i < inserts; ++i) {
+    rs->AddNew();
+    rs->Fields().Item("name").SetValue(std::string("n") + std::to_string(i));
+    rs->Fields().Item("blob").SetValue(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i)));
+    rs->Update();
+  }
+  EXPECT_EQ(rs->RecordCount(), inserts + 3);
+  rs->MoveLast();
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "n" + std::to_string(inserts - 1));
+  EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()), Pattern((inserts - 1) * 97, inserts - 1));
+  const auto rows = MdbExport(path_, "Docs");
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(inserts + 3));
+  for (int i = 0; i < inserts; i += 13) {
+    EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][1], "n" + std::to_string(i));
+    EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][3], Hex(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i))));
+  }
+  EXPECT_EQ(MdbCount(path_, "Docs"), inserts + 3);
+}
+
+// A private copy of the shared fixture (kFixtures): never written itself.
+TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByteForByte) {
+  TempDir dir;
+  const std::string copy = dir.File("nwind.mdb");
+  std::filesystem::copy_file(kFixtures + "nwind.mdb", copy);
+  const auto before = ReadAll(copy);
+  EngineSession session;
+  auto database = session.Open(copy);
+  for (int type : {dbOpenTable, dbOpenDynaset}) {
+    auto rs = database->OpenRecordset("Order Details", type);
+    EXPECT_FALSE(rs->Updatable());
+    for (auto action : std::vector<std::function<void()>>{
+             [&] { rs->Edit(); }, [&] { rs->AddNew(); }, [&] { rs->Delete(); }, [&] { rs->Update(); },
+             [&] { rs->Fields().Item("Quantity").SetValue(std::int64_t{1}); }}) {
+      EngineError error = ExpectError(kCannotUpdate, action);
+      EXPECT_EQ(std::string(error.what()),
+                "Cannot update. Database or object is read-only. The table 'Order Details' has indexes; Corvid "
+                "does not maintain Access indexes.");
+    }
+    EXPECT_EQ(rs->EditMode(), dbEditNone);
+  }
+  ExpectError(kCannotUpdate, [&] { database->CreateQueryDef("q", "Select * From [Orders];"); });
+  if (database->QueryDefs().Count() > 0)
+    ExpectError(kCannotUpdate, [&] { database->QueryDefs().Item(0).SetSQL("Select 1;"); });
+  ExpectError(kCannotUpdate, [&] { database->TableDefs().Item("Order Details").TableIndexes().Delete("PrimaryKey"); });
+  ExpectError(kCannotUpdate, [&] { database->TableDefs().Item("Order Details").CreateIndex("x"); });
+  auto system = database->OpenRecordset("MSysObjects", dbOpenTable);
+  EngineError error = ExpectError(kCannotUpdate, [&] { system->AddNew(); });
+  EXPECT_NE(std::string(error.what()).find("system table"), std::string::npos);
+  database->Close();
+  EXPECT_EQ(ReadAll(copy), before);
+}
+
+}  // namespace
+}  // namespace corvid::dao
