@@ -317,5 +317,48 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
   EXPECT_EQ(ReadAll(copy), before);
 }
 
+// A table Access itself made (queryTestV2003.mdb, Table1: three Text(50)
+// columns, no indexes, no rows), in a private copy of the shared fixture
+// (kFixtures).
+TEST(EngineEditingAccessFile, RowsOfATableAccessMadeChangeAndReadBackByMdbtools) {
+  TempDir dir;
+  const std::string copy = dir.File("queryTestV2003.mdb");
+  std::filesystem::copy_file(kFixtures + "queryTestV2003.mdb", copy);
+  EngineSession session;
+  auto database = session.Open(copy);
+  auto rs = database->OpenRecordset("Table1", dbOpenDynaset);
+  ASSERT_TRUE(rs->Updatable());
+  EXPECT_TRUE(rs->Eof());
+  for (int i = 0; i < 40; ++i) {
+    rs->AddNew();
+    rs->Fields().Item("col1").SetValue(std::string("row ") + std::to_string(i));
+    rs->Fields().Item("col2").SetValue(std::string(50, static_cast<char>('a' + i % 26)));
+    if (i % 3 == 0) rs->Fields().Item("col3").SetValue(std::string("äöü ") + std::to_string(i));
+    rs->Update();
+  }
+  rs->MoveFirst();
+  rs->Edit();
+  rs->Fields().Item("col2").SetValue(std::string("changed"));
+  rs->Update();
+  rs->MoveNext();
+  rs->Delete();
+
+  const auto rows = MdbExport(copy, "Table1");
+  ASSERT_EQ(rows.size(), 39u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"row 0", "changed", "äöü 0"}));
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const int i = static_cast<int>(r) + 1;
+    EXPECT_EQ(rows[r], (std::vector<std::string>{"row " + std::to_string(i), std::string(50, static_cast<char>('a' + i % 26)),
+                                                 i % 3 == 0 ? "äöü " + std::to_string(i) : "\x01NULL"}));
+  }
+  EXPECT_EQ(MdbCount(copy, "Table1"), 39);
+  // The engine reads the same after opening the file again.
+  auto reopened = session.Open(copy);
+  auto again = reopened->OpenRecordset("Table1", dbOpenTable);
+  EXPECT_EQ(again->RecordCount(), 39);
+  again->MoveLast();
+  EXPECT_EQ(VariantToText(again->Fields().Item("col1").Value()), "row 39");
+}
+
 }  // namespace
 }  // namespace corvid::dao
