@@ -30,6 +30,7 @@ TVxDaoTable::~TVxDaoTable() {
     SetActive(false);
   } catch (...) {
   }
+  DetachMaster();
   if (database_) database_->RemoveClient(*this);
   if (comInitialized_) dao::CoUninitializeApartment();
 }
@@ -81,6 +82,7 @@ void TVxDaoTable::F_Set_TableName(std::string name) {
     sortedBy_.clear();
     fieldCaptions_.clear();
     FieldDefs().Clear();
+    indexDefs_.Clear();
   }
   tableName_ = std::move(name);
 }
@@ -92,6 +94,7 @@ void TVxDaoTable::F_Set_TableType(std::int32_t type) {
     sortedBy_.clear();
   } else {
     indexName_.clear();
+    indexDefs_.Clear();
     if (type == 8) sortedBy_.clear();
   }
 }
@@ -139,6 +142,7 @@ void TVxDaoTable::F_Set_SQL(std::vector<std::string> lines) {
     tableName_.clear();
     fieldCaptions_.clear();
     FieldDefs().Clear();
+    indexDefs_.Clear();
   }
   if (paramCheck_ && !Loading()) {
     std::string text;
@@ -170,8 +174,10 @@ void TVxDaoTable::F_Set_QueryDefName(std::string name) {
   tableName_.clear();
   sql_.clear();
   queryDefParameters_.clear();
+  masterFields_.clear();
   fieldCaptions_.clear();
   FieldDefs().Clear();
+  indexDefs_.Clear();
   if (tableType_ == 1 || tableType_ == 16) tableType_ = 2;
   if (database_ && database_->Connected()) {
     try {

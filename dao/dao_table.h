@@ -23,6 +23,8 @@
 #include "dao/dataset/data_set.h"
 #include "dao/engine/variant.h"
 #include "dao/table/dao_record_buffer.h"
+#include "dao/table/index_defs.h"
+#include "dao/table/key_conditions.h"
 #include "dao/table/sql_params.h"
 
 namespace corvid {
@@ -30,10 +32,12 @@ namespace corvid {
 namespace dao {
 class Recordset;
 class Field;
+class Database;
 }  // namespace dao
 
 class TVxDaoDatabase;
 class TVxBlobStream;
+class TDataSource;
 
 // OpenRecordset options; the DAO value of member n is 1 << n.
 enum class TOpenOption : int {
@@ -145,6 +149,46 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   bool ProcessMessages() const { return processMessages_; }
   void F_Set_ProcessMessages(bool value) { processMessages_ = value; }
   std::int32_t IndexFieldCount() const;
+  TVxDaoIndexDefs& IndexDefs() { return indexDefs_; }
+  const TVxDaoIndexDefs& IndexDefs() const { return indexDefs_; }
+  // The base's update-index-definitions request: reads IndexDefs again.
+  void UpdateIndexDefs() { indexDefs_.Read(); }
+
+  // ---- master/detail: the detail recordset holds the records whose detail
+  // fields equal the master's current values.
+  TDataSource* MasterSource() const { return masterSource_; }
+  void F_Set_MasterSource(TDataSource* source);
+  const std::vector<std::string>& MasterFields() const { return masterFields_; }
+  void F_Set_MasterFields(std::vector<std::string> lines);
+  bool MasterAutoActivate() const { return masterAutoActivate_; }
+  void F_Set_MasterAutoActivate(bool value) { masterAutoActivate_ = value; }
+  // The recordset a master/detail open filtered (sources other than a table).
+  dao::Recordset* PreviousRecordset() const { return previousRecordset_.get(); }
+
+  // ---- locate, find, lookup. Key fields are names separated by ";", one
+  // value text per key field ("NULL" is Null); options are TLocateOption bits.
+  // Moves to the first matching record; false (and no move) when none.
+  bool Locate(std::string_view keyFields, const std::vector<std::string>& keyValues,
+              TLocateOptions options = 0);
+  // From the current record: the first, last, next or prior match.
+  bool FindFirst(std::string_view keyFields, const std::vector<std::string>& keyValues,
+                 TLocateOptions options = 0);
+  bool FindLast(std::string_view keyFields, const std::vector<std::string>& keyValues,
+                TLocateOptions options = 0);
+  bool FindNext(std::string_view keyFields, const std::vector<std::string>& keyValues,
+                TLocateOptions options = 0);
+  bool FindPrior(std::string_view keyFields, const std::vector<std::string>& keyValues,
+                 TLocateOptions options = 0);
+  // The values of `resultFields` ("a;b") in the first record matching the
+  // keys, in that order; nothing (false) when none matches or the table is
+  // empty. The table's record and Filter stay as they were.
+  std::optional<std::vector<dao::Variant>> Lookup(std::string_view keyFields,
+                                                  const std::vector<std::string>& keyValues,
+                                                  std::string_view resultFields);
+  // The locale condition texts are built in (the user's unless set).
+  ConditionLocale KeyLocale() const { return keyLocale_ ? *keyLocale_ : ConditionLocale::User(); }
+  void SetKeyLocale(std::optional<ConditionLocale> locale) { keyLocale_ = std::move(locale); }
+
 
   // ---- operations
   // Clears `names` and adds every field's name in field order; opens the
@@ -231,6 +275,22 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   std::string Decrypt(const std::string& text) const;
   int LastEngineErrorNumber() const;
   void RecordBookmark(std::int32_t position, std::int32_t bookmark);
+  // locate and the find family
+  enum class FindKind { First, Last, Next, Prior };
+  bool FindKey(FindKind kind, std::string_view keyFields, const std::vector<std::string>& keyValues,
+               TLocateOptions options);
+  std::vector<KeyField> KeyFieldsOf(const std::vector<std::string>& names) const;
+  bool LocatePreconditions() const;
+  void SplitKeys(std::string_view keyFields, const std::vector<std::string>& keyValues,
+                 std::vector<KeyField>& fields) const;
+  void MoveToMatch(dao::Recordset& clone);
+  bool LocateWithoutBookmarks(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
+                              TLocateOptions options, std::int32_t rememberedPos);
+  // master/detail
+  std::string MasterCondition();
+  void ApplyMasterCondition(std::unique_ptr<dao::Recordset>& recordset, dao::Database& db);
+  void MasterDataEvent(TDataEvent event);
+  void DetachMaster();
 
   // configuration
   TVxDaoDatabase* database_ = nullptr;
@@ -272,6 +332,13 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   TVxEncrypter* encrypter_ = nullptr;
   TExportMethod exportMethod_ = TExportMethod::VisibleFields;
   bool processMessages_ = false;
+  TVxDaoIndexDefs indexDefs_{*this};
+  TDataSource* masterSource_ = nullptr;
+  int masterLink_ = 0;
+  std::vector<std::string> masterFields_;
+  bool masterAutoActivate_ = true;
+  bool masterReopening_ = false;
+  std::optional<ConditionLocale> keyLocale_;
 
   // open state
   std::unique_ptr<dao::Recordset> recordset_;

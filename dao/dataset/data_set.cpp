@@ -15,7 +15,11 @@ bool SameFieldName(std::string_view a, std::string_view b) { return SameText(a, 
 
 TDataSet::TDataSet() = default;
 
-TDataSet::~TDataSet() = default;  // a concrete data set closes itself in its own destructor
+// A concrete data set closes itself in its own destructor; the data sources
+// that still follow this one forget it.
+TDataSet::~TDataSet() {
+  for (TDataSource* source : dataSources_) source->DataSetGone();
+}
 
 void TDataSet::SetActive(bool value) {
   if (value == Active()) return;
@@ -44,6 +48,7 @@ void TDataSet::OpenInternal() {
     }
     throw;
   }
+  NotifyDataSources(TDataEvent::deUpdateState);
   if (AfterOpen) AfterOpen(*this);
 }
 
@@ -58,9 +63,11 @@ void TDataSet::CloseInternal() {
     CloseCursor();
   } catch (...) {
     DestroyDefaultFields();
+    NotifyDataSources(TDataEvent::deUpdateState);
     throw;
   }
   DestroyDefaultFields();
+  NotifyDataSources(TDataEvent::deUpdateState);
   if (AfterClose) AfterClose(*this);
 }
 
@@ -299,6 +306,29 @@ void TDataSet::DoAfterScroll() {
 
 void TDataSet::DataSetChanged() {
   if (OnDataChange) OnDataChange(*this);
+  NotifyDataSources(TDataEvent::deDataSetChange);
+}
+
+// --- data sources
+
+void TDataSet::AttachDataSource(TDataSource& source) {
+  if (std::find(dataSources_.begin(), dataSources_.end(), &source) == dataSources_.end())
+    dataSources_.push_back(&source);
+}
+
+void TDataSet::DetachDataSource(TDataSource& source) { std::erase(dataSources_, &source); }
+
+void TDataSet::EnableControls() {
+  if (disableCount_ == 0) return;
+  if (--disableCount_ == 0 && Active()) NotifyDataSources(TDataEvent::deDataSetChange);
+}
+
+void TDataSet::NotifyDataSources(TDataEvent event) {
+  if (ControlsDisabled()) return;
+  const auto sources = dataSources_;  // a follower may detach while it runs
+  for (TDataSource* source : sources)
+    if (std::find(dataSources_.begin(), dataSources_.end(), source) != dataSources_.end())
+      source->DataEvent(event);
 }
 
 // --- fields

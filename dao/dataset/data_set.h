@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dao/dataset/byte_stream.h"
+#include "dao/dataset/data_source.h"
 #include "dao/dataset/data_set_state.h"
 #include "dao/dataset/field.h"
 #include "dao/dataset/field_def.h"
@@ -92,6 +93,15 @@ class TDataSet {
   void SetBufferCount(std::size_t count);
   std::size_t BufferCount() const { return windowSize_; }
 
+  // --- data sources following this data set
+  // While disabled (counted), attached data sources hear nothing; enabling
+  // the last time tells them the data set changed.
+  void DisableControls() { ++disableCount_; }
+  void EnableControls();
+  bool ControlsDisabled() const { return disableCount_ > 0; }
+  void AttachDataSource(TDataSource& source);
+  void DetachDataSource(TDataSource& source);
+
   // --- events
   TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeScroll, AfterScroll,
       OnCalcFields, OnDataChange;
@@ -159,6 +169,8 @@ class TDataSet {
   void DoBeforeScroll();
   void DoAfterScroll();
   void DataSetChanged();
+  // Tells the attached data sources (unless controls are disabled).
+  void NotifyDataSources(TDataEvent event);
   std::vector<std::unique_ptr<TField>>& FieldList() { return fields_; }
 
  private:
@@ -187,6 +199,8 @@ class TDataSet {
   enum class CursorAt { Nowhere, Front, Back } cursorAt_ = CursorAt::Nowhere;
   bool eof_ = true;
   bool bof_ = true;
+  std::vector<TDataSource*> dataSources_;
+  int disableCount_ = 0;
 };
 
 }  // namespace corvid

@@ -21,7 +21,17 @@ class Index {
   virtual bool Foreign() const = 0;
   // Names of the index's fields in key order; a leading "-" marks descending.
   virtual std::vector<std::string> FieldNames() const = 0;
+
+  // Shaping a new index (one from TableDef::CreateIndex, before it is
+  // appended to Indexes). The read-only engine raises 3027.
+  virtual void SetPrimary(bool value) = 0;
+  virtual void SetUnique(bool value) = 0;
+  // Appends a key field; dbDescending in `attributes` makes it descend.
+  virtual void AppendField(std::string_view name, std::int32_t attributes) = 0;
 };
+
+// Attributes bit of an index field that descends.
+inline constexpr std::int32_t dbDescending = 0x1;
 
 class Indexes : public Collection<Index> {
  public:

@@ -9,9 +9,10 @@ constexpr int kHiddenCatalogFlag = 0x8;
 
 class MdbIndexObject : public Index {
  public:
-  MdbIndexObject(std::string name, bool primary, bool unique, bool foreign,
-                 std::vector<std::string> fields)
-      : name_(std::move(name)),
+  MdbIndexObject(EngineContextPtr context, std::string name, bool primary, bool unique,
+                 bool foreign, std::vector<std::string> fields)
+      : context_(std::move(context)),
+        name_(std::move(name)),
         primary_(primary),
         unique_(unique),
         foreign_(foreign),
@@ -21,8 +22,16 @@ class MdbIndexObject : public Index {
   bool Unique() const override { return unique_; }
   bool Foreign() const override { return foreign_; }
   std::vector<std::string> FieldNames() const override { return fields_; }
+  void SetPrimary(bool) override { ReadOnly(); }
+  void SetUnique(bool) override { ReadOnly(); }
+  void AppendField(std::string_view, std::int32_t) override { ReadOnly(); }
 
  private:
+  [[noreturn]] void ReadOnly() const {
+    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  }
+
+  EngineContextPtr context_;
   std::string name_;
   bool primary_, unique_, foreign_;
   std::vector<std::string> fields_;
@@ -96,7 +105,7 @@ Indexes& LibmdbTableDef::TableIndexes() {
           if (index->key_col_order[k] == MDB_DESC) fieldName.insert(0, "-");
           fields.push_back(std::move(fieldName));
         }
-        indexes->Add(std::make_shared<MdbIndexObject>(index->name, index->index_type == 1,
+        indexes->Add(std::make_shared<MdbIndexObject>(context_, index->name, index->index_type == 1,
                                                       (index->flags & MDB_IDX_UNIQUE) != 0,
                                                       index->index_type == 2, std::move(fields)));
       }

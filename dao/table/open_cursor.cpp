@@ -179,6 +179,8 @@ void TVxDaoTable::OpenDaoRecordset() {
     recordset->Close();
     recordset = std::move(filteredSet);
   }
+  // Master/detail: the master's current values narrow the records.
+  ApplyMasterCondition(recordset, *db);
 
   recordset_ = std::move(recordset);
   fieldObjects_.clear();
@@ -315,6 +317,7 @@ void TVxDaoTable::BuildFieldDefs() {
       fieldCaptions_.push_back(caption);
       if (mapped.isGuid) def.precision = kGuidMarker;
     }
+    indexDefs_.Read();
   } catch (...) {
     if (openedHere) {
       recordset_.reset();
