@@ -157,8 +157,15 @@ bool MdbRecordset::Bof() const { return bof_; }
 std::int32_t MdbRecordset::RecordCount() {
   TableRows& rows = Rows();
   if (type_ == dbOpenTable && !list_) return rows.StoredCount();
-  if (AllKnown()) return KnownRows();
-  return highestVisited_ + 1;
+  // Rows deleted through this engine no longer count.
+  auto deletedUpTo = [&](std::int32_t end) {
+    std::int32_t deleted = 0;
+    if (rows.DeletedCount() == 0) return deleted;
+    for (std::int32_t i = 0; i < end; ++i) deleted += rows.Deleted(TableRow(i)) ? 1 : 0;
+    return deleted;
+  };
+  if (AllKnown()) return KnownRows() - deletedUpTo(KnownRows());
+  return highestVisited_ + 1 - deletedUpTo(highestVisited_ + 1);
 }
 
 std::int32_t MdbRecordset::AbsolutePosition() {
@@ -258,6 +265,7 @@ void MdbRecordset::Requery() {
   Rows();
   highestVisited_ = -1;
   GoTo(0);
+  SkipDeleted(1);
 }
 
 void MdbRecordset::Close() {
@@ -414,7 +422,8 @@ void MdbRecordset::SetIndex(std::string_view index) {
   if (type_ != dbOpenTable) NotSupported("Index");
   auto chosen = std::make_shared<IndexSeek>(rows, index, rows.context());
   RowList all;
-  for (std::int32_t i = 0; HasRow(i); ++i) all.push_back(TableRow(i));
+  for (std::int32_t i = 0; HasRow(i); ++i)
+    if (!rows.Deleted(TableRow(i))) all.push_back(TableRow(i));
   list_ = std::make_shared<RowList>(
       chosen->Order(std::move(all), [&](std::int32_t row, int column) { return ValueAt(row, column); }));
   index_ = std::move(chosen);
@@ -464,6 +473,7 @@ MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder
   const std::int32_t count = AllRows();
   for (std::int32_t i = 0; i < count; ++i) {
     std::int32_t row = TableRow(i);
+    if (rows_->Deleted(row)) continue;
     if (!where || where->Matches([&](int column) { return ValueAt(row, column); }))
       selected.push_back(row);
   }
@@ -522,6 +532,7 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
     recordset->Restrict(where ? &*where : nullptr, order ? &*order : nullptr);
   else
     recordset->GoTo(0);
+  recordset->SkipDeleted(1);
   return recordset;
 }
 
@@ -540,6 +551,7 @@ void MdbRecordset::Find(std::string_view criteria, std::int32_t start, int step)
   const std::int32_t count = AllRows();
   for (std::int32_t i = start; i >= 0 && i < count; i += step) {
     std::int32_t row = TableRow(i);
+    if (rows_->Deleted(row)) continue;
     bool match =
         Recorded([&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
     if (match) {

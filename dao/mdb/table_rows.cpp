@@ -91,7 +91,9 @@ std::int32_t TableRows::Added(std::uint32_t page, std::uint16_t row) {
 }
 
 void TableRows::Removed(std::int32_t index) {
-  rows_.at(static_cast<std::size_t>(index)).deleted = true;
+  auto& where = rows_.at(static_cast<std::size_t>(index));
+  if (!where.deleted) ++deleted_;
+  where.deleted = true;
   crackedIndex_ = -1;
 }
 

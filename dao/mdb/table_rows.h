@@ -60,6 +60,7 @@ class TableRows {
   bool Deleted(std::int32_t index) const {
     return index >= 0 && static_cast<std::size_t>(index) < rows_.size() && rows_[static_cast<std::size_t>(index)].deleted;
   }
+  std::int32_t DeletedCount() const { return deleted_; }
   MdbCatalogEntry* entry() const { return entry_; }
 
   // After a change written through this engine (the scan must be complete):
@@ -84,6 +85,7 @@ class TableRows {
   Properties tableProperties_;
   std::vector<Locator> rows_;
   bool complete_ = false;
+  std::int32_t deleted_ = 0;
   std::int32_t crackedIndex_ = -1;
   std::vector<MdbField> cracked_;  // by column
   std::vector<MdbField> scratch_;  // libmdb's order

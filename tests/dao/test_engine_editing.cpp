@@ -186,6 +186,22 @@ TEST_P(EngineEditing, DeleteRemovesTheRowForTheRecordsetItsClonesAndMdbtools) {
     names.push_back(VariantToText(clone->Fields().Item("name").Value()));
   EXPECT_EQ(names, (std::vector<std::string>{"alpha", "gamma"}));
 
+  // A dynaset over the same rows: counting, filtering and finding pass the
+  // deleted row by.
+  auto dynaset = rs->OpenRecordset(dbOpenDynaset, 0);
+  dynaset->MoveLast();
+  EXPECT_EQ(dynaset->RecordCount(), 2);
+  dynaset->FindFirst("[name] = 'beta'");
+  EXPECT_TRUE(dynaset->NoMatch());
+  dynaset->FindFirst("[name] <> 'alpha'");
+  EXPECT_EQ(VariantToText(dynaset->Fields().Item("name").Value()), "gamma");
+  dynaset->SetFilter("[id] > 0");
+  auto filtered = dynaset->OpenRecordset(dbOpenDynaset, 0);
+  filtered->MoveLast();
+  EXPECT_EQ(filtered->RecordCount(), 2);
+  dynaset->Requery();
+  EXPECT_EQ(VariantToText(dynaset->Fields().Item("name").Value()), "alpha");
+
   const auto rows = MdbExport(path_, "Docs");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1], "alpha");
