@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "dao/engine/database_error.h"
 #include "dao/table/key_conditions.h"
 
@@ -203,6 +205,20 @@ TEST(KeyConditions, MasterDetailConditionFromMasterValues) {
             "The number of Master and Detail fields must be equal!");
   EXPECT_EQ(MessageOf([] { MasterDetailCondition({"a"}, {{TFieldType::ftIDispatch, false, std::string("x")}}, true); }),
             "Unable to build Master/Detail SQL Relationship!");
+}
+
+TEST(KeyConditions, TheUsersLocaleIsReadFromTheEnvironment) {
+  ::setenv("LC_ALL", "C.UTF-8", 1);
+  const ConditionLocale locale = ConditionLocale::User();
+  EXPECT_EQ(locale.decimalSeparator, ".");
+  EXPECT_EQ(locale.thousandsSeparator, "");
+  EXPECT_EQ(locale.dateSeparator, '/');
+  EXPECT_EQ(locale.timeSeparator, ':');
+  EXPECT_EQ(locale.dateOrder, ConditionLocale::DateOrder::MonthDayYear);
+  // Two-digit years of that locale's dates land within 50 years of now.
+  const auto date = ReadDateTimeText("02/03/01", locale);
+  ASSERT_TRUE(date);
+  EXPECT_EQ(date->day, DayNumberFromCivil({2001, 2, 3}));
 }
 
 }  // namespace

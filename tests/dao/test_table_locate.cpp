@@ -337,5 +337,33 @@ TEST(TableLocate, TableTypeMovesToTheSeekMatchInTheTablesOwnOrder) {
   }
 }
 
+TEST(TableLocate, TableTypePartialTextKeyLandsOnTheFirstInIndexOrder) {
+  // Seek ">=" on the CompanyName index: the alphabetically first company
+  // starting with the key, shown at its place in the table's own order.
+  const auto rows = ExportedRows(kNwind, "Customers");
+  OpenDatabase db(kNwind);
+  db.table.F_Set_TableName("Customers");
+  db.table.F_Set_TableType(1);
+  db.table.Open();
+  ASSERT_NE(db.table.IndexDefs().Find("CompanyName"), nullptr);
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  for (const std::string key : {"FR", "la ", "Wo", "zz"}) {
+    SCOPED_TRACE(key);
+    int expected = -1;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (lower(rows[i][1]).rfind(lower(key), 0) == 0 &&
+          (expected < 0 || lower(rows[i][1]) < lower(rows[static_cast<std::size_t>(expected)][1])))
+        expected = static_cast<int>(i);
+    db.table.First();
+    EXPECT_EQ(db.table.Locate("CompanyName", {key}, loPartialKey | loCaseInsensitive), expected >= 0);
+    if (expected < 0) continue;
+    EXPECT_EQ(Text(db.table, "CustomerID"), rows[static_cast<std::size_t>(expected)][0]);
+    EXPECT_EQ(db.table.RecNo(), expected + 1);
+  }
+}
+
 }  // namespace
 }  // namespace corvid
