@@ -19,7 +19,9 @@
 #include "tools/mdbwriter/jet_format.h"
 #include "tools/mdbwriter/mdb_writer.h"
 #include "tools/mdbwriter/row_page.h"
+#include "tools/mdbwriter/stored_table.h"
 #include "tools/mdbwriter/table_editor.h"
+#include "tools/mdbwriter/usage_map_update.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -105,6 +107,23 @@ std::vector<RowLocation> LiveRows(const std::string& path, std::uint32_t tdef, c
       if (!p.Deleted(r) && !p.Lookup(r)) rows.push_back({static_cast<std::uint32_t>(page), static_cast<std::uint16_t>(r)});
   }
   return rows;
+}
+
+// Pages holding live long-value rows.
+std::vector<std::uint32_t> LongValuePagesInUse(const std::string& path, const JetConstants& jet) {
+  std::vector<std::uint32_t> pages;
+  const std::vector<char> bytes = FileBytes(path);
+  for (std::size_t page = 1; page * jet.pageSize < bytes.size(); ++page) {
+    std::span<const std::byte> image(reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
+    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner) continue;
+    RowPage p(jet, image);
+    for (std::size_t r = 0; r < p.RowCount(); ++r)
+      if (!p.Deleted(r)) {
+        pages.push_back(static_cast<std::uint32_t>(page));
+        break;
+      }
+  }
+  return pages;
 }
 
 class TableEditorTest : public ::testing::TestWithParam<JetFormat> {
@@ -255,6 +274,18 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
   const auto lines = MdbExportLines(s.path, "Docs");
   ASSERT_EQ(lines.size(), inserts + 3);
   for (std::size_t i = 0; i < inserts; ++i) EXPECT_EQ(lines[i + 3].substr(0, expected[i].size() + 1), expected[i] + "\t");
+  // The long-value column's own map lists every page its values are on.
+  {
+    EditSession session(s.path, std::nullopt);
+    session.SetPageSize(Jet().pageSize);
+    const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
+    std::vector<std::uint32_t> listed;
+    for (const LongValueMaps& maps : table.longValueMaps)
+      for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap)) listed.push_back(page);
+    std::sort(listed.begin(), listed.end());
+    for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
+      EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
+  }
   // And the map keeps taking pages once it is a map of bitmap pages.
   editor.Insert({Null, std::string("last"), std::string("x"), Null});
   EXPECT_EQ(MdbCount(s.path, "Docs"), static_cast<int>(inserts + 4));
@@ -297,6 +328,46 @@ TEST_P(TableEditorTest, AWriteFailureBeforeTheFirstOverwriteLeavesTheFileAsItWas
   editor.SetWriteHook(nullptr);
   editor.Insert({Null, std::string("fine"), Null, Null});
   EXPECT_EQ(MdbCount(s.path, "Docs"), 4);
+}
+
+TEST_P(TableEditorTest, LongValuesBehindWideTextAreFoundAndFreed) {
+  // Rows of every length around the 256-byte boundaries, where the Access 97
+  // row keeps a jump table for its one-byte offsets.
+  TempDir dir;
+  const std::string path = dir.File("wide-lv.mdb");
+  {
+    WriterOptions options;
+    options.format = GetParam();
+    MdbWriter writer(path, options);
+    writer.AddTable({"Wide",
+                     {{"a", ColumnType::Text, 255}, {"b", ColumnType::Text, 255}, {"notes", ColumnType::Memo},
+                      {"blob", ColumnType::OleObject}}});
+    writer.Finish();
+  }
+  const auto tdef = static_cast<std::uint32_t>(ReadWithLibmdb(path, "Wide").tdefPage);
+  TableEditor editor(path, tdef, "Wide");
+  const std::u8string_view wide = u8"α";  // two bytes per character in Jet 4, no compression
+  const std::size_t longest = GetParam() == JetFormat::Jet4 ? 560 : 510;  // Text(255) holds 255 characters
+  for (std::size_t length = 200; length <= longest; length += 7) {
+    // About `length` bytes of text in the row, split over both columns.
+    SCOPED_TRACE("text bytes " + std::to_string(length));
+    const bool jet4 = GetParam() == JetFormat::Jet4;
+    const std::string unit = jet4 ? std::string(reinterpret_cast<const char*>(wide.data()), wide.size()) : "x";
+    const std::size_t chars = jet4 ? length / 2 : length;
+    std::string a, b;
+    for (std::size_t i = 0; i < chars / 2; ++i) a += unit;
+    for (std::size_t i = chars / 2; i < chars; ++i) b += unit;
+    RowLocation at = editor.Insert({a, b, std::string(900, 'm'), PatternBytes(3 * Jet().pageSize, 1)});
+    EXPECT_FALSE(LongValuePagesInUse(path, Jet()).empty());
+    at = editor.Update(at, {a, b, std::string(100, 'n'), PatternBytes(80, 2)});
+    const JudgedTable judged = ReadWithLibmdb(path, "Wide");
+    ASSERT_EQ(judged.rows.size(), 1u);
+    EXPECT_EQ(judged.rows[0][2].value, std::string(100, 'n'));
+    EXPECT_EQ(judged.rows[0][3].value, AsString(PatternBytes(80, 2)));
+    editor.Delete(at);
+    EXPECT_TRUE(LongValuePagesInUse(path, Jet()).empty());
+    EXPECT_EQ(MdbCount(path, "Wide"), 0);
+  }
 }
 
 TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) {
