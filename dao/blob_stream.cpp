@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "dao/dao_table.h"
+#include "dao/dataset/data_set_error.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/dao_constants.h"
@@ -30,16 +31,29 @@ TVxBlobStream::TVxBlobStream(TField& field, TBlobStreamMode mode)
   if (buffer_ == nullptr) return;
   if (mode_ == TBlobStreamMode::bmWrite) {
     if (table_.ReadOnly()) throw DatabaseError("Cannot write to ReadOnly table!");
+    CheckWritable();
     position_ = 0;
     Truncate();
     return;
   }
   const auto index = static_cast<std::size_t>(field_.FieldNo() - 1);
   if (field_.FieldNo() > 0 && index < buffer_->RecValues.size() && buffer_->RecValues[index].modified) {
-    // A value written through the table already: the stream starts empty.
+    // A value written through the table already: the stream holds it, not
+    // the value the file still has.
+    data_ = BytesOf(buffer_->RecValues[index].text);
     return;
   }
   Fetch();
+}
+
+// Written bytes go to the record being edited or inserted, and only there:
+// a write in any other state would change a buffer that is never posted.
+void TVxBlobStream::CheckWritable() const {
+  if (table_.ReadOnly()) throw DatabaseError("Cannot write to ReadOnly table!");
+  const TDataSetState state = table_.State();
+  if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert)
+    throw DataSetError("Dataset not in edit or insert mode");
+  if (field_.ReadOnly()) throw DataSetError("Field '" + field_.DisplayLabel() + "' cannot be modified");
 }
 
 void TVxBlobStream::Fetch() {
@@ -122,7 +136,8 @@ std::size_t TVxBlobStream::Read(std::span<std::byte> destination) {
 }
 
 std::size_t TVxBlobStream::Write(std::span<const std::byte> source) {
-  if (!open_) return 0;
+  if (!open_ || mode_ == TBlobStreamMode::bmRead) return 0;
+  if (mode_ == TBlobStreamMode::bmReadWrite && !modified_) CheckWritable();
   const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
   data_.resize(keep);
   if (position_ > static_cast<std::int64_t>(keep)) data_.resize(static_cast<std::size_t>(position_));
@@ -142,6 +157,8 @@ std::int64_t TVxBlobStream::Seek(std::int64_t offset, SeekOrigin origin) {
 }
 
 void TVxBlobStream::Truncate() {
+  if (!open_ || mode_ == TBlobStreamMode::bmRead) return;
+  if (mode_ == TBlobStreamMode::bmReadWrite && !modified_) CheckWritable();
   const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
   data_.resize(keep);
   StoreInBuffer();

@@ -21,15 +21,20 @@ class TVxBlobStream : public TStream {
  public:
   // Throws std::bad_cast when the field does not belong to a TVxDaoTable,
   // DatabaseError "Cannot write to ReadOnly table!" for write mode on a
-  // read-only table, and the engine's error when the value cannot be read
-  // (after the table has recovered its position).
+  // read-only table, DataSetError for write mode outside the edit and insert
+  // states or on a read-only field, and the engine's error when the value
+  // cannot be read (after the table has recovered its position). A value
+  // already written in the current edit is read back as written.
   TVxBlobStream(TField& field, TBlobStreamMode mode);
   ~TVxBlobStream() override;
 
   std::size_t Read(std::span<std::byte> destination) override;
+  // Nothing is taken in read mode; read-write mode checks, at its first
+  // write, what write mode checks at creation.
   std::size_t Write(std::span<const std::byte> source) override;
   std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
-  // Cuts the value at the current position.
+  // Cuts the value at the current position (not in read mode; read-write
+  // mode checks as Write does).
   void Truncate();
 
   // The whole value as held (valid until the next write).
@@ -41,6 +46,7 @@ class TVxBlobStream : public TStream {
  private:
   void Fetch();
   void StoreInBuffer();
+  void CheckWritable() const;
 
   TField& field_;
   TVxDaoTable& table_;

@@ -56,6 +56,12 @@ class TVxEncrypter {
   virtual ~TVxEncrypter() = default;
   virtual void SetEncodedString(const std::string& text) = 0;
   virtual std::string DecodedString() = 0;
+  // The encoding direction, used when a record is posted: the table assigns
+  // DecodedString and writes EncodedString. An Encrypter that cannot encode
+  // refuses (the default), so that no plain text is written where encoded
+  // text belongs.
+  virtual void SetDecodedString(const std::string& text);
+  virtual std::string EncodedString();
 };
 
 using TFilterRecordEvent = std::function<void(TDataSet& dataSet, bool& accept)>;
@@ -189,6 +195,10 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   ConditionLocale KeyLocale() const { return keyLocale_ ? *keyLocale_ : ConditionLocale::User(); }
   void SetKeyLocale(std::optional<ConditionLocale> locale) { keyLocale_ = std::move(locale); }
 
+  // ---- editing (refused on a read-only table: ReadOnly, or a recordset
+  // that is not updatable). After the base's post, a table sorted by
+  // SortedBy with RefreshSorted re-queries and goes to its first record.
+  void Post() override;
 
   // ---- operations
   // Clears `names` and adds every field's name in field order; opens the
@@ -257,6 +267,18 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   std::unique_ptr<TStream> OpenBlobStream(TField& field, TBlobStreamMode mode) override;
   // With Translation, texts were stored in the OEM code page (850).
   std::string TranslateStoredText(std::string text) const override;
+  // ---- editing steps of the base
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InitNewRecord(RecordBuffer& buffer) override;
+  void WriteFieldValue(const TField& field, const FieldValue& value) override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  void InternalDelete() override;
+  std::string StoredTextFromUser(std::string text) const override;
+  // A table whose recordset the engine cannot change refuses with the
+  // engine's own error, which says why (indexes, a read-only file ...).
+  void CheckCanModify() const override;
 
  private:
   void RefuseWhileActive(std::string_view message) const;
@@ -275,6 +297,13 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   std::string Decrypt(const std::string& text) const;
   int LastEngineErrorNumber() const;
   void RecordBookmark(std::int32_t position, std::int32_t bookmark);
+  // editing
+  void CancelPendingUpdate();
+  void StartPostedEdit(DaoRecordBuffer& buffer);
+  void AssignModifiedFields(const DaoRecordBuffer& buffer);
+  void PositionOnInserted();
+  void ForgetBookmarkOf(std::int32_t position);
+  std::string Encrypt(const std::string& text) const;
   // locate and the find family
   enum class FindKind { First, Last, Next, Prior };
   bool FindKey(FindKind kind, std::string_view keyFields, const std::vector<std::string>& keyValues,

@@ -4,6 +4,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/dataset/data_set_error.h"
+#include "dao/dataset/field_entry.h"
 
 namespace corvid {
 
@@ -77,14 +78,11 @@ void TDataSet::CheckActive() const {
 
 void TDataSet::CheckBrowseMode() {
   CheckActive();
-  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Cancel();
-}
-
-void TDataSet::Cancel() {
-  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
-    state_ = TDataSetState::dsBrowse;
-    Resync();
-  }
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+  if (modified_)
+    Post();
+  else
+    Cancel();
 }
 
 // --- buffers
@@ -276,6 +274,10 @@ int TDataSet::MoveBy(int distance) {
 
 void TDataSet::Resync() {
   CheckActive();
+  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+    CheckBrowseMode();  // posting or cancelling resynchronises
+    return;
+  }
   ClearBuffers();
   auto buffer = TakeSpareBuffer();
   FetchResult result = FetchRecord(*buffer, FetchMode::Current);
@@ -418,17 +420,266 @@ FieldValue TDataSet::FieldNativeValue(const TField& field) {
   return value;
 }
 
+void TDataSet::CheckFieldWritable(const TField& field) const {
+  CheckActive();
+  if (field.FieldKind() != TFieldKind::fkData) {
+    if (state_ != TDataSetState::dsCalcFields && state_ != TDataSetState::dsInternalCalc)
+      throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
+    return;
+  }
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
+    throw DataSetError("Dataset not in edit or insert mode");
+  if (field.ReadOnly()) throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
+}
+
 void TDataSet::SetFieldText(TField& field, const std::string& text) {
-  WriteFieldValue(field, FieldValue(text));
+  CheckFieldWritable(field);
+  if (field.FieldKind() == TFieldKind::fkData && field.IsBlob()) {
+    const bool memo = field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftFmtMemo;
+    const std::string stored = memo ? StoredTextFromUser(text) : text;
+    auto stream = CreateBlobStream(field, TBlobStreamMode::bmWrite);
+    stream->Write(std::as_bytes(std::span(stored)));
+    return;  // the stream tells the data set of the change when it goes
+  }
+  FieldValue value = NativeValueFromText(field, text);
+  if (auto* s = std::get_if<std::string>(&value)) *s = StoredTextFromUser(std::move(*s));
+  SetFieldValue(field, value);
+}
+
+void TDataSet::SetFieldValue(TField& field, const FieldValue& value) {
+  CheckFieldWritable(field);
+  if (field.FieldKind() != TFieldKind::fkData) {
+    RecordBuffer* target = filterBuffer_ ? filterBuffer_ : calcBuffer_.get();
+    if (target == nullptr) return;
+    if (auto* slot = CalculatedSlot(*target, field)) {
+      if (std::holds_alternative<std::monostate>(value))
+        slot->reset();
+      else
+        *slot = value;
+    }
+    return;
+  }
+  WriteFieldValue(field, value);
+  DataEventFieldChange(field);
 }
 
 void TDataSet::WriteFieldValue(const TField&, const FieldValue&) {
   throw DataSetError("Cannot modify a read-only dataset");
 }
 
+FieldValue TDataSet::FieldOldValue(const TField& field) {
+  if (!Active()) return std::monostate{};
+  const TDataSetState oldState = state_;
+  RecordBuffer* const oldFilterBuffer = filterBuffer_;
+  state_ = TDataSetState::dsOldValue;
+  FieldValue value;
+  bool notNull = false;
+  try {
+    notNull = ReadFieldValue(field, &value);
+  } catch (...) {
+    state_ = oldState;
+    throw;
+  }
+  state_ = oldState;
+  filterBuffer_ = oldFilterBuffer;
+  if (!notNull) return std::monostate{};
+  return value;
+}
+
 void TDataSet::DataEventFieldChange(TField& field) {
   (void)field;
+  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+    modified_ = true;
+    if (AutoCalcFields && calculatedCount_ > 0)
+      if (RecordBuffer* buffer = ActiveBuffer()) CalculateFields(*buffer);
+  }
   DataSetChanged();
+}
+
+// --- editing
+
+void TDataSet::CheckCanModify() const {
+  if (!IsModifiable()) throw DataSetError("Cannot modify a read-only dataset");
+}
+
+TDataAction TDataSet::ErrorAction(const TDataSetErrorEvent& handler, const std::exception& error) {
+  TDataAction action = TDataAction::daFail;
+  if (handler) handler(*this, error, action);
+  return action;
+}
+
+void TDataSet::UpdateCursorPos() {
+  if (RecordBuffer* buffer = ActiveBuffer()) {
+    SyncToBuffer(buffer);
+    CursorMovedElsewhere();
+  }
+}
+
+void TDataSet::Edit() {
+  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+  CheckActive();
+  if (buffers_.empty()) {
+    Insert();
+    return;
+  }
+  CheckCanModify();
+  try {
+    if (BeforeEdit) BeforeEdit(*this);
+    UpdateCursorPos();
+    InternalEdit();
+  } catch (const OperationAborted&) {
+    return;
+  }
+  state_ = TDataSetState::dsEdit;
+  modified_ = false;
+  if (RecordBuffer* buffer = ActiveBuffer()) CalculateFields(*buffer);
+  NotifyDataSources(TDataEvent::deUpdateState);
+  DataSetChanged();
+  if (AfterEdit) AfterEdit(*this);
+}
+
+void TDataSet::Insert() { BeginNewRecord(false); }
+
+void TDataSet::Append() { BeginNewRecord(true); }
+
+void TDataSet::BeginNewRecord(bool append) {
+  CheckActive();
+  CheckBrowseMode();
+  CheckCanModify();
+  try {
+    if (BeforeInsert) BeforeInsert(*this);
+    DoBeforeScroll();
+    if (!append) UpdateCursorPos();
+    InternalInsert();
+  } catch (const OperationAborted&) {
+    return;
+  }
+  auto buffer = TakeSpareBuffer();
+  ClearCalcFields(*buffer);
+  InitNewRecord(*buffer);
+  if (append) {
+    ClearBuffers();
+    if (!IsUnidirectional()) {
+      MoveToEnd();
+      while (buffers_.size() + 1 < windowSize_ && FetchBackward()) {
+      }
+    }
+    buffers_.push_back(std::move(buffer));
+    active_ = buffers_.size() - 1;
+    eof_ = true;
+  } else {
+    if (buffers_.empty()) active_ = 0;
+    buffers_.insert(buffers_.begin() + static_cast<std::ptrdiff_t>(active_), std::move(buffer));
+    if (buffers_.size() > windowSize_) {
+      if (active_ + 1 < buffers_.size()) {
+        KeepSpare(std::move(buffers_.back()));
+        buffers_.pop_back();
+      } else {
+        KeepSpare(std::move(buffers_.front()));
+        buffers_.pop_front();
+        --active_;
+      }
+    }
+    eof_ = false;
+  }
+  bof_ = false;
+  CursorMovedElsewhere();
+  state_ = TDataSetState::dsInsert;
+  modified_ = false;
+  try {
+    if (OnNewRecord) OnNewRecord(*this);
+  } catch (...) {
+    InternalCancel();
+    state_ = TDataSetState::dsBrowse;
+    modified_ = false;
+    try {
+      Resync();
+    } catch (...) {
+    }
+    NotifyDataSources(TDataEvent::deUpdateState);
+    try {
+      throw;
+    } catch (const OperationAborted&) {
+      return;
+    }
+  }
+  modified_ = false;
+  NotifyDataSources(TDataEvent::deUpdateState);
+  DataSetChanged();
+  if (AfterInsert) AfterInsert(*this);
+  DoAfterScroll();
+}
+
+void TDataSet::CheckRequiredFields() {
+  for (const auto& field : fields_) {
+    if (field->FieldKind() != TFieldKind::fkData || field->ReadOnly() ||
+        field->DataType() == TFieldType::ftAutoInc || field->FieldNo() <= 0)
+      continue;
+    const auto index = static_cast<std::size_t>(field->FieldNo() - 1);
+    if (index >= fieldDefs_.Count() || !fieldDefs_[index].required) continue;
+    if (!ReadFieldValue(*field, nullptr))
+      throw DataSetError("Field '" + field->DisplayLabel() + "' must have a value");
+  }
+}
+
+void TDataSet::Post() {
+  CheckActive();
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+  try {
+    if (BeforePost) BeforePost(*this);
+    CheckRequiredFields();
+    InternalPost();
+  } catch (const OperationAborted&) {
+    return;
+  }
+  state_ = TDataSetState::dsBrowse;
+  modified_ = false;
+  NotifyDataSources(TDataEvent::deUpdateState);
+  Resync();
+  if (AfterPost) AfterPost(*this);
+}
+
+void TDataSet::Cancel() {
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+  try {
+    if (BeforeCancel) BeforeCancel(*this);
+  } catch (const OperationAborted&) {
+    return;
+  }
+  InternalCancel();
+  state_ = TDataSetState::dsBrowse;
+  modified_ = false;
+  NotifyDataSources(TDataEvent::deUpdateState);
+  Resync();
+  if (AfterCancel) AfterCancel(*this);
+}
+
+void TDataSet::Delete() {
+  CheckActive();
+  if (state_ == TDataSetState::dsInsert) {
+    Cancel();
+    return;
+  }
+  if (buffers_.empty()) throw DataSetError("Cannot perform this operation on an empty dataset");
+  CheckCanModify();
+  if (state_ == TDataSetState::dsEdit) {
+    // The record goes; its pending changes with it.
+    InternalCancel();
+    state_ = TDataSetState::dsBrowse;
+    modified_ = false;
+    NotifyDataSources(TDataEvent::deUpdateState);
+  }
+  try {
+    if (BeforeDelete) BeforeDelete(*this);
+    DoBeforeScroll();
+    UpdateCursorPos();
+    InternalDelete();
+  } catch (const OperationAborted&) {
+    return;
+  }
+  Resync();
+  if (AfterDelete) AfterDelete(*this);
+  DoAfterScroll();
 }
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField& field, TBlobStreamMode mode) {

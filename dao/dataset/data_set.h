@@ -59,9 +59,30 @@ class TDataSet {
   int RecordCount() { CheckActive(); return CountRecords(); }
   int RecNo() { return Active() ? GetRecordNumber() : -1; }
   void SetRecNo(int value) { CheckActive(); SetRecordNumber(value); }
-  // Fetches the current record again and refills the window around it.
+  // Fetches the current record again and refills the window around it (a
+  // record being edited or inserted is first posted or cancelled, as when
+  // leaving edit mode).
   void Resync();
+
+  // --- editing
+  // The current record enters the edit state (an empty data set inserts a
+  // new record instead). A handler of BeforeEdit, BeforeInsert, BeforePost,
+  // BeforeCancel, BeforeDelete or OnNewRecord may throw OperationAborted to
+  // stop the operation quietly; so does an error handler choosing daAbort.
+  void Edit();
+  // A new record in front of the current one / after the last one.
+  void Insert();
+  void Append();
+  // Writes the record being edited or inserted. After an abort the data set
+  // stays in its edit or insert state with the values as they were.
+  virtual void Post();
+  // Drops the changes of the record being edited or inserted.
   void Cancel();
+  // Deletes the current record (a record being inserted is cancelled).
+  void Delete();
+  // True once a field value was written in the edit or insert state.
+  bool Modified() const { return modified_; }
+  bool CanModify() const { return Active() && IsModifiable(); }
 
   // --- fields
   TFieldDefs& FieldDefs() { return fieldDefs_; }
@@ -77,7 +98,16 @@ class TDataSet {
   std::string FieldText(const TField& field);
   bool FieldHasValue(const TField& field);
   FieldValue FieldNativeValue(const TField& field);
+  // Writes a field from its text as the user enters it: an empty text is
+  // NULL; numbers and dates are read in the user's locale; blob and memo
+  // fields are written through a blob stream. Needs the edit or insert state.
   virtual void SetFieldText(TField& field, const std::string& text);
+  // Writes a field's native value (monostate: NULL). Needs the edit or insert
+  // state; calculated fields take their value in the calc-fields state.
+  void SetFieldValue(TField& field, const FieldValue& value);
+  // The value the field had before the edit started.
+  FieldValue FieldOldValue(const TField& field);
+  // A field value changed: the record counts as modified.
   void DataEventFieldChange(TField& field);
 
   // --- blob streams
@@ -105,6 +135,8 @@ class TDataSet {
   // --- events
   TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeScroll, AfterScroll,
       OnCalcFields, OnDataChange;
+  TDataSetNotifyEvent BeforeEdit, AfterEdit, BeforeInsert, AfterInsert, BeforePost, AfterPost,
+      BeforeCancel, AfterCancel, BeforeDelete, AfterDelete, OnNewRecord;
   TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
   bool AutoCalcFields = true;
 
@@ -119,7 +151,20 @@ class TDataSet {
   virtual void ReleaseRecordBuffer(std::unique_ptr<RecordBuffer>& buffer) { buffer.reset(); }
   virtual FetchResult FetchRecord(RecordBuffer& buffer, FetchMode mode) = 0;
   virtual bool ReadFieldValue(const TField& field, FieldValue* destination) = 0;
+  // Stores a data field's native value in the record being edited.
   virtual void WriteFieldValue(const TField& field, const FieldValue& value);
+  // Editing steps, called with the cursor on the active record (none of them
+  // is called on a data set that is not modifiable). An error handler's
+  // daAbort is passed back as OperationAborted.
+  virtual void InternalEdit() {}    // start-edit
+  virtual void InternalInsert() {}  // start-insert, before InitNewRecord
+  virtual void InitNewRecord(RecordBuffer&) {}
+  virtual void InternalPost() {}
+  virtual void InternalCancel() {}
+  virtual void InternalDelete() {}
+  // The text of a string or memo field as stored, from the text the user
+  // entered (the inverse of TranslateStoredText); unchanged by default.
+  virtual std::string StoredTextFromUser(std::string text) const { return text; }
   virtual void MoveToStart() = 0;
   virtual void MoveToEnd() = 0;
   virtual void SyncToBuffer(RecordBuffer* buffer) = 0;
@@ -148,8 +193,15 @@ class TDataSet {
   TDataSetState SetTempState(TDataSetState state, RecordBuffer* filterBuffer = nullptr);
   void RestoreState(TDataSetState state);
   void SetState(TDataSetState state) { state_ = state; }
-  // Leaves edit and insert (the browse-mode check).
+  // Leaves edit and insert (the browse-mode check): a modified record is
+  // posted, an unmodified one cancelled.
   void CheckBrowseMode();
+  // Raises unless the data set can be modified.
+  virtual void CheckCanModify() const;
+  // What an error handler chooses for a failed operation (daFail without one).
+  TDataAction ErrorAction(const TDataSetErrorEvent& handler, const std::exception& error);
+  // Puts the engine cursor on the active record.
+  void UpdateCursorPos();
   void CheckActive() const;
   // Runs OnCalcFields for the buffer (its calculated area cleared first).
   void CalculateFields(RecordBuffer& buffer);
@@ -176,6 +228,9 @@ class TDataSet {
  private:
   void OpenInternal();
   void CloseInternal();
+  void BeginNewRecord(bool append);
+  void CheckFieldWritable(const TField& field) const;
+  void CheckRequiredFields();
   std::unique_ptr<RecordBuffer> TakeSpareBuffer();
   void KeepSpare(std::unique_ptr<RecordBuffer> buffer);
   // Fetches the record in the given direction into a spare buffer; null
@@ -199,6 +254,7 @@ class TDataSet {
   enum class CursorAt { Nowhere, Front, Back } cursorAt_ = CursorAt::Nowhere;
   bool eof_ = true;
   bool bof_ = true;
+  bool modified_ = false;
   std::vector<TDataSource*> dataSources_;
   int disableCount_ = 0;
 };

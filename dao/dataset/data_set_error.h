@@ -12,4 +12,12 @@ class DataSetError : public std::runtime_error {
   explicit DataSetError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A quiet stop: thrown by an event handler (or passed back by an editing
+// step whose error handler chose daAbort) to end an editing operation
+// without an error. The data set's public operations never let it out.
+class OperationAborted : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Operation aborted"; }
+};
+
 }  // namespace corvid

@@ -33,6 +33,10 @@ void TField::SetText(const std::string& text) {
   dataSet_->SetFieldText(*this, text);
 }
 
+void TField::SetValue(const FieldValue& value) { dataSet_->SetFieldValue(*this, value); }
+
+FieldValue TField::OldValue() const { return dataSet_->FieldOldValue(*this); }
+
 void TField::NotifyChanged() { dataSet_->DataEventFieldChange(*this); }
 
 namespace {

@@ -51,8 +51,14 @@ class TField {
   bool IsNull() const;
   // The native value (monostate for NULL).
   FieldValue Value() const;
-  // Sets the value from text through OnSetText or the data set.
+  // Sets the value from text through OnSetText or the data set (the data
+  // set must be in its edit or insert state).
   void SetText(const std::string& text);
+  // Sets the native value (monostate: NULL), as SetText needs it.
+  void SetValue(const FieldValue& value);
+  void Clear() { SetValue(std::monostate{}); }
+  // The value before the current edit started (monostate for NULL).
+  FieldValue OldValue() const;
   // Accepts a new value from the data set (the field-change notification).
   void NotifyChanged();
 

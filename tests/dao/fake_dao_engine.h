@@ -41,6 +41,9 @@ struct Script {
                                {"USysRibbons", static_cast<std::int32_t>(0x80000000u)},
                                {"Orders", 0x40000000}};
   std::vector<std::pair<std::string, std::string>> queries = {{"ByCity", "SELECT 1;"}};
+  // Database.OpenRecordset answers through this when set (source, type,
+  // options, lock); without it the call fails with 3251.
+  std::function<std::unique_ptr<dao::Recordset>(std::string_view, int, int, int)> openRecordset;
   int engineCount = 0;  // engines alive
 
   void Log(std::string line) { log.push_back(std::move(line)); }
@@ -189,7 +192,9 @@ class FakeDatabase : public dao::Database {
     if (script_.queryTimeoutFailure) throw *script_.queryTimeoutFailure;
   }
   std::int32_t RecordsAffected() const override { return 0; }
-  std::unique_ptr<dao::Recordset> OpenRecordset(std::string_view, int, int, int) override {
+  std::unique_ptr<dao::Recordset> OpenRecordset(std::string_view source, int type, int options,
+                                                int lock) override {
+    if (script_.openRecordset) return script_.openRecordset(source, type, options, lock);
     throw dao::EngineError(dao::kOperationNotSupported,
                            "Operation is not supported for this type of object.");
   }

@@ -1,0 +1,238 @@
+// Editing through the table component on real Access files: records
+// inserted, changed (memo and OLE values, through field texts and through
+// blob streams in write mode) and deleted on writer-made databases, read back
+// by mdbtools and by reopening the table; a table with indexes refuses with
+// the engine's reason and its file stays byte for byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dao/blob_stream.h"
+#include "dao/dataset/data_set_error.h"
+#include "dao/engine/dao_constants.h"
+#include "dao/engine/engine_error.h"
+#include "test_engine_support.h"
+#include "test_table_support.h"
+
+namespace corvid {
+namespace {
+
+using namespace testing_support;
+using dao::testing::MdbExport;
+using dao::testing::Sha256;
+
+std::string Hex(const std::vector<std::byte>& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (std::byte b : bytes) {
+    text += kDigits[std::to_integer<unsigned>(b) >> 4];
+    text += kDigits[std::to_integer<unsigned>(b) & 15];
+  }
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+// "Notes": id, title, body (Memo), pic (OLE Object); three records.
+std::string MakeNotesDatabase(const ScratchDir& dir, mdbwriter::JetFormat format) {
+  using namespace mdbwriter;
+  const std::string path = dir / (format == JetFormat::Jet3 ? "notes97.mdb" : "notes.mdb");
+  MdbWriter writer(path, WriterOptions{format, {}, 46023.0, 0x409});
+  auto& notes = writer.AddTable({"Notes",
+                                 {{"id", ColumnType::Long},
+                                  {"title", ColumnType::Text, 50},
+                                  {"body", ColumnType::Memo},
+                                  {"pic", ColumnType::OleObject}}});
+  notes.AddRow({std::int64_t{1}, std::string("one"), std::string("first body"), Bytes(PatternBytes(100))});
+  notes.AddRow({std::int64_t{2}, std::string("two"), std::string("second body"), Bytes(PatternBytes(200, 1))});
+  notes.AddRow({std::int64_t{3}, std::string("three"), Null, Null});
+  writer.Finish();
+  return path;
+}
+
+struct WritableTable {
+  explicit WritableTable(const std::string& path, const std::string& name, bool useDaoProperties = true)
+      : db(path) {
+    db.table.F_Set_ReadOnly(false);
+    db.table.F_Set_UseDaoProperties(useDaoProperties);
+    db.table.F_Set_TableName(name);
+    db.table.Open();
+  }
+  void GoTo(const std::string& id) {
+    db.table.First();
+    while (!db.table.Eof() && db.table.Fields(0).AsString() != id) db.table.Next();
+    ASSERT_EQ(db.table.Fields(0).AsString(), id);
+  }
+  TField& Field(const char* name) { return db.table.FieldByName(name); }
+  OpenDatabase db;
+};
+
+void WriteStream(TField& field, const std::vector<std::byte>& bytes) {
+  TVxBlobStream stream(field, TBlobStreamMode::bmWrite);
+  ASSERT_EQ(stream.Write(bytes), bytes.size());
+}
+
+std::vector<std::byte> ReadStream(TField& field) {
+  TVxBlobStream stream(field, TBlobStreamMode::bmRead);
+  return std::vector<std::byte>(stream.Data().begin(), stream.Data().end());
+}
+
+class EditingFiles : public ::testing::TestWithParam<mdbwriter::JetFormat> {};
+
+// The table takes a field as updatable when the engine's field Attributes
+// say so (dbUpdatableField); an engine that says so of no field leaves every
+// field read-only, and there is nothing to test through the table.
+#define SKIP_UNLESS_FIELDS_UPDATABLE(table)                                                         \
+  if ((table).FieldByName("title").ReadOnly())                                                      \
+  GTEST_SKIP() << "the engine marks no field of an updatable recordset as updatable (Attributes "  \
+                  "bit 0x20), so the table keeps them read-only"
+
+TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  const std::vector<std::byte> newPic = PatternBytes(5000, 5);
+  const std::vector<std::byte> changedPic = PatternBytes(3000, 9);
+  const std::string longBody(5000, 'b');
+  {
+    // Without the DAO properties every field counts as updatable.
+    WritableTable notes(path, "Notes", false);
+    ASSERT_TRUE(notes.db.table.CanModify());
+    // Insert: values through field texts and the picture through a stream.
+    notes.db.table.Append();
+    notes.Field("id").SetText("4");
+    notes.Field("title").SetText("fourth");
+    notes.Field("body").SetText("memo body\r\nsecond line");
+    WriteStream(notes.Field("pic"), newPic);
+    notes.db.table.Post();
+    EXPECT_EQ(notes.Field("title").AsString(), "fourth");
+    // Edit: a memo long enough for its own pages, and a new picture.
+    notes.GoTo("2");
+    notes.db.table.Edit();
+    notes.Field("body").SetText(longBody);
+    WriteStream(notes.Field("pic"), changedPic);
+    notes.db.table.Post();
+    EXPECT_EQ(notes.Field("body").AsString(), longBody);
+    // Delete.
+    notes.GoTo("3");
+    notes.db.table.Delete();
+    EXPECT_EQ(notes.Field("id").AsString(), "4");  // the next record
+    std::vector<std::string> ids;
+    for (notes.db.table.First(); !notes.db.table.Eof(); notes.db.table.Next()) ids.push_back(notes.Field("id").AsString());
+    EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "4"}));
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 3u);
+  const std::vector<std::vector<std::string>> expected{
+      {"1", "one", "first body", Hex(PatternBytes(100))},
+      {"2", "two", longBody, Hex(changedPic)},
+      {"4", "fourth", "memo body\r\nsecond line", Hex(newPic)},
+  };
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    SCOPED_TRACE(r);
+    ASSERT_EQ(rows[r].size(), 4u);
+    EXPECT_EQ(rows[r][0], expected[r][0]);
+    EXPECT_EQ(rows[r][1], expected[r][1]);
+    EXPECT_EQ(rows[r][2], expected[r][2]);
+    EXPECT_EQ(Upper(rows[r][3]), expected[r][3]);
+  }
+  // The table reads the same when opened again.
+  WritableTable again(path, "Notes");
+  again.GoTo("2");
+  EXPECT_EQ(again.Field("body").AsString(), longBody);
+  EXPECT_EQ(ReadStream(again.Field("pic")), changedPic);
+  again.GoTo("4");
+  EXPECT_EQ(again.Field("body").AsString(), "memo body\r\nsecond line");
+  EXPECT_EQ(ReadStream(again.Field("pic")), newPic);
+  EXPECT_EQ(again.db.table.RecordCount(), 3);
+}
+
+TEST_P(EditingFiles, ClearingValuesWritesNulls) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  {
+    WritableTable notes(path, "Notes", false);
+    notes.GoTo("1");
+    notes.db.table.Edit();
+    notes.Field("body").SetText("");
+    notes.Field("pic").Clear();
+    notes.Field("title").SetText("");
+    notes.db.table.Post();
+    EXPECT_TRUE(notes.Field("pic").IsNull());
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "\x01NULL", "\x01NULL", "\x01NULL"}));
+}
+
+TEST_P(EditingFiles, WithDaoPropertiesTheFieldAttributesDecide) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  {
+    WritableTable notes(path, "Notes");
+    SKIP_UNLESS_FIELDS_UPDATABLE(notes.db.table);
+    notes.GoTo("3");
+    notes.db.table.Edit();
+    notes.Field("title").SetText("drei");
+    notes.db.table.Post();
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2][1], "drei");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
+                         ::testing::Values(mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3),
+                         [](const auto& info) { return info.param == mdbwriter::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
+
+TEST(EditingFixtures, AnIndexedTableRefusesWithTheEnginesReasonAndStaysUnchanged) {
+  ScratchDir dir;
+  const std::string path = dir / "nwind.mdb";
+  std::filesystem::copy_file(kFixtures + "nwind.mdb", path);
+  const std::string before = Sha256(path);
+  {
+    WritableTable details(path, "Order Details");
+    EXPECT_FALSE(details.db.table.CanModify());
+    const std::string refusal = "Cannot update. Database or object is read-only.";
+    std::vector<std::string> errors;
+    for (auto operation : {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append, &TDataSet::Delete}) {
+      try {
+        (details.db.table.*operation)();
+        ADD_FAILURE() << "allowed";
+      } catch (const dao::EngineError& e) {
+        EXPECT_EQ(e.Number(), dao::kCannotUpdate);
+        EXPECT_EQ(std::string(e.what()).substr(0, refusal.size()), refusal);
+        EXPECT_NE(std::string(e.what()).find("indexes"), std::string::npos) << e.what();
+      }
+      EXPECT_EQ(details.db.table.State(), TDataSetState::dsBrowse);
+    }
+    EXPECT_THROW(TVxBlobStream(details.Field("OrderID"), TBlobStreamMode::bmWrite), std::exception);
+  }
+  EXPECT_EQ(Sha256(path), before);
+}
+
+TEST(EditingFixtures, TheExtractionRunsTableStaysReadOnly) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string before = Sha256(path);
+  {
+    OpenDatabase db(path);  // configured as the main window configures it
+    db.table.F_Set_TableName("Notes");
+    db.table.Open();
+    EXPECT_FALSE(db.table.CanModify());
+    try {
+      db.table.Edit();
+      ADD_FAILURE() << "allowed";
+    } catch (const DataSetError& e) {
+      EXPECT_STREQ(e.what(), "Cannot modify a read-only dataset");
+    }
+  }
+  EXPECT_EQ(Sha256(path), before);
+}
+
+}  // namespace
+}  // namespace corvid
