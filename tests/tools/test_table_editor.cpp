@@ -3,6 +3,9 @@
 // long values byte for byte); the refusals that leave a file untouched.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -368,6 +371,29 @@ TEST_P(TableEditorTest, LongValuesBehindWideTextAreFoundAndFreed) {
     EXPECT_TRUE(LongValuePagesInUse(path, Jet()).empty());
     EXPECT_EQ(MdbCount(path, "Wide"), 0);
   }
+}
+
+TEST(TableEditorSafety, AFileReplacedUnderThePathIsNotWritten) {
+  TempDir dir;
+  Sample s = MakeSample(dir, JetFormat::Jet4);
+  int fd = ::open(s.path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const FileIdentity opened = EditSession::IdentityOf(fd);
+  ::close(fd);
+  TableEditor editor(s.path, s.tdef, "Docs", opened);
+  editor.Insert({Null, std::string("same file"), Null, Null});
+  // Another database takes the name (as a save-by-rename would do it).
+  const std::string other = dir.File("other.mdb");
+  std::filesystem::copy_file(s.path, other);
+  std::filesystem::rename(other, s.path);
+  const std::vector<char> before = FileBytes(s.path);
+  try {
+    editor.Insert({Null, std::string("wrong file"), Null, Null});
+    ADD_FAILURE() << "no refusal";
+  } catch (const WriterError& error) {
+    EXPECT_NE(std::string(error.what()).find("replaced"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(FileBytes(s.path), before);
 }
 
 TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) {
