@@ -49,7 +49,11 @@ void TVxDaoTable::MasterDataEvent(TDataEvent event) {
     return;
   }
   if (masterReopening_ || !Active() || ControlsDisabled()) return;
-  if (!masterSource_ || !masterSource_->DataSet() || masterSource_->DataSet()->ControlsDisabled()) return;
+  TDataSet* master = masterSource_ ? masterSource_->DataSet() : nullptr;
+  if (!master || master->ControlsDisabled()) return;
+  // A master that closes (or is being destroyed) leaves the detail as it
+  // is: opening it again from here would keep it from ever closing.
+  if (event == TDataEvent::deUpdateState && !master->Active()) return;
   // Leave edit mode, clear the buffers, open the recordset on the master's
   // new values and go to the first record.
   masterReopening_ = true;

@@ -251,6 +251,26 @@ TEST_F(LocateOnAwkward, RefusalsAndPreconditions) {
   EXPECT_EQ(Text(db.table, "ID"), "1");
 }
 
+TEST_F(LocateOnAwkward, ForwardOnlyPassesTheEnginesRefusalAndStaysPut) {
+  // No bookmarks: locate would start again from the first record, which a
+  // forward-only recordset can't do; the find family answers false.
+  OpenDatabase db(path_);
+  db.table.F_Set_TableName("Awkward");
+  db.table.F_Set_TableType(8);
+  db.table.Open();
+  db.table.Next();
+  EXPECT_FALSE(db.table.FindFirst("Name", {"abc"}));
+  try {
+    db.table.Locate("Name", {"abc"});
+    FAIL() << "no error";
+  } catch (const dao::EngineError& e) {
+    EXPECT_EQ(e.Number(), 3251);
+  }
+  EXPECT_EQ(Text(db.table, "ID"), "2");
+  db.table.Next();
+  EXPECT_EQ(Text(db.table, "ID"), "3");
+}
+
 TEST_F(LocateOnAwkward, EmptyTableAnswersFalse) {
   ScratchDir dir;
   OpenDatabase db(MakeThingsDatabase(dir));

@@ -222,6 +222,31 @@ TEST_F(MasterDetailOnAwkward, UnknownFieldsOnEitherSideFailTheOpen) {
   EXPECT_FALSE(Table().Active());
 }
 
+TEST_F(MasterDetailOnAwkward, ClosingOrDestroyingTheMasterLeavesTheDetailAsItIs) {
+  auto master = std::make_unique<TVxDaoTable>();
+  master->F_Set_Database(&db_->database);
+  master->F_Set_ReadOnly(true);
+  master->F_Set_TableName("Awkward");
+  TDataSource source(master.get());
+  Table().F_Set_MasterFields({"OwnerID -> ID"});
+  Table().F_Set_MasterSource(&source);
+  Table().Open();
+  ASSERT_TRUE(master->Active());
+  master->Close();
+  EXPECT_FALSE(master->Active());  // not opened again by the detail
+  EXPECT_EQ(Column(Table(), "Label"), (std::vector<std::string>{"one-a", "one-b", "one-c"}));
+  master->Open();
+  ASSERT_TRUE(master->Locate("ID", {"2"}));
+  EXPECT_EQ(Text(Table(), "Label"), "two-a");
+  master.reset();  // destroyed while open: closes for good
+  EXPECT_EQ(source.DataSet(), nullptr);
+  EXPECT_EQ(db_->database.ActiveTables().size(), 1u);  // the detail only
+  EXPECT_EQ(Text(Table(), "Label"), "two-a");
+  Table().Close();
+  Table().Open();  // no master data set any more: every record
+  EXPECT_EQ(Table().RecordCount(), 6);
+}
+
 TEST_F(MasterDetailOnAwkward, ASourceDestroyedFirstIsForgotten) {
   auto source = std::make_unique<TDataSource>(&Master());
   Table().F_Set_MasterFields({"OwnerID -> ID"});
