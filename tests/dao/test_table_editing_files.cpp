@@ -236,3 +236,86 @@ TEST(EditingFixtures, TheExtractionRunsTableStaysReadOnly) {
 
 }  // namespace
 }  // namespace corvid
+
+namespace corvid {
+namespace {
+
+// Every kind of column of the things table, written through field texts and
+// read back by mdbtools and by the table.
+TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
+  ScratchDir dir;
+  const std::string path = MakeThingsDatabase(dir);
+  {
+    WritableTable things(path, "Things", false);
+    ASSERT_TRUE(things.db.table.CanModify());
+    things.db.table.Append();
+    things.Field("Name").SetText("Käse & Brot");
+    things.Field("Notes").SetText("line one\r\nline two");
+    things.Field("Count").SetText("-123456");
+    things.Field("Flag").SetText("True");
+    things.Field("When").SetText("02/03/2001 12:34:56");
+    things.Field("Uid").SetText("{12345678-9ABC-DEF0-0123-456789ABCDEF}");
+    things.Field("Price").SetText("-12.3456");
+    things.Field("Ratio").SetText("0.125");
+    things.Field("Raw").SetValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}});
+    things.Field("Small").SetText("-32768");
+    WriteStream(things.Field("Pic"), PatternBytes(777, 3));
+    things.db.table.Post();
+    EXPECT_FALSE(things.Field("ID").IsNull());  // the engine numbered it
+  }
+  const auto rows = MdbExport(path, "Things");
+  ASSERT_EQ(rows.size(), 4u);
+  const auto& row = rows[3];
+  ASSERT_EQ(row.size(), 12u);
+  EXPECT_EQ(row[0], "4");
+  EXPECT_EQ(row[1], "Käse & Brot");
+  EXPECT_EQ(row[2], "line one\r\nline two");
+  EXPECT_EQ(Upper(row[3]), Hex(PatternBytes(777, 3)));
+  EXPECT_EQ(row[4], "-123456");
+  EXPECT_EQ(row[5], "1");
+  EXPECT_EQ(row[6], "2001-02-03 12:34:56");
+  // mdb-export gives the hex of its own text of the GUID (without the last dash).
+  EXPECT_EQ(Upper(row[7]), Hex(BytesOf("{12345678-9ABC-DEF0-0123456789ABCDEF}")));
+  EXPECT_EQ(std::stod(row[8]), -12.3456);
+  EXPECT_EQ(std::stod(row[9]), 0.125);
+  EXPECT_EQ(Upper(row[10]), "41FF07");  // (mdb-export cuts binary columns at a zero byte)
+  EXPECT_EQ(row[11], "-32768");
+
+  WritableTable again(path, "Things");
+  again.GoTo("4");
+  EXPECT_EQ(again.Field("When").Value(), FieldValue(730519.0 * 86400000.0 + (12 * 3600 + 34 * 60 + 56) * 1000.0));
+  EXPECT_EQ(again.Field("Price").Value(), FieldValue(-12.3456));
+  EXPECT_EQ(again.Field("Uid").AsString(), "{12345678-9ABC-DEF0-0123-456789ABCDEF}");
+  EXPECT_EQ(again.Field("Notes").AsString(), "line one\r\nline two");
+  EXPECT_EQ(again.Field("Raw").Value(), FieldValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}}));
+  EXPECT_EQ(ReadStream(again.Field("Pic")), PatternBytes(777, 3));
+}
+
+// A value the column can't take fails the post with the engine's error; the
+// record stays in edit with what was entered, and the file is untouched.
+TEST(EditingTypedValues, ARefusedValueGoesToOnPostErrorAndLeavesTheFileAlone) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string before = Sha256(path);
+  {
+    WritableTable notes(path, "Notes", false);
+    notes.GoTo("1");
+    std::string seen;
+    notes.db.table.OnPostError = [&seen](TDataSet&, const std::exception& e, TDataAction& action) {
+      seen = e.what();
+      action = TDataAction::daAbort;
+    };
+    notes.db.table.Edit();
+    notes.Field("title").SetText(std::string(60, 'x'));  // Text(50)
+    notes.db.table.Post();
+    EXPECT_FALSE(seen.empty());
+    EXPECT_EQ(notes.db.table.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(notes.Field("title").AsString(), std::string(60, 'x'));
+    notes.db.table.Cancel();
+    EXPECT_EQ(notes.Field("title").AsString(), "one");
+  }
+  EXPECT_EQ(Sha256(path), before);
+}
+
+}  // namespace
+}  // namespace corvid
