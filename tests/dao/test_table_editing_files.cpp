@@ -124,6 +124,7 @@ TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
     std::vector<std::string> ids;
     for (notes.db.table.First(); !notes.db.table.Eof(); notes.db.table.Next()) ids.push_back(notes.Field("id").AsString());
     EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "4"}));
+    EXPECT_EQ(notes.db.table.RecordCount(), 3);
   }
   const auto rows = MdbExport(path, "Notes");
   ASSERT_EQ(rows.size(), 3u);
@@ -289,6 +290,33 @@ TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
   EXPECT_EQ(again.Field("Notes").AsString(), "line one\r\nline two");
   EXPECT_EQ(again.Field("Raw").Value(), FieldValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}}));
   EXPECT_EQ(ReadStream(again.Field("Pic")), PatternBytes(777, 3));
+}
+
+// A table-type recordset edits the same way; its count and record numbers
+// follow the inserts and deletes.
+TEST(EditingTypedValues, ATableTypeRecordsetCountsWhatWasInsertedAndDeleted) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  OpenDatabase db(path);
+  db.table.F_Set_ReadOnly(false);
+  db.table.F_Set_UseDaoProperties(false);
+  db.table.F_Set_TableType(1);
+  db.table.F_Set_TableName("Notes");
+  db.table.Open();
+  EXPECT_EQ(db.table.RecordCount(), 3);
+  db.table.Append();
+  db.table.FieldByName("id").SetText("9");
+  db.table.Post();
+  EXPECT_EQ(db.table.RecordCount(), 4);
+  EXPECT_EQ(db.table.RecNo(), 4);
+  db.table.First();
+  db.table.Delete();
+  EXPECT_EQ(db.table.FieldByName("id").AsString(), "2");
+  EXPECT_EQ(db.table.RecordCount(), 3);
+  EXPECT_EQ(db.table.RecNo(), 1);
+  db.table.Last();
+  EXPECT_EQ(db.table.FieldByName("id").AsString(), "9");
+  EXPECT_EQ(db.table.RecNo(), 3);
 }
 
 // A value the column can't take fails the post with the engine's error; the
