@@ -9,6 +9,7 @@
 
 #include "dao/blob_stream.h"
 #include "dao/dataset/data_set_error.h"
+#include "dao/dataset/data_source.h"
 #include "dao/discovery/configuration_store.h"
 #include "dao/engine/database_error.h"
 #include "test_table_editing_memory.h"
@@ -405,6 +406,35 @@ TEST_F(TableEditing, NewRecordsTakeTheirPlaceInABufferWindow) {
   table->FieldByName("Name").SetText("before the last");
   table->Post();
   EXPECT_EQ(IdsFromFirst(*table), (Strings{"1", "2", "3", "4", "5", "6"}));
+}
+
+TEST_F(TableEditing, EditInAWindowChangesTheActiveRecord) {
+  table->SetBufferCount(3);
+  Open();
+  table->First();
+  table->Next();  // the window holds records 1-3, the engine cursor stands on 3
+  table->Edit();
+  table->FieldByName("Name").SetText("second in a window");
+  table->Post();
+  EXPECT_EQ(rows->ColumnTexts("Name"), (Strings{"name1", "second in a window", "name3", "name4"}));
+  EXPECT_EQ(table->FieldByName("ID").AsString(), "2");
+}
+
+TEST_F(TableEditing, FollowersHearTheStateChanges) {
+  Open();
+  TDataSource source(table.get());
+  int stateChanges = 0;
+  source.AddLink([&stateChanges](TDataEvent event) {
+    if (event == TDataEvent::deUpdateState) ++stateChanges;
+  });
+  table->Edit();
+  EXPECT_EQ(stateChanges, 1);
+  table->FieldByName("Name").SetText("heard");
+  table->Post();
+  EXPECT_EQ(stateChanges, 2);
+  table->Insert();
+  table->Cancel();
+  EXPECT_EQ(stateChanges, 4);
 }
 
 TEST_F(TableEditing, CalculatedFieldsFollowTheValuesBeingEdited) {
