@@ -196,6 +196,7 @@ void AccessFile::Refresh() {
   if (::fstat(fd_, &st) == 0) pageCount_ = static_cast<unsigned long>(st.st_size) / header_.pageSize;
   windowPages_ = 0;
   loadedPage_ = -1;
+  ++generation_;
   // libmdb reads through a stdio stream, whose buffer may still hold the
   // old bytes of a changed page; flushing an input stream drops them.
   if (mdb_ && mdb_->f && mdb_->f->stream) std::fflush(mdb_->f->stream);

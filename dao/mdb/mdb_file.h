@@ -53,8 +53,10 @@ class AccessFile {
   // The device and inode of the open file.
   std::pair<unsigned long, unsigned long> identity() const;
   // The file was changed through this engine: re-read its size and drop the
-  // pages held in memory.
+  // pages held in memory. Each refresh starts a new generation, so that rows
+  // cracked before it are cracked again.
   void Refresh();
+  unsigned generation() const { return generation_; }
   long loadedPage() const { return loadedPage_; }
 
  private:
@@ -65,6 +67,7 @@ class AccessFile {
   int fd_ = -1;
   bool locked_ = false;
   bool writable_ = false;
+  unsigned generation_ = 0;
   unsigned long pageCount_ = 0;
   MdbHeader header_;
   MdbHandle* mdb_ = nullptr;

@@ -395,8 +395,14 @@ void MdbRecordset::Update() {
     } else {
       lastModified_ = added;
     }
-    if (eof_ && !bof_) eof_ = !HasRow(current_);
-    if (bof_ && eof_ && HasRow(0)) eof_ = false;  // an empty recordset now has a row after BOF
+    // The current record stays. An empty recordset now has a row after
+    // BOF; at EOF the position moves past the new last row.
+    if (bof_ && eof_) {
+      eof_ = false;
+      current_ = -1;
+    } else if (eof_) {
+      current_ = KnownRows();
+    }
   }
   CancelUpdate();
 }

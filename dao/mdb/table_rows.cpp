@@ -151,7 +151,7 @@ const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
   if (!file_->LoadPage(where.page))
     context_->Raise(kUnrecognizedFormat,
                     "A page of table '" + name_ + "' in '" + file_->path() + "' cannot be read.");
-  if (crackedIndex_ == index) return cracked_;
+  if (crackedIndex_ == index && crackedGeneration_ == file_->generation()) return cracked_;
   int start = 0;
   size_t length = 0;
   if (mdb_find_row(mdb, where.row, &start, &length) != 0 || length == 0)
@@ -169,6 +169,7 @@ const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
       cracked_[static_cast<std::size_t>(column)] = scratch_[static_cast<std::size_t>(i)];
   }
   crackedIndex_ = index;
+  crackedGeneration_ = file_->generation();
   return cracked_;
 }
 

@@ -87,6 +87,7 @@ class TableRows {
   bool complete_ = false;
   std::int32_t deleted_ = 0;
   std::int32_t crackedIndex_ = -1;
+  unsigned crackedGeneration_ = 0;
   std::vector<MdbField> cracked_;  // by column
   std::vector<MdbField> scratch_;  // libmdb's order
 };

@@ -260,6 +260,31 @@ TEST_P(EngineEditing, ADatabaseOpenedReadOnlyRefusesEveryChange) {
   EXPECT_EQ(ReadAll(path_), before);
 }
 
+TEST_P(EngineEditing, AddingAtEofStaysAtEofAndAnotherRecordsetSeesChangedRows) {
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenDynaset);
+  auto other = database->OpenRecordset("Docs", dbOpenDynaset);
+  EXPECT_EQ(VariantToText(other->Fields().Item("notes").Value()), "first");  // cracked before the change
+  rs->MoveLast();
+  rs->MoveNext();
+  ASSERT_TRUE(rs->Eof());
+  rs->AddNew();
+  rs->Fields().Item("name").SetValue(std::string("added at EOF"));
+  rs->Update();
+  EXPECT_TRUE(rs->Eof());
+  rs->MovePrevious();
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "added at EOF");
+  rs->MoveFirst();
+  rs->Edit();
+  rs->Fields().Item("notes").SetValue(std::string(2000, 'g'));  // the page is re-packed
+  rs->Fields().Item("name").SetValue(std::string("grown"));
+  rs->Update();
+  EXPECT_EQ(VariantToText(other->Fields().Item("name").Value()), "grown");
+  EXPECT_EQ(VariantToText(other->Fields().Item("notes").Value()), std::string(2000, 'g'));
+  other->MoveNext();
+  EXPECT_EQ(VariantToText(other->Fields().Item("name").Value()), "beta");
+}
+
 TEST_P(EngineEditing, RowsAddedToAFilteredDynasetComeLastInItAndItsClones) {
   auto database = session_.Open(path_);
   auto all = database->OpenRecordset("Docs", dbOpenDynaset);
