@@ -105,11 +105,11 @@ TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
     // Insert: values through field texts and the picture through a stream.
     notes.db.table.Append();
     notes.Field("id").SetText("4");
-    notes.Field("title").SetText("fourth");
+    notes.Field("title").SetText("fourth Käse");
     notes.Field("body").SetText("memo body\r\nsecond line");
     WriteStream(notes.Field("pic"), newPic);
     notes.db.table.Post();
-    EXPECT_EQ(notes.Field("title").AsString(), "fourth");
+    EXPECT_EQ(notes.Field("title").AsString(), "fourth Käse");
     // Edit: a memo long enough for its own pages, and a new picture.
     notes.GoTo("2");
     notes.db.table.Edit();
@@ -131,7 +131,7 @@ TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
   const std::vector<std::vector<std::string>> expected{
       {"1", "one", "first body", Hex(PatternBytes(100))},
       {"2", "two", longBody, Hex(changedPic)},
-      {"4", "fourth", "memo body\r\nsecond line", Hex(newPic)},
+      {"4", "fourth Käse", "memo body\r\nsecond line", Hex(newPic)},
   };
   for (std::size_t r = 0; r < expected.size(); ++r) {
     SCOPED_TRACE(r);
@@ -184,6 +184,37 @@ TEST_P(EditingFiles, WithDaoPropertiesTheFieldAttributesDecide) {
   const auto rows = MdbExport(path, "Notes");
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[2][1], "drei");
+}
+
+TEST_P(EditingFiles, EmptiedFromTheEndAndFilledAgain) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  {
+    WritableTable notes(path, "Notes", false);
+    std::vector<std::string> current;
+    notes.db.table.Last();
+    while (!notes.db.table.IsEmpty()) {
+      notes.db.table.Delete();
+      current.push_back(notes.db.table.IsEmpty() ? "-" : notes.Field("id").AsString());
+    }
+    EXPECT_EQ(current, (std::vector<std::string>{"2", "1", "-"}));  // each time the one before
+    EXPECT_TRUE(notes.db.table.Eof());
+    EXPECT_EQ(notes.db.table.RecordCount(), 0);
+  }
+  EXPECT_TRUE(MdbExport(path, "Notes").empty());
+  {
+    WritableTable notes(path, "Notes", false);
+    EXPECT_TRUE(notes.db.table.IsEmpty());
+    notes.db.table.Edit();  // an empty table inserts
+    notes.Field("id").SetText("10");
+    notes.Field("body").SetText("again");
+    notes.db.table.Post();
+    EXPECT_FALSE(notes.db.table.IsEmpty());
+    EXPECT_EQ(notes.Field("body").AsString(), "again");
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"10", "\x01NULL", "again", "\x01NULL"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
