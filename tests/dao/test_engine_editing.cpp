@@ -285,6 +285,18 @@ TEST_P(EngineEditing, AddingAtEofStaysAtEofAndAnotherRecordsetSeesChangedRows) {
   EXPECT_EQ(VariantToText(other->Fields().Item("name").Value()), "beta");
 }
 
+TEST_P(EngineEditing, AFileMarkedReadOnlyIsNotWrittenEvenWhereTheSystemWouldAllowIt) {
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                          std::filesystem::perms::others_read);
+  const auto before = ReadAll(path_);
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenTable);
+  EngineError error = ExpectError(kCannotUpdate, [&] { rs->AddNew(); });
+  EXPECT_NE(std::string(error.what()).find("read-only"), std::string::npos) << error.what();
+  ExpectError(kCannotUpdate, [&] { rs->Delete(); });
+  EXPECT_EQ(ReadAll(path_), before);
+}
+
 TEST_P(EngineEditing, RowsAddedToAFilteredDynasetComeLastInItAndItsClones) {
   auto database = session_.Open(path_);
   auto all = database->OpenRecordset("Docs", dbOpenDynaset);
@@ -330,6 +342,7 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
   TempDir dir;
   const std::string copy = dir.File("nwind.mdb");
   std::filesystem::copy_file(kFixtures + "nwind.mdb", copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
   const auto before = ReadAll(copy);
   EngineSession session;
   auto database = session.Open(copy);
@@ -365,6 +378,7 @@ TEST(EngineEditingAccessFile, RowsOfATableAccessMadeChangeAndReadBackByMdbtools)
   TempDir dir;
   const std::string copy = dir.File("queryTestV2003.mdb");
   std::filesystem::copy_file(kFixtures + "queryTestV2003.mdb", copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
   EngineSession session;
   auto database = session.Open(copy);
   auto rs = database->OpenRecordset("Table1", dbOpenDynaset);

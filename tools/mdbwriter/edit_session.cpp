@@ -33,6 +33,12 @@ EditSession::EditSession(const std::string& path, std::optional<FileIdentity> ex
     ::close(fd_);
     throw WriterError("\"" + path + "\" is not a regular file");
   }
+  // A file marked read-only stays so, even for a user (root) the system
+  // would let write it.
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    ::close(fd_);
+    throw WriterError("\"" + path + "\" is marked read-only");
+  }
   if (expected && (st.st_dev != expected->device || st.st_ino != expected->inode)) {
     ::close(fd_);
     throw WriterError("\"" + path + "\" was replaced by another file since the database was opened");
