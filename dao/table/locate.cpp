@@ -342,6 +342,10 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
     }
     condition += (condition.empty() ? "" : " AND ") + term;
   }
+  if (condition.empty()) {  // no index field the condition can name: use the Seek's record
+    MoveToMatch(*clone);
+    return true;
+  }
   CloneGuard inOrder(recordset_->Clone());
   inOrder->MoveFirst();
   inOrder->FindFirst(condition);

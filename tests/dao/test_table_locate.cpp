@@ -280,6 +280,37 @@ TEST_F(LocateOnAwkward, EmptyTableAnswersFalse) {
   EXPECT_FALSE(db.table.FindFirst("ID", {"1"}));
 }
 
+class LocateOnEveryFormat : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LocateOnEveryFormat, EveryColumnOfTable1FindsItsRow) {
+  // Jet 4 and ACE files Access made: each exported value of each row locates
+  // that row (text, Byte, Integer, Long, Double, Date, Currency, Yes/No).
+  const std::string file = kFixtures + GetParam();
+  const auto rows = ExportedRows(file, "Table1");
+  OpenDatabase db(file);
+  db.table.F_Set_TableName("Table1");
+  db.table.Open();
+  const char* names[] = {"A", "B", "C", "D", "E", "F", "G", "H", "I"};
+  ASSERT_EQ(rows.size(), 2u);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::size_t c = 0; c < 9; ++c) {
+      std::string key = rows[r][c];
+      if (c == 6) key = key.substr(5, 2) + "/" + key.substr(8, 2) + "/" + key.substr(0, 4);  // mdb-export's Y-m-d
+      if (c == 8) key = key == "1" ? "True" : "False";
+      SCOPED_TRACE(std::string(names[c]) + " = " + key);
+      db.table.Last();
+      ASSERT_TRUE(db.table.Locate(names[c], {key}));
+      EXPECT_EQ(db.table.RecNo(), static_cast<int>(r) + 1);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LocateOnEveryFormat, ::testing::Values("testV2003.mdb", "testV2010.accdb"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
 TEST(TableFind, FirstLastNextPriorFromTheCurrentRecord) {
   OpenDatabase db(kNwind);
   OpenOrderDetails(db, 2);
