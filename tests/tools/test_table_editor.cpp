@@ -186,6 +186,36 @@ TEST_P(TableEditorTest, MemoAndOleValuesCrossTheInlineSinglePageAndChainForms) {
   }
 }
 
+TEST_P(TableEditorTest, LongValuesKeptByAnUpdateStayWhereTheyAre) {
+  Sample s = MakeSample(dir_, GetParam());
+  TableEditor editor(s.path, s.tdef, "Docs");
+  const std::vector<RowLocation> rows = LiveRows(s.path, s.tdef, Jet());
+  const std::vector<std::uint32_t> initial = LongValuePagesInUse(s.path, Jet());  // the third row's value
+  const Bytes chain = PatternBytes(3 * Jet().pageSize, 9);
+  const RowLocation first = editor.Update(rows[0], {std::int64_t{1}, std::string("alpha"), std::string("short memo"), chain});
+  const std::vector<std::uint32_t> pagesBefore = LongValuePagesInUse(s.path, Jet());
+  const auto sizeBefore = FileBytes(s.path).size();
+  // name changes; notes (inline) and blob (a chain) are kept.
+  const RowLocation again =
+      editor.Update(first, {std::int64_t{1}, std::string("renamed"), Null, Null}, {false, false, true, true});
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(LongValuePagesInUse(s.path, Jet()), pagesBefore);
+  EXPECT_EQ(FileBytes(s.path).size(), sizeBefore);
+  // Row 2 held no values: kept NULLs stay NULL.
+  editor.Update(rows[1], {std::int64_t{2}, std::string("beta2"), std::string("x"), Bytes{}}, {false, false, true, true});
+  const JudgedTable judged = ReadWithLibmdb(s.path, "Docs");
+  ASSERT_EQ(judged.rows.size(), 3u);
+  EXPECT_EQ(judged.rows[0][1].value, "renamed");
+  EXPECT_EQ(judged.rows[0][2].value, "short memo");
+  EXPECT_EQ(judged.rows[0][3].value, AsString(chain));
+  EXPECT_EQ(judged.rows[1][1].value, "beta2");
+  EXPECT_TRUE(judged.rows[1][2].null);
+  EXPECT_TRUE(judged.rows[1][3].null);
+  // Replacing the kept value later frees its pages.
+  editor.Update(first, {std::int64_t{1}, std::string("renamed"), Null, Null});
+  EXPECT_EQ(LongValuePagesInUse(s.path, Jet()), initial);
+}
+
 TEST_P(TableEditorTest, UpdateKeepsTheSlotWhenTheRowFitsAndMovesItOtherwise) {
   TempDir dir;
   const std::string path = dir.File("wide.mdb");

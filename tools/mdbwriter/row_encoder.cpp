@@ -211,7 +211,8 @@ void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber, L
   nextAutoNumber = autoNumber;
 }
 
-std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber) {
+std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber,
+                               std::span<const std::optional<std::vector<std::byte>>> stored) {
   if (values.size() != layout_.columns.size())
     throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": " +
                       std::to_string(values.size()) + " values for " + std::to_string(layout_.columns.size()) +
@@ -220,6 +221,16 @@ std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowN
   std::size_t varBytes = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const ColumnLayout& column = layout_.columns[i];
+    if (column.longValue && i < stored.size() && stored[i]) {
+      Field& field = fields_[i];
+      field = Field{};
+      field.owned = *stored[i];
+      field.bytes = field.owned;
+      field.null = false;
+      field.stored = true;
+      varBytes += field.bytes.size();
+      continue;
+    }
     Convert(values[i], rowNumber, column, fields_[i], autoNumber);
     if (!column.fixed && !fields_[i].null)
       varBytes += column.longValue ? LongValueRowBytes(fields_[i]) : fields_[i].bytes.size();
@@ -278,7 +289,7 @@ void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {
     offsets.push_back(row.size());
     const Field& field = fields_[i];
     if (field.null) continue;
-    if (!column.longValue) {
+    if (!column.longValue || field.stored) {
       out.Bytes(field.bytes);
       continue;
     }

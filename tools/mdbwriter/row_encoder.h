@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,7 +43,12 @@ class RowEncoder {
   // Encode in two steps: Prepare converts and checks everything (throwing
   // WriterError with nothing stored), Assemble stores the long values and
   // builds the row (its errors are I/O errors). Prepare returns the row size.
-  std::size_t Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber);
+  // `stored` (empty, or one entry per column): a Memo / OLE Object field's
+  // bytes exactly as an existing row holds them (its long-value header, and
+  // the data of an inline value), copied into the row as they are in place
+  // of the column's value; the long value itself stays where it is.
+  std::size_t Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber,
+                      std::span<const std::optional<std::vector<std::byte>>> stored = {});
   void Assemble(LongValueStore& store, std::vector<std::byte>& row);
 
  private:
@@ -51,6 +57,7 @@ class RowEncoder {
     bool boolValue = false;
     std::vector<std::byte> owned;
     std::span<const std::byte> bytes;  // fixed bytes, var bytes or long-value bytes
+    bool stored = false;               // bytes are a stored long-value field, copied as they are
   };
 
   [[noreturn]] void Fail(std::int64_t rowNumber, const ColumnLayout& column, const std::string& what) const;

@@ -6,8 +6,6 @@
 namespace corvid::mdbwriter {
 namespace {
 
-constexpr std::size_t kLongValueHeader = 12;
-
 [[noreturn]] void Damaged() { throw WriterError("a row of the table is damaged"); }
 
 // Start offsets of the row's variable-length fields, plus the end of data last.
@@ -62,9 +60,8 @@ std::vector<StoredLongValue> LongValuesOfRow(const JetConstants& jet, const Tabl
     const std::size_t start = offsets[c.varIndex];
     const std::size_t next = offsets[c.varIndex + 1];
     if (next < start || next > row.size()) Damaged();
-    if (next - start < kLongValueHeader) continue;  // an empty value has no header
     found.push_back({c.number, std::vector<std::byte>(row.begin() + static_cast<std::ptrdiff_t>(start),
-                                                      row.begin() + static_cast<std::ptrdiff_t>(start + kLongValueHeader))});
+                                                      row.begin() + static_cast<std::ptrdiff_t>(next))});
   }
   return found;
 }

@@ -14,10 +14,13 @@ namespace corvid::mdbwriter {
 
 struct StoredLongValue {
   std::uint16_t column = 0;
-  std::vector<std::byte> header;  // the 12 bytes in the row: length and flags, pointer, unused
+  // The field's bytes in the row: the 12-byte header (length and flags,
+  // pointer, unused) and, for an inline value, its data. Shorter than 12
+  // bytes only for an empty value Access stored without a header.
+  std::vector<std::byte> field;
 };
 
-// The long-value headers of the row's non-NULL Memo and OLE Object fields.
+// The row's non-NULL Memo and OLE Object fields.
 // Throws WriterError when the row does not hold together.
 std::vector<StoredLongValue> LongValuesOfRow(const JetConstants& jet, const TableLayout& layout,
                                              std::span<const std::byte> row);

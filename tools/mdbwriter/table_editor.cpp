@@ -21,6 +21,7 @@ constexpr std::size_t kDatabaseKeyOffset = 0x3E;
 constexpr std::uint32_t kLongValueInline = 0x80000000u;
 constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
 constexpr std::size_t kMaxChainRows = 1u << 20;
+constexpr std::size_t kLongValueHeader = 12;
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -97,10 +98,11 @@ struct TableEditor::Change {
   }
 
   // Encodes a row; long values go on new pages.
-  std::vector<std::byte> Encode(std::span<const Value> values, std::int64_t rowNumber) {
+  std::vector<std::byte> Encode(std::span<const Value> values, std::int64_t rowNumber,
+                                std::span<const std::optional<std::vector<std::byte>>> stored = {}) {
     RowEncoder encoder(jet, table.layout);
     std::int32_t next = table.lastAutoNumber + 1;
-    encoder.Prepare(values, rowNumber, next);
+    encoder.Prepare(values, rowNumber, next, stored);
     std::vector<std::byte> row;
     encoder.Assemble(longValues, row);
     longValues.Flush();
@@ -130,12 +132,15 @@ struct TableEditor::Change {
     return {number, slot};
   }
 
-  // Marks the long-value rows of a stored row deleted.
-  void FreeLongValues(std::span<const std::byte> row) {
+  // Marks the long-value rows of a stored row deleted, except those of the
+  // columns in `kept`.
+  void FreeLongValues(std::span<const std::byte> row, const std::vector<std::uint16_t>& kept = {}) {
     for (const StoredLongValue& value : LongValuesOfRow(jet, table.layout, row)) {
-      const std::uint32_t flags = Get32(value.header, 0);
+      if (std::find(kept.begin(), kept.end(), value.column) != kept.end()) continue;
+      if (value.field.size() < kLongValueHeader) continue;  // an empty value has no pages
+      const std::uint32_t flags = Get32(value.field, 0);
       if (flags & kLongValueInline) continue;
-      std::uint32_t pointer = Get32(value.header, 4);
+      std::uint32_t pointer = Get32(value.field, 4);
       const bool single = (flags & kLongValueSinglePage) != 0;
       for (std::size_t n = 0; pointer != 0; ++n) {
         if (n == kMaxChainRows) throw WriterError("a long value of table " + Quoted(name) + " has a chain that does not end");
@@ -195,12 +200,25 @@ RowLocation TableEditor::Insert(std::span<const Value> values) {
   return at;
 }
 
-RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values) {
+RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values, const std::vector<bool>& keepStored) {
   Change change(*this);
   RowPage page = change.TablePage(where);
   const std::vector<std::byte> old(page.Row(where.row).begin(), page.Row(where.row).end());
-  const std::vector<std::byte> row = change.Encode(values, 1);
-  change.FreeLongValues(old);
+  // Long values kept as they are: their fields are copied from the old row.
+  const auto& columns = change.table.layout.columns;
+  std::vector<Value> adjusted(values.begin(), values.end());
+  std::vector<std::optional<std::vector<std::byte>>> stored(columns.size());
+  std::vector<std::uint16_t> kept;
+  const std::vector<StoredLongValue> oldLongValues = LongValuesOfRow(change.jet, change.table.layout, old);
+  for (std::size_t i = 0; i < columns.size() && i < keepStored.size() && i < adjusted.size(); ++i) {
+    if (!keepStored[i] || !columns[i].longValue) continue;
+    adjusted[i] = Null;  // the row held no value
+    for (const StoredLongValue& value : oldLongValues)
+      if (value.column == columns[i].number) stored[i] = value.field;
+    kept.push_back(columns[i].number);
+  }
+  const std::vector<std::byte> row = change.Encode(adjusted, 1, stored);
+  change.FreeLongValues(old, kept);
   RowLocation at = where;
   if (page.FitsReplacement(where.row, row.size())) {
     page.Replace(where.row, row);

@@ -25,6 +25,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "tools/mdbwriter/edit_session.h"
 #include "tools/mdbwriter/mdb_writer.h"
@@ -58,10 +59,14 @@ class TableEditor {
   }
   // Replaces the row at `where` with `values`; returns where it is now (the
   // same slot when it still fits its page, otherwise a slot on another page,
-  // the old one deleted). Its old long values are freed.
-  RowLocation Update(RowLocation where, std::span<const Value> values);
-  RowLocation Update(RowLocation where, std::initializer_list<Value> values) {
-    return Update(where, std::span<const Value>(values.begin(), values.size()));
+  // the old one deleted). `keepStored` (by column; may be shorter): true for
+  // a Memo or OLE Object column keeps the value the row holds, untouched
+  // where it is (its entry in `values` is not used). The old long values
+  // the row no longer uses are freed.
+  RowLocation Update(RowLocation where, std::span<const Value> values, const std::vector<bool>& keepStored = {});
+  RowLocation Update(RowLocation where, std::initializer_list<Value> values,
+                     const std::vector<bool>& keepStored = {}) {
+    return Update(where, std::span<const Value>(values.begin(), values.size()), keepStored);
   }
   // Deletes the row and frees its long values.
   void Delete(RowLocation where);
