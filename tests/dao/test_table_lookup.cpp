@@ -45,6 +45,22 @@ TEST(TableLookup, ValuesOfTheMatchingRecordInTheGivenOrder) {
   EXPECT_EQ(std::get<std::int64_t>(single->front()), 11);
 }
 
+TEST(TableLookup, OnATableTypeTableWithAnIndex) {
+  OpenDatabase db(kNwind);
+  db.table.F_Set_TableName("Order Details");
+  db.table.F_Set_TableType(1);
+  db.table.F_Set_IndexName("ProductID");
+  db.table.Open();
+  db.table.Next();
+  const std::string before = Text(db.table, "OrderID") + "/" + Text(db.table, "ProductID");
+  const auto values = db.table.Lookup("OrderID;ProductID", {"10248", "42"}, "Quantity");
+  ASSERT_TRUE(values);
+  EXPECT_EQ(std::get<std::int64_t>(values->front()), 10);
+  EXPECT_EQ(Text(db.table, "OrderID") + "/" + Text(db.table, "ProductID"), before);
+  db.table.Next();  // still in the index's order
+  EXPECT_LE(std::stoi(Text(db.table, "ProductID")), 2);
+}
+
 TEST(TableLookup, NoMatchAnswersFalseAndChangesNothing) {
   OpenDatabase db(kNwind);
   db.table.F_Set_TableName("Customers");
