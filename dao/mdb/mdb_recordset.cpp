@@ -354,16 +354,24 @@ void MdbRecordset::Update() {
   }
   if (editMode_ == dbEditInProgress && rows.Deleted(TableRow(editing_)))
     Raise(kRecordDeleted, "Record is deleted.");
-  // The row as it will be: assigned values, else the stored ones (Null for a new row).
+  // The row as it will be: assigned values, else the stored ones (Null for
+  // a new row). Memo and OLE values not assigned stay where they are in the
+  // file, unread.
   std::vector<Variant> row;
+  std::vector<bool> keep(static_cast<std::size_t>(rows.columnCount()), false);
   for (int c = 0; c < rows.columnCount(); ++c) {
     const auto& assigned = pending_[static_cast<std::size_t>(c)];
-    if (assigned)
+    if (assigned) {
       row.push_back(*assigned);
-    else if (editMode_ == dbEditInProgress)
+    } else if (editMode_ == dbEditInProgress && IsLongValue(rows.column(c))) {
+      keep[static_cast<std::size_t>(c)] = true;
+      const bool stored = !rows.Crack(TableRow(editing_))[static_cast<std::size_t>(c)].is_null;
+      row.push_back(stored ? Variant(Bytes{}) : Variant(Null{}));  // only its Null-ness counts
+    } else if (editMode_ == dbEditInProgress) {
       row.push_back(ValueAt(TableRow(editing_), c));
-    else
+    } else {
       row.push_back(Null{});
+    }
   }
   std::vector<mdbwriter::Value> values;
   for (int c = 0; c < rows.columnCount(); ++c) {
@@ -375,6 +383,10 @@ void MdbRecordset::Update() {
       Raise(kRequiredFieldNull, "The field '" + qualified +
                                     "' cannot contain a Null value because the Required property for this "
                                     "field is set to True. Enter a value in this field.");
+    if (keep[static_cast<std::size_t>(c)]) {
+      values.push_back(mdbwriter::Null);
+      continue;
+    }
     if (const auto* text = std::get_if<std::string>(&value);
         text && text->empty() && (column.col_type == MDB_TEXT || column.col_type == MDB_MEMO)) {
       const Property* allow = field.FieldProperties().Find("AllowZeroLength");
@@ -384,7 +396,7 @@ void MdbRecordset::Update() {
     values.push_back(ToWriterValue(column, value));
   }
   if (editMode_ == dbEditInProgress) {
-    Recorded([&] { RewriteRow(rows, TableRow(editing_), values); });
+    Recorded([&] { RewriteRow(rows, TableRow(editing_), values, keep); });
     lastModified_ = editing_;
   } else {
     const std::int32_t added = Recorded([&] { return WriteNewRow(rows, values); });

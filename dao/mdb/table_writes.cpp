@@ -84,10 +84,11 @@ std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value> valu
   });
 }
 
-void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values) {
+void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values,
+                const std::vector<bool>& keep) {
   Written(rows, [&](mdbwriter::TableEditor editor) {
     const auto& where = rows.LocatorOf(index);
-    const mdbwriter::RowLocation at = editor.Update({where.page, where.row}, values);
+    const mdbwriter::RowLocation at = editor.Update({where.page, where.row}, values, keep);
     rows.Moved(index, at.page, at.row);
     return 0;
   });
@@ -105,7 +106,7 @@ void DeleteRow(TableRows& rows, std::int32_t index) {
 std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value>) {
   rows.context().Raise(kCannotUpdate, EditRefusal(rows));
 }
-void RewriteRow(TableRows& rows, std::int32_t, std::span<const mdbwriter::Value>) {
+void RewriteRow(TableRows& rows, std::int32_t, std::span<const mdbwriter::Value>, const std::vector<bool>&) {
   rows.context().Raise(kCannotUpdate, EditRefusal(rows));
 }
 void DeleteRow(TableRows& rows, std::int32_t) { rows.context().Raise(kCannotUpdate, EditRefusal(rows)); }

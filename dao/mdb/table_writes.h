@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "dao/mdb/table_rows.h"
 #include "tools/mdbwriter/mdb_writer.h"
@@ -22,8 +23,10 @@ std::string EditRefusal(TableRows& rows);
 
 // Adds a row (one value per column) and returns its index in `rows`.
 std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value> values);
-// Replaces row `index`; it keeps its index (and so its bookmarks).
-void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values);
+// Replaces row `index`; it keeps its index (and so its bookmarks). `keep`:
+// Memo and OLE columns whose stored values stay as they are.
+void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values,
+                const std::vector<bool>& keep);
 // Deletes row `index`; visiting it afterwards raises 3167.
 void DeleteRow(TableRows& rows, std::int32_t index);
 

@@ -165,6 +165,29 @@ TEST_P(EngineEditing, EditingAMemoAndAnOleValueAcrossTheirStorageFormsKeepsTheBo
   EXPECT_EQ(std::get<Bytes>(again->Fields().Item("blob").Value()), Pattern(PageSize() * 2, salt));
 }
 
+TEST_P(EngineEditing, EditingOtherFieldsLeavesALargeValueWhereItIs) {
+  auto database = session_.Open(path_);
+  auto rs = database->OpenRecordset("Docs", dbOpenTable);
+  const Bytes big = Pattern(20 * PageSize(), 77);
+  rs->Edit();
+  rs->Fields().Item("blob").SetValue(big);
+  rs->Update();
+  const auto size = ReadAll(path_).size();
+  for (int round = 0; round < 5; ++round) {
+    rs->Edit();
+    rs->Fields().Item("name").SetValue(std::string("round ") + std::to_string(round));
+    rs->Update();
+  }
+  EXPECT_EQ(ReadAll(path_).size(), size) << "the value was stored again";
+  EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()), big);
+  EXPECT_EQ(VariantToText(rs->Fields().Item("notes").Value()), "first");
+  const auto rows = MdbExport(path_, "Docs");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][1], "round 4");
+  EXPECT_EQ(rows[0][2], "first");
+  EXPECT_EQ(rows[0][3], Hex(big));
+}
+
 TEST_P(EngineEditing, DeleteRemovesTheRowForTheRecordsetItsClonesAndMdbtools) {
   auto database = session_.Open(path_);
   auto rs = database->OpenRecordset("Docs", dbOpenTable);
