@@ -142,6 +142,32 @@ TEST_F(MasterDetailOnAwkward, OneLineOfNamesUsesTheSameNameOnBothSides) {
   Table().Close();
 }
 
+TEST_F(MasterDetailOnAwkward, DateGuidYesNoAndDoubleMasterValues) {
+  // A second component over Awkward follows the first by one field at a
+  // time: the records holding the master record's value of that field.
+  Table().F_Set_TableName("Awkward");
+  Table().F_Set_UseBrackets(false);  // plain names need no brackets
+  Table().F_Set_MasterSource(&source_);
+  struct Case {
+    std::string field;
+    std::string masterId;
+    std::vector<std::string> ids;
+  };
+  const std::vector<Case> cases{
+      {"When", "1", {"1", "5"}},  {"When", "4", {"4"}},          {"When", "3", {"3", "7"}},  // a Null master value: IS NULL
+      {"Uid", "2", {"2"}},        {"Flag", "1", {"1", "3", "5"}}, {"Flag", "2", {"2", "4", "6", "7"}},
+      {"Score", "2", {"2"}},      {"Score", "1", {"1", "5"}},     {"ID;Name", "7", {"7"}},
+  };
+  Master().Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field + " of " + c.masterId);
+    Table().F_Set_MasterFields({c.field});
+    if (!Table().Active()) Table().Open();
+    MasterTo(c.masterId);
+    EXPECT_EQ(Column(Table(), "ID"), c.ids);
+  }
+}
+
 TEST_F(MasterDetailOnAwkward, AnSqlSourceFiltersTheCurrentRecordsetKeptAsPrevious) {
   Table().F_Set_SQL({"Select * From [Kinds] Where [KindID] > 1"});
   Table().F_Set_MasterFields({"OwnerID -> ID"});
