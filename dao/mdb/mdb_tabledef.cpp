@@ -45,11 +45,13 @@ class MdbIndexes : public Indexes {
   Index& Item(int index) override { return list_.Item(index); }
   Index& Item(std::string_view name) override { return list_.Item(name); }
   void Refresh() override {}
-  void Delete(std::string_view) override {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  void Delete(std::string_view name) override {
+    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
+                                   "Access indexes (deleting '" + std::string(name) + "').");
   }
-  void Append(Index&) override {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  void Append(Index& index) override {
+    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
+                                   "Access indexes (appending '" + index.Name() + "').");
   }
   void Add(std::shared_ptr<MdbIndexObject> index) { list_.Add(std::move(index)); }
 
@@ -118,11 +120,13 @@ Indexes& LibmdbTableDef::TableIndexes() {
 const Properties& LibmdbTableDef::TableProperties() const { return Definition().tableProperties(); }
 
 Field& LibmdbTableDef::CreateField(std::string_view, int, int) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
+                                 "table definitions (the table '" + name_ + "').");
 }
 
-Index& LibmdbTableDef::CreateIndex(std::string_view) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+Index& LibmdbTableDef::CreateIndex(std::string_view name) {
+  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
+                                 "Access indexes (creating '" + std::string(name) + "' on '" + name_ + "').");
 }
 
 }  // namespace corvid::dao

@@ -385,8 +385,17 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
   ExpectError(kCannotUpdate, [&] { database->CreateQueryDef("q", "Select * From [Orders];"); });
   if (database->QueryDefs().Count() > 0)
     ExpectError(kCannotUpdate, [&] { database->QueryDefs().Item(0).SetSQL("Select 1;"); });
-  ExpectError(kCannotUpdate, [&] { database->TableDefs().Item("Order Details").TableIndexes().Delete("PrimaryKey"); });
-  ExpectError(kCannotUpdate, [&] { database->TableDefs().Item("Order Details").CreateIndex("x"); });
+  for (auto action : std::vector<std::function<void()>>{
+           [&] { database->TableDefs().Item("Order Details").TableIndexes().Delete("PrimaryKey"); },
+           [&] {
+             auto& indexes = database->TableDefs().Item("Order Details").TableIndexes();
+             indexes.Append(indexes.Item("PrimaryKey"));
+           },
+           [&] { database->TableDefs().Item("Order Details").CreateIndex("x"); }}) {
+    EngineError refused = ExpectError(kCannotUpdate, action);
+    EXPECT_NE(std::string(refused.what()).find("Corvid does not maintain Access indexes"), std::string::npos)
+        << refused.what();
+  }
   auto system = database->OpenRecordset("MSysObjects", dbOpenTable);
   EngineError error = ExpectError(kCannotUpdate, [&] { system->AddNew(); });
   EXPECT_NE(std::string(error.what()).find("system table"), std::string::npos);
