@@ -113,15 +113,17 @@ struct TableEditor::Change {
   // Puts a new row on the table's last data page when it has room, else on a new page.
   RowLocation Place(std::span<const std::byte> row) {
     const std::vector<std::uint32_t> pages = ReadUsageMap(jet, session, table.usedPagesMap);
-    for (auto it = pages.rbegin(); it != pages.rend() && it == pages.rbegin(); ++it) {
-      if (*it >= session.PageCount()) break;
-      const auto& image = session.Read(*it);
-      if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != tdefPage) break;
-      RowPage page(jet, image);
-      if (!page.FitsNew(row.size())) break;
-      const std::uint16_t number = page.Add(row);
-      session.Write(*it, page.Image());
-      return {*it, number};
+    if (!pages.empty() && pages.back() < session.PageCount()) {
+      const std::uint32_t last = pages.back();
+      const auto& image = session.Read(last);
+      if (image[0] == std::byte{kPageTypeData} && Get32(image, 4) == tdefPage) {
+        RowPage page(jet, image);
+        if (page.FitsNew(row.size())) {
+          const std::uint16_t number = page.Add(row);
+          session.Write(last, page.Image());
+          return {last, number};
+        }
+      }
     }
     const std::uint32_t number = session.Allocate(1);
     DataPage empty(jet, tdefPage);
