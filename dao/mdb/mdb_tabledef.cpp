@@ -28,7 +28,8 @@ class MdbIndexObject : public Index {
 
  private:
   [[noreturn]] void ReadOnly() const {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only.");
+    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
+                                   "Access indexes (shaping '" + name_ + "').");
   }
 
   EngineContextPtr context_;

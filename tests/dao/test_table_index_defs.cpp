@@ -128,6 +128,14 @@ TEST(TableIndexDefs, WritingAndDeletingAreRefusedAndTheFileIsLeftAsItWas) {
     EXPECT_EQ(db.table.IndexDefs().Count(), count);
     EXPECT_EQ(db.table.IndexDefs().Find("Broken"), nullptr);
   }
+  {
+    // Shaping an index the file has is refused the same way.
+    OpenDatabase db(copy);
+    dao::Index& index = db.database.DatabaseObject()->TableDefs().Item("Order Details").TableIndexes().Item("OrderID");
+    EXPECT_EQ(EngineErrorOf([&] { index.SetPrimary(true); }), 3027);
+    EXPECT_EQ(EngineErrorOf([&] { index.SetUnique(true); }), 3027);
+    EXPECT_EQ(EngineErrorOf([&] { index.AppendField("ProductID", dao::dbDescending); }), 3027);
+  }
   EXPECT_EQ(ReadFileBytes(copy), before);
 }
 
