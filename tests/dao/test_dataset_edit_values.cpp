@@ -111,7 +111,7 @@ TEST(FieldEntry, TextsBecomeNativeValuesByFieldType) {
       {TFieldType::ftTime, "12:00", kNoon},
       {TFieldType::ftDateTime, "02/03/2001 12:00", Day(2001, 2, 3) * 86400000.0 + kNoon},
       {TFieldType::ftDateTime, "12:00", kDayNumberOf1899_12_30 * 86400000.0 + kNoon},  // a time alone
-      {TFieldType::ftBytes, std::string("a\0b", 3).c_str(), Bytes{std::byte{'a'}}},
+      {TFieldType::ftBytes, "ab", Bytes{std::byte{'a'}, std::byte{'b'}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(FieldTypeIdentifier(c.type)) + " " + c.text);
