@@ -5,9 +5,10 @@
 // value texts, converted into native forms only when a field is read; blob
 // and memo values come through TVxBlobStream unless cached.
 //
-// Sorting (SortedBy), recordset filters (Filter/Filtered) and index seeks need
-// engine support that is not there yet: opening with them passes the engine's
-// error on.
+// Finding records by key values builds engine conditions (key_conditions.h):
+// locate searches a clone of the recordset (an index Seek on table-type
+// recordsets) and moves the table once; lookup reads a snapshot; a
+// MasterSource narrows the records to the master's current values.
 
 #include <cstdint>
 #include <functional>
