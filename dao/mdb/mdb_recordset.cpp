@@ -168,6 +168,24 @@ std::int32_t MdbRecordset::RecordCount() {
   return highestVisited_ + 1 - deletedUpTo(highestVisited_ + 1);
 }
 
+// Positions count the rows a recordset shows: rows deleted through this
+// engine are passed by (the walk is needed only once a row was deleted).
+std::int32_t MdbRecordset::LivePosition(std::int32_t index) {
+  if (!rows_ || rows_->DeletedCount() == 0) return index;
+  std::int32_t position = index;
+  for (std::int32_t i = 0; i < index; ++i) position -= rows_->Deleted(TableRow(i)) ? 1 : 0;
+  return position;
+}
+
+std::int32_t MdbRecordset::IndexOfPosition(std::int32_t position) {
+  if (!rows_ || rows_->DeletedCount() == 0) return position;
+  for (std::int32_t i = 0; HasRow(i); ++i) {
+    if (rows_->Deleted(TableRow(i))) continue;
+    if (position-- == 0) return i;
+  }
+  return -1;
+}
+
 std::int32_t MdbRecordset::AbsolutePosition() {
   Rows();
   if (ForwardOnly())
@@ -175,13 +193,14 @@ std::int32_t MdbRecordset::AbsolutePosition() {
           "Operation is not supported for this type of object: "
           "AbsolutePosition on the forward-only recordset '" +
               name_ + "'.");
-  return bof_ || eof_ ? -1 : current_;
+  return bof_ || eof_ ? -1 : LivePosition(current_);
 }
 
 void MdbRecordset::SetAbsolutePosition(std::int32_t position) {
   if (ForwardOnly()) AbsolutePosition();
-  if (position < 0 || !HasRow(position)) Raise(kInvalidArgument, "Invalid argument.");
-  GoTo(position);
+  const std::int32_t index = position < 0 ? -1 : IndexOfPosition(position);
+  if (index < 0 || !HasRow(index)) Raise(kInvalidArgument, "Invalid argument.");
+  GoTo(index);
 }
 
 float MdbRecordset::PercentPosition() {
@@ -189,15 +208,15 @@ float MdbRecordset::PercentPosition() {
   if (bof_ || eof_) return 0.0f;
   std::int32_t count = RecordCount();
   if (count <= 0) return 0.0f;
-  return static_cast<float>(current_) * 100.0f / static_cast<float>(count);
+  return static_cast<float>(LivePosition(current_)) * 100.0f / static_cast<float>(count);
 }
 
 void MdbRecordset::SetPercentPosition(float percent) {
   if (percent < 0.0f || percent > 100.0f) Raise(kInvalidArgument, "Invalid argument.");
-  std::int32_t count = AllRows();
-  if (count == 0) Raise(kNoCurrentRecord, "No current record.");
-  auto index = static_cast<std::int32_t>(std::lround(percent * static_cast<float>(count) / 100.0f));
-  GoTo(std::min(index, count - 1));
+  const std::int32_t count = LivePosition(AllRows());
+  if (count <= 0) Raise(kNoCurrentRecord, "No current record.");
+  auto position = static_cast<std::int32_t>(std::lround(percent * static_cast<float>(count) / 100.0f));
+  GoTo(IndexOfPosition(std::min(position, count - 1)));
 }
 
 Bytes MdbRecordset::BookmarkOf(std::int32_t index) const {

@@ -129,6 +129,9 @@ class MdbRecordset : public Recordset {
   void Find(std::string_view criteria, std::int32_t start, int step);
   // Steps past rows deleted through this engine in direction `step`.
   void SkipDeleted(int step);
+  // Index of a row <-> its position among the rows not deleted.
+  std::int32_t LivePosition(std::int32_t index);
+  std::int32_t IndexOfPosition(std::int32_t position);
   void CheckEditable();
   Bytes BookmarkOf(std::int32_t index) const;
   // Runs `body`, recording an engine error it raises in Errors.

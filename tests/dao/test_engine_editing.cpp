@@ -224,12 +224,28 @@ TEST_P(EngineEditing, DeleteRemovesTheRowForTheRecordsetItsClonesAndMdbtools) {
   EXPECT_EQ(filtered->RecordCount(), 2);
   dynaset->Requery();
   EXPECT_EQ(VariantToText(dynaset->Fields().Item("name").Value()), "alpha");
+  // Positions count the rows shown.
+  dynaset->MoveLast();
+  EXPECT_EQ(dynaset->AbsolutePosition(), 1);
+  EXPECT_FLOAT_EQ(dynaset->PercentPosition(), 50.0f);
+  dynaset->SetAbsolutePosition(1);
+  EXPECT_EQ(VariantToText(dynaset->Fields().Item("name").Value()), "gamma");
+  ExpectError(kInvalidArgument, [&] { dynaset->SetAbsolutePosition(2); });
+  dynaset->SetPercentPosition(100.0f);
+  EXPECT_EQ(VariantToText(dynaset->Fields().Item("name").Value()), "gamma");
+  dynaset->AddNew();
+  dynaset->Fields().Item("name").SetValue(std::string("delta"));
+  dynaset->Update();
+  dynaset->SetBookmark(dynaset->LastModified());
+  EXPECT_EQ(dynaset->AbsolutePosition(), 2);
+  EXPECT_EQ(dynaset->RecordCount(), 3);
 
   const auto rows = MdbExport(path_, "Docs");
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][1], "alpha");
   EXPECT_EQ(rows[1][1], "gamma");
-  EXPECT_EQ(MdbCount(path_, "Docs"), 2);
+  EXPECT_EQ(rows[2][1], "delta");
+  EXPECT_EQ(MdbCount(path_, "Docs"), 3);
 }
 
 TEST_P(EngineEditing, CancelUpdateAndValuesTheFieldRefusesWriteNothing) {
