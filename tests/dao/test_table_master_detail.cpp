@@ -8,6 +8,7 @@
 
 #include "dao/dataset/data_source.h"
 #include "dao/engine/database_error.h"
+#include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
 #include "test_table_locate_support.h"
 
@@ -196,6 +197,39 @@ TEST_F(MasterDetailOnAwkward, DisabledControlsOnEitherSideHoldTheDetail) {
   Table().EnableControls();
   MasterTo("1");
   EXPECT_EQ(Text(Table(), "Label"), "one-a");
+}
+
+TEST_F(MasterDetailOnAwkward, DisablingNestsAndOnlyTheLastEnableTells) {
+  Table().F_Set_MasterFields({"OwnerID -> ID"});
+  Table().F_Set_MasterSource(&source_);
+  Table().Open();
+  Master().DisableControls();
+  Master().DisableControls();
+  MasterTo("2");
+  Master().EnableControls();
+  EXPECT_TRUE(Master().ControlsDisabled());
+  EXPECT_EQ(Text(Table(), "Label"), "one-a");
+  Master().EnableControls();
+  EXPECT_FALSE(Master().ControlsDisabled());
+  EXPECT_EQ(Text(Table(), "Label"), "two-a");
+  Master().EnableControls();  // one more enable than disables changes nothing
+  EXPECT_FALSE(Master().ControlsDisabled());
+}
+
+TEST_F(MasterDetailOnAwkward, ATableTypeDetailByTableNamePassesTheEnginesRefusalOfSql) {
+  // The link opens "Select * From [Kinds] Where ...", which can't give a
+  // table-type recordset: the engine's error reaches the caller and the
+  // detail stays closed.
+  Table().F_Set_TableType(1);
+  Table().F_Set_MasterFields({"OwnerID -> ID"});
+  Table().F_Set_MasterSource(&source_);
+  try {
+    Table().Open();
+    FAIL() << "opened";
+  } catch (const dao::EngineError& e) {
+    EXPECT_EQ(e.Number(), 3219);
+  }
+  EXPECT_FALSE(Table().Active());
 }
 
 TEST_F(MasterDetailOnAwkward, MasterAutoActivateOffLeavesAnInactiveMasterAndEveryRecord) {
