@@ -271,6 +271,42 @@ TEST_F(LocateOnAwkward, ForwardOnlyPassesTheEnginesRefusalAndStaysPut) {
   EXPECT_EQ(Text(db.table, "ID"), "3");
 }
 
+TEST(TableLocate, AccentedTextsOnJet3AndJet4) {
+  for (const auto format : {mdbwriter::JetFormat::Jet3, mdbwriter::JetFormat::Jet4}) {
+    SCOPED_TRACE(format == mdbwriter::JetFormat::Jet3 ? "Jet 3" : "Jet 4");
+    ScratchDir dir;
+    const std::string path = dir / "accents.mdb";
+    {
+      mdbwriter::MdbWriter writer(path, mdbwriter::WriterOptions{format});
+      auto& words = writer.AddTable({"Words", {{"ID", mdbwriter::ColumnType::Long}, {"Word", mdbwriter::ColumnType::Text, 40}}});
+      words.AddRow({std::int64_t{1}, std::string("Straße")});
+      words.AddRow({std::int64_t{2}, std::string("Käse")});
+      words.AddRow({std::int64_t{3}, std::string("ÄRGER [1]")});
+      writer.Finish();
+    }
+    OpenDatabase db(path);
+    db.table.F_Set_TableName("Words");
+    db.table.Open();
+    struct Case {
+      std::string key;
+      TLocateOptions options;
+      std::string id;
+    };
+    for (const Case& c : std::vector<Case>{{"KÄSE", loCaseInsensitive, "2"},
+                                           {"käse", 0, "2"},
+                                           {"ärger [", loPartialKey | loCaseInsensitive, "3"},
+                                           {"STRASSE", loCaseInsensitive, ""},
+                                           {"straß", loPartialKey, "1"}}) {
+      SCOPED_TRACE(c.key);
+      db.table.First();
+      EXPECT_EQ(db.table.Locate("Word", {c.key}, c.options), !c.id.empty());
+      if (!c.id.empty()) EXPECT_EQ(Text(db.table, "ID"), c.id);
+      const auto found = db.table.Lookup("Word", {c.key}, "ID");
+      if (c.options == 0) EXPECT_TRUE(found.has_value());
+    }
+  }
+}
+
 TEST_F(LocateOnAwkward, EmptyTableAnswersFalse) {
   ScratchDir dir;
   OpenDatabase db(MakeThingsDatabase(dir));
