@@ -117,6 +117,7 @@ void TVxDaoTable::F_Set_OpenOptions(TOOSet options) {
 }
 
 void TVxDaoTable::F_Set_ReadOnly(bool value) {
+  readOnlyRequested_ = value;
   if (!value && database_ && database_->Connected() && database_->ReadOnly()) value = true;
   readOnly_ = value;
 }

@@ -277,8 +277,9 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   void InternalCancel() override;
   void InternalDelete() override;
   std::string StoredTextFromUser(std::string text) const override;
-  // A table whose recordset the engine cannot change refuses with the
-  // engine's own error, which says why (indexes, a read-only file ...).
+  // A table whose recordset the engine cannot change (and that was not set
+  // ReadOnly) refuses with the engine's own error, which says why (indexes,
+  // a read-only file ...).
   void CheckCanModify() const override;
 
  private:
@@ -329,6 +330,7 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   std::int32_t lockType_ = 3;
   TOOSet openOptions_;
   bool readOnly_ = false;
+  bool readOnlyRequested_ = false;  // ReadOnly as set, before the cases that force it
   std::vector<std::string> sql_;
   TParams params_;
   bool paramCheck_ = true;

@@ -74,7 +74,8 @@ void TVxDaoTable::CancelPendingUpdate() {
 
 void TVxDaoTable::CheckCanModify() const {
   if (IsModifiable()) return;
-  if (cursorOpen_ && recordset_ && (tableType_ == 1 || tableType_ == 2) && !recordset_->Updatable()) {
+  if (cursorOpen_ && recordset_ && !readOnlyRequested_ && (tableType_ == 1 || tableType_ == 2) &&
+      !recordset_->Updatable()) {
     // AddNew says why the engine refuses, and changes nothing when it does.
     try {
       recordset_->AddNew();

@@ -247,6 +247,21 @@ TEST(EditingFixtures, AnIndexedTableRefusesWithTheEnginesReasonAndStaysUnchanged
   EXPECT_EQ(Sha256(path), before);
 }
 
+TEST(EditingFixtures, ATableSetReadOnlyRefusesPlainly) {
+  ScratchDir dir;
+  const std::string path = dir / "nwind.mdb";
+  std::filesystem::copy_file(kFixtures + "nwind.mdb", path);
+  OpenDatabase db(path);  // ReadOnly as the main window sets it
+  db.table.F_Set_TableName("Order Details");
+  db.table.Open();
+  try {
+    db.table.Edit();
+    ADD_FAILURE() << "allowed";
+  } catch (const DataSetError& e) {
+    EXPECT_STREQ(e.what(), "Cannot modify a read-only dataset");
+  }
+}
+
 TEST(EditingFixtures, TheExtractionRunsTableStaysReadOnly) {
   ScratchDir dir;
   const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
