@@ -79,7 +79,11 @@ TableRows& LibmdbTableDef::Definition() const {
   return *definition_;
 }
 
-std::int32_t LibmdbTableDef::RecordCount() { return Definition().StoredCount(); }
+std::int32_t LibmdbTableDef::RecordCount() {
+  TableRows& definition = Definition();
+  definition.ReloadIfChanged();  // rows may have changed through a recordset
+  return definition.StoredCount();
+}
 
 Collection<Field>& LibmdbTableDef::Fields() {
   if (!fields_) {

@@ -76,6 +76,7 @@ void TableRows::ReadDefinition() {
   tableProperties_ = PropertiesOf(table_->props);
   scratch_.resize(columns_.size());
   crackedIndex_ = -1;
+  definitionGeneration_ = file_->generation();
 }
 
 void TableRows::Moved(std::int32_t index, std::uint32_t page, std::uint16_t row) {
@@ -100,6 +101,10 @@ void TableRows::Removed(std::int32_t index) {
 void TableRows::Reload() {
   file_->Refresh();
   ReadDefinition();
+}
+
+void TableRows::ReloadIfChanged() {
+  if (definitionGeneration_ != file_->generation()) ReadDefinition();
 }
 
 TableRows::~TableRows() {

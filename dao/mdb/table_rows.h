@@ -70,6 +70,9 @@ class TableRows {
   std::int32_t Added(std::uint32_t page, std::uint16_t row);
   void Removed(std::int32_t index);
   void Reload();
+  // Re-reads the definition when the file changed since it was read (for a
+  // table definition's own rows, which are never scanned).
+  void ReloadIfChanged();
 
  private:
   void ReadDefinition();
@@ -88,6 +91,7 @@ class TableRows {
   std::int32_t deleted_ = 0;
   std::int32_t crackedIndex_ = -1;
   unsigned crackedGeneration_ = 0;
+  unsigned definitionGeneration_ = 0;
   std::vector<MdbField> cracked_;  // by column
   std::vector<MdbField> scratch_;  // libmdb's order
 };

@@ -85,6 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, EngineEditing, ::testing::Values(w::JetFormat:
 
 TEST_P(EngineEditing, AddNewAppendsARowReadBackByTheEngineAndByMdbtools) {
   auto database = session_.Open(path_);
+  EXPECT_EQ(database->TableDefs().Item("Docs").RecordCount(), 3);  // read before the changes
   for (int type : {dbOpenTable, dbOpenDynaset}) {
     SCOPED_TRACE(type);
     auto rs = database->OpenRecordset("Docs", type);
