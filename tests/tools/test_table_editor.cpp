@@ -510,6 +510,24 @@ TEST(TableEditorSafety, AFileReplacedUnderThePathIsNotWritten) {
   EXPECT_EQ(FileBytes(s.path), before);
 }
 
+TEST(TableEditorSafety, AFileWithADatabasePasswordIsEditedAndKeepsItsPassword) {
+  TempDir dir;
+  const std::string path = dir.File("secret.mdb");
+  {
+    WriterOptions options;
+    options.password = "s3cret";
+    MdbWriter writer(path, options);
+    writer.AddTable({"T", {{"id", ColumnType::AutoNumber}, {"name", ColumnType::Text, 20}}}).AddRow({Null, std::string("a")});
+    writer.Finish();
+  }
+  const std::vector<char> before = FileBytes(path);
+  const auto tdef = static_cast<std::uint32_t>(ReadWithLibmdb(path, "T").tdefPage);
+  TableEditor(path, tdef, "T").Insert({Null, std::string("b")});
+  EXPECT_EQ(MdbExportLines(path, "T"), (std::vector<std::string>{"1\ta", "2\tb"}));
+  const std::vector<char> after = FileBytes(path);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 4096, after.begin())) << "the header page changed";
+}
+
 TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) {
   TempDir dir;
   struct Case {
