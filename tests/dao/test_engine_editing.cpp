@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -187,6 +188,41 @@ TEST_P(EngineEditing, EditingOtherFieldsLeavesALargeValueWhereItIs) {
   EXPECT_EQ(rows[0][1], "round 4");
   EXPECT_EQ(rows[0][2], "first");
   EXPECT_EQ(rows[0][3], Hex(big));
+}
+
+TEST_P(EngineEditing, ARowThatOutgrowsItsPageMovesAndKeepsItsBookmark) {
+  TempDir dir;
+  const std::string path = dir.File("full.mdb");
+  {
+    w::WriterOptions options;
+    options.format = GetParam();
+    w::MdbWriter writer(path, options);
+    auto& t = writer.AddTable({"Full", {{"id", w::ColumnType::Long}, {"a", w::ColumnType::Text, 255}, {"b", w::ColumnType::Text, 255}}});
+    // Short rows fill the first pages to the last bytes.
+    for (int i = 0; i < 400; ++i) t.AddRow({std::int64_t{i}, std::string("x"), std::string("y")});
+    writer.Finish();
+  }
+  auto database = session_.Open(path);
+  auto rs = database->OpenRecordset("Full", dbOpenDynaset);
+  rs->Move(2);
+  const Bytes mark = rs->Bookmark();
+  const std::string big(255, 'z');
+  rs->Edit();
+  rs->Fields().Item("a").SetValue(big);
+  rs->Fields().Item("b").SetValue(big);
+  rs->Update();
+  rs->MoveFirst();
+  rs->SetBookmark(mark);
+  EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), 2);
+  EXPECT_EQ(VariantToText(rs->Fields().Item("a").Value()), big);
+  rs->MoveNext();
+  EXPECT_EQ(std::get<std::int64_t>(rs->Fields().Item("id").Value()), 3);
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 400);
+  const auto rows = MdbExport(path, "Full");
+  ASSERT_EQ(rows.size(), 400u);
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const auto& r) { return r[0] == "2" && r[1] == big; }), 1);
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const auto& r) { return r[0] == "2"; }), 1);
 }
 
 TEST_P(EngineEditing, DeleteRemovesTheRowForTheRecordsetItsClonesAndMdbtools) {
