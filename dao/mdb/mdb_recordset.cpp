@@ -67,6 +67,8 @@ void MdbRecordset::Visited(std::int32_t index) {
 
 void MdbRecordset::GoTo(std::int32_t index) {
   Rows();
+  // Moving drops an edit or a new record not yet written, as in DAO.
+  if (editMode_ != dbEditNone) CancelUpdate();
   if (index < 0) {
     current_ = -1;
     bof_ = true;

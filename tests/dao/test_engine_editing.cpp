@@ -299,6 +299,17 @@ TEST_P(EngineEditing, CancelUpdateAndValuesTheFieldRefusesWriteNothing) {
   EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "alpha");
   ExpectError(kNoCurrentRecord, [&] { rs->LastModified(); });
 
+  // Moving drops the edit: nothing is written, Update has nothing to do.
+  rs->Edit();
+  rs->Fields().Item("name").SetValue(std::string("lost"));
+  rs->MoveNext();
+  EXPECT_EQ(rs->EditMode(), dbEditNone);
+  ExpectError(kUpdateWithoutEdit, [&] { rs->Update(); });
+  rs->AddNew();
+  rs->MoveFirst();
+  EXPECT_EQ(rs->EditMode(), dbEditNone);
+  EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "alpha");
+
   rs->Edit();
   ExpectError(kFieldTooSmall, [&] { rs->Fields().Item("name").SetValue(std::string(41, 'x')); });
   ExpectError(kFieldNotUpdatable, [&] { rs->Fields().Item("id").SetValue(std::int64_t{9}); });
