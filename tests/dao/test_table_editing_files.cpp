@@ -365,6 +365,50 @@ TEST(EditingTypedValues, ATableTypeRecordsetCountsWhatWasInsertedAndDeleted) {
   EXPECT_EQ(db.table.RecNo(), 3);
 }
 
+// Two tables on one connection: a record one of them deleted is gone for
+// the other too. Its edit fails; its delete takes no other record with it.
+TEST(EditingTypedValues, ARecordDeletedThroughAnotherTable) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  OpenDatabase db(path);
+  auto configure = [&db](TVxDaoTable& table) {
+    table.F_Set_Database(&db.database);
+    table.F_Set_ReadOnly(false);
+    table.F_Set_UseDaoProperties(false);
+    table.F_Set_TableName("Notes");
+    table.Open();
+  };
+  configure(db.table);
+  TVxDaoTable other;
+  configure(other);
+  auto goTo = [](TVxDaoTable& table, const std::string& id) {
+    for (table.First(); !table.Eof() && table.Fields(0).AsString() != id; table.Next()) {
+    }
+    ASSERT_EQ(table.Fields(0).AsString(), id);
+  };
+  goTo(db.table, "2");
+  goTo(other, "2");
+  other.Delete();
+  EXPECT_THROW(db.table.Edit(), dao::EngineError);
+  EXPECT_EQ(db.table.State(), TDataSetState::dsBrowse);
+
+  db.table.Close();
+  db.table.Open();
+  goTo(db.table, "3");
+  goTo(other, "3");
+  other.Delete();
+  try {
+    db.table.Delete();  // gone already: absorbed, or the engine's error
+  } catch (const dao::EngineError&) {
+  }
+  EXPECT_EQ(db.table.State(), TDataSetState::dsBrowse);
+  other.Close();
+  db.table.Close();
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "1");
+}
+
 // A value the column can't take fails the post with the engine's error; the
 // record stays in edit with what was entered, and the file is untouched.
 TEST(EditingTypedValues, ARefusedValueGoesToOnPostErrorAndLeavesTheFileAlone) {
