@@ -17,7 +17,13 @@ int MdbColumnField::Type() const { return DaoTypeOf(rows_->column(column_)); }
 std::int32_t MdbColumnField::Size() const {
   return DaoSizeOf(rows_->column(column_), rows_->file().header().format);
 }
-std::int32_t MdbColumnField::Attributes() const { return DaoAttributesOf(rows_->column(column_)); }
+std::int32_t MdbColumnField::Attributes() const {
+  std::int32_t attributes = DaoAttributesOf(rows_->column(column_));
+  // A field of a recordset that can change rows can change too (AutoNumber
+  // values are the engine's).
+  if (recordset_ && recordset_->Updatable() && !(attributes & dbAutoIncrField)) attributes |= dbUpdatableField;
+  return attributes;
+}
 
 bool MdbColumnField::Required() const {
   const Property* p = FieldProperties().Find("Required");

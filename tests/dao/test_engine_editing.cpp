@@ -91,6 +91,8 @@ TEST_P(EngineEditing, AddNewAppendsARowReadBackByTheEngineAndByMdbtools) {
     SCOPED_TRACE(type);
     auto rs = database->OpenRecordset("Docs", type);
     EXPECT_TRUE(rs->Updatable());
+    EXPECT_NE(rs->Fields().Item("name").Attributes() & dbUpdatableField, 0);
+    EXPECT_EQ(rs->Fields().Item("id").Attributes() & dbUpdatableField, 0) << "AutoNumber";
     EXPECT_EQ(rs->EditMode(), dbEditNone);
     rs->MoveFirst();
     const Bytes before = rs->Bookmark();
@@ -325,6 +327,7 @@ TEST_P(EngineEditing, CancelUpdateAndValuesTheFieldRefusesWriteNothing) {
 
   auto snapshot = database->OpenRecordset("Docs", dbOpenSnapshot);
   EXPECT_FALSE(snapshot->Updatable());
+  EXPECT_EQ(snapshot->Fields().Item("name").Attributes() & dbUpdatableField, 0);
   EngineError error = ExpectError(kCannotUpdate, [&] { snapshot->Edit(); });
   EXPECT_NE(std::string(error.what()).find("snapshot"), std::string::npos);
   ExpectError(kCannotUpdate, [&] { snapshot->AddNew(); });
