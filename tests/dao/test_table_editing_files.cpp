@@ -217,6 +217,31 @@ TEST_P(EditingFiles, EmptiedFromTheEndAndFilledAgain) {
   EXPECT_EQ(rows[0], (std::vector<std::string>{"10", "\x01NULL", "again", "\x01NULL"}));
 }
 
+TEST_P(EditingFiles, AMegabyteOleValueWrittenInChunks) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  const std::vector<std::byte> big = PatternBytes(1 << 20, 11);
+  {
+    WritableTable notes(path, "Notes", false);
+    notes.GoTo("3");  // a NULL picture so far
+    notes.db.table.Edit();
+    {
+      TVxBlobStream stream(notes.Field("pic"), TBlobStreamMode::bmWrite);
+      for (std::size_t at = 0; at < big.size(); at += 65536)
+        ASSERT_EQ(stream.Write(std::span(big).subspan(at, 65536)), 65536u);
+    }
+    notes.db.table.Post();
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(Upper(rows[2][3]), Hex(big));
+  WritableTable again(path, "Notes");
+  again.GoTo("3");
+  EXPECT_EQ(ReadStream(again.Field("pic")), big);
+  again.GoTo("1");
+  EXPECT_EQ(ReadStream(again.Field("pic")), PatternBytes(100));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
                          ::testing::Values(mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3),
                          [](const auto& info) { return info.param == mdbwriter::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
