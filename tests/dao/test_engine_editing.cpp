@@ -427,6 +427,71 @@ TEST_P(EngineEditing, ManyInsertsThroughTheEngine) {
   EXPECT_EQ(MdbCount(path_, "Docs"), inserts + 3);
 }
 
+TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
+  TempDir dir;
+  const std::string path = dir.File("types.mdb");
+  w::Guid guid;
+  for (int i = 0; i < 16; ++i) guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
+  {
+    w::WriterOptions options;
+    options.format = GetParam();
+    w::MdbWriter writer(path, options);
+    writer
+        .AddTable({"Types",
+                   {{"l", w::ColumnType::Long}, {"i", w::ColumnType::Integer}, {"b", w::ColumnType::Byte},
+                    {"f", w::ColumnType::YesNo}, {"m", w::ColumnType::Currency}, {"d", w::ColumnType::Double},
+                    {"t", w::ColumnType::DateTime}, {"s", w::ColumnType::Text, 10}, {"r", w::ColumnType::Binary, 4},
+                    {"g", w::ColumnType::Guid}}})
+        .AddRow({std::int64_t{-5}, std::int64_t{300}, std::int64_t{7}, true, w::Currency{12345}, 0.25,
+                 w::Date{36925.5}, std::string("Grüße"), w::Bytes{std::byte{1}, std::byte{2}}, guid});
+    writer.Finish();
+  }
+  auto database = session_.Open(path);
+  auto rs = database->OpenRecordset("Types", dbOpenTable);
+  const auto original = MdbExport(path, "Types");
+  // Changing one field keeps every other value exactly.
+  rs->Edit();
+  rs->Fields().Item("l").SetValue(std::int64_t{6});
+  rs->Update();
+  auto rows = MdbExport(path, "Types");
+  ASSERT_EQ(rows.size(), 1u);
+  auto expected = original[0];
+  expected[0] = "6";
+  EXPECT_EQ(rows[0], expected);
+
+  rs->AddNew();
+  rs->Fields().Item("l").SetValue(2.5);  // rounds half to even
+  rs->Fields().Item("i").SetValue(std::string("-12"));
+  ExpectError(kConversionError, [&] { rs->Fields().Item("b").SetValue(true); });  // True is -1
+  ExpectError(kConversionError, [&] { rs->Fields().Item("b").SetValue(std::int64_t{256}); });
+  rs->Fields().Item("b").SetValue(std::int64_t{255});
+  rs->Fields().Item("f").SetValue(std::string("No"));
+  rs->Fields().Item("m").SetValue(1.5);
+  rs->Fields().Item("d").SetValue(std::int64_t{3});
+  ExpectError(kConversionError, [&] { rs->Fields().Item("t").SetValue(std::string("someday")); });
+  rs->Fields().Item("t").SetValue(Date{2.75});
+  ExpectError(kFieldTooSmall, [&] { rs->Fields().Item("s").SetValue(std::string("elevenchars")); });
+  rs->Fields().Item("s").SetValue(std::string("tenchars!!"));
+  ExpectError(kFieldTooSmall, [&] { rs->Fields().Item("r").SetValue(Bytes(5)); });
+  rs->Fields().Item("r").SetValue(Bytes{std::byte{0xFF}});
+  ExpectError(kConversionError, [&] { rs->Fields().Item("g").SetValue(std::string("not a guid")); });
+  rs->Fields().Item("g").SetValue(std::string("{12345678-9ABC-DEF0-1234-56789ABCDEF0}"));
+  rs->Update();
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ(VariantToText(rs->Fields().Item("g").Value()), "{guid {12345678-9ABC-DEF0-1234-56789ABCDEF0}}");
+  EXPECT_EQ(std::get<Currency>(rs->Fields().Item("m").Value()).scaled, 15000);
+  EXPECT_EQ(std::get<bool>(rs->Fields().Item("f").Value()), false);
+  rows = MdbExport(path, "Types");
+  ASSERT_EQ(rows.size(), 2u);
+  // mdb-export gives the GUID as its text (without the last dash),
+  // hex-encoded like other binary columns.
+  const std::string guidText = "{12345678-9ABC-DEF0-123456789ABCDEF0}";
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "-12", "255", "0", "1.5000", "3", "1900-01-01 18:00:00",
+                                               "tenchars!!", "FF",
+                                               Hex(Bytes(reinterpret_cast<const std::byte*>(guidText.data()),
+                                                         reinterpret_cast<const std::byte*>(guidText.data()) + guidText.size()))}));
+}
+
 // A private copy of the shared fixture (kFixtures): never written itself.
 TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByteForByte) {
   TempDir dir;
