@@ -57,7 +57,6 @@ struct Session {
     table.F_Set_TableType(2);
     table.F_Set_LockType(3);
     table.F_Set_ReadOnly(readOnly);
-    table.F_Set_UseDaoProperties(readOnly);  // the engine marks no field updatable yet
     table.F_Set_TableName("Items");
     table.Open();
   }

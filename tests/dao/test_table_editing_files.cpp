@@ -56,10 +56,8 @@ std::string MakeNotesDatabase(const ScratchDir& dir, mdbwriter::JetFormat format
 }
 
 struct WritableTable {
-  explicit WritableTable(const std::string& path, const std::string& name, bool useDaoProperties = true)
-      : db(path) {
+  explicit WritableTable(const std::string& path, const std::string& name) : db(path) {
     db.table.F_Set_ReadOnly(false);
-    db.table.F_Set_UseDaoProperties(useDaoProperties);
     db.table.F_Set_TableName(name);
     db.table.Open();
   }
@@ -84,13 +82,6 @@ std::vector<std::byte> ReadStream(TField& field) {
 
 class EditingFiles : public ::testing::TestWithParam<mdbwriter::JetFormat> {};
 
-// The table takes a field as updatable when the engine's field Attributes
-// say so (dbUpdatableField); an engine that says so of no field leaves every
-// field read-only, and there is nothing to test through the table.
-#define SKIP_UNLESS_FIELDS_UPDATABLE(table)                                                         \
-  if ((table).FieldByName("title").ReadOnly())                                                      \
-  GTEST_SKIP() << "the engine marks no field of an updatable recordset as updatable (Attributes "  \
-                  "bit 0x20), so the table keeps them read-only"
 
 TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
   ScratchDir dir;
@@ -99,8 +90,7 @@ TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
   const std::vector<std::byte> changedPic = PatternBytes(3000, 9);
   const std::string longBody(5000, 'b');
   {
-    // Without the DAO properties every field counts as updatable.
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     ASSERT_TRUE(notes.db.table.CanModify());
     // Insert: values through field texts and the picture through a stream.
     notes.db.table.Append();
@@ -156,7 +146,7 @@ TEST_P(EditingFiles, ClearingValuesWritesNulls) {
   ScratchDir dir;
   const std::string path = MakeNotesDatabase(dir, GetParam());
   {
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     notes.GoTo("1");
     notes.db.table.Edit();
     notes.Field("body").SetText("");
@@ -170,27 +160,29 @@ TEST_P(EditingFiles, ClearingValuesWritesNulls) {
   EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "\x01NULL", "\x01NULL", "\x01NULL"}));
 }
 
-TEST_P(EditingFiles, WithDaoPropertiesTheFieldAttributesDecide) {
+// The engine's field attributes decide what can be written: the AutoNumber
+// is the engine's, every other field the user's.
+TEST(EditingTypedValues, TheAutoNumberIsNotWritable) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, GetParam());
-  {
-    WritableTable notes(path, "Notes");
-    SKIP_UNLESS_FIELDS_UPDATABLE(notes.db.table);
-    notes.GoTo("3");
-    notes.db.table.Edit();
-    notes.Field("title").SetText("drei");
-    notes.db.table.Post();
+  const std::string path = MakeThingsDatabase(dir);
+  WritableTable things(path, "Things");
+  EXPECT_TRUE(things.Field("ID").ReadOnly());
+  EXPECT_FALSE(things.Field("Name").ReadOnly());
+  things.db.table.Edit();
+  try {
+    things.Field("ID").SetText("99");
+    ADD_FAILURE() << "written";
+  } catch (const DataSetError& e) {
+    EXPECT_STREQ(e.what(), "Field 'ID' cannot be modified");
   }
-  const auto rows = MdbExport(path, "Notes");
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[2][1], "drei");
+  things.db.table.Cancel();
 }
 
 TEST_P(EditingFiles, EmptiedFromTheEndAndFilledAgain) {
   ScratchDir dir;
   const std::string path = MakeNotesDatabase(dir, GetParam());
   {
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     std::vector<std::string> current;
     notes.db.table.Last();
     while (!notes.db.table.IsEmpty()) {
@@ -203,7 +195,7 @@ TEST_P(EditingFiles, EmptiedFromTheEndAndFilledAgain) {
   }
   EXPECT_TRUE(MdbExport(path, "Notes").empty());
   {
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     EXPECT_TRUE(notes.db.table.IsEmpty());
     notes.db.table.Edit();  // an empty table inserts
     notes.Field("id").SetText("10");
@@ -222,7 +214,7 @@ TEST_P(EditingFiles, AMegabyteOleValueWrittenInChunks) {
   const std::string path = MakeNotesDatabase(dir, GetParam());
   const std::vector<std::byte> big = PatternBytes(1 << 20, 11);
   {
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     notes.GoTo("3");  // a NULL picture so far
     notes.db.table.Edit();
     {
@@ -318,7 +310,7 @@ TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
   ScratchDir dir;
   const std::string path = MakeThingsDatabase(dir);
   {
-    WritableTable things(path, "Things", false);
+    WritableTable things(path, "Things");
     ASSERT_TRUE(things.db.table.CanModify());
     things.db.table.Append();
     things.Field("Name").SetText("Käse & Brot");
@@ -370,7 +362,6 @@ TEST(EditingTypedValues, ATableTypeRecordsetCountsWhatWasInsertedAndDeleted) {
   const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
   OpenDatabase db(path);
   db.table.F_Set_ReadOnly(false);
-  db.table.F_Set_UseDaoProperties(false);
   db.table.F_Set_TableType(1);
   db.table.F_Set_TableName("Notes");
   db.table.Open();
@@ -399,7 +390,6 @@ TEST(EditingTypedValues, ARecordDeletedThroughAnotherTable) {
   auto configure = [&db](TVxDaoTable& table) {
     table.F_Set_Database(&db.database);
     table.F_Set_ReadOnly(false);
-    table.F_Set_UseDaoProperties(false);
     table.F_Set_TableName("Notes");
     table.Open();
   };
@@ -441,7 +431,7 @@ TEST(EditingTypedValues, ARefusedValueGoesToOnPostErrorAndLeavesTheFileAlone) {
   const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
   const std::string before = Sha256(path);
   {
-    WritableTable notes(path, "Notes", false);
+    WritableTable notes(path, "Notes");
     notes.GoTo("1");
     std::string seen;
     notes.db.table.OnPostError = [&seen](TDataSet&, const std::exception& e, TDataAction& action) {
