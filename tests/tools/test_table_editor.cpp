@@ -320,6 +320,17 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
     for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
       EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
   }
+  // New data pages with room are in the free-space map.
+  {
+    EditSession session(s.path, std::nullopt);
+    session.SetPageSize(Jet().pageSize);
+    const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
+    const std::vector<std::uint32_t> used = ReadUsageMap(Jet(), session, table.usedPagesMap);
+    const std::vector<std::uint32_t> free = ReadUsageMap(Jet(), session, table.freePagesMap);
+    ASSERT_FALSE(used.empty());
+    EXPECT_TRUE(std::binary_search(free.begin(), free.end(), used.back())) << "the last data page has room";
+    for (std::uint32_t page : free) EXPECT_TRUE(std::binary_search(used.begin(), used.end(), page)) << page;
+  }
   // And the map keeps taking pages once it is a map of bitmap pages.
   editor.Insert({Null, std::string("last"), std::string("x"), Null});
   EXPECT_EQ(MdbCount(s.path, "Docs"), static_cast<int>(inserts + 4));

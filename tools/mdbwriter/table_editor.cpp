@@ -22,6 +22,7 @@ constexpr std::uint32_t kLongValueInline = 0x80000000u;
 constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
 constexpr std::size_t kMaxChainRows = 1u << 20;
 constexpr std::size_t kLongValueHeader = 12;
+constexpr std::size_t kRoomyPage = 64;  // free bytes for a page to count as having room
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -163,9 +164,18 @@ struct TableEditor::Change {
 
   void Finish(std::int64_t rowDelta) {
     AddToUsageMap(jet, session, table.usedPagesMap, newDataPages);
+    // New pages with room left are listed as such, as the writer lists them
+    // (the free-space maps are hints; pages already listed stay listed).
+    std::vector<std::uint32_t> roomy;
+    for (std::uint32_t page : newDataPages)
+      if (RowPage(jet, session.Read(page)).FreeSpace() >= kRoomyPage) roomy.push_back(page);
+    if (table.freePagesMap != 0) AddToUsageMap(jet, session, table.freePagesMap, roomy);
     for (const auto& [column, pages] : longValues.Columns()) {
-      for (const LongValueMaps& maps : table.longValueMaps)
-        if (maps.column == column && maps.usedPagesMap != 0) AddToUsageMap(jet, session, maps.usedPagesMap, pages->Pages());
+      for (const LongValueMaps& maps : table.longValueMaps) {
+        if (maps.column != column) continue;
+        if (maps.usedPagesMap != 0) AddToUsageMap(jet, session, maps.usedPagesMap, pages->Pages());
+        if (maps.freePagesMap != 0) AddToUsageMap(jet, session, maps.freePagesMap, pages->PagesWithFreeSpace());
+      }
     }
     std::vector<std::byte> tdef = session.Read(table.tdefPages.front());
     const auto count = static_cast<std::int64_t>(table.rowCount) + rowDelta;
