@@ -424,6 +424,28 @@ TEST(EditingTypedValues, ARecordDeletedThroughAnotherTable) {
   EXPECT_EQ(rows[0][0], "1");
 }
 
+// Counting a dynaset walks the engine's cursor, which drops the engine's
+// pending edit: the post still writes the record being edited, and only it.
+TEST(EditingTypedValues, APostAfterTheCursorMovedWritesTheEditedRecord) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  {
+    WritableTable notes(path, "Notes");
+    notes.db.table.F_Set_UseRecordCount(false);
+    notes.GoTo("2");
+    notes.db.table.Edit();
+    notes.Field("title").SetText("zwei");
+    EXPECT_EQ(notes.db.table.RecordCount(), 3);
+    notes.db.table.Post();
+    EXPECT_EQ(notes.Field("title").AsString(), "zwei");
+  }
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][1], "one");
+  EXPECT_EQ(rows[1][1], "zwei");
+  EXPECT_EQ(rows[2][1], "three");
+}
+
 // A value the column can't take fails the post with the engine's error; the
 // record stays in edit with what was entered, and the file is untouched.
 TEST(EditingTypedValues, ARefusedValueGoesToOnPostErrorAndLeavesTheFileAlone) {
