@@ -116,6 +116,7 @@ enum ErrorNumber : int {
   kRequiredFieldNull = 3314,      // "The field '<t>.<f>' cannot contain a Null value ..."
   kZeroLengthString = 3315,       // "Field '<t>.<f>' cannot be a zero-length string."
   kConversionError = 3421,        // "Data type conversion error."
+  kRecordTooLarge = 3047,         // "Record is too large."
 };
 
 }  // namespace corvid::dao

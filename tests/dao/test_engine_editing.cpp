@@ -492,6 +492,37 @@ TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
                                                          reinterpret_cast<const std::byte*>(guidText.data()) + guidText.size()))}));
 }
 
+TEST_P(EngineEditing, ARowTooLargeOrATextTheFormatCannotHoldFailsWithNothingWritten) {
+  TempDir dir;
+  const std::string path = dir.File("wide.mdb");
+  {
+    w::WriterOptions options;
+    options.format = GetParam();
+    w::MdbWriter writer(path, options);
+    std::vector<w::ColumnDef> columns;
+    for (int i = 0; i < 20; ++i) columns.push_back({"c" + std::to_string(i), w::ColumnType::Text, 255});
+    writer.AddTable({"Wide", columns});
+    writer.Finish();
+  }
+  const auto before = ReadAll(path);
+  auto database = session_.Open(path);
+  auto rs = database->OpenRecordset("Wide", dbOpenTable);
+  rs->AddNew();
+  // Twenty full columns need more than a page.
+  for (int i = 0; i < 20; ++i) rs->Fields().Item(i).SetValue(std::string(255, 'q'));
+  EngineError error = ExpectError(kRecordTooLarge, [&] { rs->Update(); });
+  EXPECT_NE(std::string(error.what()).find("Record is too large."), std::string::npos) << error.what();
+  EXPECT_EQ(rs->EditMode(), dbEditAdd) << "the values stay for another try";
+  rs->CancelUpdate();
+  if (GetParam() == w::JetFormat::Jet3) {
+    rs->AddNew();
+    rs->Fields().Item(0).SetValue(std::string("\u4e2d"));  // no Windows-1252 code
+    ExpectError(kConversionError, [&] { rs->Update(); });
+    rs->CancelUpdate();
+  }
+  EXPECT_EQ(ReadAll(path), before);
+}
+
 // A private copy of the shared fixture (kFixtures): never written itself.
 TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByteForByte) {
   TempDir dir;

@@ -103,7 +103,11 @@ struct TableEditor::Change {
                                 std::span<const std::optional<std::vector<std::byte>>> stored = {}) {
     RowEncoder encoder(jet, table.layout);
     std::int32_t next = table.lastAutoNumber + 1;
-    encoder.Prepare(values, rowNumber, next, stored);
+    try {
+      encoder.Prepare(values, rowNumber, next, stored);
+    } catch (const WriterError& error) {
+      throw RowValueError(error.what());
+    }
     std::vector<std::byte> row;
     encoder.Assemble(longValues, row);
     longValues.Flush();

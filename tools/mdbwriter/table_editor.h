@@ -12,7 +12,8 @@
 // (the file grows), then the altered pages, then the file is synced. A value
 // the table cannot take, or a table the editor cannot safely change, fails
 // with WriterError before anything is written; a write failure before the
-// first existing page is overwritten leaves the file as it was.
+// first existing page is overwritten leaves the file as it was. Values the
+// table cannot take raise RowValueError (a WriterError).
 //
 // Refused (WriterError naming the reason): tables with indexes (Access's
 // index pages would go stale), system tables, ACE files and files whose pages
@@ -32,6 +33,13 @@
 #include "tools/mdbwriter/stored_table.h"
 
 namespace corvid::mdbwriter {
+
+// A value the table cannot take (wrong kind, out of range, too long, a row
+// too large): raised before anything is written.
+class RowValueError : public WriterError {
+ public:
+  using WriterError::WriterError;
+};
 
 // Where a row lives: its data page and its number on the page.
 struct RowLocation {
