@@ -425,6 +425,11 @@ TEST_P(EngineEditing, ManyInsertsThroughTheEngine) {
     EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][3], Hex(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i))));
   }
   EXPECT_EQ(MdbCount(path_, "Docs"), inserts + 3);
+  // A recordset opened afterwards on the same database scans every new page.
+  auto fresh = database->OpenRecordset("Docs", dbOpenDynaset);
+  fresh->MoveLast();
+  EXPECT_EQ(fresh->RecordCount(), inserts + 3);
+  EXPECT_EQ(std::get<Bytes>(fresh->Fields().Item("blob").Value()), Pattern((inserts - 1) * 97, inserts - 1));
 }
 
 TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
