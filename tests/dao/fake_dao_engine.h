@@ -390,6 +390,12 @@ class RecordingTable : public AttachedTable {
   RecordingTable(TVxDaoDatabase& database, std::string name, std::vector<std::string>& log,
                  bool failsToClose = false)
       : database_(&database), name_(std::move(name)), log_(log), failsToClose_(failsToClose) {}
+  // A table destroyed while open leaves its database's list, as a real one does.
+  ~RecordingTable() override {
+    if (active && database_ != nullptr) database_->RemoveActiveTable(*this);
+  }
+  RecordingTable(const RecordingTable&) = delete;
+  RecordingTable& operator=(const RecordingTable&) = delete;
 
   void Open() {
     active = true;
