@@ -221,11 +221,36 @@ void MdbRecordset::SetPercentPosition(float percent) {
   GoTo(IndexOfPosition(std::min(position, count - 1)));
 }
 
-Bytes MdbRecordset::BookmarkOf(std::int32_t index) const {
-  auto value = static_cast<std::uint32_t>(index + 1);
+// A bookmark names a row of the table (its number in the scan, plus one), so
+// it stays with its record in whatever order this recordset or a clone shows
+// the rows (an index set on a clone reorders only the clone).
+Bytes MdbRecordset::BookmarkOfRow(std::int32_t tableRow) {
+  auto value = static_cast<std::uint32_t>(tableRow + 1);
   Bytes bookmark(4);
   for (int i = 0; i < 4; ++i) bookmark[static_cast<std::size_t>(i)] = std::byte(value >> (8 * i));
   return bookmark;
+}
+
+Bytes MdbRecordset::BookmarkOf(std::int32_t index) const { return BookmarkOfRow(TableRow(index)); }
+
+std::int32_t MdbRecordset::IndexOfTableRow(std::int32_t tableRow) {
+  if (tableRow < 0) return -1;
+  if (!list_) return HasRow(tableRow) ? tableRow : -1;
+  if (invertedList_ != list_) {
+    invertedList_ = list_;
+    invertedSize_ = 0;
+    positions_.clear();
+  }
+  // The list only grows at its end (rows added through a clone), so the
+  // inverse is extended rather than rebuilt.
+  for (; invertedSize_ < list_->size(); ++invertedSize_) {
+    const auto row = static_cast<std::size_t>((*list_)[invertedSize_]);
+    if (row >= positions_.size()) positions_.resize(row + 1, -1);
+    positions_[row] = static_cast<std::int32_t>(invertedSize_);
+  }
+  return static_cast<std::size_t>(tableRow) < positions_.size()
+             ? positions_[static_cast<std::size_t>(tableRow)]
+             : -1;
 }
 
 Bytes MdbRecordset::Bookmark() {
@@ -248,9 +273,10 @@ void MdbRecordset::SetBookmark(const Bytes& bookmark) {
               name_ + "'.");
   std::int32_t value = 0;
   if (bookmark.size() == 4) std::memcpy(&value, bookmark.data(), 4);
-  if (value <= 0 || !HasRow(value - 1)) Raise(kNotBookmarkable, "Not a valid bookmark.");
-  if (rows_->Deleted(TableRow(value - 1))) Raise(kRecordDeleted, "Record is deleted.");
-  GoTo(value - 1);
+  const std::int32_t index = value > 0 ? IndexOfTableRow(value - 1) : -1;
+  if (index < 0) Raise(kNotBookmarkable, "Not a valid bookmark.");
+  if (rows_->Deleted(value - 1)) Raise(kRecordDeleted, "Record is deleted.");
+  GoTo(index);
 }
 
 bool MdbRecordset::Bookmarkable() const { return !ForwardOnly(); }
@@ -258,7 +284,7 @@ bool MdbRecordset::Bookmarkable() const { return !ForwardOnly(); }
 Bytes MdbRecordset::LastModified() {
   Rows();
   if (lastModified_ < 0) Raise(kNoCurrentRecord, "No current record.");
-  return BookmarkOf(lastModified_);
+  return BookmarkOfRow(lastModified_);
 }
 
 Collection<Field>& MdbRecordset::Fields() {
@@ -418,16 +444,14 @@ void MdbRecordset::Update() {
   }
   if (editMode_ == dbEditInProgress) {
     Recorded([&] { RewriteRow(rows, TableRow(editing_), values, keep); });
-    lastModified_ = editing_;
+    lastModified_ = TableRow(editing_);
   } else {
     const std::int32_t added = Recorded([&] { return WriteNewRow(rows, values); });
     // The new row comes last in this recordset (and its clones).
     if (list_) {
       list_->push_back(added);
-      lastModified_ = static_cast<std::int32_t>(list_->size()) - 1;
-    } else {
-      lastModified_ = added;
     }
+    lastModified_ = added;
     // The current record stays. An empty recordset now has a row after
     // BOF; at EOF the position moves past the new last row.
     if (bof_ && eof_) {
@@ -460,16 +484,26 @@ void MdbRecordset::SetIndex(std::string_view index) {
   TableRows& rows = Rows();
   if (type_ != dbOpenTable) NotSupported("Index");
   auto chosen = std::make_shared<IndexSeek>(rows, index, rows.context());
-  RowList all;
-  for (std::int32_t i = 0; HasRow(i); ++i)
-    if (!rows.Deleted(TableRow(i))) all.push_back(TableRow(i));
-  list_ = std::make_shared<RowList>(
-      chosen->Order(std::move(all), [&](std::int32_t row, int column) { return ValueAt(row, column); }));
+  // Over all rows of the table the order of an index is kept with the
+  // table's rows until the file changes, so clones that take the same index
+  // (as every locate does) need not sort again.
+  const bool wholeTable = !list_ || (list_ == indexed_ && indexedWholeTable_);
+  const std::string key = LowerCase(index);
+  std::shared_ptr<const RowList> order = wholeTable ? rows.IndexOrder(key) : nullptr;
+  if (!order) {
+    RowList covered;
+    for (std::int32_t i = 0; HasRow(i); ++i)
+      if (!rows.Deleted(TableRow(i))) covered.push_back(TableRow(i));
+    order = std::make_shared<const RowList>(chosen->Order(
+        std::move(covered), [&](std::int32_t row, int column) { return ValueAt(row, column); }));
+    if (wholeTable) rows.KeepIndexOrder(key, order);
+  }
+  list_ = std::make_shared<RowList>(*order);
   index_ = std::move(chosen);
   indexed_ = list_;
+  indexedWholeTable_ = wholeTable;
   GoTo(0);
 }
-
 
 bool MdbRecordset::HasRow(std::int32_t index) {
   if (!list_) return Rows().Has(index);

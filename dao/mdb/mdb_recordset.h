@@ -4,9 +4,9 @@
 // for writing can add, change and delete rows of tables without indexes
 // (see table_writes.h); the others raise 3027. A recordset covers either all rows
 // of the table in scan order, or a list of them (filtered and/or sorted)
-// held as row numbers of the scan, never as copies. Bookmarks are 1-based
-// positions in what the recordset covers (positive, unique, shared with
-// clones).
+// held as row numbers of the scan, never as copies. A bookmark is the row's
+// number in the table scan plus one (positive, unique, valid in clones and
+// kept by a row whatever order a recordset shows).
 
 #include <memory>
 #include <optional>
@@ -134,6 +134,9 @@ class MdbRecordset : public Recordset {
   std::int32_t IndexOfPosition(std::int32_t position);
   void CheckEditable();
   Bytes BookmarkOf(std::int32_t index) const;
+  static Bytes BookmarkOfRow(std::int32_t tableRow);
+  // Where this recordset shows a row of the table (-1: it does not).
+  std::int32_t IndexOfTableRow(std::int32_t tableRow);
   // Runs `body`, recording an engine error it raises in Errors.
   template <class Body>
   auto Recorded(Body body);
@@ -157,6 +160,11 @@ class MdbRecordset : public Recordset {
   // The current index (table type only) and the row order it gave.
   std::shared_ptr<const IndexSeek> index_;
   std::shared_ptr<const RowList> indexed_;
+  bool indexedWholeTable_ = false;
+  // The inverse of list_ for bookmarks: position by table row.
+  std::shared_ptr<const RowList> invertedList_;
+  std::size_t invertedSize_ = 0;
+  std::vector<std::int32_t> positions_;
   ObjectList<Field, MdbColumnField> fields_;
   // Editing: dbEditNone, dbEditInProgress or dbEditAdd; the record edited;
   // the values assigned so far; the last record added or changed.

@@ -178,4 +178,19 @@ const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
   return cracked_;
 }
 
+std::shared_ptr<const std::vector<std::int32_t>> TableRows::IndexOrder(const std::string& key) const {
+  if (indexOrdersGeneration_ != file_->generation()) return nullptr;
+  auto found = indexOrders_.find(key);
+  return found == indexOrders_.end() ? nullptr : found->second;
+}
+
+void TableRows::KeepIndexOrder(const std::string& key,
+                               std::shared_ptr<const std::vector<std::int32_t>> order) {
+  if (indexOrdersGeneration_ != file_->generation()) {
+    indexOrders_.clear();
+    indexOrdersGeneration_ = file_->generation();
+  }
+  indexOrders_[key] = std::move(order);
+}
+
 }  // namespace corvid::dao

@@ -5,6 +5,7 @@
 // it; rows are never copied, only located and cracked on demand.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +75,11 @@ class TableRows {
   // table definition's own rows, which are never scanned).
   void ReloadIfChanged();
 
+  // Row orders of the table's indexes over all its rows (by lower-case index
+  // name); forgotten when the file changes.
+  std::shared_ptr<const std::vector<std::int32_t>> IndexOrder(const std::string& key) const;
+  void KeepIndexOrder(const std::string& key, std::shared_ptr<const std::vector<std::int32_t>> order);
+
  private:
   void ReadDefinition();
   bool ScanNext();
@@ -94,6 +100,8 @@ class TableRows {
   unsigned definitionGeneration_ = 0;
   std::vector<MdbField> cracked_;  // by column
   std::vector<MdbField> scratch_;  // libmdb's order
+  std::map<std::string, std::shared_ptr<const std::vector<std::int32_t>>> indexOrders_;
+  unsigned indexOrdersGeneration_ = 0;
 };
 
 }  // namespace corvid::dao

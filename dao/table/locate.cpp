@@ -168,29 +168,6 @@ bool SatisfiesKey(const dao::Variant& value, const KeyField& field, const std::s
   return value == wanted;
 }
 
-// A literal the engine reads back as exactly `value`, for an equality term.
-std::optional<std::string> Literal(const dao::Variant& value) {
-  if (const auto* b = std::get_if<bool>(&value)) return *b ? "True" : "False";
-  if (const auto* i = std::get_if<std::int64_t>(&value)) return std::to_string(*i);
-  auto shortest = [](auto number) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    return std::string(buffer, result.ptr);
-  };
-  if (const auto* f = std::get_if<float>(&value)) return shortest(*f);
-  if (const auto* d = std::get_if<double>(&value)) return shortest(*d);
-  if (const auto* c = std::get_if<dao::Currency>(&value)) return shortest(c->ToDouble());
-  if (const auto* t = std::get_if<dao::Date>(&value))
-    return "#" + ConditionDateTimeText(DayAndTimeFromAutomationDate(t->days)) + "#";
-  if (const auto* s = std::get_if<std::string>(&value)) {
-    if (s->rfind("{guid {", 0) == 0) return *s;
-    std::string quoted = "\"";
-    for (char c : *s) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 bool TVxDaoTable::LocatePreconditions() const {
@@ -321,36 +298,9 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
     if (!SatisfiesKey(clone->Fields().Item(no - 1).Value(), fields[k], keyValues[k], partial, locale))
       return false;
   }
-  if (!indexName_.empty() && SameText(indexName_, chosen->name)) {
-    MoveToMatch(*clone);  // the table's records stand in the same order
-    return true;
-  }
-  // The table's recordset is in another order than the index: find the
-  // record the Seek found by its index fields' values, in the table's order.
-  std::string condition;
-  for (const std::string& name : indexFields) {
-    TField* field = FindField(name);
-    if (!field || field->FieldNo() <= 0) continue;
-    const dao::Variant value = clone->Fields().Item(field->FieldNo() - 1).Value();
-    std::string term;
-    if (dao::IsNull(value)) {
-      term = "(" + ConditionFieldName(field->FieldName(), true) + " IS NULL)";
-    } else if (const auto literal = Literal(value)) {
-      term = "(" + ConditionFieldName(field->FieldName(), true) + " = " + *literal + ")";
-    } else {
-      continue;
-    }
-    condition += (condition.empty() ? "" : " AND ") + term;
-  }
-  if (condition.empty()) {  // no index field the condition can name: use the Seek's record
-    MoveToMatch(*clone);
-    return true;
-  }
-  CloneGuard inOrder(recordset_->Clone());
-  inOrder->MoveFirst();
-  inOrder->FindFirst(condition);
-  if (inOrder->NoMatch()) return false;
-  MoveToMatch(*inOrder);
+  // Bookmarks name records, not places in an order: the clone's bookmark
+  // finds the record in the table's own order too.
+  MoveToMatch(*clone);
   return true;
 }
 
