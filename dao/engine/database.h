@@ -32,10 +32,12 @@ class Database {
   virtual void SetQueryTimeout(std::int32_t seconds) = 0;
   virtual std::int32_t RecordsAffected() const = 0;
 
-  // Source: a table name (letter case ignored) or SQL text. SQL and stored
-  // query names raise 3251 until a query engine exists; an unknown name is
-  // 3078. `type` is a RecordsetType (0 = the default: table for local
-  // tables); `options` a sum of the db... option bits; `lockEdits` as given.
+  // Source: a table name (letter case ignored), a stored query's name, or
+  // SQL text of the shape "Select * From <table> [Where ...] [Order By ...]"
+  // (other SQL raises 3251 naming it); an unknown name is 3078. `type` is a
+  // RecordsetType (0 = the default: table for local tables, dynaset for
+  // queries and SQL); `options` a sum of the db... option bits (dbReadOnly
+  // and dbAppendOnly are honoured); `lockEdits` as given.
   virtual std::unique_ptr<Recordset> OpenRecordset(std::string_view source, int type = 0,
                                                    int options = 0, int lockEdits = 0) = 0;
   // Raises 3027: the engine does not change query definitions.

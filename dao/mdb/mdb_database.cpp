@@ -172,7 +172,7 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
   std::string_view name = Unbracketed(source);
   // A table or query of that name wins over reading the text as SQL.
   if (tables_.Find(name))
-    return OpenTable(name, nullptr, CheckedType(type == 0 ? dbOpenTable : type, options),
+    return OpenTable(name, nullptr, CheckedType(type == 0 ? dbOpenTable : type, options), options,
                      lockEdits);
   if (auto* query = queries_.Find(name)) return query->OpenRecordset(type, options, lockEdits);
   if (LooksLikeSql(source)) {
@@ -214,12 +214,12 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenSelect(sql::SelectStatement& sele
                     "Operation is not supported for this type of object: selecting from the "
                     "stored query '" + select.table + "' needs a query engine this engine does "
                     "not have; select from its table.");
-  return OpenTable(select.table, &select, type, lockEdits);
+  return OpenTable(select.table, &select, type, options, lockEdits);
 }
 
 std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
                                                      sql::SelectStatement* select, int type,
-                                                     int lockEdits) {
+                                                     int options, int lockEdits) {
   auto* table = static_cast<LibmdbTableDef*>(tables_.Find(name));
   if (!table)
     context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
@@ -233,6 +233,7 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
   if (select && (select->where || select->orderBy))
     recordset->Restrict(select->where ? &*select->where : nullptr,
                         select->orderBy ? &*select->orderBy : nullptr);
+  if (options & (dbReadOnly | dbAppendOnly)) recordset->SetOpenOptions(options);
   return recordset;
 }
 

@@ -52,7 +52,7 @@ class LibmdbDatabase : public Database {
   std::unique_ptr<Recordset> OpenSelect(sql::SelectStatement& select, int type, int options,
                                         int lockEdits);
   std::unique_ptr<Recordset> OpenTable(std::string_view name, sql::SelectStatement* select,
-                                       int type, int lockEdits);
+                                       int type, int options, int lockEdits);
 
   std::shared_ptr<AccessFile> file_;
   EngineContextPtr context_;

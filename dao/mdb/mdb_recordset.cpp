@@ -305,6 +305,8 @@ std::unique_ptr<Recordset> MdbRecordset::Clone() {
   clone->list_ = list_;
   clone->eof_ = !clone->HasRow(0);
   clone->highestVisited_ = highestVisited_;
+  clone->readOnly_ = readOnly_;
+  clone->appendOnly_ = appendOnly_;
   return clone;
 }
 
@@ -331,8 +333,18 @@ const ::MdbField& MdbRecordset::CurrentField(int column) {
   return rows.Crack(TableRow(current_))[static_cast<std::size_t>(column)];
 }
 
+void MdbRecordset::SetOpenOptions(int options) {
+  readOnly_ = (options & dbReadOnly) != 0;
+  appendOnly_ = (options & dbAppendOnly) != 0 && !readOnly_;
+  if (appendOnly_) {
+    list_ = std::make_shared<RowList>();
+    highestVisited_ = -1;
+    GoTo(0);
+  }
+}
+
 bool MdbRecordset::Updatable() const {
-  if (!rows_ || (type_ != dbOpenTable && type_ != dbOpenDynaset)) return false;
+  if (!rows_ || readOnly_ || (type_ != dbOpenTable && type_ != dbOpenDynaset)) return false;
   // What can be told without touching the file; Edit and AddNew check the rest.
   const AccessFile& file = rows_->file();
   const MdbTableDef* table = rows_->definition();
@@ -346,12 +358,18 @@ void MdbRecordset::CheckEditable() {
     Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
                              "' is a " + (ForwardOnly() ? "forward-only" : "snapshot") +
                              " recordset; open a table or dynaset recordset to change rows.");
+  if (readOnly_)
+    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
+                             "' was opened read-only (dbReadOnly).");
   std::string refusal = EditRefusal(rows);
   if (!refusal.empty()) Raise(kCannotUpdate, std::move(refusal));
 }
 
 void MdbRecordset::Edit() {
   CheckEditable();
+  if (appendOnly_)
+    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
+                             "' was opened to append only (dbAppendOnly).");
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
   editMode_ = dbEditInProgress;
@@ -466,6 +484,9 @@ void MdbRecordset::Update() {
 
 void MdbRecordset::Delete() {
   CheckEditable();
+  if (appendOnly_)
+    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
+                             "' was opened to append only (dbAppendOnly).");
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
   CancelUpdate();
@@ -606,6 +627,8 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
   else
     recordset->GoTo(0);
   recordset->SkipDeleted(1);
+  recordset->readOnly_ = readOnly_;
+  if (options & (dbReadOnly | dbAppendOnly)) recordset->SetOpenOptions(options | (readOnly_ ? dbReadOnly : 0));
   return recordset;
 }
 

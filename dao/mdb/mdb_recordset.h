@@ -87,6 +87,10 @@ class MdbRecordset : public Recordset {
   void Seek(std::string_view comparison, const std::vector<Variant>& keys) override;
 
   void SetLockEdits(bool value) { lockEdits_ = value; }
+  // OpenRecordset options: dbReadOnly makes the recordset read-only;
+  // dbAppendOnly shows none of the existing rows and lets only AddNew change
+  // the table.
+  void SetOpenOptions(int options);
   void SetDates(std::string created, std::string updated) {
     created_ = std::move(created);
     updated_ = std::move(updated);
@@ -147,6 +151,8 @@ class MdbRecordset : public Recordset {
   std::shared_ptr<RecordsetRegistry> registry_;
   int type_;
   bool lockEdits_ = false;
+  bool readOnly_ = false;
+  bool appendOnly_ = false;
   std::string created_, updated_;
   std::int32_t current_ = -1;
   bool bof_ = true;

@@ -351,6 +351,43 @@ TEST_P(EngineEditing, ADatabaseOpenedReadOnlyRefusesEveryChange) {
   EXPECT_EQ(ReadAll(path_), before);
 }
 
+TEST_P(EngineEditing, ReadOnlyAndAppendOnlyOptionsOfOpenRecordset) {
+  auto database = session_.Open(path_);
+  const auto before = ReadAll(path_);
+  // dbReadOnly: by name, through SQL, and on the copy a recordset opens
+  auto byName = database->OpenRecordset("Docs", dbOpenDynaset, dbReadOnly);
+  auto bySql = database->OpenRecordset("Select * From [Docs] Where [id] > 1;", dbOpenDynaset, dbReadOnly);
+  auto copy = database->OpenRecordset("Docs", dbOpenDynaset)->OpenRecordset(dbOpenDynaset, dbReadOnly);
+  for (Recordset* rs : {byName.get(), bySql.get(), copy.get()}) {
+    EXPECT_FALSE(rs->Updatable());
+    auto clone = rs->Clone();
+    for (Recordset* each : {rs, clone.get()}) {
+      each->MoveFirst();
+      EngineError error = ExpectError(kCannotUpdate, [&] { each->Edit(); });
+      EXPECT_NE(std::string(error.what()).find("dbReadOnly"), std::string::npos) << error.what();
+      ExpectError(kCannotUpdate, [&] { each->AddNew(); });
+      ExpectError(kCannotUpdate, [&] { each->Delete(); });
+    }
+  }
+  EXPECT_EQ(ReadAll(path_), before);
+
+  // dbAppendOnly: none of the existing rows shows; a new one can be added
+  // and then shows, but no row can be changed or deleted
+  auto append = database->OpenRecordset("Docs", dbOpenDynaset, dbAppendOnly);
+  EXPECT_TRUE(append->Bof() && append->Eof());
+  append->AddNew();
+  append->Fields().Item("name").SetValue(std::string("appended"));
+  append->Update();
+  append->MoveFirst();
+  EXPECT_EQ(VariantToText(append->Fields().Item("name").Value()), "appended");
+  append->MoveNext();
+  EXPECT_TRUE(append->Eof());
+  append->MoveFirst();
+  ExpectError(kCannotUpdate, [&] { append->Edit(); });
+  ExpectError(kCannotUpdate, [&] { append->Delete(); });
+  EXPECT_EQ(MdbCount(path_, "Docs"), 4);
+}
+
 TEST_P(EngineEditing, AddingAtEofStaysAtEofAndAnotherRecordsetSeesChangedRows) {
   auto database = session_.Open(path_);
   auto rs = database->OpenRecordset("Docs", dbOpenDynaset);
