@@ -567,7 +567,7 @@ TEST_P(EngineEditing, ARowTooLargeOrATextTheFormatCannotHoldFailsWithNothingWrit
 }
 
 TEST_P(EngineEditing, ARandomRunThroughARecordsetAndItsCloneMatchesItsModel) {
-  // Adds, edits and deletes through a dynaset and its clone in a seeded
+  // Adds, edits and deletes through a dynaset and its clone in a repeatable
   // random order; bookmarks must keep leading to the same rows, and the
   // file must read back (engine and mdb-export) as the model says.
   auto database = session_.Open(path_);

@@ -338,7 +338,7 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
 
 TEST_P(TableEditorTest, ARandomRunOfChangesReadsBackAsItsModel) {
   // Inserts, updates (growing, shrinking, keeping long values) and deletes
-  // in a seeded random order; the table must read back as the model says.
+  // in a repeatable random order; the table must read back as the model says.
   Sample s = MakeSample(dir_, GetParam());
   TableEditor editor(s.path, s.tdef, "Docs");
   struct Model {
