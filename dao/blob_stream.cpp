@@ -143,7 +143,7 @@ std::size_t TVxBlobStream::Write(std::span<const std::byte> source) {
   if (position_ > static_cast<std::int64_t>(keep)) data_.resize(static_cast<std::size_t>(position_));
   data_.insert(data_.end(), source.begin(), source.end());
   position_ += static_cast<std::int64_t>(source.size());
-  StoreInBuffer();
+  StoreInBuffer(keep);
   return source.size();
 }
 
@@ -161,15 +161,26 @@ void TVxBlobStream::Truncate() {
   if (mode_ == TBlobStreamMode::bmReadWrite && !modified_) CheckWritable();
   const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
   data_.resize(keep);
-  StoreInBuffer();
+  StoreInBuffer(keep);
 }
 
-void TVxBlobStream::StoreInBuffer() {
+void TVxBlobStream::StoreInBuffer(std::size_t unchangedUpTo) {
   modified_ = true;
+  table_.MarkModified();
   if (!buffer_ || field_.FieldNo() <= 0) return;
   const auto index = static_cast<std::size_t>(field_.FieldNo() - 1);
   if (index >= buffer_->RecValues.size()) return;
-  buffer_->RecValues[index].text.assign(reinterpret_cast<const char*>(data_.data()), data_.size());
+  std::string& text = buffer_->RecValues[index].text;
+  const auto* bytes = reinterpret_cast<const char*>(data_.data());
+  // Writing in small pieces at the end copies each piece once, not the whole
+  // value each time.
+  if (text.size() == storedSize_ && unchangedUpTo <= text.size()) {
+    text.resize(unchangedUpTo);
+    text.append(bytes + unchangedUpTo, data_.size() - unchangedUpTo);
+  } else {
+    text.assign(bytes, data_.size());
+  }
+  storedSize_ = text.size();
   buffer_->RecValues[index].modified = true;
 }
 

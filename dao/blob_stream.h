@@ -45,7 +45,9 @@ class TVxBlobStream : public TStream {
 
  private:
   void Fetch();
-  void StoreInBuffer();
+  // Puts the data into the buffer's entry; the bytes before `unchangedUpTo`
+  // are known to be there already when the entry holds what was stored last.
+  void StoreInBuffer(std::size_t unchangedUpTo);
   void CheckWritable() const;
 
   TField& field_;
@@ -56,6 +58,7 @@ class TVxBlobStream : public TStream {
   bool modified_ = false;
   std::int64_t position_ = 0;
   std::vector<std::byte> data_;
+  std::size_t storedSize_ = static_cast<std::size_t>(-1);  // entry size after the last store
 };
 
 }  // namespace corvid

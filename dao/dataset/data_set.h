@@ -82,6 +82,11 @@ class TDataSet {
   void Delete();
   // True once a field value was written in the edit or insert state.
   bool Modified() const { return modified_; }
+  // A value was written into the current record by other means than a field
+  // (a blob stream): leaving the edit or insert state then posts it.
+  void MarkModified() {
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) modified_ = true;
+  }
   bool CanModify() const { return Active() && IsModifiable(); }
 
   // --- fields

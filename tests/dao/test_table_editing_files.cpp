@@ -234,6 +234,36 @@ TEST_P(EditingFiles, AMegabyteOleValueWrittenInChunks) {
   EXPECT_EQ(ReadStream(again.Field("pic")), PatternBytes(100));
 }
 
+TEST_P(EditingFiles, SmallPiecesAndMovingOnWithTheStreamStillOpen) {
+  ScratchDir dir;
+  const std::string path = MakeNotesDatabase(dir, GetParam());
+  const std::vector<std::byte> value = PatternBytes(20000, 5);
+  {
+    WritableTable notes(path, "Notes");
+    notes.GoTo("3");
+    notes.db.table.Edit();
+    TVxBlobStream stream(notes.Field("pic"), TBlobStreamMode::bmWrite);
+    // piece by piece, with a rewrite in the middle that drops the tail (the
+    // stream's write discards what stood behind the position)
+    for (std::size_t at = 0; at < value.size(); at += 7)
+      stream.Write(std::span(value).subspan(at, std::min<std::size_t>(7, value.size() - at)));
+    stream.Seek(10000, SeekOrigin::Beginning);
+    stream.Write(std::span(value).subspan(10000, 3));
+    stream.Seek(0, SeekOrigin::End);
+    stream.Write(std::span(value).subspan(10003));
+    // moving on while the stream is still open posts what it wrote
+    EXPECT_TRUE(notes.db.table.Modified());
+    notes.db.table.First();
+    EXPECT_EQ(notes.db.table.State(), TDataSetState::dsBrowse);
+  }
+  WritableTable again(path, "Notes");
+  again.GoTo("3");
+  EXPECT_EQ(ReadStream(again.Field("pic")), value);
+  const auto rows = MdbExport(path, "Notes");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(Upper(rows[2][3]), Hex(value));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
                          ::testing::Values(mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3),
                          [](const auto& info) { return info.param == mdbwriter::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
