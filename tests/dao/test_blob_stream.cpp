@@ -9,6 +9,7 @@
 #include "dao/blob_stream.h"
 #include "dao/engine/database_error.h"
 #include "test_table_support.h"
+#include "empty_data_set.h"
 
 namespace corvid {
 namespace {
@@ -147,24 +148,7 @@ TEST_F(BlobStreamTest, WriteModeOnAReadOnlyTableRaises) {
 }
 
 // A data set that is not a table.
-class OtherDataSet : public TDataSet {
- protected:
-  void OpenCursor() override {}
-  void CloseCursor() override {}
-  bool IsCursorOpen() const override { return false; }
-  void BuildFieldDefs() override {}
-  std::unique_ptr<RecordBuffer> NewRecordBuffer() override { return std::make_unique<RecordBuffer>(); }
-  FetchResult FetchRecord(RecordBuffer&, FetchMode) override { return FetchResult::AtEof; }
-  bool ReadFieldValue(const TField&, FieldValue*) override { return false; }
-  void MoveToStart() override {}
-  void MoveToEnd() override {}
-  void SyncToBuffer(RecordBuffer*) override {}
-  bool IsModifiable() const override { return false; }
-  void InternalGotoBookmark(const TBookmark&) override {}
-  bool IsBookmarkValid(const TBookmark&) override { return false; }
-  int CompareBookmarkValues(const TBookmark&, const TBookmark&) override { return 0; }
-  std::unique_ptr<TStream> OpenBlobStream(TField&, TBlobStreamMode) override { return nullptr; }
-};
+using OtherDataSet = testing_support::EmptyDataSet;
 
 TEST_F(BlobStreamTest, FieldOfAnotherDataSetIsAnInvalidCast) {
   OtherDataSet other;

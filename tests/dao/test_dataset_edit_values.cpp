@@ -12,6 +12,7 @@
 #include "dao/dataset/day_numbers.h"
 #include "dao/dataset/field_entry.h"
 #include "dao/table/posted_values.h"
+#include "empty_data_set.h"
 
 namespace corvid {
 namespace {
@@ -67,24 +68,7 @@ TEST(EnteredDateTime, OrderOfTheLocaleFormat) {
 
 // Only what a field needs to exist: the texts are converted by the field's
 // own type, size and valid characters.
-class NoRecords : public TDataSet {
- protected:
-  void OpenCursor() override {}
-  void CloseCursor() override {}
-  bool IsCursorOpen() const override { return false; }
-  void BuildFieldDefs() override {}
-  std::unique_ptr<RecordBuffer> NewRecordBuffer() override { return std::make_unique<RecordBuffer>(); }
-  FetchResult FetchRecord(RecordBuffer&, FetchMode) override { return FetchResult::AtEof; }
-  bool ReadFieldValue(const TField&, FieldValue*) override { return false; }
-  void MoveToStart() override {}
-  void MoveToEnd() override {}
-  void SyncToBuffer(RecordBuffer*) override {}
-  bool IsModifiable() const override { return false; }
-  void InternalGotoBookmark(const TBookmark&) override {}
-  bool IsBookmarkValid(const TBookmark&) override { return false; }
-  int CompareBookmarkValues(const TBookmark&, const TBookmark&) override { return 0; }
-  std::unique_ptr<TStream> OpenBlobStream(TField&, TBlobStreamMode) override { return nullptr; }
-};
+using NoRecords = testing_support::EmptyDataSet;
 
 TEST(FieldEntry, TextsBecomeNativeValuesByFieldType) {
   NoRecords data;

@@ -18,15 +18,6 @@ using namespace testing_support;
 
 const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
-}
-
 // Order Details as mdb-export reads it: OrderID, ProductID, UnitPrice, Quantity, Discount.
 const std::vector<std::vector<std::string>>& OrderDetails() {
   static const auto rows = ExportedRows(kNwind, "Order Details");

@@ -13,15 +13,6 @@ using namespace testing_support;
 
 const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
-}
-
 TEST(TableLookup, ValuesOfTheMatchingRecordInTheGivenOrder) {
   OpenDatabase db(kNwind);
   db.table.F_Set_TableName("Order Details");

@@ -19,15 +19,6 @@ using namespace testing_support;
 
 const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
-}
-
 std::vector<std::string> Column(TVxDaoTable& table, const std::string& field) {
   std::vector<std::string> values;
   for (table.First(); !table.Eof(); table.Next()) values.push_back(Text(table, field));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,16 @@ inline std::vector<std::byte> ReadFileBytes(const std::filesystem::path& path) {
     std::fclose(f);
   }
   return bytes;
+}
+
+// The text of what `action` raises, or "(nothing raised)".
+inline std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(nothing raised)";
 }
 
 inline std::vector<std::byte> BytesOf(std::string_view text) {
