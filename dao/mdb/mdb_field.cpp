@@ -98,18 +98,27 @@ std::int64_t MdbColumnField::FieldSize() {
   }
 }
 
+namespace {
+
+// A binary value's bytes, or the UTF-8 bytes of any other value's text.
+void BytesOfValue(Variant value, std::vector<std::byte>& into) {
+  if (auto* bytes = std::get_if<Bytes>(&value)) {
+    into = std::move(*bytes);
+  } else {
+    std::string text = VariantToText(value);
+    into.resize(text.size());
+    std::memcpy(into.data(), text.data(), text.size());
+  }
+}
+
+}  // namespace
+
 bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   into.clear();
   if (recordset_ && recordset_->EditMode() != 0 && (recordset_->Pending(column_) || recordset_->EditMode() == 2)) {
     Variant value = Value();
     if (IsNull(value)) return false;
-    if (auto* bytes = std::get_if<Bytes>(&value)) {
-      into = std::move(*bytes);
-    } else {
-      std::string text = VariantToText(value);
-      into.resize(text.size());
-      std::memcpy(into.data(), text.data(), text.size());
-    }
+    BytesOfValue(std::move(value), into);
     return true;
   }
   const ::MdbField& field = CurrentField();
@@ -125,14 +134,7 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
     rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" +
                                                  rows_->name() + "': " + error.what() + ".");
   }
-  Variant value = Value();
-  if (auto* bytes = std::get_if<Bytes>(&value)) {
-    into = std::move(*bytes);
-  } else {
-    std::string text = VariantToText(value);
-    into.resize(text.size());
-    std::memcpy(into.data(), text.data(), text.size());
-  }
+  BytesOfValue(Value(), into);
   return true;
 }
 

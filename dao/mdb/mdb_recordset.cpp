@@ -352,7 +352,7 @@ bool MdbRecordset::Updatable() const {
          table->num_real_idxs == 0 && !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
 }
 
-void MdbRecordset::CheckEditable() {
+void MdbRecordset::CheckEditable(bool existingRow) {
   TableRows& rows = Rows();
   if (type_ != dbOpenTable && type_ != dbOpenDynaset)
     Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
@@ -363,13 +363,13 @@ void MdbRecordset::CheckEditable() {
                              "' was opened read-only (dbReadOnly).");
   std::string refusal = EditRefusal(rows);
   if (!refusal.empty()) Raise(kCannotUpdate, std::move(refusal));
+  if (existingRow && appendOnly_)
+    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
+                             "' was opened to append only (dbAppendOnly).");
 }
 
 void MdbRecordset::Edit() {
-  CheckEditable();
-  if (appendOnly_)
-    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
-                             "' was opened to append only (dbAppendOnly).");
+  CheckEditable(true);
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
   editMode_ = dbEditInProgress;
@@ -483,10 +483,7 @@ void MdbRecordset::Update() {
 }
 
 void MdbRecordset::Delete() {
-  CheckEditable();
-  if (appendOnly_)
-    Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The recordset '" + name_ +
-                             "' was opened to append only (dbAppendOnly).");
+  CheckEditable(true);
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
   CancelUpdate();

@@ -136,7 +136,9 @@ class MdbRecordset : public Recordset {
   // Index of a row <-> its position among the rows not deleted.
   std::int32_t LivePosition(std::int32_t index);
   std::int32_t IndexOfPosition(std::int32_t position);
-  void CheckEditable();
+  // Raises 3027 naming why rows can't change here; `existingRow` for Edit
+  // and Delete, which an append-only recordset refuses.
+  void CheckEditable(bool existingRow = false);
   Bytes BookmarkOf(std::int32_t index) const;
   static Bytes BookmarkOfRow(std::int32_t tableRow);
   // Where this recordset shows a row of the table (-1: it does not).

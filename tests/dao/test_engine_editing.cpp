@@ -23,13 +23,6 @@ namespace {
 using namespace corvid::dao::testing;
 namespace w = corvid::mdbwriter;
 
-Bytes Pattern(std::size_t size, unsigned salt) {
-  std::mt19937 random(salt);
-  Bytes bytes(size);
-  for (auto& b : bytes) b = std::byte(random() & 0xFF);
-  return bytes;
-}
-
 std::string Hex(const Bytes& bytes) {
   static const char* digits = "0123456789ABCDEF";
   std::string out;

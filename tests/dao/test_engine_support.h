@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ inline std::string RunCommand(const std::string& command) {
   std::size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0) output.append(buffer, got);
   return output;
+}
+
+// `size` bytes of a repeatable pseudo-random pattern (`salt` picks which).
+inline Bytes Pattern(std::size_t size, unsigned salt) {
+  std::mt19937 random(salt);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = std::byte(random() & 0xFF);
+  return bytes;
 }
 
 inline std::vector<std::string> Split(const std::string& text, const std::string& separator) {

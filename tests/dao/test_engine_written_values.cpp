@@ -19,13 +19,6 @@ namespace {
 using namespace corvid::dao::testing;
 namespace w = corvid::mdbwriter;
 
-Bytes Pattern(std::size_t size, unsigned salt) {
-  std::mt19937 random(salt);
-  Bytes bytes(size);
-  for (auto& b : bytes) b = std::byte(random() & 0xFF);
-  return bytes;
-}
-
 // 3 February 2001 12:00 as an automation date.
 constexpr double kFeb3Noon = 36925.5;
 
