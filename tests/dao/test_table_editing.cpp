@@ -1,7 +1,8 @@
 // TVxDaoTable editing against an in-memory engine table: start-edit and
 // start-insert, the values a post assigns, delete and the bookmark map, the
 // retry/abort/fail choices of the error events, RefreshSorted, and the
-// refusals of a read-only table.
+// refusals of a read-only table; and locate on a recordset without bookmarks,
+// which only an engine double offers.
 
 #include <gtest/gtest.h>
 
@@ -862,6 +863,42 @@ TEST_F(TableEditing, TranslationStoresTextsInTheOemCodePage) {
   // ä is 84 in code page 850; the engine reads that byte as Windows-1252 „.
   EXPECT_EQ(Stored(1, "Name"), "K\xE2\x80\x9E" "se");
   EXPECT_EQ(table->FieldByName("Name").AsString(), "Käse");
+}
+
+TEST_F(TableEditing, LocateWithoutBookmarksComparesRecordByRecord) {
+  rows->bookmarkable = false;
+  rows->rows.begin()->second[static_cast<std::size_t>(rows->Column("Name"))] = dao::Null{};  // ID 1
+  Open();
+  ASSERT_FALSE(table->HasBookmarks());
+  struct Case {
+    const char* fields;
+    Strings values;
+    TLocateOptions options;
+    int foundId;  // 0: no match, the table stays on ID 3
+  };
+  const Case cases[] = {
+      {"Name", {"name2"}, 0, 2},
+      {"Name", {"NAME2"}, 0, 0},                  // letter case counts without the option
+      {"Name", {"NAME2"}, loCaseInsensitive, 2},
+      {"Name", {"*ame4*"}, loPartialKey, 4},      // one leading and one trailing "*" dropped
+      {"Name", {"AME3"}, loPartialKey | loCaseInsensitive, 3},
+      {"Name;Count", {"name3", "30"}, 0, 3},
+      {"Name;Count", {"name3", "40"}, 0, 0},      // every key field must match
+      {"Name", {"NULL"}, 0, 1},                    // the null key finds the null value
+      {"Name", {"zzz"}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fields) + " " + c.values.front());
+    GoTo(3);
+    const bool found = table->Locate(c.fields, c.values, c.options);
+    EXPECT_EQ(found, c.foundId != 0);
+    EXPECT_EQ(table->FieldByName("ID").AsString(), std::to_string(c.foundId != 0 ? c.foundId : 3));
+    EXPECT_EQ(table->RecNo(), c.foundId != 0 ? c.foundId : 3);
+  }
+  // the find family needs bookmarks
+  GoTo(1);
+  EXPECT_FALSE(table->FindFirst("Name", {"name2"}));
+  EXPECT_EQ(table->FieldByName("ID").AsString(), "1");
 }
 
 }  // namespace

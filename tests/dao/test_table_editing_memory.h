@@ -38,6 +38,7 @@ struct MemoryTable {
   std::int32_t nextBookmark = 1;
   std::int64_t lastAutoNumber = 0;  // auto-number columns of added rows count on from here
   bool updatable = true;
+  bool bookmarkable = true;  // false: recordsets without bookmarks (as over some ODBC sources)
   std::map<std::string, std::deque<dao::EngineError>> failures;
   std::vector<std::string> log;
 
@@ -181,7 +182,7 @@ class MemoryRecordset : public dao::Recordset {
     onDeleted_ = false;
     pos_ = it - view_.begin();  // a record deleted elsewhere is reached, and raises when used
   }
-  bool Bookmarkable() const override { return true; }
+  bool Bookmarkable() const override { return table_->bookmarkable; }
   dao::Bytes LastModified() override {
     if (lastModified_ == 0) NoCurrent();
     return BytesOf(lastModified_);
