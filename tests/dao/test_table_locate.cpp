@@ -148,19 +148,7 @@ TEST(TableLocate, SeekRefusesAKeyOfTheWrongKind) {
   }
 }
 
-class LocateOnAwkward : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new ScratchDir;
-    path_ = MakeAwkwardDatabase(*dir_);
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  static inline ScratchDir* dir_ = nullptr;
-  static inline std::string path_;
-};
+using LocateOnAwkward = OnAwkwardDatabase;
 
 TEST_F(LocateOnAwkward, TextKeysWithQuotesPatternCharactersAndOptions) {
   OpenDatabase db(path_);

@@ -2,6 +2,8 @@
 // Helpers of the locate, lookup and master/detail tests: a writer-made
 // database of awkward key values, and the rows mdb-export reads.
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -59,5 +61,20 @@ inline const std::string kNullExport = "\x01NULL";
 inline std::string Text(TVxDaoTable& table, const std::string& field) {
   return table.FieldByName(field).AsString();
 }
+
+// Tests over one awkward database per suite, made once in a scratch directory.
+class OnAwkwardDatabase : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new ScratchDir;
+    path_ = MakeAwkwardDatabase(*dir_);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static inline ScratchDir* dir_ = nullptr;
+  static inline std::string path_;
+};
 
 }  // namespace corvid::testing_support

@@ -41,16 +41,8 @@ struct Detail {
   TVxDaoTable table;
 };
 
-class MasterDetailOnAwkward : public ::testing::Test {
+class MasterDetailOnAwkward : public OnAwkwardDatabase {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new ScratchDir;
-    path_ = MakeAwkwardDatabase(*dir_);
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
   void SetUp() override {
     db_ = std::make_unique<OpenDatabase>(path_);
     db_->table.F_Set_TableName("Awkward");
@@ -68,8 +60,6 @@ class MasterDetailOnAwkward : public ::testing::Test {
   // Moves the master to the record whose ID is `id`.
   void MasterTo(const std::string& id) { ASSERT_TRUE(Master().Locate("ID", {id})); }
 
-  static inline ScratchDir* dir_ = nullptr;
-  static inline std::string path_;
   std::unique_ptr<OpenDatabase> db_;
   std::unique_ptr<Detail> detail_;
   TDataSource source_;

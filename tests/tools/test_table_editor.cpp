@@ -133,6 +133,18 @@ std::vector<std::uint32_t> LongValuePagesInUse(const std::string& path, const Je
 class TableEditorTest : public ::testing::TestWithParam<JetFormat> {
  protected:
   const JetConstants& Jet() const { return ConstantsFor(GetParam()); }
+  // Every live long-value page is listed in its column's own usage map.
+  void ExpectLongValuePagesListed(const Sample& s) const {
+    EditSession session(s.path, std::nullopt);
+    session.SetPageSize(Jet().pageSize);
+    const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
+    std::vector<std::uint32_t> listed;
+    for (const LongValueMaps& maps : table.longValueMaps)
+      for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap)) listed.push_back(page);
+    std::sort(listed.begin(), listed.end());
+    for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
+      EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
+  }
   TempDir dir_;
 };
 
@@ -308,18 +320,7 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
   const auto lines = MdbExportLines(s.path, "Docs");
   ASSERT_EQ(lines.size(), inserts + 3);
   for (std::size_t i = 0; i < inserts; ++i) EXPECT_EQ(lines[i + 3].substr(0, expected[i].size() + 1), expected[i] + "\t");
-  // The long-value column's own map lists every page its values are on.
-  {
-    EditSession session(s.path, std::nullopt);
-    session.SetPageSize(Jet().pageSize);
-    const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
-    std::vector<std::uint32_t> listed;
-    for (const LongValueMaps& maps : table.longValueMaps)
-      for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap)) listed.push_back(page);
-    std::sort(listed.begin(), listed.end());
-    for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
-      EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
-  }
+  ExpectLongValuePagesListed(s);
   // New data pages with room are in the free-space map.
   {
     EditSession session(s.path, std::nullopt);
@@ -407,16 +408,7 @@ TEST_P(TableEditorTest, ARandomRunOfChangesReadsBackAsItsModel) {
     if (!m.blobNull) EXPECT_EQ(row[3].value, AsString(m.blob));
     byId.erase(row[0].value);
   }
-  // Every live long-value page is listed in its column's map.
-  EditSession session(s.path, std::nullopt);
-  session.SetPageSize(Jet().pageSize);
-  const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
-  std::vector<std::uint32_t> listed;
-  for (const LongValueMaps& maps : table.longValueMaps)
-    for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap)) listed.push_back(page);
-  std::sort(listed.begin(), listed.end());
-  for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
-    EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
+  ExpectLongValuePagesListed(s);
 }
 
 TEST_P(TableEditorTest, ValuesTheTableCannotTakeWriteNothing) {
