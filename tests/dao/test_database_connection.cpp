@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "dao/connection/stored_configuration.h"
 #include "dao/com_apartment.h"
 #include "dao/dao_database.h"
 #include "dao/discovery/configuration_store.h"
@@ -189,27 +190,7 @@ TEST_F(ConnectionTest, NoEngineInstalledFailsConstructionAndGivesComBack) {
 // The main window's stored configuration applied while loading.
 void ApplyStoredWindowConfiguration(TVxDaoDatabase& db) {
   db.BeginLoading();
-  db.F_Set_ComponentVersion("11.00");
-  db.F_Set_Exclusive(true);
-  db.F_Set_ReadOnly(false);
-  db.F_Set_LoginPrompt(false);
-  db.F_Set_UserName("Admin");
-  db.F_Set_UseODBCDialog(true);
-  db.F_Set_SystemDatabase("system.mdb");
-  db.F_Set_SaveUserName(true);
-  db.F_Set_ShowSystemObjects(false);
-  db.F_Set_SmartOpen(true);
-  db.F_Set_EngineType(2);
-  db.F_Set_PrivateEngine(false);
-  db.F_Set_TrackTransactions(true);
-  db.F_Set_UsesDynaDao(true);
-  db.F_Set_Version("3.6");
-  db.F_Set_VersionDetails("3.6");
-  db.F_Set_VersionInfo("(In Access'2000 mode)");
-  db.F_Set_Workspace("DaoWorkspace");
-  db.F_Set_DefaultCursorDriver(-1);
-  db.F_Set_QueryTimeout(60);
-  db.F_Set_MdbVersionAutoDetect(false);
+  ApplyStoredDatabaseConfiguration(db);
 }
 
 TEST_F(ConnectionTest, StoredConfigurationIsAppliedOnceAtFinishSetupAndFallsBackToTheEngineHere) {
