@@ -16,16 +16,8 @@ namespace {
 
 using namespace testing_support;
 
-class BlobStreamTest : public ::testing::Test {
+class BlobStreamTest : public OnMadeDatabase<ThingsDatabase> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new ScratchDir;
-    path_ = MakeThingsDatabase(*dir_);
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
   void SetUp() override {
     db_ = std::make_unique<OpenDatabase>(path_);
     db_->table.F_Set_TableName("Blobs");
@@ -41,8 +33,6 @@ class BlobStreamTest : public ::testing::Test {
     ASSERT_FALSE(db_->table.Eof());
   }
 
-  static inline ScratchDir* dir_ = nullptr;
-  static inline std::string path_;
   std::unique_ptr<OpenDatabase> db_;
 };
 

@@ -16,21 +16,7 @@ namespace {
 
 using namespace testing_support;
 
-class TableOnThings : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new ScratchDir;
-    path_ = MakeThingsDatabase(*dir_);
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  static std::string Path() { return path_; }
-
-  static inline ScratchDir* dir_ = nullptr;
-  static inline std::string path_;
-};
+using TableOnThings = OnMadeDatabase<ThingsDatabase>;
 
 std::vector<std::string> Texts(const DaoRecordBuffer& buffer) {
   std::vector<std::string> texts;

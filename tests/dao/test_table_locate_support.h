@@ -62,19 +62,9 @@ inline std::string Text(TVxDaoTable& table, const std::string& field) {
   return table.FieldByName(field).AsString();
 }
 
-// Tests over one awkward database per suite, made once in a scratch directory.
-class OnAwkwardDatabase : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new ScratchDir;
-    path_ = MakeAwkwardDatabase(*dir_);
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  static inline ScratchDir* dir_ = nullptr;
-  static inline std::string path_;
+struct AwkwardDatabase {
+  static std::string Make(const ScratchDir& dir) { return MakeAwkwardDatabase(dir); }
 };
+using OnAwkwardDatabase = OnMadeDatabase<AwkwardDatabase>;
 
 }  // namespace corvid::testing_support

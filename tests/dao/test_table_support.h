@@ -3,6 +3,7 @@
 // database and read-only table on a file, a quiet run host, writer-made
 // databases in a scratch directory.
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -187,5 +188,28 @@ inline void DamageMiddlePages(const std::string& path) {
   std::fwrite(zero.data(), 1, zero.size(), f);
   std::fclose(f);
 }
+
+// Tests over one database per suite, made once by `Maker::Make(dir)` in a
+// scratch directory.
+template <class Maker>
+class OnMadeDatabase : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new ScratchDir;
+    path_ = Maker::Make(*dir_);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Path() { return path_; }
+
+  static inline ScratchDir* dir_ = nullptr;
+  static inline std::string path_;
+};
+
+struct ThingsDatabase {
+  static std::string Make(const ScratchDir& dir) { return MakeThingsDatabase(dir); }
+};
 
 }  // namespace corvid::testing_support
