@@ -125,26 +125,11 @@ void ReadWhole(const std::string& path) {
 }
 
 // The floor: the database read once, the outputs written with one write each.
-double Floor(const std::string& database, const std::vector<std::uintmax_t>& sizes, const fs::path& dir) {
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  const std::uintmax_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
-  std::vector<char> bytes(largest, 'x');
-  const auto start = Clock::now();
-  ReadWhole(database);
-  for (std::size_t i = 0; i < sizes.size(); ++i) {
-    const std::string path = (dir / (std::to_string(i + 1) + ".jpg")).string();
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (write(fd, bytes.data(), sizes[i]) != static_cast<ssize_t>(sizes[i])) std::perror("write");
-    close(fd);
-  }
-  return Seconds(Clock::now() - start);
-}
-
-// The same floor, but each output written the way the run writes a new file:
-// an unnamed file in the target directory, linked under its final name when
+// `asTheRunDoes`: each output written the way the run writes a new file, an
+// unnamed file in the target directory linked under its final name when
 // complete.
-double AtomicFloor(const std::string& database, const std::vector<std::uintmax_t>& sizes, const fs::path& dir) {
+double Floor(const std::string& database, const std::vector<std::uintmax_t>& sizes, const fs::path& dir,
+             bool asTheRunDoes) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::uintmax_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
@@ -153,10 +138,13 @@ double AtomicFloor(const std::string& database, const std::vector<std::uintmax_t
   ReadWhole(database);
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     const std::string path = (dir / (std::to_string(i + 1) + ".jpg")).string();
-    const int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0644);
+    const int fd = asTheRunDoes ? open(dir.c_str(), O_TMPFILE | O_WRONLY, 0644)
+                                : open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (write(fd, bytes.data(), sizes[i]) != static_cast<ssize_t>(sizes[i])) std::perror("write");
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) std::perror("linkat");
+    if (asTheRunDoes) {
+      const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+      if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) std::perror("linkat");
+    }
     close(fd);
   }
   return Seconds(Clock::now() - start);
@@ -237,9 +225,9 @@ int main(int argc, char** argv) {
     const ChildResult run = runOnce();
     bestRun = std::min(bestRun, run.seconds);
     peakRss = std::max(peakRss, run.maxRssKiB);
-    bestFloor = std::min(bestFloor, Floor(database, sizes, outFloor));
+    bestFloor = std::min(bestFloor, Floor(database, sizes, outFloor, false));
     fs::remove_all(outFloor);
-    bestAtomic = std::min(bestAtomic, AtomicFloor(database, sizes, outFloor));
+    bestAtomic = std::min(bestAtomic, Floor(database, sizes, outFloor, true));
     fs::remove_all(outFloor);
     const ChildResult exported = RunProcess({"mdb-export", "-b", "raw", database, "Photos"}, "/dev/null");
     if (exported.status == 0) bestExport = std::min(bestExport, exported.seconds);
