@@ -24,6 +24,13 @@ bool IsRecordDeleted(const std::exception& error) {
   return engine && engine->Number() == dao::kRecordDeleted;
 }
 
+// Inside a handler: returns for a retry, stops quietly for abort, passes the
+// error being handled on for fail.
+void RetryOrThrow(TDataAction action) {
+  if (action == TDataAction::daAbort) throw OperationAborted();
+  if (action == TDataAction::daFail) throw;
+}
+
 bool HasLines(const std::vector<std::string>& lines) {
   return std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return !l.empty(); });
 }
@@ -118,14 +125,7 @@ void TVxDaoTable::InternalEdit() {
         }
       } catch (...) {
       }
-      switch (ErrorAction(OnEditError, error)) {
-        case TDataAction::daRetry:
-          continue;
-        case TDataAction::daAbort:
-          throw OperationAborted();
-        case TDataAction::daFail:
-          throw;
-      }
+      RetryOrThrow(ErrorAction(OnEditError, error));
     }
   }
 }
@@ -252,14 +252,7 @@ void TVxDaoTable::InternalPost() {
       if (State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert) throw;  // recovered already
       const TDataAction action = ErrorAction(OnPostError, error);
       if (inserting) CancelPendingUpdate();  // an insert starts again with AddNew
-      switch (action) {
-        case TDataAction::daRetry:
-          continue;
-        case TDataAction::daAbort:
-          throw OperationAborted();
-        case TDataAction::daFail:
-          throw;
-      }
+      RetryOrThrow(action);
     }
   }
   countStale_ = true;
