@@ -281,6 +281,17 @@ TEST_F(Program, PasswordProtectedDatabaseRunsUnattendedWithTheEnvironment) {
   const Outcome refused = Run(arguments, {{"CORVID_DB_PASSWORD", "wrong"}});
   EXPECT_EQ(refused.exitCode, 1) << refused.err;
   EXPECT_FALSE(fs::exists(out_ + "1.gif"));
+
+  // Without a password DAO's text stays, and one more line says which file
+  // wants one and how to give it unattended.
+  arguments.erase(arguments.begin());
+  const Outcome missing = Run(arguments, {{"CORVID_DB_PASSWORD", ""}});
+  EXPECT_EQ(missing.exitCode, 1) << missing.err;
+  EXPECT_NE(missing.err.find("Not a valid password."), std::string::npos) << missing.err;
+  const auto hint = missing.err.find("corvid: " + db_ + " is protected by a database password");
+  ASSERT_NE(hint, std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("CORVID_DB_PASSWORD", hint), std::string::npos);
+  EXPECT_NE(missing.err.find("--login-prompt", hint), std::string::npos);
 }
 
 TEST_F(Program, RawRunCarvesTiffSegments) {
