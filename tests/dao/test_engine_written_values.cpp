@@ -97,6 +97,9 @@ TEST_P(WrittenValues, ReadBackExactly) {
   rs->MoveNext();
   EXPECT_EQ(f.Item("name").Value(), Variant(std::string()));
   EXPECT_EQ(f.Item("notes").Value(), Variant(std::string()));
+  buffer.assign(3, std::byte{1});
+  EXPECT_TRUE(f.Item("notes").ReadBytesInto(buffer)) << "an empty memo is a value, not NULL";
+  EXPECT_TRUE(buffer.empty());
   EXPECT_EQ(f.Item("img").Value(), Variant(Bytes{}));
   EXPECT_EQ(f.Item("img").FieldSize(), 0);
   EXPECT_TRUE(f.Item("img").ReadBytesInto(buffer));
