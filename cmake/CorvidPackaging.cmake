@@ -55,8 +55,10 @@ install(FILES ${CORVID_PACKAGING_DIR}/copyright DESTINATION ${CORVID_DOC_DIR})
 # ---- Desktop integration and shell completion -----------------------------
 install(FILES ${CORVID_PACKAGING_DIR}/corvid.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CORVID_PACKAGING_DIR}/corvid.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${CORVID_PACKAGING_DIR}/corvid.bash-completion
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME corvid)
+foreach(program corvid corvid-mkmdb)
+  install(FILES ${CORVID_PACKAGING_DIR}/${program}.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
+endforeach()
 
 # ---- Tests of the packaging files ------------------------------------------
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/packaging/CMakeLists.txt)

@@ -17,6 +17,7 @@ listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/corvid ./usr/bin/corvid-mkmdb ./usr/share/applications/corvid.desktop \
   ./usr/share/icons/hicolor/scalable/apps/corvid.svg ./usr/share/man/man1/corvid.1.gz \
   ./usr/share/man/man1/corvid-mkmdb.1.gz ./usr/share/bash-completion/completions/corvid \
+  ./usr/share/bash-completion/completions/corvid-mkmdb \
   ./usr/share/doc/corvid/copyright ./usr/share/doc/corvid/changelog.gz; do
   grep -qxF "$path" <<<"$listing" || { echo "missing from the package: $path" >&2; exit 1; }
 done

@@ -1,6 +1,6 @@
 // The files the package installs beside the programs: the manual pages name
 // exactly the options of the programs' usage texts, the bash completion
-// offers every option of corvid, and the desktop entry opens a file with an
+// offers every option of corvid and corvid-mkmdb, and the desktop entry opens a file with an
 // option corvid has.
 
 #include <gtest/gtest.h>
@@ -102,9 +102,11 @@ TEST(ManualPage, CorvidNamesExactlyTheOptionsOfItsHelp) {
   EXPECT_NE(page.find(".TH CORVID 1 "), std::string::npos);
 }
 
+// Without a command corvid-mkmdb prints its usage to standard error.
+std::string MkmdbUsage() { return Output(std::string("'") + CORVID_MKMDB_PROGRAM + "' 2>&1"); }
+
 TEST(ManualPage, MkmdbNamesExactlyTheCommandsAndOptionsOfItsUsage) {
-  // Without a command corvid-mkmdb prints its usage to standard error.
-  const std::string usage = Output(std::string("'") + CORVID_MKMDB_PROGRAM + "' 2>&1");
+  const std::string usage = MkmdbUsage();
   Words commands;
   const std::regex command(R"(corvid-mkmdb ([a-z]+))");
   for (std::sregex_iterator it(usage.begin(), usage.end(), command), end; it != end; ++it) commands.insert((*it)[1]);
@@ -120,14 +122,17 @@ TEST(ManualPage, MkmdbNamesExactlyTheCommandsAndOptionsOfItsUsage) {
   EXPECT_EQ(OptionsIn(usage), (Words{"--bare", "--blob-kib", "--jet3", "--password", "--records"}));
 }
 
-// Runs the completion function on a command line whose last word is being
-// completed (with bash's word breaks, "--dir=x" arrives as --dir, =, x).
+// Runs the completion of `words[0]` on a command line whose last word is
+// being completed (with bash's word breaks, "--dir=x" arrives as --dir, =, x).
 std::vector<std::string> Complete(const std::vector<std::string>& words, const std::string& directory) {
   std::string array;
   for (const std::string& word : words) array += " '" + word + "'";
-  const std::string script = "cd '" + directory + "' && source '" + fs::absolute(kPackaging).string() +
-                             "corvid.bash-completion' && COMP_WORDS=(" + array +
-                             ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _corvid && "
+  std::string function = "_" + words[0];  // _corvid, _corvid_mkmdb
+  std::replace(function.begin(), function.end(), '-', '_');
+  const std::string script = "cd '" + directory + "' && source '" + fs::absolute(kPackaging).string() + words[0] +
+                             ".bash-completion' && COMP_WORDS=(" + array +
+                             ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && " +
+                             function + " && "
                              "printf '%s\\n' \"${COMPREPLY[@]}\"";
   std::string quoted;
   for (const char c : script) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -162,6 +167,15 @@ TEST(BashCompletion, OffersEveryOptionAndFitsTheValues) {
       {{"corvid", "/t", "=", "o"}, {}},                                // a table name: nothing to offer
   };
   for (const C& c : cases) EXPECT_EQ(Complete(c.words, dir.string()), c.expected) << c.words.back();
+
+  const Words mkmdbOptions = OptionsIn(MkmdbUsage());
+  const C mkmdb[] = {
+      {{"corvid-mkmdb", "b"}, {"bench", "build"}},
+      {{"corvid-mkmdb", "bench", "x.mdb", "--"}, V(mkmdbOptions.begin(), mkmdbOptions.end())},
+      {{"corvid-mkmdb", "bench", "x.mdb", "--records", ""}, {}},
+      {{"corvid-mkmdb", "build", "x.mdb", "n"}, {"notes.txt"}},
+  };
+  for (const C& c : mkmdb) EXPECT_EQ(Complete(c.words, dir.string()), c.expected) << c.words.back();
   fs::remove_all(dir);
 }
 
