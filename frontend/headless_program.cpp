@@ -144,12 +144,20 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
   const bool created = RunHandler([&] {
     LoadSettings(form);
     batch = ParseCommandLine(form, arguments.rest);
+    if (arguments.open) {
+      OpenWithoutRun(form, *arguments.open);
+      batch = false;
+    }
   });
   if (created && arguments.loginPrompt) form.SetChecked(CheckBox::CBlogin, true);
 
   int status = 1;
   if (!created) {
     status = 1;
+  } else if (arguments.open) {
+    // The box is filled (and stored below) for the next window; nothing runs.
+    std::fputs("corvid: --open fills the window's database box; without a window nothing runs\n", stderr);
+    status = 2;
   } else if (!batch) {
     std::fputs("corvid: no existing database file among the arguments\n\n", stderr);
     std::fputs(UsageText().c_str(), stderr);

@@ -219,6 +219,21 @@ TEST_F(Program, NoExistingDatabaseExitsTwoWithUsage) {
   EXPECT_EQ(outcome.out, "");
 }
 
+TEST_F(Program, HeadlessOpenRunsNothingExitsTwoAndKeepsTheFileForTheWindow) {
+  WritePhotos(db_);
+  std::vector<std::string> arguments = PhotoArguments();
+  arguments.insert(arguments.begin(), {"--headless", "--open", db_});
+  const Outcome outcome = Run(arguments);
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_NE(outcome.err.find("--open fills the window's database box; without a window nothing runs"),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_FALSE(fs::exists(out_));
+  const std::string store = ReadFile(config_ + "/Tallowmere/corvid.reg");
+  EXPECT_NE(store.find("\"fMDB\"=\"" + db_ + "\""), std::string::npos) << store;
+}
+
 TEST_F(Program, NoDisplayMeansHeadless) {
   const Outcome outcome =
       Run({"/t=Photos"}, {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
