@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 inline void Put8(std::span<std::byte> buffer, std::size_t offset, std::uint32_t value) {
   buffer[offset] = static_cast<std::byte>(value & 0xFF);
@@ -51,4 +51,4 @@ class ByteAppender {
   std::vector<std::byte>& out_;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,12 +1,12 @@
-#include "tools/mdbwriter/data_page.h"
+#include "jet/data_page.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 DataPage::DataPage(const JetConstants& jet, std::uint32_t owner)
     : jet_(jet), owner_(owner), page_(jet.pageSize), rowsStart_(jet.pageSize) {
@@ -71,4 +71,4 @@ std::uint16_t DataPage::AddRow(std::span<const std::byte> row) {
   return number;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
+#include "jet/jet_format.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class DataPage {
  public:
@@ -49,4 +49,4 @@ class DataPage {
   std::size_t rowsStart_;  // lowest offset used by row data
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

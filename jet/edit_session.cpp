@@ -1,4 +1,4 @@
-#include "tools/mdbwriter/edit_session.h"
+#include "jet/edit_session.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 std::string ErrnoText(int error) { return std::strerror(error); }
@@ -162,4 +162,4 @@ void EditSession::Commit() {
   }
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/page_sink.h"
+#include "jet/page_sink.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 // The file a change must find under the path (device and inode), when the
 // caller holds it open already.
@@ -83,4 +83,4 @@ class EditSession final : public PageSink {
   bool committed_ = false;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

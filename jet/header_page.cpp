@@ -1,14 +1,14 @@
-#include "tools/mdbwriter/header_page.h"
+#include "jet/header_page.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/text_encoding.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
+#include "jet/text_encoding.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kMaskedStart = 0x18;
@@ -152,4 +152,4 @@ std::string ReadHeaderPassword(const JetConstants& jet, std::span<const std::byt
   return out;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
+#include "jet/jet_format.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct HeaderFields {
   std::string password;     // UTF-8
@@ -34,4 +34,4 @@ void UnmaskHeader(const JetConstants& jet, std::span<std::byte> page0);
 // (UTF-8; empty when there is none).
 std::string ReadHeaderPassword(const JetConstants& jet, std::span<const std::byte> page0);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

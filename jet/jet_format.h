@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct JetConstants {
   JetFormat format;
@@ -114,4 +114,4 @@ inline constexpr std::uint8_t kColumnAutoLong = 0x04;
 // The value Access writes into the "unknown" table-number fields of a tdef.
 inline constexpr std::uint32_t kTableMagic = 0x0659;
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

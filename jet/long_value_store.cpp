@@ -1,10 +1,10 @@
-#include "tools/mdbwriter/long_value_store.h"
+#include "jet/long_value_store.h"
 
 #include <algorithm>
 
-#include "tools/mdbwriter/byte_order.h"
+#include "jet/byte_order.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 ColumnLongValuePages::ColumnLongValuePages(const JetConstants& jet, PageSink& file)
     : jet_(jet),
@@ -49,4 +49,4 @@ std::vector<std::uint32_t> ColumnLongValuePages::PagesWithFreeSpace() const {
   return {*sharedNumber_};
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

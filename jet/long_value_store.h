@@ -9,12 +9,12 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/data_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/page_sink.h"
-#include "tools/mdbwriter/row_encoder.h"
+#include "jet/data_page.h"
+#include "jet/jet_format.h"
+#include "jet/page_sink.h"
+#include "jet/row_encoder.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class ColumnLongValuePages {
  public:
@@ -39,4 +39,4 @@ class ColumnLongValuePages {
   std::vector<std::uint32_t> pages_;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

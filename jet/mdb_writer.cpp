@@ -1,21 +1,21 @@
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 
-#include "tools/mdbwriter/data_page.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/long_value_store.h"
-#include "tools/mdbwriter/page_file.h"
-#include "tools/mdbwriter/row_encoder.h"
-#include "tools/mdbwriter/system_catalog.h"
-#include "tools/mdbwriter/table_definition.h"
-#include "tools/mdbwriter/table_layout.h"
-#include "tools/mdbwriter/usage_map.h"
+#include "jet/data_page.h"
+#include "jet/header_page.h"
+#include "jet/jet_format.h"
+#include "jet/long_value_store.h"
+#include "jet/page_file.h"
+#include "jet/row_encoder.h"
+#include "jet/system_catalog.h"
+#include "jet/table_definition.h"
+#include "jet/table_layout.h"
+#include "jet/usage_map.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::uint32_t kHeaderPage = 0;
@@ -263,4 +263,4 @@ void MdbWriter::Finish() { impl_->Finish(); }
 const std::string& MdbWriter::Path() const { return impl_->Path(); }
 std::uint64_t MdbWriter::PagesWritten() const { return impl_->PagesWritten(); }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,7 +1,7 @@
 // Writes Access databases (Jet 4, 4 KiB pages, and Jet 3, 2 KiB pages) from a
 // description of tables, columns and rows.
 //
-//   corvid::mdbwriter::MdbWriter writer("out.mdb");
+//   corvid::jet::MdbWriter writer("out.mdb");
 //   auto& photos = writer.AddTable({"Photos", {{"id", ColumnType::Long},
 //                                             {"img", ColumnType::OleObject}}});
 //   photos.AddRow({std::int64_t{1}, ByteView{jpegBytes}});
@@ -29,7 +29,7 @@
 #include <variant>
 #include <vector>
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 enum class JetFormat {
   Jet3,  // Access 97: 2 KiB pages, single-byte text (Windows-1252)
@@ -168,4 +168,4 @@ class MdbWriter {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

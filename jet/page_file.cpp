@@ -1,4 +1,4 @@
-#include "tools/mdbwriter/page_file.h"
+#include "jet/page_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kBufferBytes = 4u << 20;
@@ -115,4 +115,4 @@ void PageFile::Commit() {
   committed_ = true;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

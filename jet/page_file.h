@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/page_sink.h"
+#include "jet/page_sink.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class PageFile final : public PageSink {
  public:
@@ -51,4 +51,4 @@ class PageFile final : public PageSink {
   bool committed_ = false;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

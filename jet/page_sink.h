@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class PageSink {
  public:
@@ -17,4 +17,4 @@ class PageSink {
   virtual void Write(std::uint32_t page, std::span<const std::byte> bytes) = 0;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

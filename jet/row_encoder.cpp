@@ -1,12 +1,12 @@
-#include "tools/mdbwriter/row_encoder.h"
+#include "jet/row_encoder.h"
 
 #include <cmath>
 #include <limits>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/text_encoding.h"
+#include "jet/byte_order.h"
+#include "jet/text_encoding.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kLongValueHeader = 12;
@@ -356,4 +356,4 @@ void RowEncoder::AssembleJet3Tail(std::vector<std::byte>& row, const std::vector
   out.U8(static_cast<std::uint32_t>(nvar));
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

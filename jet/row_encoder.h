@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/table_layout.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
+#include "jet/table_layout.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class LongValueStore {
  public:
@@ -73,4 +73,4 @@ class RowEncoder {
   std::int32_t pendingAutoNumber_ = 0;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,9 +1,9 @@
-#include "tools/mdbwriter/row_fields.h"
+#include "jet/row_fields.h"
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 [[noreturn]] void Damaged() { throw WriterError("a row of the table is damaged"); }
@@ -66,4 +66,4 @@ std::vector<StoredLongValue> LongValuesOfRow(const JetConstants& jet, const Tabl
   return found;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/table_layout.h"
+#include "jet/jet_format.h"
+#include "jet/table_layout.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct StoredLongValue {
   std::uint16_t column = 0;
@@ -25,4 +25,4 @@ struct StoredLongValue {
 std::vector<StoredLongValue> LongValuesOfRow(const JetConstants& jet, const TableLayout& layout,
                                              std::span<const std::byte> row);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

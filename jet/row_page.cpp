@@ -1,11 +1,11 @@
-#include "tools/mdbwriter/row_page.h"
+#include "jet/row_page.h"
 
 #include <algorithm>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::uint32_t kDeletedFlag = 0x4000;
@@ -99,4 +99,4 @@ std::vector<std::byte> RowPage::Image() const {
   return page;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
+#include "jet/jet_format.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 class RowPage {
  public:
@@ -56,4 +56,4 @@ class RowPage {
   std::vector<Slot> rows_;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

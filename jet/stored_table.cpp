@@ -1,12 +1,12 @@
-#include "tools/mdbwriter/stored_table.h"
+#include "jet/stored_table.h"
 
 #include <algorithm>
 #include <set>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kContinuationHeader = 8;
@@ -208,4 +208,4 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
   return t;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

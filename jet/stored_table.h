@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/edit_session.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/table_definition.h"
-#include "tools/mdbwriter/table_layout.h"
+#include "jet/edit_session.h"
+#include "jet/jet_format.h"
+#include "jet/table_definition.h"
+#include "jet/table_layout.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct StoredTable {
   TableDef definition;
@@ -39,4 +39,4 @@ std::size_t AutoNumberOffset(const JetConstants& jet);
 StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::uint32_t tdefPage,
                             const std::string& tableName);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

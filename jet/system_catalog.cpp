@@ -1,6 +1,6 @@
-#include "tools/mdbwriter/system_catalog.h"
+#include "jet/system_catalog.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::int64_t kRootContainer = 0x0F000000;
@@ -104,4 +104,4 @@ std::vector<std::vector<Value>> QueryRows(const std::vector<StoredQuery>& querie
   return rows;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

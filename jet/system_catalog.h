@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 inline constexpr const char* kCatalogTableName = "MSysObjects";
 
@@ -35,4 +35,4 @@ std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tab
 // MSysQueries rows (in column order of its definition) of the stored queries.
 std::vector<std::vector<Value>> QueryRows(const std::vector<StoredQuery>& queries);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

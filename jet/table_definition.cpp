@@ -1,12 +1,12 @@
-#include "tools/mdbwriter/table_definition.h"
+#include "jet/table_definition.h"
 
 #include <algorithm>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/text_encoding.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
+#include "jet/text_encoding.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kPageHeader = 8;
@@ -153,4 +153,4 @@ std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet
   return pages;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -8,10 +8,10 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/table_layout.h"
+#include "jet/jet_format.h"
+#include "jet/table_layout.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct LongValueMaps {
   std::uint16_t column = 0;          // column number of a Memo / OLE Object column
@@ -36,4 +36,4 @@ std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet
                                                          const TableStatistics& stats,
                                                          std::span<const std::uint32_t> pageNumbers);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,19 +1,19 @@
-#include "tools/mdbwriter/table_editor.h"
+#include "jet/table_editor.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/data_page.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/long_value_store.h"
-#include "tools/mdbwriter/row_encoder.h"
-#include "tools/mdbwriter/row_fields.h"
-#include "tools/mdbwriter/row_page.h"
-#include "tools/mdbwriter/usage_map_update.h"
+#include "jet/byte_order.h"
+#include "jet/data_page.h"
+#include "jet/header_page.h"
+#include "jet/long_value_store.h"
+#include "jet/row_encoder.h"
+#include "jet/row_fields.h"
+#include "jet/row_page.h"
+#include "jet/usage_map_update.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kVersionOffset = 0x14;
@@ -257,4 +257,4 @@ void TableEditor::Delete(RowLocation where) {
   change.Finish(-1);
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

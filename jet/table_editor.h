@@ -28,11 +28,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/edit_session.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/stored_table.h"
+#include "jet/edit_session.h"
+#include "jet/mdb_writer.h"
+#include "jet/stored_table.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 // A value the table cannot take (wrong kind, out of range, too long, a row
 // too large): raised before anything is written.
@@ -91,4 +91,4 @@ class TableEditor {
   PageWriteHook hook_;
 };
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

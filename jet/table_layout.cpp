@@ -1,10 +1,10 @@
-#include "tools/mdbwriter/table_layout.h"
+#include "jet/table_layout.h"
 
 #include <set>
 
-#include "tools/mdbwriter/text_encoding.h"
+#include "jet/text_encoding.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 struct TypeInfo {
@@ -151,4 +151,4 @@ TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool syste
   return layout;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

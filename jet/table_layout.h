@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct ColumnLayout {
   ColumnDef def;
@@ -49,4 +49,4 @@ std::u16string NameKey(std::string_view name);
 
 std::string_view ColumnTypeName(ColumnType type);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

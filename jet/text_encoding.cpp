@@ -1,13 +1,13 @@
-#include "tools/mdbwriter/text_encoding.h"
+#include "jet/text_encoding.h"
 
 #include "SrcLib/code_pages.h"
 
 #include <array>
 #include <cstdint>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
@@ -98,4 +98,4 @@ std::optional<std::vector<std::byte>> EncodeWindows1252(std::u16string_view text
   return out;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

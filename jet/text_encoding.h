@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 // UTF-8 to UTF-16 code units; throws WriterError on malformed UTF-8.
 std::u16string Utf8ToUtf16(std::string_view utf8);
@@ -27,4 +27,4 @@ std::vector<std::byte> EncodeJet4Text(std::u16string_view text, bool allowCompre
 // Windows-1252; nothing when a character has no code in that page.
 std::optional<std::vector<std::byte>> EncodeWindows1252(std::u16string_view text);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,8 +1,8 @@
-#include "tools/mdbwriter/usage_map.h"
+#include "jet/usage_map.h"
 
-#include "tools/mdbwriter/byte_order.h"
+#include "jet/byte_order.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kInlineHeader = 5;  // type + start page
@@ -50,4 +50,4 @@ UsageMap BuildUsageMap(const JetConstants& jet, std::span<const std::uint32_t> p
   return map;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "tools/mdbwriter/jet_format.h"
+#include "jet/jet_format.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 struct UsageMap {
   std::vector<std::byte> row;  // the map row stored on a data page
@@ -28,4 +28,4 @@ UsageMap BuildUsageMap(const JetConstants& jet, std::span<const std::uint32_t> p
 // Pages covered by one bitmap page of a type-1 map.
 std::size_t PagesPerBitmapPage(const JetConstants& jet);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -1,14 +1,14 @@
-#include "tools/mdbwriter/usage_map_update.h"
+#include "jet/usage_map_update.h"
 
 #include <algorithm>
 #include <set>
 
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/row_page.h"
-#include "tools/mdbwriter/usage_map.h"
+#include "jet/byte_order.h"
+#include "jet/mdb_writer.h"
+#include "jet/row_page.h"
+#include "jet/usage_map.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 constexpr std::size_t kInlineHeader = 5;
@@ -121,4 +121,4 @@ void AddToUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t 
   session.Write(mapPage, page.Image());
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

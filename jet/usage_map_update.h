@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "tools/mdbwriter/edit_session.h"
-#include "tools/mdbwriter/jet_format.h"
+#include "jet/edit_session.h"
+#include "jet/jet_format.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 
 // The pages a stored map row lists, ascending.
 std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer);
@@ -21,4 +21,4 @@ std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& se
 void AddToUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer,
                    std::span<const std::uint32_t> pages);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

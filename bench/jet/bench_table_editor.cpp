@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/table_editor.h"
+#include "jet/mdb_writer.h"
+#include "jet/table_editor.h"
 
 namespace {
 
-using namespace corvid::mdbwriter;
+using namespace corvid::jet;
 
 std::string ScratchPath(const char* name) {
   const char* dir = std::getenv("TMPDIR");

@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/bench_database.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
+#include "tools/mkmdb/bench_database.h"
 
 namespace {
 
-using namespace corvid::mdbwriter;
+using namespace corvid::jet;
+using namespace corvid::mkmdb;
 
 std::string ScratchPath(const char* name) {
   const char* dir = std::getenv("TMPDIR");

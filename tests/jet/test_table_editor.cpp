@@ -18,17 +18,17 @@
 
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/data_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/row_page.h"
-#include "tools/mdbwriter/stored_table.h"
-#include "tools/mdbwriter/table_editor.h"
-#include "tools/mdbwriter/usage_map_update.h"
+#include "jet/byte_order.h"
+#include "jet/data_page.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
+#include "jet/row_page.h"
+#include "jet/stored_table.h"
+#include "jet/table_editor.h"
+#include "jet/usage_map_update.h"
 #include "tests/fixture_files.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 using testing::JudgedTable;
@@ -567,4 +567,4 @@ TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) 
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

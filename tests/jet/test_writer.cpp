@@ -14,12 +14,12 @@
 
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/header_page.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 using testing::JudgedTable;
@@ -381,4 +381,4 @@ TEST(MdbWriterHeader, MatchesRealAccessHeaders) {
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

@@ -13,10 +13,10 @@
 
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/page_file.h"
+#include "jet/mdb_writer.h"
+#include "jet/page_file.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 using testing::MdbExportLines;
@@ -267,4 +267,4 @@ TEST(MdbWriterAtomicity, AFullDiskFailsTheWriterAndPublishesNothing) {
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

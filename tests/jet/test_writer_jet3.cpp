@@ -11,12 +11,12 @@
 
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/header_page.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 using testing::MdbExportLines;
@@ -230,4 +230,4 @@ TEST(MdbWriterJet3, LongValueChainsAreCutAsAccess97CutsThem) {
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

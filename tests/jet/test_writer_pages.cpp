@@ -10,19 +10,19 @@
 
 #include "support_mdb_judge.h"
 #include "support_temp_dir.h"
-#include "tools/mdbwriter/byte_order.h"
-#include "tools/mdbwriter/data_page.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
-#include "tools/mdbwriter/row_encoder.h"
-#include "tools/mdbwriter/table_definition.h"
-#include "tools/mdbwriter/table_layout.h"
-#include "tools/mdbwriter/text_encoding.h"
-#include "tools/mdbwriter/usage_map.h"
+#include "jet/byte_order.h"
+#include "jet/data_page.h"
+#include "jet/header_page.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
+#include "jet/row_encoder.h"
+#include "jet/table_definition.h"
+#include "jet/table_layout.h"
+#include "jet/text_encoding.h"
+#include "jet/usage_map.h"
 #include "tests/fixture_files.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::jet {
 namespace {
 
 std::vector<std::byte> B(std::initializer_list<int> values) {
@@ -394,4 +394,4 @@ TEST(AccessCategories, LongValueColumnMapsCloseTheDefinitionAsInAccess97) {
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::jet

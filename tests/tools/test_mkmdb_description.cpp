@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "support_mdb_judge.h"
-#include "support_temp_dir.h"
-#include "tools/mdbwriter/bench_database.h"
-#include "tools/mdbwriter/description_file.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
+#include "tests/jet/support_mdb_judge.h"
+#include "tests/jet/support_temp_dir.h"
+#include "tools/mkmdb/bench_database.h"
+#include "tools/mkmdb/description_file.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::mkmdb {
 namespace {
+
+using namespace corvid::jet;
 
 using testing::MdbExportLines;
 using testing::MdbTables;
@@ -27,7 +29,7 @@ using testing::TempDir;
 
 std::string Tool() {
   const char* build = std::getenv("CORVID_BUILD_DIR");
-  return std::string(build ? build : "build") + "/tools/mdbwriter/corvid-mkmdb";
+  return std::string(build ? build : "build") + "/tools/mkmdb/corvid-mkmdb";
 }
 
 TEST(MdbDescription, DescribedDatabaseReadsBackExactly) {
@@ -184,4 +186,4 @@ TEST(MdbTool, BuildBenchAndPasswordCommands) {
 }
 
 }  // namespace
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::mkmdb

@@ -1,10 +1,12 @@
-#include "tools/mdbwriter/bench_database.h"
+#include "tools/mkmdb/bench_database.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <random>
 
-namespace corvid::mdbwriter {
+namespace corvid::mkmdb {
+
+using namespace corvid::jet;
 
 Bytes JpegLikePayload(std::size_t size, std::int64_t record) {
   static constexpr unsigned char kHead[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
@@ -58,4 +60,4 @@ BenchResult WriteBenchDatabase(const std::string& path, const BenchOptions& opti
   return result;
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::mkmdb

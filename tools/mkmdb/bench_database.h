@@ -10,16 +10,16 @@
 #include <span>
 #include <string>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::mkmdb {
 
 struct BenchOptions {
   std::int64_t records = 20000;
   std::size_t blobBytes = 50 * 1024;  // size of each JPEG payload before wrapping
-  WriterOptions writer;
+  jet::WriterOptions writer;
   // Wraps a payload as an OLE value (empty: stored bare).
-  std::function<Bytes(std::span<const std::byte> jpeg, std::int64_t record)> wrap;
+  std::function<jet::Bytes(std::span<const std::byte> jpeg, std::int64_t record)> wrap;
 };
 
 struct BenchResult {
@@ -29,8 +29,8 @@ struct BenchResult {
 
 // A JPEG-shaped payload (SOI, APP0 "JFIF", pseudo-random body, EOI) of
 // exactly `size` bytes (at least 32), different for each record.
-Bytes JpegLikePayload(std::size_t size, std::int64_t record);
+jet::Bytes JpegLikePayload(std::size_t size, std::int64_t record);
 
 BenchResult WriteBenchDatabase(const std::string& path, const BenchOptions& options);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::mkmdb

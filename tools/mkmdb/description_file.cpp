@@ -1,4 +1,4 @@
-#include "tools/mdbwriter/description_file.h"
+#include "tools/mkmdb/description_file.h"
 
 #include <cctype>
 #include <charconv>
@@ -9,7 +9,10 @@
 #include <iterator>
 #include <map>
 
-namespace corvid::mdbwriter {
+namespace corvid::mkmdb {
+
+using namespace corvid::jet;
+
 namespace {
 
 [[noreturn]] void LineError(int line, const std::string& what) {
@@ -328,4 +331,4 @@ void WriteDescribedDatabase(const Description& description, const std::string& p
   writer.Finish();
 }
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::mkmdb

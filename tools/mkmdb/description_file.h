@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::mdbwriter {
+namespace corvid::mkmdb {
 
 struct RawValue {
   bool quoted = false;
@@ -33,13 +33,13 @@ struct RawValue {
 };
 
 struct DescribedTable {
-  TableDef definition;
+  jet::TableDef definition;
   std::vector<std::vector<RawValue>> rows;
   std::vector<int> rowLines;
 };
 
 struct Description {
-  WriterOptions options;
+  jet::WriterOptions options;
   std::vector<DescribedTable> tables;
   std::string baseDirectory;  // for file: values
 };
@@ -48,7 +48,7 @@ struct Description {
 Description ParseDescription(std::istream& in, std::string baseDirectory);
 
 // Converts a raw value for a column (throws WriterError naming the line).
-Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::string& baseDirectory, int line);
+jet::Value ConvertValue(const RawValue& raw, const jet::ColumnDef& column, const std::string& baseDirectory, int line);
 
 // Writes the described database to `path` (atomically).
 void WriteDescribedDatabase(const Description& description, const std::string& path);
@@ -56,4 +56,4 @@ void WriteDescribedDatabase(const Description& description, const std::string& p
 // Days since 1899-12-30 for a civil date and time.
 double DaysSince1899(int year, int month, int day, int hour = 0, int minute = 0, double second = 0);
 
-}  // namespace corvid::mdbwriter
+}  // namespace corvid::mkmdb

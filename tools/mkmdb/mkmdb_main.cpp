@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/bench_database.h"
-#include "tools/mdbwriter/description_file.h"
-#include "tools/mdbwriter/header_page.h"
-#include "tools/mdbwriter/jet_format.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/header_page.h"
+#include "jet/jet_format.h"
+#include "jet/mdb_writer.h"
+#include "tools/mkmdb/bench_database.h"
+#include "tools/mkmdb/description_file.h"
 
 #ifdef CORVID_HAVE_OLEDOCS
 #include "tools/oledocs/ole_wrappers.h"
@@ -25,7 +25,8 @@
 
 namespace {
 
-using namespace corvid::mdbwriter;
+using namespace corvid::jet;
+using namespace corvid::mkmdb;
 
 constexpr const char* kUsage =
     "usage:\n"
