@@ -2,55 +2,16 @@
 
 #include "SrcLib/code_pages.h"
 
-#include <array>
-#include <cstdint>
+#include <utility>
 
 #include "jet/mdb_writer.h"
 
 namespace corvid::jet {
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  auto bad = [] { throw WriterError("text is not valid UTF-8"); };
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::uint32_t cp = 0;
-    std::size_t extra = 0;
-    if (lead < 0x80) {
-      cp = lead;
-      extra = 0;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1F;
-      extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0F;
-      extra = 2;
-    } else if ((lead & 0xF8) == 0xF0) {
-      cp = lead & 0x07;
-      extra = 3;
-    } else {
-      bad();
-    }
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if (i + k >= utf8.size()) bad();
-      const auto c = static_cast<unsigned char>(utf8[i + k]);
-      if ((c & 0xC0) != 0x80) bad();
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    static constexpr std::array<std::uint32_t, 4> kMin{0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += extra + 1;
-  }
-  return out;
+  auto units = ValidUtf8ToUtf16(utf8);
+  if (!units) throw WriterError("text is not valid UTF-8");
+  return std::move(*units);
 }
 
 std::vector<std::byte> EncodeUcs2(std::u16string_view text) {

@@ -9,7 +9,8 @@
 
 namespace corvid::jet {
 
-// UTF-8 to UTF-16 code units; throws WriterError on malformed UTF-8.
+// UTF-8 to UTF-16 code units (the codec of SrcLib/code_pages.h); throws
+// WriterError on malformed UTF-8.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
 // Plain little-endian UCS-2.
