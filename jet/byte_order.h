@@ -1,4 +1,5 @@
-// Little-endian stores into page buffers (every Jet integer is little-endian).
+// Little-endian stores into and loads from page buffers (every Jet integer is
+// little-endian).
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,12 @@ inline std::uint32_t Get16(std::span<const std::byte> buffer, std::size_t offset
 }
 inline std::uint32_t Get32(std::span<const std::byte> buffer, std::size_t offset) {
   return Get16(buffer, offset) | (Get16(buffer, offset + 2) << 16);
+}
+inline double GetDouble(std::span<const std::byte> buffer, std::size_t offset) {
+  const std::uint64_t bits = Get32(buffer, offset) | (std::uint64_t{Get32(buffer, offset + 4)} << 32);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
 }
 
 // Appends to a growing byte vector.

@@ -3,6 +3,7 @@
 // database password and, in Jet 4, the sort order and creation date.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -24,14 +25,26 @@ struct HeaderFields {
 // has characters outside Windows-1252.
 std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFields& fields);
 
-// RC4 with the given key, applied in place (encrypts and decrypts).
-void ApplyRc4(std::span<const std::uint8_t> key, std::span<std::byte> data);
-
-// Removes the header mask of a page-0 image, in place.
+// Removes the header mask of a page-0 image, in place; applied to an
+// unmasked image, puts the mask back. The image needs the bytes up to the
+// end of the masked block, not the whole page.
 void UnmaskHeader(const JetConstants& jet, std::span<std::byte> page0);
 
-// The password stored in a page-0 image, decoded the way Access reads it
-// (UTF-8; empty when there is none).
+// Jet 4 xors the password field with the whole days of the creation date.
+std::array<std::byte, 4> PasswordDateMask(double creationDate);
+
+// Writes the password field of an unmasked page-0 image: `encoded` (UCS-2 in
+// Jet 4, Windows-1252 in Jet 3; at most jet.passwordLength bytes, the rest is
+// zero-filled), masked with the image's creation date in Jet 4.
+void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0, std::span<const std::byte> encoded);
+
+// The password of an unmasked page-0 image as UTF-8, empty when there is
+// none. Jet 4 stores UTF-16; Jet 3 Windows-1252 (bytes the code page leaves
+// unassigned come back as they are).
+std::string GetHeaderPassword(const JetConstants& jet, std::span<const std::byte> page0);
+
+// The password stored in a (masked) page-0 image, decoded the way Access
+// reads it (UTF-8; empty when there is none).
 std::string ReadHeaderPassword(const JetConstants& jet, std::span<const std::byte> page0);
 
 }  // namespace corvid::jet

@@ -1,8 +1,10 @@
-// On-disk constants of the two Jet page formats the writer produces. The
-// page code is written once against this table; Jet 3 and Jet 4 differ only
-// in the numbers below (and in how text and row offsets are encoded).
+// On-disk constants of the Jet page formats, for the reader and the writer.
+// The page code is written once against this table; Jet 3 and Jet 4 differ
+// only in the numbers below (and in how text and row offsets are encoded).
+// Access 2007 and later (ACE) files keep Jet 4's layout.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -85,6 +87,39 @@ inline constexpr JetConstants kJet3{
 inline const JetConstants& ConstantsFor(JetFormat format) {
   return format == JetFormat::Jet3 ? kJet3 : kJet4;
 }
+
+// The layout of a file whose header carries `versionByte` (0 Jet 3, 1 Jet 4,
+// 2 and later ACE).
+inline const JetConstants& ConstantsForVersionByte(unsigned versionByte) {
+  return versionByte == 0 ? kJet3 : kJet4;
+}
+
+// Header page (page 0). The block from kHeaderMaskedStart is masked with the
+// RC4 keystream of kHeaderMaskKey; the offsets after it are of the unmasked
+// page.
+inline constexpr std::size_t kHeaderEngineNameOffset = 4;
+inline constexpr char kEngineNameJet[] = "Standard Jet DB";
+inline constexpr char kEngineNameAce[] = "Standard ACE DB";
+inline constexpr std::size_t kHeaderVersionOffset = 0x14;
+inline constexpr std::size_t kHeaderMaskedStart = 0x18;
+inline constexpr std::size_t kHeaderMaskedEnd = kHeaderMaskedStart + 128;  // end of the longer (Jet 4) block
+inline constexpr std::array<std::uint8_t, 4> kHeaderMaskKey{0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7
+inline constexpr std::size_t kHeaderJet3SortOrderOffset = 0x3A;
+inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
+inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;    // 0: pages are not encoded
+inline constexpr std::size_t kHeaderPasswordOffset = 0x42;       // passwordLength bytes
+inline constexpr std::size_t kHeaderJet4SortOrderOffset = 0x6E;
+inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;  // Jet 4: days since 1899-12-30
+inline constexpr std::size_t kMaxPasswordChars = 20;
+
+// Long values (Memo, OLE Object): the 12-byte field in the row holds the
+// length with two flags in its top bits, then the page and row of the data
+// (single page, or the first link of a chain whose rows start with the next
+// link), unless the data follows inline.
+inline constexpr std::size_t kLongValueHeaderSize = 12;
+inline constexpr std::uint32_t kLongValueInline = 0x80000000u;
+inline constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
+inline constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFFu;
 
 // Page types (first byte of every page).
 inline constexpr std::uint8_t kPageTypeHeader = 0x00;

@@ -9,10 +9,6 @@
 namespace corvid::jet {
 namespace {
 
-constexpr std::size_t kLongValueHeader = 12;
-constexpr std::uint32_t kLongValueInline = 0x80000000u;
-constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
-constexpr std::size_t kMaxLongValueLength = 0x3FFFFFFFu;
 // A Memo longer than this is stored uncompressed (as Access does).
 constexpr std::size_t kMaxCompressedMemoChars = 1024;
 
@@ -195,12 +191,12 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
       break;
     }
   }
-  if (column.longValue && field.bytes.size() > kMaxLongValueLength)
+  if (column.longValue && field.bytes.size() > kLongValueLengthMask)
     Fail(rowNumber, column, "a long value may have at most 1 GiB");
 }
 
 std::size_t RowEncoder::LongValueRowBytes(const Field& field) const {
-  return kLongValueHeader + (field.bytes.size() <= jet_.maxInlineLongValue ? field.bytes.size() : 0);
+  return kLongValueHeaderSize + (field.bytes.size() <= jet_.maxInlineLongValue ? field.bytes.size() : 0);
 }
 
 void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber, LongValueStore& store,

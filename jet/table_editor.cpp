@@ -16,12 +16,7 @@
 namespace corvid::jet {
 namespace {
 
-constexpr std::size_t kVersionOffset = 0x14;
-constexpr std::size_t kDatabaseKeyOffset = 0x3E;
-constexpr std::uint32_t kLongValueInline = 0x80000000u;
-constexpr std::uint32_t kLongValueSinglePage = 0x40000000u;
 constexpr std::size_t kMaxChainRows = 1u << 20;
-constexpr std::size_t kLongValueHeader = 12;
 constexpr std::size_t kRoomyPage = 64;  // free bytes for a page to count as having room
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -31,14 +26,14 @@ const JetConstants& FormatOf(EditSession& session, const std::string& path) {
   std::vector<std::byte> prefix = session.ReadPrefix(kJet4.pageSize);
   if (prefix.size() < 0x80 || prefix[0] != std::byte{kPageTypeHeader})
     throw WriterError(Quoted(path) + " is not an Access database");
-  const auto version = std::to_integer<unsigned>(prefix[kVersionOffset]);
+  const auto version = std::to_integer<unsigned>(prefix[kHeaderVersionOffset]);
   if (version >= 2)
     throw WriterError(Quoted(path) + " is an Access 2007 or later (ACE) file; the editor writes Access 97 and 2000-2003 files only");
   const JetConstants& jet = version == 0 ? kJet3 : kJet4;
   if (prefix.size() < jet.pageSize) throw WriterError(Quoted(path) + " is truncated");
   prefix.resize(jet.pageSize);
   UnmaskHeader(jet, prefix);
-  if (Get32(prefix, kDatabaseKeyOffset) != 0)
+  if (Get32(prefix, kHeaderDatabaseKeyOffset) != 0)
     throw WriterError(Quoted(path) + " has its pages encoded with a database key; the editor cannot write encoded pages");
   session.SetPageSize(jet.pageSize);
   session.SetPageLimit(jet.maxPages);
@@ -144,7 +139,7 @@ struct TableEditor::Change {
   void FreeLongValues(std::span<const std::byte> row, const std::vector<std::uint16_t>& kept = {}) {
     for (const StoredLongValue& value : LongValuesOfRow(jet, table.layout, row)) {
       if (std::find(kept.begin(), kept.end(), value.column) != kept.end()) continue;
-      if (value.field.size() < kLongValueHeader) continue;  // an empty value has no pages
+      if (value.field.size() < kLongValueHeaderSize) continue;  // an empty value has no pages
       const std::uint32_t flags = Get32(value.field, 0);
       if (flags & kLongValueInline) continue;
       std::uint32_t pointer = Get32(value.field, 4);
