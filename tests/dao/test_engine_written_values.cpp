@@ -11,13 +11,13 @@
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/variant.h"
 #include "tests/dao/test_engine_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
 
 using namespace corvid::dao::testing;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 // 3 February 2001 12:00 as an automation date.
 constexpr double kFeb3Noon = 36925.5;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "temp_config.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 extern char** environ;
 
@@ -25,7 +25,7 @@ namespace corvid {
 namespace {
 
 namespace fs = std::filesystem;
-namespace mw = corvid::mdbwriter;
+namespace mw = corvid::jet;
 using testing::TempDirectory;
 
 struct Outcome {
