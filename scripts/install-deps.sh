@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl1-mesa-dev
   libmdb3 mdbtools-dev mdbtools
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  libgsf-1-dev libzip-dev libssl-dev
 )
 missing=()
 for p in "${packages[@]}"; do
