@@ -72,6 +72,10 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   QCheckBox* CBdeep;
   QFrame* Pshow;
   QPushButton* Braw;
+  QCheckBox* CBunwrap;
+  QCheckBox* CBnames;
+  QLabel* Lmanifest;
+  QLineEdit* Emanifest;
   QMenu* MIfile;
   QAction* MIexit;
   QFileDialog* OD;

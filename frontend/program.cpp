@@ -57,6 +57,7 @@ bool RunWindow(int argc, char** argv, const OwnArguments& arguments, int& exitCo
     TF window(arguments.rest, std::move(components));
     RunHandler([&] { window.FormCreate(); });
     if (arguments.loginPrompt) window.CBlogin->setChecked(true);
+    ApplyRunOptions(arguments, window);
     window.show();
     code = QApplication::exec();
     if (code == 0) code = window.BatchExitCode();
