@@ -240,8 +240,8 @@ void TF::BuildControls() {
   Braw = static_cast<QPushButton*>(find("Braw"));
   CBunwrap = static_cast<QCheckBox*>(find("CBunwrap"));
   CBnames = static_cast<QCheckBox*>(find("CBnames"));
-  Lmanifest = static_cast<QLabel*>(find("Lmanifest"));
   Emanifest = static_cast<QLineEdit*>(find("Emanifest"));
+  Emanifest->setPlaceholderText("Manifest file");
 
   for (const auto& [label, target] : buddies) label->setBuddy(find(target));
   std::sort(tabbed.begin(), tabbed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -377,7 +377,7 @@ void TF::EdirExit() {
 
 void TF::PshowDblClick() {
   for (QCheckBox* box : {CBdeep, CBskip, CBext, CBdmp, CBlogin}) box->setVisible(box->isHidden());
-  for (QWidget* control : std::initializer_list<QWidget*>{CBunwrap, CBnames, Lmanifest, Emanifest})
+  for (QWidget* control : std::initializer_list<QWidget*>{CBunwrap, CBnames, Emanifest})
     control->setVisible(control->isHidden());
 }
 

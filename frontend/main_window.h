@@ -74,7 +74,6 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   QPushButton* Braw;
   QCheckBox* CBunwrap;
   QCheckBox* CBnames;
-  QLabel* Lmanifest;
   QLineEdit* Emanifest;
   QMenu* MIfile;
   QAction* MIexit;

@@ -54,10 +54,11 @@ constexpr ControlSpec kControls[] = {
     // where the never-shown extension field would be.
     {"CBunwrap", K::CheckBox, "Unwrap OLE objects", 222, 130, 104, 17, 20, false,
      "Read OLE objects by their structure: packaged files, bitmaps and Office documents come out whole", "", false},
-    {"CBnames", K::CheckBox, "Use embedded file names", 222, 148, 104, 17, 21, false,
+    {"CBnames", K::CheckBox, "Use embedded file names", 222, 148, 152, 17, 21, false,
      "With unwrapping: append a packaged file's own name to the file name", "", false},
-    {"Lmanifest", K::Label, "Manifest file", 329, 120, 78, 13, -1, false, "", "Emanifest", false},
-    {"Emanifest", K::EditBox, "", 329, 135, 78, 25, 22, false, "", "", false},
+    {"Emanifest", K::EditBox, "", 329, 118, 78, 25, 22, false,
+     "Manifest file: one row per record and file written (CSV; JSON Lines for .json/.jsonl); empty for none", "",
+     false},
 };
 
 constexpr std::string_view kHelpLines[] = {

@@ -181,8 +181,7 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
 TEST_F(MainWindow, PshowDoubleClickedTwiceReturnsToTheFirstViewAndKeepsTicks) {
   auto window = Create();
   QWidget* const hidden[] = {window->CBdeep,   window->CBskip,  window->CBext,      window->CBdmp,
-                             window->CBlogin,  window->CBunwrap, window->CBnames, window->Lmanifest,
-                             window->Emanifest};
+                             window->CBlogin,  window->CBunwrap, window->CBnames, window->Emanifest};
   window->PshowDblClick();
   for (QWidget* box : hidden) EXPECT_FALSE(box->isHidden()) << S(box->objectName());
   EXPECT_TRUE(window->Lfext->isHidden());
