@@ -15,6 +15,7 @@
 #include "engine/extraction_run.h"
 #include "engine/sha256.h"
 #include "support_run_doubles.h"
+#include "tests/fixture_files.h"
 #include "tools/oledocs/embedded_containers.h"
 #include "tools/oledocs/ole_value_layout.h"
 #include "tools/oledocs/ole_wrappers.h"
@@ -33,7 +34,7 @@ using testing::ReadFile;
 using testing::ScratchDir;
 using oledocs::Bytes;
 
-const char* const kPaintbrushFixture = "../shared/fixtures/ole/paintbrush";
+const std::string kPaintbrushFixture = testing_fixtures::FixturePath("ole/paintbrush");
 
 std::string Text(const Bytes& bytes) { return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
 Bytes Raw(std::string_view text) {

@@ -13,6 +13,7 @@
 
 #include "engine/ole_package.h"
 #include "engine/ooxml_kind.h"
+#include "tests/fixture_files.h"
 #include "tools/oledocs/embedded_containers.h"
 #include "tools/oledocs/ole_value_layout.h"
 #include "tools/oledocs/ole_wrappers.h"
@@ -26,7 +27,7 @@ using oledocs::Bytes;
 using oledocs::DocumentFormat;
 using Kind = UnwrappedObject::Kind;
 
-const char* const kPaintbrushFixture = "../shared/fixtures/ole/paintbrush";
+const std::string kPaintbrushFixture = testing_fixtures::FixturePath("ole/paintbrush");
 
 Bytes AsBytes(std::string_view text) {
     Bytes out(text.size());
