@@ -11,11 +11,15 @@
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/directories.h"
 #include "engine/field_index.h"
+#include "SrcLib/file_names.h"
 #include "engine/input_guard.h"
+#include "engine/ole_unwrap.h"
 #include "engine/output_naming.h"
 #include "engine/recognition.h"
 #include "engine/record_filter.h"
 #include "engine/run_log_lines.h"
+#include "engine/run_manifest.h"
+#include "engine/sha256.h"
 
 namespace corvid {
 namespace {
@@ -93,8 +97,15 @@ private:
 
 class RecordLoop {
 public:
-    RecordLoop(RunHost& host, const RunInputs& inputs, RecordTable& table, RunReport& report)
-        : host_(host), inputs_(inputs), table_(table), report_(report) {}
+    RecordLoop(RunHost& host, const RunInputs& inputs, RecordTable& table, RunReport& report,
+               RunManifest* manifest)
+        : host_(host), inputs_(inputs), table_(table), report_(report), manifest_(manifest) {
+        // Unwrapping reads the structure where recognition would look at the
+        // bytes; with recognition off (field 1 names the file, or "dmp" in the
+        // filter box) the value is written as it is.
+        unwrapping_ = inputs_.unwrap && !inputs_.nameFromField1 && inputs_.filterField != "dmp";
+        report_.unwrapping = unwrapping_;
+    }
 
     void Run(const std::function<void(std::int64_t)>& progress) {
         OpenTable open(table_, inputs_.table);
@@ -114,7 +125,12 @@ public:
         options_.filterFieldBox = inputs_.filterField;
 
         while (!table_.Eof()) {
-            ProcessRecord();
+            try {
+                ProcessRecord();
+            } catch (...) {
+                NoteFailure();
+                throw;
+            }
             table_.Next();
             ++report_.recordsVisited;
             if (progress) progress(report_.recordsVisited);
@@ -138,11 +154,20 @@ private:
         const std::string name2 = OptionalText(nameField2_);
         (void)OptionalText(extensionField_);  // read for every record; it names nothing
         const std::string filterText = OptionalText(filterField_);
+        if (manifest_ != nullptr) {
+            row_ = ManifestRow{};
+            row_.table = inputs_.table;
+            row_.blobField = inputs_.blobField;
+            row_.name1 = name1;
+            row_.name2 = name2;
+            row_.filterText = filterText;
+        }
 
         FilterOutcome outcome = TestRecordFilter(filter_, filterText, name1, name2);
         if (outcome.logLine) host_.AddLogLine(*outcome.logLine);
         if (!outcome.pass) {
             ++report_.rejectedByFilter;
+            Note(ManifestOutcome::RejectedByFilter);
             return;
         }
 
@@ -159,6 +184,7 @@ private:
         const std::int64_t size = blob->Size();
         if (size == 0) {
             ++report_.emptyBlobs;
+            Note(ManifestOutcome::Empty);
             return;
         }
         if (size < 0) throw RunFailure("The blob for \"" + path + "\" reports an invalid size");
@@ -167,38 +193,148 @@ private:
                              " bytes (the limit is 2 GiB)");
         const std::span<const std::byte> payload = buffer_.ReadAll(*blob, size);
 
+        ManifestOutcome written = ManifestOutcome::Written;
+        if (unwrapping_) {
+            const UnwrappedObject object = UnwrapOleObject(payload);
+            if (object.kind == UnwrappedObject::Kind::Linked) {
+                ++report_.linkedObjects;
+                host_.AddLogLine(path + ": linked to " + object.linkTarget + " (nothing written)");
+                row_.linkTarget = object.linkTarget;
+                row_.embeddedName = object.embeddedName;
+                Note(ManifestOutcome::Linked);
+                return;
+            }
+            if (object.kind == UnwrappedObject::Kind::Document && WriteUnwrapped(object, path, payload)) return;
+            if (object.kind == UnwrappedObject::Kind::Document) {
+                host_.AddLogLine(path + ": " + object.description + " not recognised; the whole value is searched");
+            } else {
+                host_.AddLogLine(path + ": " + object.reason + "; the whole value is searched");
+                if (object.damaged) written = ManifestOutcome::Damaged;
+            }
+        }
+
         const RecognitionResult recognised = recogniser_.Recognise(payload, path, options_);
         if (recognised.skip) {
             ++report_.skippedUnknown;
+            Note(ManifestOutcome::SkippedUnknown);
             return;
         }
+        WriteFiles(path, recognised, payload, payload, written);
+    }
 
-        const std::size_t start = std::clamp<std::size_t>(recognised.startPosition, 1, payload.size() + 1) - 1;
+    // Writes a document the structure gave. Returns false when the bytes of
+    // a class the unwrapping does not know are not recognised either (the
+    // caller then searches the whole value).
+    bool WriteUnwrapped(const UnwrappedObject& object, const std::string& base,
+                        std::span<const std::byte> payload) {
+        std::string path = base;
+        std::string extension;
+        if (!object.embeddedName.empty()) {
+            const std::string nameExtension = ExtensionOf(object.embeddedName);
+            if (nameExtension.size() > 1) extension = "." + CleanFileName(nameExtension.substr(1));
+            if (inputs_.embeddedNames) path += "_" + CleanFileName(BaseNameWithoutExt(object.embeddedName));
+        }
+        if (extension.empty()) extension = object.extension;
+        row_.embeddedName = object.embeddedName;
+
+        const std::span<const std::byte> bytes = object.Bytes();
+        RecognitionResult recognised;
+        if (!extension.empty()) {
+            path += extension;
+        } else {
+            std::string recognisedPath = path;
+            recognised = recogniser_.Recognise(bytes, recognisedPath, options_);
+            const bool unknown = recognisedPath.size() >= 4 &&
+                                 recognisedPath.compare(recognisedPath.size() - 4, 4, ".dmp") == 0;
+            if (unknown && object.unknownClass) return false;
+            path = std::move(recognisedPath);
+            if (recognised.skip) {
+                ++report_.skippedUnknown;
+                Note(ManifestOutcome::SkippedUnknown);
+                return true;
+            }
+        }
+        WriteFiles(path, recognised, bytes, payload, ManifestOutcome::Written);
+        return true;
+    }
+
+    // Writes the output file (header block, then `document` from the start
+    // position) and, when asked, the dump copy of the whole `payload`.
+    void WriteFiles(const std::string& path, const RecognitionResult& recognised,
+                    std::span<const std::byte> document, std::span<const std::byte> payload,
+                    ManifestOutcome outcome) {
+        const std::size_t start = std::clamp<std::size_t>(recognised.startPosition, 1, document.size() + 1) - 1;
         databaseGuard_.Check(path);
-        AtomicOutputFile output(path);
-        if (recognised.bitmapFileHeader) output.Write(kBitmapFileHeader);
-        output.Write(payload.subspan(start));
-        output.Commit();
-        ++report_.filesWritten;
-        report_.bytesWritten += output.BytesWritten();
+        {
+            AtomicOutputFile output(path);
+            if (recognised.bitmapFileHeader) Write(output, kBitmapFileHeader);
+            Write(output, document.subspan(start));
+            output.Commit();
+            ++report_.filesWritten;
+            if (outcome == ManifestOutcome::Damaged) ++report_.damagedObjects;
+            report_.bytesWritten += output.BytesWritten();
+            NoteFile(outcome, path, output.BytesWritten());
+        }
 
         if (inputs_.dumpCopy) {
             databaseGuard_.Check(path + ".dmp");
             AtomicOutputFile dump(path + ".dmp");
-            dump.Write(payload);
+            Write(dump, payload);
             dump.Commit();
             ++report_.dumpCopiesWritten;
             report_.bytesWritten += dump.BytesWritten();
+            NoteFile(ManifestOutcome::DumpCopy, path + ".dmp", dump.BytesWritten());
         }
 
         if (!writtenPaths_.insert(path).second) ++report_.duplicatePaths;
         host_.AddLogLine(path);
     }
 
+    // Writes bytes, and hashes them when a manifest wants the digest.
+    void Write(AtomicOutputFile& file, std::span<const std::byte> bytes) {
+        file.Write(bytes);
+        if (manifest_ != nullptr) hash_.Update(bytes);
+    }
+
+    // The manifest row of a record that wrote nothing.
+    void Note(ManifestOutcome outcome) {
+        if (manifest_ == nullptr) return;
+        ManifestRow row = row_;
+        row.outcome = outcome;
+        manifest_->Add(std::move(row));
+    }
+
+    // The manifest row of a file just written; its digest is the one of
+    // every byte written since the last row.
+    void NoteFile(ManifestOutcome outcome, const std::string& path, std::int64_t bytes) {
+        if (manifest_ == nullptr) return;
+        ManifestRow row = row_;
+        row.outcome = outcome;
+        row.outputPath = path;
+        const std::size_t dot = path.rfind('.');
+        row.kind = PathHasExtension(path) ? path.substr(dot) : std::string();
+        row.bytes = bytes;
+        row.sha256 = hash_.HexDigest();
+        manifest_->Add(std::move(row));
+    }
+
+public:
+    // The record under way when the run failed gets a row of its own.
+    void NoteFailure() {
+        if (manifest_ == nullptr) return;
+        (void)hash_.HexDigest();  // drop the digest of a file left unfinished
+        Note(ManifestOutcome::Failed);
+    }
+
+private:
     RunHost& host_;
     const RunInputs& inputs_;
     RecordTable& table_;
     RunReport& report_;
+    RunManifest* manifest_;
+    bool unwrapping_ = false;
+    ManifestRow row_;
+    Sha256 hash_;
 
     int blobField_ = -1;
     int nameField1_ = -1;
@@ -222,15 +358,31 @@ RunReport RunExtraction(RunHost& host, DatabaseConnection& connection, RecordTab
     BusyCursorGuard cursor(host);
     host.AddLogLine(HeadingLine(host));
 
-    connection.SetLoginPrompt(inputs.loginPrompt);
-    connection.SetDatabaseType("Access");
-    connection.SetDatabase(inputs.database);
-    connection.SetConnected(true);  // the one failure that leaves the run
+    std::unique_ptr<RunManifest> manifest;
+    if (!inputs.manifestPath.empty()) manifest = std::make_unique<RunManifest>(inputs.manifestPath);
+
+    try {
+        connection.SetLoginPrompt(inputs.loginPrompt);
+        connection.SetDatabaseType("Access");
+        connection.SetDatabase(inputs.database);
+        connection.SetConnected(true);  // the one failure that leaves the run
+    } catch (...) {
+        // Even a run that never connected leaves its (empty, incomplete) manifest.
+        if (manifest) {
+            try {
+                InputGuard::ForPath(inputs.database).Check(manifest->Path());
+                manifest->Write(FailureText(std::current_exception()));
+            } catch (...) {
+                // the connection's failure is the one to report
+            }
+        }
+        throw;
+    }
 
     RunReport report;
     std::exception_ptr failure;
     try {
-        RecordLoop loop(host, inputs, table, report);
+        RecordLoop loop(host, inputs, table, report, manifest.get());
         loop.Run(progress);
         host.ProcessMessages();
     } catch (...) {
@@ -244,6 +396,15 @@ RunReport RunExtraction(RunHost& host, DatabaseConnection& connection, RecordTab
         if (!failure) {
             failure = std::current_exception();
             host.AddLogLine(FailureText(failure));
+        }
+    }
+    if (manifest) {
+        try {
+            InputGuard::ForPath(inputs.database).Check(manifest->Path());
+            manifest->Write(failure ? FailureText(failure) : std::string());
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+            host.AddLogLine(FailureText(std::current_exception()));
         }
     }
     host.ProcessMessages();

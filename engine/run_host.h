@@ -26,6 +26,9 @@ struct RunInputs {
     bool dumpCopy = false;           // CBdmp
     bool skipUnknown = false;        // CBskip
     bool deepSearch = false;         // CBdeep
+    bool unwrap = false;             // CBunwrap: read OLE objects by their structure
+    bool embeddedNames = false;      // CBnames: append a packaged file's own name (with unwrap)
+    std::string manifestPath;        // Emanifest: where the run's manifest goes; empty for none
 };
 
 // System colour values of the status line.

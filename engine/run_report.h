@@ -26,6 +26,11 @@ struct RunReport {
     std::int64_t rejectedByFilter = 0;
     std::int64_t duplicatePaths = 0;    // writes to a path already written in this run
     std::int64_t bytesWritten = 0;      // bytes of the output files (dump copies included)
+    // With unwrapping only:
+    bool unwrapping = false;
+    std::int64_t linkedObjects = 0;     // links to files outside: nothing written
+    std::int64_t damagedObjects = 0;    // files written by signature from a damaged OLE structure
+                                        // (counted in filesWritten too)
 };
 
 // What the raw extraction did.

@@ -54,11 +54,37 @@ OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments) {
       own.version = true;
     } else if (argument == "--login-prompt") {
       own.loginPrompt = true;
+    } else if (argument == "--deep") {
+      own.deep = true;
+    } else if (argument == "--skip-unknown") {
+      own.skipUnknown = true;
+    } else if (argument == "--dump") {
+      own.dump = true;
+    } else if (argument == "--name-from-field1") {
+      own.nameFromField1 = true;
+    } else if (argument == "--unwrap") {
+      own.unwrap = true;
+    } else if (argument == "--embedded-names") {
+      own.embeddedNames = true;
+    } else if (argument.starts_with("--manifest=")) {
+      own.manifest = argument.substr(std::string_view("--manifest=").size());
     } else {
       own.rest.push_back(argument);
     }
   }
   return own;
+}
+
+void ApplyRunOptions(const OwnArguments& arguments, ParameterForm& form) {
+  const std::pair<bool, CheckBox> boxes[] = {
+      {arguments.deep, CheckBox::CBdeep},     {arguments.skipUnknown, CheckBox::CBskip},
+      {arguments.dump, CheckBox::CBdmp},      {arguments.nameFromField1, CheckBox::CBext},
+      {arguments.unwrap, CheckBox::CBunwrap}, {arguments.embeddedNames, CheckBox::CBnames},
+  };
+  for (const auto& [given, box] : boxes) {
+    if (given) form.SetChecked(box, true);
+  }
+  if (arguments.manifest) form.SetText(EditBox::Emanifest, *arguments.manifest);
 }
 
 std::string_view CutAtCharacterBoundary(std::string_view text, std::size_t maxBytes) {
@@ -161,6 +187,26 @@ Options (a value option is name=value; names are case-insensitive):
                                     (CORVID_USER, CORVID_PASSWORD and
                                     CORVID_DB_PASSWORD answer it unattended)
         CORVID_DB_PASSWORD=secret corvid --headless --login-prompt locked.mdb
+  --deep                            search up to 320 KiB deep for a known header
+  --skip-unknown                    write nothing for values of unknown kind
+  --dump                            also write each whole value as NAME.dmp
+  --name-from-field1                field 1 holds the whole file name with its
+                                    extension (no header check)
+        corvid --name-from-field1 /fn=filename photos.mdb
+  --unwrap                          read OLE objects by their structure:
+                                    packaged files, Paintbrush bitmaps, Office
+                                    documents and PDFs come out whole; links to
+                                    outside files are logged, not written
+        corvid --unwrap /d=./out/ archive.mdb
+  --embedded-names                  (with --unwrap) append a packaged file's
+                                    own name: ./out/17_minutes.docx
+        corvid --unwrap --embedded-names /d=./out/ archive.mdb
+  --manifest=FILE                   write one row per record and file to FILE
+                                    (CSV; JSON Lines for .json/.jsonl) with
+                                    outcome, size and SHA-256
+        corvid --unwrap --manifest=./out/manifest.csv /d=./out/ archive.mdb
+                                    These seven set the run's hidden check
+                                    boxes for this start only; never stored.
   --raw                             (headless) carve TIFF images straight out
                                     of the file's bytes instead
         corvid --headless --raw /d=./out/ scans.mdb

@@ -23,11 +23,23 @@ struct OwnArguments {
   bool help = false;
   bool version = false;
   bool loginPrompt = false;
+  // The run's check boxes and the manifest: they set that run only.
+  bool deep = false;            // --deep
+  bool skipUnknown = false;     // --skip-unknown
+  bool dump = false;            // --dump
+  bool nameFromField1 = false;  // --name-from-field1
+  bool unwrap = false;          // --unwrap
+  bool embeddedNames = false;   // --embedded-names
+  std::optional<std::string> manifest;  // --manifest=FILE
   std::vector<std::string> rest;  // everything else, in order
 };
 
 // Separates our own arguments from the rest; `arguments` excludes argument 0.
 OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments);
+
+// Ticks the check boxes and fills the manifest box the own arguments name
+// (after the settings and the command line are applied; nothing unticks).
+void ApplyRunOptions(const OwnArguments& arguments, ParameterForm& form);
 
 // The first `maxBytes` bytes of a UTF-8 text, shortened further so that no
 // character is cut in half.

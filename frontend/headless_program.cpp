@@ -105,7 +105,10 @@ std::string RunSummary(const RunReport& r) {
   return "records visited: " + std::to_string(r.recordsVisited) + ", files written: " +
          std::to_string(r.filesWritten) + ", skipped as unknown: " + std::to_string(r.skippedUnknown) +
          ", empty blobs: " + std::to_string(r.emptyBlobs) + ", rejected by the filter: " +
-         std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths);
+         std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths) +
+         (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
+                             ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
+                       : std::string());
 }
 
 std::string RawSummary(const RawReport& r) {
@@ -150,6 +153,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     }
   });
   if (created && arguments.loginPrompt) form.SetChecked(CheckBox::CBlogin, true);
+  if (created) ApplyRunOptions(arguments, form);
 
   int status = 1;
   if (!created) {

@@ -238,6 +238,10 @@ void TF::BuildControls() {
   CBdeep = static_cast<QCheckBox*>(find("CBdeep"));
   Pshow = static_cast<QFrame*>(find("Pshow"));
   Braw = static_cast<QPushButton*>(find("Braw"));
+  CBunwrap = static_cast<QCheckBox*>(find("CBunwrap"));
+  CBnames = static_cast<QCheckBox*>(find("CBnames"));
+  Emanifest = static_cast<QLineEdit*>(find("Emanifest"));
+  Emanifest->setPlaceholderText("Manifest file");
 
   for (const auto& [label, target] : buddies) label->setBuddy(find(target));
   std::sort(tabbed.begin(), tabbed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -373,6 +377,8 @@ void TF::EdirExit() {
 
 void TF::PshowDblClick() {
   for (QCheckBox* box : {CBdeep, CBskip, CBext, CBdmp, CBlogin}) box->setVisible(box->isHidden());
+  for (QWidget* control : std::initializer_list<QWidget*>{CBunwrap, CBnames, Emanifest})
+    control->setVisible(control->isHidden());
 }
 
 void TF::AppIdle() {
@@ -416,6 +422,7 @@ QLineEdit* TF::Edit(EditBox box) const {
     case EditBox::Efield1: return Efield1;
     case EditBox::Efield2: return Efield2;
     case EditBox::Efext: return Efext;
+    case EditBox::Emanifest: return Emanifest;
   }
   return nullptr;
 }
@@ -428,6 +435,8 @@ QCheckBox* TF::Check(CheckBox box) const {
     case CheckBox::CBdmp: return CBdmp;
     case CheckBox::CBskip: return CBskip;
     case CheckBox::CBdeep: return CBdeep;
+    case CheckBox::CBunwrap: return CBunwrap;
+    case CheckBox::CBnames: return CBnames;
   }
   return nullptr;
 }

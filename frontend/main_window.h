@@ -72,6 +72,9 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   QCheckBox* CBdeep;
   QFrame* Pshow;
   QPushButton* Braw;
+  QCheckBox* CBunwrap;
+  QCheckBox* CBnames;
+  QLineEdit* Emanifest;
   QMenu* MIfile;
   QAction* MIexit;
   QFileDialog* OD;

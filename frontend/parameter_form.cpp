@@ -13,6 +13,7 @@ std::string_view DesignText(EditBox box) {
     case EditBox::Efield1: return "id";
     case EditBox::Efield2: return "";
     case EditBox::Efext: return "";
+    case EditBox::Emanifest: return "";
   }
   return "";
 }
@@ -34,11 +35,14 @@ RunInputs InputsFromForm(const ParameterForm& form) {
   in.dumpCopy = form.Checked(CheckBox::CBdmp);
   in.skipUnknown = form.Checked(CheckBox::CBskip);
   in.deepSearch = form.Checked(CheckBox::CBdeep);
+  in.unwrap = form.Checked(CheckBox::CBunwrap);
+  in.embeddedNames = form.Checked(CheckBox::CBnames);
+  in.manifestPath = form.Text(EditBox::Emanifest);
   return in;
 }
 
 PlainForm::PlainForm() {
-  for (int i = 0; i < 9; ++i) texts_[i] = std::string(DesignText(static_cast<EditBox>(i)));
+  for (int i = 0; i < kEditBoxCount; ++i) texts_[i] = std::string(DesignText(static_cast<EditBox>(i)));
 }
 
 std::string PlainForm::Text(EditBox box) const { return texts_[static_cast<int>(box)]; }

@@ -13,8 +13,10 @@
 
 namespace corvid {
 
-enum class EditBox { Emdb, Edir, Etbl, Eimg, Efilter, Evalue, Efield1, Efield2, Efext };
-enum class CheckBox { CBfilter, CBext, CBlogin, CBdmp, CBskip, CBdeep };
+enum class EditBox { Emdb, Edir, Etbl, Eimg, Efilter, Evalue, Efield1, Efield2, Efext, Emanifest };
+enum class CheckBox { CBfilter, CBext, CBlogin, CBdmp, CBskip, CBdeep, CBunwrap, CBnames };
+inline constexpr int kEditBoxCount = 10;
+inline constexpr int kCheckBoxCount = 8;
 
 class ParameterForm {
  public:
@@ -62,8 +64,8 @@ class PlainForm : public ParameterForm {
   std::function<void(std::string_view text, Colour colour)> onStatus;
 
  private:
-  std::string texts_[9];
-  bool checks_[6]{};
+  std::string texts_[kEditBoxCount];
+  bool checks_[kCheckBoxCount]{};
   int top_ = kDesignTop;
   int left_ = kDesignLeft;
   std::string status_;

@@ -70,6 +70,7 @@ bool RunWindow(int argc, char** argv, const OwnArguments& arguments, int& exitCo
 void StartWindow(TF& window, const OwnArguments& arguments) {
   const bool created = RunHandler([&] { window.FormCreate(); });
   if (arguments.loginPrompt) window.CBlogin->setChecked(true);
+  if (created) ApplyRunOptions(arguments, window);
   if (created && arguments.open) {
     window.FBatch = false;  // a file to look at, not a run
     RunHandler([&] { OpenWithoutRun(window, *arguments.open); });

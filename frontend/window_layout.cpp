@@ -50,6 +50,15 @@ constexpr ControlSpec kControls[] = {
      "Check first for file header in the first 2k, if not found try the first 312k", "", false},
     {"Pshow", K::Panel, "", 373, 165, 38, 38, 18, true, "", "", false},
     {"Braw", K::PushButton, "Raw...", 349, 246, 58, 42, 19, true, "", "", false},
+    // Shown and hidden with the check boxes above; never stored. They lie
+    // where the never-shown extension field would be.
+    {"CBunwrap", K::CheckBox, "Unwrap OLE objects", 222, 130, 104, 17, 20, false,
+     "Read OLE objects by their structure: packaged files, bitmaps and Office documents come out whole", "", false},
+    {"CBnames", K::CheckBox, "Use embedded file names", 222, 148, 152, 17, 21, false,
+     "With unwrapping: append a packaged file's own name to the file name", "", false},
+    {"Emanifest", K::EditBox, "", 329, 118, 78, 25, 22, false,
+     "Manifest file: one row per record and file written (CSV; JSON Lines for .json/.jsonl); empty for none", "",
+     false},
 };
 
 constexpr std::string_view kHelpLines[] = {

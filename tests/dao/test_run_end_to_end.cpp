@@ -6,9 +6,13 @@
 #include <QImage>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <tuple>
 
 #include "dao/blob_stream.h"
 #include "engine/recognition.h"
+#include "tools/oledocs/byte_writer.h"
+#include "tools/oledocs/ole_value_layout.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
 #include "test_table_support.h"
@@ -302,6 +306,53 @@ TEST(RunEndToEnd, DamagedBlobEndsTheRunVisibly) {
   EXPECT_FALSE(report.completed);
   EXPECT_FALSE(report.failure.empty());
   EXPECT_EQ(Files(out), (std::vector<std::string>{"1.dmp", "2.dmp"}));
+}
+
+// Unwrapped, every Northwind picture is its Paintbrush bitmap up to the size
+// the bitmap's own header states, and the manifest lists each one with that
+// size and digest.
+TEST(RunEndToEnd, NorthwindPicturesUnwrappedAreTheBitmapsUpToTheirOwnSize) {
+  for (const auto& [table, blobField, nameField, count] :
+       {std::tuple<std::string, std::string, std::string, int>{"Categories", "Picture", "CategoryID", 8},
+        {"Employees", "Photo", "EmployeeID", 9}}) {
+    SCOPED_TRACE(table);
+    ScratchDir out;
+    RecordingHost host;
+    host.inputs.database = kFixtures + "nwind.mdb";
+    host.inputs.table = table;
+    host.inputs.blobField = blobField;
+    host.inputs.nameField1 = nameField;
+    host.inputs.filterValue = "*";
+    host.inputs.outputDirectory = out.Path().string() + "/";
+    host.inputs.unwrap = true;
+    host.inputs.manifestPath = out.Path().string() + "/manifest.jsonl";
+    const RunReport report = RunOnRealComponents(host);
+    ASSERT_TRUE(report.completed) << report.failure;
+    EXPECT_EQ(report.filesWritten, count);
+
+    std::ifstream manifest(host.inputs.manifestPath);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(manifest, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(count));
+
+    const auto values = BlobValues(kFixtures + "nwind.mdb", table, blobField);
+    ASSERT_EQ(values.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      SCOPED_TRACE(i);
+      const std::vector<std::byte>& value = values[static_cast<std::size_t>(i)];
+      const oledocs::AccessOleLayout layout = oledocs::ParseAccessOleValue(value);
+      const std::uint32_t bitmapSize = oledocs::ReadU32(value, layout.dataOffset + 2);
+      ASSERT_LT(bitmapSize, layout.dataSize + 1);
+      const std::vector<std::byte> expected(value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset),
+                                            value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset + bitmapSize));
+      const std::string name = std::to_string(i + 1) + ".bmp";
+      EXPECT_EQ(ReadFileBytes(out.Path() / name), expected);
+      EXPECT_NE(rows[static_cast<std::size_t>(i)].find("\"bytes\":" + std::to_string(bitmapSize) + ","),
+                std::string::npos);
+      QImage image;
+      EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(expected.data()), static_cast<int>(expected.size())));
+    }
+  }
 }
 
 }  // namespace

@@ -91,9 +91,47 @@ TEST_F(CommandLine, EdgeCases) {
     EXPECT_EQ(form.Top() == 0 && form.Left() == 0, c.expect.movedToCorner);
     EXPECT_EQ(form.StatusText(), c.expect.status);
     // Nothing else is ticked from the command line.
-    for (CheckBox box : {CheckBox::CBext, CheckBox::CBlogin, CheckBox::CBdmp, CheckBox::CBskip, CheckBox::CBdeep}) {
+    for (CheckBox box : {CheckBox::CBext, CheckBox::CBlogin, CheckBox::CBdmp, CheckBox::CBskip, CheckBox::CBdeep,
+                         CheckBox::CBunwrap, CheckBox::CBnames}) {
       EXPECT_FALSE(form.Checked(box));
     }
+  }
+}
+
+TEST_F(CommandLine, RunOptionsAreTakenOutAndTickTheirBoxesOnly) {
+  const OwnArguments own = TakeOwnArguments({"--unwrap", "/t=Photos", "--embedded-names", "--deep", "--skip-unknown",
+                                             "--dump", "--name-from-field1", "--manifest=./out/run, 1.csv", x_,
+                                             "--manifest", "--UNWRAP"});
+  EXPECT_TRUE(own.unwrap && own.embeddedNames && own.deep && own.skipUnknown && own.dump && own.nameFromField1);
+  ASSERT_TRUE(own.manifest.has_value());
+  EXPECT_EQ(*own.manifest, "./out/run, 1.csv");  // not cut or trimmed like the described options
+  // Spelt otherwise, they are arguments of the described command line.
+  EXPECT_EQ(own.rest, (std::vector<std::string>{"/t=Photos", x_, "--manifest", "--UNWRAP"}));
+
+  PlainForm form;
+  ApplyRunOptions(own, form);
+  for (CheckBox box : {CheckBox::CBunwrap, CheckBox::CBnames, CheckBox::CBdeep, CheckBox::CBskip, CheckBox::CBdmp,
+                       CheckBox::CBext}) {
+    EXPECT_TRUE(form.Checked(box)) << static_cast<int>(box);
+  }
+  EXPECT_FALSE(form.Checked(CheckBox::CBfilter));
+  EXPECT_FALSE(form.Checked(CheckBox::CBlogin));
+  const RunInputs inputs = InputsFromForm(form);
+  EXPECT_TRUE(inputs.unwrap && inputs.embeddedNames && inputs.deepSearch && inputs.skipUnknown && inputs.dumpCopy &&
+              inputs.nameFromField1);
+  EXPECT_EQ(inputs.manifestPath, "./out/run, 1.csv");
+
+  // Without them nothing changes: a box ticked before stays, none is ticked.
+  PlainForm untouched;
+  untouched.SetChecked(CheckBox::CBdeep, true);
+  ApplyRunOptions(TakeOwnArguments({x_}), untouched);
+  EXPECT_TRUE(untouched.Checked(CheckBox::CBdeep));
+  EXPECT_FALSE(untouched.Checked(CheckBox::CBunwrap));
+  EXPECT_EQ(untouched.Text(EditBox::Emanifest), "");
+
+  for (const char* option : {"--unwrap", "--embedded-names", "--manifest=FILE", "--deep", "--skip-unknown", "--dump",
+                             "--name-from-field1"}) {
+    EXPECT_NE(UsageText().find(option), std::string::npos) << option;
   }
 }
 

@@ -182,20 +182,26 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
 
 TEST_F(MainWindow, PshowDoubleClickedTwiceReturnsToTheFirstViewAndKeepsTicks) {
   auto window = Create();
-  QCheckBox* const hidden[] = {window->CBdeep, window->CBskip, window->CBext, window->CBdmp, window->CBlogin};
+  QWidget* const hidden[] = {window->CBdeep,   window->CBskip,  window->CBext,      window->CBdmp,
+                             window->CBlogin,  window->CBunwrap, window->CBnames, window->Emanifest};
   window->PshowDblClick();
-  for (QCheckBox* box : hidden) EXPECT_FALSE(box->isHidden()) << S(box->objectName());
+  for (QWidget* box : hidden) EXPECT_FALSE(box->isHidden()) << S(box->objectName());
   EXPECT_TRUE(window->Lfext->isHidden());
   EXPECT_TRUE(window->Efext->isHidden());
   window->CBskip->setChecked(true);
   window->CBdmp->setChecked(true);
+  window->CBunwrap->setChecked(true);
+  window->Emanifest->setText("run.csv");
   window->PshowDblClick();
-  for (QCheckBox* box : hidden) EXPECT_TRUE(box->isHidden()) << S(box->objectName());
+  for (QWidget* box : hidden) EXPECT_TRUE(box->isHidden()) << S(box->objectName());
   EXPECT_TRUE(window->CBskip->isChecked());
   const RunInputs inputs = window->Inputs();  // the run reads hidden boxes too
   EXPECT_TRUE(inputs.skipUnknown);
   EXPECT_TRUE(inputs.dumpCopy);
   EXPECT_FALSE(inputs.deepSearch);
+  EXPECT_TRUE(inputs.unwrap);
+  EXPECT_FALSE(inputs.embeddedNames);
+  EXPECT_EQ(inputs.manifestPath, "run.csv");
 
   // The handler is bound to a real double click on the panel.
   QTest::mouseDClick(window->Pshow, Qt::LeftButton);
@@ -382,6 +388,8 @@ TEST_F(MainWindow, ExitChosenDuringARunEndsTheProgramAfterTheRun) {
 TEST_F(MainWindow, MenuExitEndsTheLoopAndStoresTheSettings) {
   auto window = Create();
   window->Etbl->setText("Typed");
+  window->CBunwrap->setChecked(true);  // the run's boxes are never stored
+  window->Emanifest->setText("run.csv");
   window->move(20, 30);
   QTimer::singleShot(0, window.get(), [&] { window->MIexit->trigger(); });
   EXPECT_EQ(QApplication::exec(), 0);

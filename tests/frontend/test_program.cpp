@@ -192,6 +192,42 @@ TEST_F(Program, StoredSettingsFillWhatTheCommandLineLeavesOut) {
   EXPECT_TRUE(fs::exists(out_ + "1.gif"));
 }
 
+// The run's own options work headless and in the window's batch run, and a
+// later start without them runs as before: they are never stored.
+TEST_F(Program, RunOptionsSetThatRunOnly) {
+  WritePhotos(db_);
+  const std::string manifest = dir_.Path() + "/manifest.csv";
+  for (const bool headless : {true, false}) {
+    SCOPED_TRACE(headless ? "headless" : "window");
+    fs::remove_all(out_);
+    fs::remove(manifest);
+    std::vector<std::string> arguments = PhotoArguments();
+    arguments.insert(arguments.begin(), {"--skip-unknown", "--dump", "--unwrap", "--manifest=" + manifest});
+    if (headless) arguments.insert(arguments.begin(), "--headless");
+    const Outcome outcome = Run(arguments, {{"QT_QPA_PLATFORM", headless ? "" : "offscreen"}});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_TRUE(fs::exists(out_ + "1.gif"));
+    EXPECT_TRUE(fs::exists(out_ + "1.gif.dmp"));
+    EXPECT_FALSE(fs::exists(out_ + "3.dmp"));  // skipped as unknown
+    const std::string rows = ReadFile(manifest);
+    EXPECT_NE(rows.find(",1,,,written," + out_ + "1.gif,.gif,"), std::string::npos) << rows;
+    EXPECT_NE(rows.find(",3,,,skipped as unknown,"), std::string::npos) << rows;
+    if (headless) {
+      EXPECT_NE(outcome.err.find("paths written more than once: 0, linked: 0, written from damaged OLE structures: 0"),
+                std::string::npos)
+          << outcome.err;
+    }
+  }
+  fs::remove_all(out_);
+  fs::remove(manifest);
+  const Outcome plain = Run({"--headless", db_});
+  EXPECT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_TRUE(fs::exists(out_ + "3.dmp"));
+  EXPECT_FALSE(fs::exists(out_ + "1.gif.dmp"));
+  EXPECT_FALSE(fs::exists(manifest));
+  EXPECT_EQ(ReadFile(config_ + "/Tallowmere/corvid.reg").find("manifest"), std::string::npos);
+}
+
 TEST_F(Program, FileThatIsNoDatabaseExitsOne) {
   const std::string bogus = dir_.Path() + "/notes.mdb";
   std::ofstream(bogus) << "this is not an Access database\n";

@@ -1,0 +1,91 @@
+#include "engine/ole_package.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "SrcLib/code_pages.h"
+#include "engine/byte_cursor.h"
+
+namespace corvid {
+namespace {
+
+constexpr std::uint16_t kPackagerSignature = 2;
+constexpr std::uint32_t kEmbeddedFile = 0x00030000;
+constexpr std::uint32_t kLinkedFile = 0x00010000;
+
+std::string Windows1252ToUtf8(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char32_t cp = byte;
+        if (byte >= 0x80 && byte <= 0x9F) cp = kWindows1252High[byte - 0x80];
+        AppendUtf8(out, cp == 0 ? kReplacementCharacter : cp);
+    }
+    return out;
+}
+
+// A 32-bit count of UTF-16 code units and the units, as UTF-8 (unpaired
+// surrogates become U+FFFD); nothing when it does not fit what is left.
+std::optional<std::string> Utf16Name(ByteCursor& cursor) {
+    if (cursor.Remaining() < 4) return std::nullopt;
+    const std::uint32_t units = cursor.U32();
+    if (units > cursor.Remaining() / 2) return std::nullopt;
+    const auto bytes = cursor.Take(std::size_t{units} * 2, "a UTF-16 name");
+    std::string out;
+    for (std::size_t i = 0; i < units; ++i) {
+        const auto unit = [&](std::size_t k) {
+            return static_cast<char32_t>(std::to_integer<unsigned>(bytes[2 * k]) |
+                                         std::to_integer<unsigned>(bytes[2 * k + 1]) << 8);
+        };
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacementCharacter;
+        }
+        if (cp == 0) break;  // a terminating zero ends the name
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string FileNamePart(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+PackageContent ParsePackage(std::span<const std::byte> native) {
+    ByteCursor cursor(native, "Package");
+    if (cursor.U16() != kPackagerSignature) cursor.Fail("not packager data (signature is not 2)");
+    const std::string label = cursor.TextZ("the label");
+    const std::string originalPath = cursor.TextZ("the original path");
+    const std::uint32_t kind = cursor.U32();
+
+    PackageContent content;
+    if (kind == kLinkedFile) {
+        content.linked = true;
+        cursor.U16();
+        content.linkTarget = Windows1252ToUtf8(cursor.TextZ("the link target"));
+        content.fileName = FileNamePart(Windows1252ToUtf8(label));
+        return content;
+    }
+    if (kind != kEmbeddedFile) cursor.Fail("unknown packaged kind " + std::to_string(kind));
+
+    cursor.LengthText("the temporary path");
+    const std::uint32_t size = cursor.U32();
+    content.fileBytes = cursor.Take(size, "the packaged file");
+
+    // The UTF-16 names are missing from older packagers' data; when they are
+    // there, they keep letters the ANSI label lost.
+    std::optional<std::string> wideName;
+    if (Utf16Name(cursor)) wideName = Utf16Name(cursor);
+    std::string name = wideName && !wideName->empty() ? *wideName : Windows1252ToUtf8(label);
+    if (name.empty()) name = Windows1252ToUtf8(originalPath);
+    content.fileName = FileNamePart(name);
+    return content;
+}
+
+}  // namespace corvid
