@@ -1,0 +1,17 @@
+#include "jet/reader/page_codec.h"
+
+#include <array>
+
+#include "jet/reader/rc4.h"
+
+namespace corvid::jet {
+
+void DatabaseKeyCodec::Decode(std::uint32_t number, std::span<std::byte> page) const {
+  const std::uint32_t k = key_ ^ number;
+  const std::array<std::uint8_t, 4> key{static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(k >> 8),
+                                        static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 24)};
+  Rc4 rc4(key);
+  rc4.Apply(page);
+}
+
+}  // namespace corvid::jet
