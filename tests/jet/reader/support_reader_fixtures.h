@@ -1,0 +1,41 @@
+// Fixture databases of the reader tests: the real files, and files the
+// writer makes (Jet 3 and Jet 4, every column type it knows, long values
+// stored inline, in one LVAL row and in chains).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvid::jet::testing {
+
+inline const std::string kFixtures = "../shared/fixtures/mdb/";
+
+std::vector<std::string> RealFixtureFiles();
+
+// Files that are Office-encrypted: neither libmdb nor the reader reads them yet.
+bool IsOfficeEncryptedFixture(const std::string& path);
+
+// A scratch directory removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// Writes the all-types database in `jet3` or Jet 4 form to `path`; its
+// table "Everything" has `rows` rows, "Longs" holds long values of every
+// layout and "Wide" rows longer than 256 bytes.
+void WriteAllTypesDatabase(const std::string& path, bool jet3);
+
+// The whole file.
+std::vector<std::byte> ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::vector<std::byte>& bytes);
+
+}  // namespace corvid::jet::testing
