@@ -14,6 +14,7 @@
 #include "dao/dao_table.h"
 #include "dao/dataset/data_source.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using namespace corvid;
 namespace w = corvid::mdbwriter;
 
 constexpr int kRows = 20000;
-const std::string kNwind = "../shared/fixtures/mdb/nwind.mdb";
+const std::string kNwind = corvid::testing_fixtures::FixturePath("mdb/nwind.mdb");
 
 const std::string& Items() {
   static const std::string path = [] {

@@ -23,6 +23,7 @@
 #include "dao/engine/engine_error.h"
 #include "fake_dao_engine.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 namespace corvid {
 namespace {
@@ -30,7 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-const std::string kFixtures = "../shared/fixtures/mdb/";
+const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 struct Fixture {
   const char* file;

@@ -19,10 +19,11 @@
 #include "dao/engine/db_engine.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/workspace.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::dao::testing {
 
-inline const std::string kFixtures = "../shared/fixtures/mdb/";
+inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 inline std::vector<std::string> FixtureFiles() {
   std::vector<std::string> files;

@@ -12,6 +12,7 @@
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
 #include "test_table_support.h"
+#include "tests/fixture_files.h"
 
 namespace corvid {
 namespace {
@@ -174,7 +175,7 @@ TEST(RunEndToEnd, RunsThatEndEarly) {
 
 TEST(RunEndToEnd, MissingDatabaseFailsTheConnection) {
   RecordingHost host;
-  host.inputs.database = "../shared/fixtures/mdb/no-such-file.mdb";
+  host.inputs.database = corvid::testing_fixtures::FixturePath("mdb/no-such-file.mdb");
   host.inputs.table = "Categories";
   host.inputs.nameField1 = "CategoryID";
   EXPECT_ANY_THROW(RunOnRealComponents(host));

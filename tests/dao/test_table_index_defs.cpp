@@ -16,7 +16,7 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
+const std::string kNwind = kFixtures + "nwind.mdb";
 const std::string kIndexTest = kFixtures + "indexTestV2003.mdb";
 
 int EngineErrorOf(const std::function<void()>& action) {

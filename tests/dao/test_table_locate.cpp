@@ -16,7 +16,7 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
+const std::string kNwind = kFixtures + "nwind.mdb";
 
 // Order Details as mdb-export reads it: OrderID, ProductID, UnitPrice, Quantity, Discount.
 const std::vector<std::vector<std::string>>& OrderDetails() {

@@ -11,7 +11,7 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
+const std::string kNwind = kFixtures + "nwind.mdb";
 
 TEST(TableLookup, ValuesOfTheMatchingRecordInTheGivenOrder) {
   OpenDatabase db(kNwind);

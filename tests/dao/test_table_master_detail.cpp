@@ -17,7 +17,7 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kNwind = kFixtures + "nwind.mdb";  // shared/fixtures
+const std::string kNwind = kFixtures + "nwind.mdb";
 
 std::vector<std::string> Column(TVxDaoTable& table, const std::string& field) {
   std::vector<std::string> values;

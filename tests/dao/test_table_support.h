@@ -17,10 +17,11 @@
 #include "dao/run_ports.h"
 #include "engine/extraction_run.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::testing_support {
 
-inline const std::string kFixtures = "../shared/fixtures/mdb/";
+inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 // A scratch directory removed with the object.
 class ScratchDir {

@@ -17,6 +17,7 @@
 
 #include "SrcLib/atomic_output_file.h"
 #include "support_run_doubles.h"
+#include "tests/fixture_files.h"
 
 namespace corvid {
 namespace {
@@ -173,7 +174,7 @@ TEST(CarveBySignature, SignaturesStraddlingBufferEdges) {
 // A real Access file, carved in place (it is read-only): once for the TIFF
 // signature and once for "BM", which its pictures hold.
 TEST(CarveBySignature, RealDatabaseFileCarvesLikeTheReference) {
-    const std::string path = "../shared/fixtures/mdb/nwind.mdb";
+    const std::string path = corvid::testing_fixtures::FixturePath("mdb/nwind.mdb");
     if (!fs::exists(path)) GTEST_SKIP() << path << " is not here";
     const std::string bytes = ReadFile(path);
     for (const std::string& signature : {kTiff, std::string("BM")}) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "tests/fixture_files.h"
 
 namespace corvid {
 namespace {
@@ -138,7 +139,7 @@ TEST(Recognition, StaticDibGetsTheBitmapFileHeader) {
 }
 
 TEST(Recognition, PaintbrushObjectFromAccess) {
-  std::ifstream in("../shared/fixtures/ole/paintbrush", std::ios::binary);
+  std::ifstream in(corvid::testing_fixtures::FixturePath("ole/paintbrush"), std::ios::binary);
   ASSERT_TRUE(in) << "fixture missing";
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Blob blob(bytes.size());

@@ -19,6 +19,7 @@
 
 #include "dao/dao_database.h"
 #include "frontend/db_login.h"
+#include "tests/fixture_files.h"
 
 namespace corvid {
 namespace {
@@ -248,7 +249,7 @@ TEST_F(DbLoginTest, ConnectionRetriesThroughTheDialogUntilTheAccountIsAccepted) 
   char pattern[] = "/tmp/corvid-login-XXXXXX";
   const std::string dir = mkdtemp(pattern);
   const std::string path = dir + "/nwind.mdb";
-  fs::copy_file("../shared/fixtures/mdb/nwind.mdb", path);
+  fs::copy_file(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"), path);
   QApplication::setApplicationDisplayName("Corvid");
   {
     TVxDaoDatabase db;

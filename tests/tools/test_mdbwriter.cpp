@@ -17,6 +17,7 @@
 #include "tools/mdbwriter/header_page.h"
 #include "tools/mdbwriter/jet_format.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -356,8 +357,8 @@ TEST(MdbWriterJudgedByMdbtools, AutoNumberContinuesAfterTheLastNumberUsed) {
 // decoded the same way, must come out empty, and the unmasked layout of
 // our header must match theirs field by field.
 TEST(MdbWriterHeader, MatchesRealAccessHeaders) {
-  for (const char* fixture : {"../shared/fixtures/mdb/testV2003.mdb", "../shared/fixtures/mdb/test2V2000.mdb",
-                              "../shared/fixtures/mdb/testUnicodeCompV2003.mdb"}) {
+  for (const std::string& fixture : {corvid::testing_fixtures::FixturePath("mdb/testV2003.mdb"), corvid::testing_fixtures::FixturePath("mdb/test2V2000.mdb"),
+                              corvid::testing_fixtures::FixturePath("mdb/testUnicodeCompV2003.mdb")}) {
     SCOPED_TRACE(fixture);
     auto real = ReadFileBytes(fixture);
     ASSERT_GE(real.size(), kJet4.pageSize);
@@ -374,7 +375,7 @@ TEST(MdbWriterHeader, MatchesRealAccessHeaders) {
       EXPECT_TRUE(std::equal(ours.begin() + offset, ours.begin() + offset + 4, real.begin() + offset));
     }
   }
-  auto nwind = ReadFileBytes("../shared/fixtures/mdb/nwind.mdb");
+  auto nwind = ReadFileBytes(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"));
   ASSERT_GE(nwind.size(), kJet3.pageSize);
   EXPECT_EQ(ReadHeaderPassword(kJet3, nwind), "");
 }

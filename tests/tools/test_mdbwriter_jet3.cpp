@@ -14,6 +14,7 @@
 #include "tools/mdbwriter/header_page.h"
 #include "tools/mdbwriter/jet_format.h"
 #include "tools/mdbwriter/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -199,7 +200,7 @@ std::vector<std::byte> ReadAll(const std::string& path) {
 
 TEST(MdbWriterJet3, LongValueChainsAreCutAsAccess97CutsThem) {
   // nwind.mdb's first category picture (10,746 bytes) starts at page 25, row 0.
-  const auto access = ChainRowLengths(ReadAll("../shared/fixtures/mdb/nwind.mdb"), 25u << 8);
+  const auto access = ChainRowLengths(ReadAll(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb")), 25u << 8);
   ASSERT_EQ(access.size(), 6u);
 
   TempDir dir;

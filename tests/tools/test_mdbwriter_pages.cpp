@@ -20,6 +20,7 @@
 #include "tools/mdbwriter/table_layout.h"
 #include "tools/mdbwriter/text_encoding.h"
 #include "tools/mdbwriter/usage_map.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -213,7 +214,7 @@ TEST(MdbTableDefinition, LongDefinitionsChainOverPagesAndMdbtoolsReadsThem) {
 class AccessTable1 : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in("../shared/fixtures/mdb/testV2003.mdb", std::ios::binary);
+    std::ifstream in(corvid::testing_fixtures::FixturePath("mdb/testV2003.mdb"), std::ios::binary);
     std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(chars.size(), 28u * 4096);
     for (char c : chars) file_.push_back(static_cast<std::byte>(c));
@@ -298,7 +299,7 @@ TEST_F(AccessTable1, RowsMatchAccessByteForByte) {
 // The same check against Access 97: nwind.mdb's Shippers table (tdef page
 // 581, rows on page 583).
 TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
-  std::ifstream in("../shared/fixtures/mdb/nwind.mdb", std::ios::binary);
+  std::ifstream in(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"), std::ios::binary);
   std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(chars.size(), 584u * 2048);
   std::vector<std::byte> file(chars.size());
@@ -369,7 +370,7 @@ TEST(MdbLongValuePages, ValuesOfOneRowShareLongValuePagesAndReadBack) {
 // the entries of Description and Picture; given the same map pointers ours
 // must end with the same bytes.
 TEST(AccessCategories, LongValueColumnMapsCloseTheDefinitionAsInAccess97) {
-  std::ifstream in("../shared/fixtures/mdb/nwind.mdb", std::ios::binary);
+  std::ifstream in(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"), std::ios::binary);
   std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(chars.size(), 24u * 2048);
   std::vector<std::byte> access(2048);

@@ -16,12 +16,13 @@
 #include "tools/oledocs/ole_value_layout.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::oledocs {
 namespace {
 
-const char* const kPaintbrushFixture = "../shared/fixtures/ole/paintbrush";
-const char* const kNorthwind = "../shared/fixtures/mdb/nwind.mdb";
+const std::string kPaintbrushFixture = corvid::testing_fixtures::FixturePath("ole/paintbrush");
+const std::string kNorthwind = corvid::testing_fixtures::FixturePath("mdb/nwind.mdb");
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

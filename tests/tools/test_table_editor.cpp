@@ -26,6 +26,7 @@
 #include "tools/mdbwriter/stored_table.h"
 #include "tools/mdbwriter/table_editor.h"
 #include "tools/mdbwriter/usage_map_update.h"
+#include "tests/fixture_files.h"
 
 namespace corvid::mdbwriter {
 namespace {
@@ -37,7 +38,7 @@ using testing::RunCommand;
 using testing::ShellQuote;
 using testing::TempDir;
 
-const std::string kFixtures = "../shared/fixtures/mdb/";
+const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 Bytes PatternBytes(std::size_t size, std::uint32_t salt) {
   Bytes bytes(size);
