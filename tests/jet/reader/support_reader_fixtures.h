@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fixture_files.h"
+
 namespace corvid::jet::testing {
 
-inline const std::string kFixtures = "../shared/fixtures/mdb/";
+inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 std::vector<std::string> RealFixtureFiles();
 
