@@ -35,7 +35,7 @@ class Table {
   const std::string& Name() const { return def_->name; }
 
   // A cursor over the rows; it keeps this table alive.
-  RowCursor Rows() const { return RowCursor(*state_, *def_); }
+  RowCursor Rows() const { return RowCursor(state_, def_); }
 
   // The bytes of a Memo or OLE value of this table's rows (DamageError when
   // they cannot be read whole).

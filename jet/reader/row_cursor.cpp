@@ -13,7 +13,8 @@ namespace {
 constexpr int kMaxLookupHops = 4;
 }  // namespace
 
-RowCursor::RowCursor(DatabaseState& state, const TableDefinition& def) : state_(state), def_(def) {
+RowCursor::RowCursor(std::shared_ptr<DatabaseState> state, std::shared_ptr<const TableDefinition> def)
+    : keepState_(std::move(state)), keepDef_(std::move(def)), state_(*keepState_), def_(*keepDef_) {
   try {
     UsageMap map = ReadUsageMap(state_.pages, state_.format, def_.usedPagesMap);
     listed_ = std::move(map.pages);

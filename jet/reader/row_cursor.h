@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -28,7 +29,8 @@ struct Row {
 
 class RowCursor {
  public:
-  RowCursor(DatabaseState& state, const TableDefinition& def);
+  // Keeps the database and the definition alive.
+  RowCursor(std::shared_ptr<DatabaseState> state, std::shared_ptr<const TableDefinition> def);
 
   // The next readable row; false at the end.
   bool Next(Row& out);
@@ -47,6 +49,8 @@ class RowCursor {
   void Finish();
   DamageLocation At(std::uint32_t page, int row = -1) const;
 
+  std::shared_ptr<DatabaseState> keepState_;
+  std::shared_ptr<const TableDefinition> keepDef_;
   DatabaseState& state_;
   const TableDefinition& def_;
   Phase phase_ = Phase::Listed;

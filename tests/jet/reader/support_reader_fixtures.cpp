@@ -61,7 +61,9 @@ w::Bytes Pattern(std::size_t size, unsigned salt) {
 }  // namespace
 
 void WriteAllTypesDatabase(const std::string& path, bool jet3) {
-  w::MdbWriter writer(path, w::WriterOptions{.format = jet3 ? w::JetFormat::Jet3 : w::JetFormat::Jet4});
+  w::WriterOptions options;
+  options.format = jet3 ? w::JetFormat::Jet3 : w::JetFormat::Jet4;
+  w::MdbWriter writer(path, options);
   auto& all = writer.AddTable({"Everything",
                                {{"id", w::ColumnType::AutoNumber},
                                 {"long", w::ColumnType::Long},
@@ -131,6 +133,17 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
       }
     }
     wide.AddRow(row);
+  }
+  writer.Finish();
+}
+
+void WriteSpreadDatabase(const std::string& path) {
+  w::MdbWriter writer(path);
+  auto& rows = writer.AddTable({"Rows", {{"n", w::ColumnType::Long}, {"text", w::ColumnType::Text, 200}}});
+  auto& blobs = writer.AddTable({"Blobs", {{"n", w::ColumnType::Long}, {"ole", w::ColumnType::OleObject}}});
+  for (int i = 0; i < 400; ++i) {
+    rows.AddRow({std::int64_t{i}, std::string(static_cast<std::size_t>(100 + i % 100), 'r')});
+    blobs.AddRow({std::int64_t{i}, Pattern(9000, static_cast<unsigned>(i))});
   }
   writer.Finish();
 }

@@ -36,6 +36,11 @@ class TempDir {
 // layout and "Wide" rows longer than 256 bytes.
 void WriteAllTypesDatabase(const std::string& path, bool jet3);
 
+// A Jet 4 file whose table "Rows" has pages spread over more of the file
+// than an inline usage map covers (its map refers to bitmap pages), between
+// the chained OLE values of table "Blobs".
+void WriteSpreadDatabase(const std::string& path);
+
 // The whole file.
 std::vector<std::byte> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<std::byte>& bytes);

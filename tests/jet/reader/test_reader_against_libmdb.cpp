@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "jet/reader/data_page.h"
 #include "jet/reader/database.h"
 #include "tests/jet/reader/support_libmdb_oracle.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
@@ -93,7 +94,9 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
     for (std::size_t k = 0; k < def.columns.size(); ++k)
       if (def.columns[k].name == oracle.columns[i]) found = static_cast<int>(k);
     EXPECT_GE(found, 0) << "column " << oracle.columns[i];
-    if (found >= 0) EXPECT_EQ(def.columns[found].type, oracle.types[i]) << oracle.columns[i];
+    if (found >= 0) {
+      EXPECT_EQ(def.columns[found].type, oracle.types[i]) << oracle.columns[i];
+    }
     // libmdb does not know complex and Large Number columns.
     if (found >= 0 && (def.columns[found].type == static_cast<std::uint8_t>(ColumnType::Complex) ||
                        def.columns[found].type == static_cast<std::uint8_t>(ColumnType::BigInt)))
@@ -190,6 +193,20 @@ TEST(ReaderAgainstLibmdb, WriterMadeFilesOfBothVersions) {
     testing::WriteAllTypesDatabase(path, jet3);
     CompareDatabase(path, false);
   }
+}
+
+TEST(ReaderAgainstLibmdb, TableWhoseUsageMapRefersToBitmapPages) {
+  testing::TempDir dir;
+  const std::string path = dir.Path("spread.mdb").string();
+  testing::WriteSpreadDatabase(path);
+  {
+    Database db = Database::Open(path);
+    const TableDefinition def = db.OpenTable("Rows").Definition();
+    PagePtr holder;
+    const auto mapRow = RowAtPointer(db.Pages(), db.Format(), def.usedPagesMap, holder);
+    ASSERT_EQ(static_cast<int>(mapRow[0]), 1) << "the map should refer to bitmap pages";
+  }
+  CompareDatabase(path, false);
 }
 
 }  // namespace

@@ -83,8 +83,10 @@ TEST(HeaderPage, PasswordIsUnmaskedForEveryVersion) {
   testing::TempDir dir;
   for (bool jet3 : {true, false}) {
     const std::string path = dir.Path(jet3 ? "p3.mdb" : "p4.mdb").string();
-    w::MdbWriter writer(path, w::WriterOptions{.format = jet3 ? w::JetFormat::Jet3 : w::JetFormat::Jet4,
-                                               .password = "Grüße1"});
+    w::WriterOptions options;
+    options.format = jet3 ? w::JetFormat::Jet3 : w::JetFormat::Jet4;
+    options.password = "Grüße1";
+    w::MdbWriter writer(path, options);
     writer.AddTable({"t", {{"n", w::ColumnType::Long}}}).AddRow({std::int64_t{1}});
     writer.Finish();
     const HeaderPage header = ParseHeaderPage(testing::ReadFile(path));
@@ -156,7 +158,9 @@ TEST(TextDecoding, Jet3CodePageFromTheEnvironment) {
 TEST(TextDecoding, Jet3FileReadInAnotherCodePage) {
   testing::TempDir dir;
   const std::string path = dir.Path("cp.mdb").string();
-  w::MdbWriter writer(path, w::WriterOptions{.format = w::JetFormat::Jet3});
+  w::WriterOptions options;
+  options.format = w::JetFormat::Jet3;
+  w::MdbWriter writer(path, options);
   writer.AddTable({"Grüße", {{"wort", w::ColumnType::Text, 20}}}).AddRow({std::string("Grüße")});
   writer.Finish();
   {
