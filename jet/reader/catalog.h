@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 inline constexpr std::uint32_t kCatalogPage = 2;
 
@@ -43,4 +43,4 @@ struct Catalog {
   const CatalogEntry* FindTable(const std::string& name) const;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -9,7 +9,7 @@
 
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 using ByteSpan = std::span<const std::byte>;
 
@@ -57,4 +57,4 @@ inline std::uint32_t ReadSized(ByteSpan bytes, std::size_t offset, std::size_t s
   return size == 1 ? Read8(bytes, offset) : size == 2 ? Read16(bytes, offset) : Read32(bytes, offset);
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -3,7 +3,7 @@
 #include "jet/reader/checked_bytes.h"
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 std::uint32_t PageOwner(const Page& page, const ReadFormat& format) { return Read32(page, format.dataOwnerOffset); }
 
@@ -50,4 +50,4 @@ std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& for
   }
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -12,7 +12,7 @@
 #include "jet/reader/page_source.h"
 #include "jet/reader/read_format.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct RowSlot {
   bool deleted = false;
@@ -37,4 +37,4 @@ RowSlot SlotOf(const Page& page, const ReadFormat& format, std::size_t row, bool
 std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format, std::uint32_t pointer,
                                         PagePtr& page);
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -5,7 +5,7 @@
 
 #include "jet/reader/long_value.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -40,7 +40,7 @@ Bytes Table::LongValueBytes(const LongValue& value) const {
 
 void Table::ReadLongValue(const LongValue& value, const std::function<void(std::span<const std::byte>)>& sink) const {
   try {
-    jet::ReadLongValue(state_->pages, state_->format, value, sink);
+    reader::ReadLongValue(state_->pages, state_->format, value, sink);
   } catch (const DamageError& e) {
     throw e.Within(DamageLocation{.table = def_->name});
   }
@@ -118,4 +118,4 @@ Table Database::OpenTable(const std::string& name) {
   return OpenTableAt(entry->DefinitionPage(), entry->name);
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -22,7 +22,7 @@
 #include "jet/reader/row_cursor.h"
 #include "jet/reader/table_definition.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 class NotFoundError : public JetError {
  public:
@@ -89,4 +89,4 @@ class Database {
   std::shared_ptr<Catalog> catalog_;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

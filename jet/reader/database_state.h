@@ -8,7 +8,7 @@
 #include "jet/reader/read_format.h"
 #include "jet/reader/text_decoding.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct DatabaseState {
   DatabaseState(std::unique_ptr<ByteSource> bytes, const HeaderPage& header, std::size_t cachePages)
@@ -24,4 +24,4 @@ struct DatabaseState {
   DamageReport report;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

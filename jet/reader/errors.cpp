@@ -1,6 +1,6 @@
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 std::string DamageLocation::Text() const {
   std::string text;
@@ -41,4 +41,4 @@ void DamageReport::Add(const DamageLocation& where, std::string problem) {
   if (entries_.size() < kMaxEntries) entries_.push_back({where, std::move(problem)});
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 class JetError : public std::runtime_error {
  public:
@@ -74,4 +74,4 @@ class DamageReport {
   std::size_t count_ = 0;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

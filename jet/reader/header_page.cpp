@@ -5,14 +5,13 @@
 
 #include "jet/reader/checked_bytes.h"
 #include "jet/reader/errors.h"
-#include "jet/reader/rc4.h"
+#include "jet/rc4.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 void UnmaskHeaderBlock(std::span<std::byte> block) {
   static constexpr std::array<std::uint8_t, 4> kKey{0xC7, 0xDA, 0x39, 0x6B};
-  Rc4 rc4(kKey);
-  rc4.Apply(block);
+  ApplyRc4(kKey, block);
 }
 
 HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
@@ -65,4 +64,4 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
   return header;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -10,7 +10,7 @@
 
 #include "jet/reader/read_format.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct HeaderPage {
   FileVersion version = FileVersion::Jet4;
@@ -39,4 +39,4 @@ inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;
 inline constexpr std::size_t kHeaderPasswordOffset = 0x42;
 inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -7,7 +7,7 @@
 #include "jet/reader/data_page.h"
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue& value,
                    const std::function<void(std::span<const std::byte>)>& sink) {
@@ -55,4 +55,4 @@ Bytes ReadLongValueBytes(PageSource& pages, const ReadFormat& format, const Long
   return bytes;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -13,7 +13,7 @@
 #include "jet/reader/read_format.h"
 #include "jet/reader/value.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 // Hands the value's bytes to `sink` piece by piece, in order. Throws
 // DamageError (naming the LVAL page and row at fault) when the value cannot
@@ -24,4 +24,4 @@ void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue&
 // The whole value in memory.
 Bytes ReadLongValueBytes(PageSource& pages, const ReadFormat& format, const LongValue& value);
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -2,16 +2,15 @@
 
 #include <array>
 
-#include "jet/reader/rc4.h"
+#include "jet/rc4.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 void DatabaseKeyCodec::Decode(std::uint32_t number, std::span<std::byte> page) const {
   const std::uint32_t k = key_ ^ number;
   const std::array<std::uint8_t, 4> key{static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(k >> 8),
                                         static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 24)};
-  Rc4 rc4(key);
-  rc4.Apply(page);
+  ApplyRc4(key, page);
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

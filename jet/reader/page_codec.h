@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 class PageCodec {
  public:
@@ -32,4 +32,4 @@ class DatabaseKeyCodec final : public PageCodec {
   std::uint32_t key_;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -10,7 +10,7 @@
 
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 FileByteSource::FileByteSource(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -79,4 +79,4 @@ PagePtr PageSource::Read(std::uint32_t number) {
   return page;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -14,7 +14,7 @@
 
 #include "jet/reader/page_codec.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 // Where the bytes come from.
 class ByteSource {
@@ -89,4 +89,4 @@ class PageSource {
   std::unordered_map<std::uint32_t, Cached> cache_;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

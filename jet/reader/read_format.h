@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 enum class FileVersion { Jet3, Jet4, Ace };
 
@@ -234,4 +234,4 @@ inline constexpr std::uint32_t kLongValueInline = 0x80000000u;
 inline constexpr std::uint32_t kLongValueSingleRow = 0x40000000u;
 inline constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFFu;
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -5,7 +5,7 @@
 #include "jet/reader/row_decoder.h"
 #include "jet/reader/usage_map.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 namespace {
 // A lookup row's target may itself be a lookup row; Access never chains
@@ -154,4 +154,4 @@ bool RowCursor::Next(Row& out) {
   return false;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

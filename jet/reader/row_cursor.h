@@ -18,7 +18,7 @@
 #include "jet/reader/table_definition.h"
 #include "jet/reader/value.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct Row {
   std::vector<Value> values;  // one per column of the definition
@@ -66,4 +66,4 @@ class RowCursor {
   std::size_t rowsRead_ = 0, rowsRecovered_ = 0, rowsUnreadable_ = 0;
 };
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -5,7 +5,7 @@
 #include "jet/reader/checked_bytes.h"
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 // Start offsets of the variable columns (entry n is the end of data).
@@ -202,4 +202,4 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
   return values;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

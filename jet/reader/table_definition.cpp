@@ -6,7 +6,7 @@
 
 #include "jet/reader/checked_bytes.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 constexpr std::size_t kContinuationHeader = 8;
@@ -158,4 +158,4 @@ TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& f, cons
   return def;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -11,7 +11,7 @@
 #include "jet/reader/read_format.h"
 #include "jet/reader/text_decoding.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct ColumnDefinition {
   std::string name;
@@ -76,4 +76,4 @@ struct TableDefinition {
 TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& format, const TextDecoder& text,
                                     std::uint32_t page, const std::string& tableName, DamageReport& report);
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -11,7 +11,7 @@
 
 #include "SrcLib/code_pages.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 bool IsWindows1252(std::string name) {
@@ -136,4 +136,4 @@ std::string TextDecoder::DecodeCodePage(std::span<const std::byte> stored) const
   return out;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

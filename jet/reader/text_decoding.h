@@ -11,7 +11,7 @@
 
 #include "jet/reader/read_format.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 class TextDecoder {
  public:
@@ -39,4 +39,4 @@ class TextDecoder {
 // UTF-16LE code units (two bytes each; an odd last byte is dropped) as UTF-8.
 std::string Utf16LeToUtf8(std::span<const std::byte> bytes);
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -6,7 +6,7 @@
 #include "jet/reader/data_page.h"
 #include "jet/reader/errors.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 constexpr std::size_t kInlineHeader = 5;  // type, start page
@@ -60,4 +60,4 @@ UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t
   return map;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

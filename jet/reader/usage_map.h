@@ -9,7 +9,7 @@
 #include "jet/reader/page_source.h"
 #include "jet/reader/read_format.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct UsageMap {
   std::vector<std::uint32_t> pages;  // ascending, each below the page count
@@ -20,4 +20,4 @@ struct UsageMap {
 // DamageError when the map row or a bitmap page cannot be read.
 UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t pointer);
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

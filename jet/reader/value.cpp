@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 std::string Guid::Text() const {
   char text[40];
@@ -33,4 +33,4 @@ std::string Decimal::Text() const {
   return negative ? "-" + digits : digits;
 }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 
 struct Null {
   bool operator==(const Null&) const = default;
@@ -65,4 +65,4 @@ using Value = std::variant<Null, bool, std::uint8_t, std::int16_t, std::int32_t,
 
 inline bool IsNull(const Value& v) { return std::holds_alternative<Null>(v); }
 
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

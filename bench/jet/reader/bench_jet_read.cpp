@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "jet/reader/database.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace {
 
-namespace w = corvid::mdbwriter;
-namespace jet = corvid::jet;
+namespace w = corvid::jet;
+namespace jet = corvid::jet::reader;
 
 std::string ScratchPath(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");

@@ -13,8 +13,8 @@
 
 namespace {
 
-void Walk(corvid::jet::Database& db, const corvid::jet::CatalogEntry& entry) {
-  using namespace corvid::jet;
+void Walk(corvid::jet::reader::Database& db, const corvid::jet::reader::CatalogEntry& entry) {
+  using namespace corvid::jet::reader;
   Table table = db.OpenTableAt(entry.DefinitionPage(), entry.name);
   RowCursor rows = table.Rows();
   Row row;
@@ -34,7 +34,7 @@ void Walk(corvid::jet::Database& db, const corvid::jet::CatalogEntry& entry) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace corvid::jet;
+  using namespace corvid::jet::reader;
   try {
     Database db = Database::OpenImage(std::span(reinterpret_cast<const std::byte*>(data), size),
                                       OpenOptions{.cachePages = 16});

@@ -7,7 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace corvid::jet::testing {
+namespace corvid::jet::reader::testing {
 
 OracleTable ReadWithLibmdb(const std::string& path, const std::string& tableName) {
   struct CloseMdb {
@@ -64,4 +64,4 @@ OracleTable ReadWithLibmdb(const std::string& path, const std::string& tableName
   return result;
 }
 
-}  // namespace corvid::jet::testing
+}  // namespace corvid::jet::reader::testing

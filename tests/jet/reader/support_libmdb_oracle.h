@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace corvid::jet::testing {
+namespace corvid::jet::reader::testing {
 
 struct OracleCell {
   bool null = true;
@@ -27,4 +27,4 @@ OracleTable ReadWithLibmdb(const std::string& path, const std::string& table);
 // The format string libmdb is told to use for dates.
 inline constexpr const char* kOracleDateFormat = "%Y-%m-%d %H:%M:%S";
 
-}  // namespace corvid::jet::testing
+}  // namespace corvid::jet::reader::testing

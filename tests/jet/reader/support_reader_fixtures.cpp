@@ -7,10 +7,10 @@
 #include <random>
 #include <stdexcept>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::jet::testing {
-namespace w = corvid::mdbwriter;
+namespace corvid::jet::reader::testing {
+namespace w = corvid::jet;
 
 std::vector<std::string> RealFixtureFiles() {
   std::vector<std::string> files;
@@ -148,4 +148,4 @@ void WriteSpreadDatabase(const std::string& path) {
   writer.Finish();
 }
 
-}  // namespace corvid::jet::testing
+}  // namespace corvid::jet::reader::testing

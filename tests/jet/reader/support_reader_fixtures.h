@@ -9,7 +9,7 @@
 
 #include "tests/fixture_files.h"
 
-namespace corvid::jet::testing {
+namespace corvid::jet::reader::testing {
 
 inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
@@ -45,4 +45,4 @@ void WriteSpreadDatabase(const std::string& path);
 std::vector<std::byte> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<std::byte>& bytes);
 
-}  // namespace corvid::jet::testing
+}  // namespace corvid::jet::reader::testing

@@ -15,7 +15,7 @@
 #include "tests/jet/reader/support_libmdb_oracle.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 using testing::OracleTable;
@@ -210,4 +210,4 @@ TEST(ReaderAgainstLibmdb, TableWhoseUsageMapRefersToBitmapPages) {
 }
 
 }  // namespace
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

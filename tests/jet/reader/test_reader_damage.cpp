@@ -14,7 +14,7 @@
 #include "jet/reader/usage_map.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
 struct Image {
@@ -294,4 +294,4 @@ INSTANTIATE_TEST_SUITE_P(Versions, ReaderDamage, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Jet3" : "Jet4"; });
 
 }  // namespace
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader

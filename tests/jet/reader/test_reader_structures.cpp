@@ -13,12 +13,12 @@
 #include "jet/reader/header_page.h"
 #include "jet/reader/text_decoding.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
-namespace corvid::jet {
+namespace corvid::jet::reader {
 namespace {
 
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 std::vector<std::byte> B(std::initializer_list<int> values) {
   std::vector<std::byte> bytes;
@@ -305,4 +305,4 @@ TEST(RealFiles, MissingTableIsNotFound) {
 }
 
 }  // namespace
-}  // namespace corvid::jet
+}  // namespace corvid::jet::reader
