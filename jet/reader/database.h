@@ -1,0 +1,92 @@
+// An Access database read by our own code, defensively: the header, the
+// catalog (MSysObjects), table definitions, rows, values and long values.
+// Nothing is ever written; nothing is printed. A file that is no database
+// throws FormatError; damage that stops a structure from being read throws
+// DamageError; damage read past is collected in Report().
+//
+//   auto db = corvid::jet::Database::Open("nwind.mdb");
+//   corvid::jet::Table table = db.OpenTable("Categories");
+//   corvid::jet::RowCursor rows = table.Rows();
+//   corvid::jet::Row row;
+//   while (rows.Next(row)) { ... table.LongValueBytes(std::get<LongValue>(row.values[3])) ... }
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jet/reader/catalog.h"
+#include "jet/reader/database_state.h"
+#include "jet/reader/row_cursor.h"
+#include "jet/reader/table_definition.h"
+
+namespace corvid::jet::reader {
+
+class NotFoundError : public JetError {
+ public:
+  using JetError::JetError;
+};
+
+class Table {
+ public:
+  const TableDefinition& Definition() const { return *def_; }
+  const std::string& Name() const { return def_->name; }
+
+  // A cursor over the rows; it keeps this table alive.
+  RowCursor Rows() const { return RowCursor(state_, def_); }
+
+  // The bytes of a Memo or OLE value of this table's rows (DamageError when
+  // they cannot be read whole).
+  Bytes LongValueBytes(const LongValue& value) const;
+  void ReadLongValue(const LongValue& value, const std::function<void(std::span<const std::byte>)>& sink) const;
+  // A Memo's text.
+  std::string MemoText(const LongValue& value) const;
+
+ private:
+  friend class Database;
+  Table(std::shared_ptr<DatabaseState> state, std::shared_ptr<const TableDefinition> def)
+      : state_(std::move(state)), def_(std::move(def)) {}
+  std::shared_ptr<DatabaseState> state_;
+  std::shared_ptr<const TableDefinition> def_;
+};
+
+struct OpenOptions {
+  std::size_t cachePages = PageSource::kDefaultCachePages;
+};
+
+class Database {
+ public:
+  static Database Open(const std::string& path, OpenOptions options = {});
+  // A file image in memory; `image` must outlive the database.
+  static Database OpenImage(std::span<const std::byte> image, OpenOptions options = {});
+
+  const HeaderPage& Header() const { return state_->header; }
+  const ReadFormat& Format() const { return state_->format; }
+  PageSource& Pages() { return state_->pages; }
+  const TextDecoder& Text() const { return state_->text; }
+
+  // The catalog's entries, read on first use (DamageError when MSysObjects
+  // cannot be read at all).
+  const Catalog& Objects();
+  // User tables in catalog order.
+  std::vector<std::string> TableNames();
+
+  // A table (user or system, e.g. MSysQueries) by name, case-insensitive;
+  // NotFoundError when the catalog has none.
+  Table OpenTable(const std::string& name);
+  // A table by its definition page (the catalog table itself is page 2).
+  Table OpenTableAt(std::uint32_t page, const std::string& name);
+
+  const DamageReport& Report() const { return state_->report; }
+
+ private:
+  explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+  static Database FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions options);
+
+  std::shared_ptr<DatabaseState> state_;
+  std::shared_ptr<Catalog> catalog_;
+};
+
+}  // namespace corvid::jet::reader

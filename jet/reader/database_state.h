@@ -1,0 +1,27 @@
+// What the parts of an open database share: its pages, its version's
+// layout, its text decoding and the damage found so far.
+#pragma once
+
+#include "jet/reader/errors.h"
+#include "jet/reader/header_page.h"
+#include "jet/reader/page_source.h"
+#include "jet/reader/read_format.h"
+#include "jet/reader/text_decoding.h"
+
+namespace corvid::jet::reader {
+
+struct DatabaseState {
+  DatabaseState(std::unique_ptr<ByteSource> bytes, const HeaderPage& header, std::size_t cachePages)
+      : header(header),
+        format(ReadFormatFor(header.version)),
+        pages(std::move(bytes), header.pageSize, cachePages),
+        text(header.version) {}
+
+  HeaderPage header;
+  const ReadFormat& format;
+  PageSource pages;
+  TextDecoder text;
+  DamageReport report;
+};
+
+}  // namespace corvid::jet::reader

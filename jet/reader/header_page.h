@@ -1,0 +1,42 @@
+// Page 0 of a database: which version wrote it, the page size, and the
+// block masked with a fixed RC4 key (code page, collating order, the
+// database key that encodes pages, the database password).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/reader/read_format.h"
+
+namespace corvid::jet::reader {
+
+struct HeaderPage {
+  FileVersion version = FileVersion::Jet4;
+  std::uint8_t versionByte = 0;  // 0 Jet 3, 1 Jet 4, 2 and later ACE
+  std::size_t pageSize = 4096;
+  std::uint16_t codePage = 0;
+  std::uint32_t sortOrder = 0;
+  std::uint32_t databaseKey = 0;        // 0: pages are stored clear
+  double creationDate = 0;              // Jet 4 and later
+  // The stored password with every mask removed: Jet 3 code-page bytes,
+  // Jet 4 / ACE UTF-16LE units; cut at the first zero character.
+  std::vector<std::byte> password;
+};
+
+// The first bytes of the file (at least 0x80 of them are needed; more up
+// to a page are used). Throws FormatError when they are not a Jet or ACE
+// header or name a version the reader does not know.
+HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes);
+
+// The fixed key of the masked header block.
+void UnmaskHeaderBlock(std::span<std::byte> block);
+
+inline constexpr std::size_t kHeaderMaskedStart = 0x18;
+inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
+inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;
+inline constexpr std::size_t kHeaderPasswordOffset = 0x42;
+inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;
+
+}  // namespace corvid::jet::reader

@@ -1,0 +1,82 @@
+#include "jet/reader/page_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "jet/reader/errors.h"
+
+namespace corvid::jet::reader {
+
+FileByteSource::FileByteSource(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw JetError("cannot open " + path + ": " + std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const std::string reason = S_ISDIR(info.st_mode) ? "it is a directory" : std::strerror(errno);
+    ::close(fd_);
+    throw JetError("cannot read " + path + ": " + reason);
+  }
+  size_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+FileByteSource::~FileByteSource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void FileByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
+    if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
+    done += static_cast<std::size_t>(got);
+  }
+}
+
+void MemoryByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
+  if (offset > image_.size() || out.size() > image_.size() - offset)
+    throw DamageError("the file ends at byte " + std::to_string(image_.size()));
+  std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+}
+
+PageSource::PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize, std::size_t cachePages)
+    : bytes_(std::move(bytes)),
+      pageSize_(pageSize),
+      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes_->Size() / pageSize, 0xFFFFFFu))),
+      cacheLimit_(std::max<std::size_t>(cachePages, 1)),
+      codec_(std::make_shared<IdentityCodec>()) {}
+
+void PageSource::SetCodec(std::shared_ptr<const PageCodec> codec) {
+  codec_ = codec ? std::move(codec) : std::make_shared<IdentityCodec>();
+  cache_.clear();
+  recent_.clear();
+}
+
+PagePtr PageSource::Read(std::uint32_t number) {
+  if (auto it = cache_.find(number); it != cache_.end()) {
+    recent_.splice(recent_.begin(), recent_, it->second.position);
+    return it->second.page;
+  }
+  if (number >= pageCount_)
+    throw DamageError("page " + std::to_string(number) + " lies beyond the end of the file (" +
+                          std::to_string(pageCount_) + " pages)",
+                      DamageLocation{.page = number});
+  auto page = std::make_shared<Page>(pageSize_);
+  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, *page);
+  if (number != 0) codec_->Decode(number, *page);
+  if (cache_.size() >= cacheLimit_) {
+    cache_.erase(recent_.back());
+    recent_.pop_back();
+  }
+  recent_.push_front(number);
+  cache_.emplace(number, Cached{page, recent_.begin()});
+  return page;
+}
+
+}  // namespace corvid::jet::reader

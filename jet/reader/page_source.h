@@ -1,0 +1,92 @@
+// The pages of one database file: read with pread (or from an image in
+// memory), decoded by the page codec, kept in a small cache of bounded size.
+// The file is only ever read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/reader/page_codec.h"
+
+namespace corvid::jet::reader {
+
+// Where the bytes come from.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Fills `out` from `offset`; throws JetError when that cannot be done.
+  virtual void ReadAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
+};
+
+// A file opened read-only.
+class FileByteSource final : public ByteSource {
+ public:
+  explicit FileByteSource(const std::string& path);  // throws JetError naming the path and the reason
+  ~FileByteSource() override;
+  FileByteSource(const FileByteSource&) = delete;
+  FileByteSource& operator=(const FileByteSource&) = delete;
+
+  std::uint64_t Size() const override { return size_; }
+  void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// A file image in memory; the bytes must outlive the source.
+class MemoryByteSource final : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::span<const std::byte> image) : image_(image) {}
+  std::uint64_t Size() const override { return image_.size(); }
+  void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
+
+ private:
+  std::span<const std::byte> image_;
+};
+
+using Page = std::vector<std::byte>;
+using PagePtr = std::shared_ptr<const Page>;
+
+class PageSource {
+ public:
+  static constexpr std::size_t kDefaultCachePages = 256;
+
+  PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize,
+             std::size_t cachePages = kDefaultCachePages);
+
+  // Decoding applies to every page after 0, from the next read on.
+  void SetCodec(std::shared_ptr<const PageCodec> codec);
+
+  std::size_t PageSize() const { return pageSize_; }
+  // Whole pages in the file (a cut-off last page does not count).
+  std::uint32_t PageCount() const { return pageCount_; }
+  std::uint64_t FileSize() const { return bytes_->Size(); }
+
+  // Page `number`; throws DamageError (with the page) when it lies beyond
+  // the end of the file.
+  PagePtr Read(std::uint32_t number);
+
+ private:
+  std::unique_ptr<ByteSource> bytes_;
+  std::size_t pageSize_;
+  std::uint32_t pageCount_;
+  std::size_t cacheLimit_;
+  std::shared_ptr<const PageCodec> codec_;
+  std::list<std::uint32_t> recent_;  // most recent first
+  struct Cached {
+    PagePtr page;
+    std::list<std::uint32_t>::iterator position;
+  };
+  std::unordered_map<std::uint32_t, Cached> cache_;
+};
+
+}  // namespace corvid::jet::reader

@@ -1,0 +1,42 @@
+// Text as stored in a database, as UTF-8. Jet 3 stores a code page's bytes
+// (Windows-1252 unless CORVID_JET3_CHARSET or MDB_JET3_CHARSET names another
+// code page); Jet 4 and ACE store UTF-16LE, or the compressed form that
+// starts with FF FE and switches between one byte per character and two at
+// every zero byte.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+
+#include "jet/reader/read_format.h"
+
+namespace corvid::jet::reader {
+
+class TextDecoder {
+ public:
+  // Jet 3 files read the code page from the environment once, here.
+  explicit TextDecoder(FileVersion version);
+  ~TextDecoder();
+  TextDecoder(const TextDecoder&) = delete;
+  TextDecoder& operator=(const TextDecoder&) = delete;
+
+  // Never fails: bytes that do not decode become U+FFFD.
+  std::string Decode(std::span<const std::byte> stored) const;
+
+  // The code page Jet 3 text is read in ("" for Jet 4 / ACE).
+  const std::string& CodePage() const { return codePage_; }
+
+ private:
+  std::string DecodeCodePage(std::span<const std::byte> stored) const;
+
+  bool unicode_;
+  std::string codePage_;
+  struct Converter;
+  std::unique_ptr<Converter> converter_;  // iconv, for code pages other than Windows-1252
+};
+
+// UTF-16LE code units (two bytes each; an odd last byte is dropped) as UTF-8.
+std::string Utf16LeToUtf8(std::span<const std::byte> bytes);
+
+}  // namespace corvid::jet::reader
