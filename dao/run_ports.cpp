@@ -1,7 +1,7 @@
 #include "dao/run_ports.h"
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/database_error.h"
 
 namespace corvid {

@@ -7,13 +7,13 @@
 
 #include "SrcLib/code_pages.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/posted_values.h"
+#include "dao/values/posted_values.h"
 #include "dao/table/text_translation.h"
 
 namespace corvid {

@@ -4,10 +4,10 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/database.h"
 #include "dao/engine/tabledef.h"
-#include "dao/table/key_conditions.h"
+#include "dao/values/key_conditions.h"
 
 namespace corvid {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/dataset/data_source.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/value_text.h"
+#include "dao/values/value_text.h"
 
 namespace corvid {
 namespace {

@@ -8,14 +8,14 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/querydef.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/field_type_mapping.h"
+#include "dao/values/field_type_mapping.h"
 
 namespace corvid {
 namespace {

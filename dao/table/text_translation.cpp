@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "SrcLib/code_pages.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 
 namespace corvid {
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "engine/recognition.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"

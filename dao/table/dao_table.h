@@ -25,8 +25,8 @@
 #include "dao/engine/variant.h"
 #include "dao/table/dao_record_buffer.h"
 #include "dao/table/index_defs.h"
-#include "dao/table/key_conditions.h"
-#include "dao/table/sql_params.h"
+#include "dao/values/key_conditions.h"
+#include "dao/values/sql_params.h"
 
 namespace corvid {
 

@@ -1,10 +1,10 @@
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <typeinfo>
 
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"

@@ -1,9 +1,9 @@
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 
 #include <algorithm>
 
 #include "SrcLib/text_case.h"
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/com_apartment.h"
 #include "dao/dao_database.h"
 #include "dao/engine/database.h"
