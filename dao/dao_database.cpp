@@ -10,7 +10,7 @@
 #include "SrcLib/exe_path.h"
 #include "SrcLib/text_case.h"
 #include "dao/com_apartment.h"
-#include "dao/connection/connect_text.h"
+#include "dao/connection/connect_text_builder.h"
 #include "dao/connection/database_language.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/errors.h"
