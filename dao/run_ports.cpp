@@ -43,5 +43,6 @@ std::int64_t DaoBlobReader::Size() {
 }
 
 std::size_t DaoBlobReader::Read(std::span<std::byte> buffer) { return stream_->Read(buffer); }
+std::span<const std::byte> DaoBlobReader::Held() { return stream_->HeldBytes(); }
 
 }  // namespace corvid
