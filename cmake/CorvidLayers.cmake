@@ -11,7 +11,9 @@
 
 # The first path parts that name a folder of the project (an include starting
 # with anything else is a system or third-party header).
-set(CORVID_LAYER_ROOTS SrcLib engine dao jet tools frontend)
+if(NOT DEFINED CORVID_LAYER_ROOTS)
+  set(CORVID_LAYER_ROOTS SrcLib engine dao jet tools frontend)
+endif()
 
 # corvid_layer_library(<target> FOLDERS <folders...> SOURCES <files...>)
 # A static library of the listed sources (relative to the calling folder)
