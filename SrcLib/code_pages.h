@@ -1,6 +1,7 @@
 #pragma once
-// UTF-8 and Windows-1252, the two byte encodings texts meet on their way
-// between Access files, the user's terminal and file names.
+// The one text codec: UTF-8, UTF-16, Windows-1252 and code page 850, the
+// encodings texts meet on their way between Access files, OLE data, the
+// user's terminal and file names.
 
 #include <array>
 #include <cstddef>
@@ -34,5 +35,25 @@ std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& i);
 
 // The code points of a UTF-8 text; each malformed byte becomes U+FFFD.
 std::vector<char32_t> DecodeUtf8(std::string_view text);
+
+// UTF-16 code units of a UTF-8 text; each malformed byte becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// The same, or nothing when the text is not well-formed UTF-8.
+std::optional<std::u16string> ValidUtf8ToUtf16(std::string_view utf8);
+
+// Windows-1252 bytes of a UTF-8 text; a character outside the code page and
+// each malformed byte become "?".
+std::string Utf8ToWindows1252(std::string_view utf8);
+// The same, or nothing when a character is outside the code page or the
+// text is not well-formed UTF-8.
+std::optional<std::string> ExactUtf8ToWindows1252(std::string_view utf8);
+// UTF-8 of Windows-1252 bytes, or nothing when one of them is an unassigned
+// position.
+std::optional<std::string> Windows1252ToUtf8(std::string_view bytes);
+
+// Code page 850 (the OEM code page) and UTF-8; a character without a
+// code-page-850 form and each malformed byte become "?".
+std::string Utf8ToCp850(std::string_view utf8);
+std::string Cp850ToUtf8(std::string_view bytes);
 
 }  // namespace corvid

@@ -40,7 +40,7 @@ char ToWindows1252(char32_t cp) {
 // Decodes UTF-8 and re-encodes in Windows-1252. A malformed sequence (bad lead
 // byte, missing continuation, overlong form, surrogate, beyond U+10FFFF)
 // becomes one '?' per offending byte, as an unmappable character would.
-std::string Utf8ToWindows1252(std::string_view text) {
+std::string Utf8ToFileNameBytes(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -117,7 +117,7 @@ std::int64_t NthNumber(std::string text, int n) {
 std::string CleanFileName(std::string text) {
   if (text.empty()) return text;
   if (text.find_first_of("\xC2\xC3") != std::string::npos) {
-    text = Utf8ToWindows1252(text);
+    text = Utf8ToFileNameBytes(text);
     TrimBlanksAndControls(text);
   }
   for (char& c : text) c = kCleanTable[Byte(c)];

@@ -33,15 +33,18 @@ function(corvid_add_test name)
   endif()
 endfunction()
 
-# corvid_glob_tests(PREFIX <p> LIBS <targets...> [FIXTURE_TESTS <stems...>])
+# corvid_glob_tests(PREFIX <p> LIBS <targets...> [SUPPORT <files...>]
+#                   [FIXTURE_TESTS <stems...>])
 # Every test_*.cpp in the calling folder becomes its own test executable,
 # named after the folder and the file, linked to the given targets (targets
-# that do not exist in this build are left out). The files named in
+# that do not exist in this build are left out) and built with the folder's
+# support_*.cpp and the SUPPORT files of other folders. The files named in
 # FIXTURE_TESTS (without .cpp) open the real fixtures (see USES_FIXTURES).
 function(corvid_glob_tests)
-  cmake_parse_arguments(ARG "" "PREFIX" "LIBS;FIXTURE_TESTS" ${ARGN})
+  cmake_parse_arguments(ARG "" "PREFIX" "LIBS;SUPPORT;FIXTURE_TESTS" ${ARGN})
   file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
   file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
+  list(APPEND support_sources ${ARG_SUPPORT})
   set(libs "")
   foreach(lib IN LISTS ARG_LIBS)
     if(TARGET ${lib})

@@ -1,7 +1,6 @@
 #include "engine/exclusive_input_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <utility>
 
 #include "SrcLib/atomic_output_file.h"
+#include "SrcLib/file_lock.h"
 
 namespace corvid {
 
@@ -29,13 +29,16 @@ ExclusiveInputFile::ExclusiveInputFile(std::string path) : path_(std::move(path)
         ::close(fd_);
         throw FileError("Cannot open file \"" + path_ + "\". It is not a regular file");
     }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-        locked_ = true;
-    } else if (errno == EWOULDBLOCK) {
-        ::close(fd_);
-        throw FileError("Cannot open file \"" + path_ + "\". the file is in use by another program");
+    switch (LockWholeFile(fd_, /*exclusive=*/true)) {
+        case FileLockResult::Locked:
+            locked_ = true;
+            break;
+        case FileLockResult::InUse:
+            ::close(fd_);
+            throw FileError("Cannot open file \"" + path_ + "\". The file is in use by another program");
+        case FileLockResult::Unavailable:
+            break;  // no locks on this file system: go on without
     }
-    // Any other locking error means there are no locks here: go on without.
 
     if (S_ISREG(status.st_mode)) {
         size_ = status.st_size;

@@ -132,7 +132,6 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
                 std::string name(namePrefix);
                 name += PadLeftWith(DecimalText(report.signaturesFound), 4, '0');
                 name += extension;
-                host.AddLogLine(name);
                 inputGuard.Check(name);
                 AtomicOutputFile segment(name);
                 const auto held = window.Held(previousStart, candidate);
@@ -141,6 +140,7 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
                 else
                     segment.CopyFrom(input.Descriptor(), previousStart, candidate - previousStart);
                 segment.Commit();
+                host.AddLogLine(name);  // the log names only files that exist
                 ++report.filesWritten;
                 position = candidate + 2;  // the scan goes on two bytes into the signature
             }

@@ -36,8 +36,15 @@ constexpr ValueOption kValueOptions[] = {
 
 OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments) {
   OwnArguments own;
+  bool fileToOpenNext = false;
   for (const std::string& argument : arguments) {
-    if (argument == "--headless") {
+    if (fileToOpenNext) {
+      own.open = argument;  // taken as it is, even when it looks like an option
+      fileToOpenNext = false;
+    } else if (argument == "--open") {
+      own.open = std::string();
+      fileToOpenNext = true;
+    } else if (argument == "--headless") {
       own.headless = true;
     } else if (argument == "--raw") {
       own.raw = true;
@@ -71,6 +78,12 @@ std::string_view TrimBlanks(std::string_view text) {
 bool IsExistingFile(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void OpenWithoutRun(ParameterForm& form, const std::string& file) {
+  if (file.empty()) return;
+  form.SetText(EditBox::Emdb, file);
+  if (!IsExistingFile(file)) form.ShowStatus(file + " can't find file...", kKeepColour);
 }
 
 bool ParseCommandLine(ParameterForm& form, const std::vector<std::string>& arguments) {
@@ -113,9 +126,9 @@ std::string UsageText() {
 
 Takes the embedded images and documents out of one table of an Access
 database (.mdb/.accdb) and writes each one to a file of its own. Naming an
-existing database file runs one extraction and ends; without one the window
-opens with the options filled in. Values not given keep the ones stored when
-Corvid last ended.
+existing database file runs one extraction and ends; without one (or with
+--open) the window opens with the options filled in. Values not given keep
+the ones stored when Corvid last ended.
 
 Options (a value option is name=value; names are case-insensitive):
   /t=, -t=, --table=NAME            table with the data
@@ -140,6 +153,10 @@ Options (a value option is name=value; names are case-insensitive):
         corvid /ff=category /fd /d=./out/ photos.mdb
   /xy, -xy                          move the window to the top-left corner
         corvid /xy
+  --open FILE                       put FILE in the database box and open the
+                                    window without running (headless: nothing
+                                    runs, exit status 2)
+        corvid --open photos.mdb
   --login-prompt                    ask for user name and passwords on connect
                                     (CORVID_USER, CORVID_PASSWORD and
                                     CORVID_DB_PASSWORD answer it unattended)

@@ -2,8 +2,10 @@
 // The command line: options that prefill the window's parameters, two
 // switches, and a positional database file that starts one unattended run.
 // Arguments arrive already split (quotes are gone). Corvid's own arguments
-// (--headless, --raw, --help, --version, --login-prompt) are taken out first.
+// (--open FILE, --headless, --raw, --help, --version, --login-prompt) are
+// taken out first.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,9 @@
 namespace corvid {
 
 struct OwnArguments {
+  // --open FILE: FILE goes into the database box and nothing runs by itself
+  // (an empty text when --open was the last argument).
+  std::optional<std::string> open;
   bool headless = false;
   bool raw = false;
   bool help = false;
@@ -37,6 +42,10 @@ bool ParseCommandLine(ParameterForm& form, const std::vector<std::string>& argum
 
 // Whether a path names an existing file that is not a directory.
 bool IsExistingFile(const std::string& path);
+
+// The --open start: an empty `file` leaves the box alone; a file that does not
+// exist is put in the box all the same and noted on the status line.
+void OpenWithoutRun(ParameterForm& form, const std::string& file);
 
 // The usage text of --help: every option with an example.
 std::string UsageText();

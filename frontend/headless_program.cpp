@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "SrcLib/oAppInfo.h"
+#include "dao/engine/dao_constants.h"
+#include "dao/engine/engine_error.h"
 #include "dao/terminal_login.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
@@ -111,6 +113,12 @@ std::string RawSummary(const RawReport& r) {
          std::to_string(r.signaturesFound) + ", files written: " + std::to_string(r.filesWritten);
 }
 
+std::string PasswordHint(std::string_view database) {
+  return "corvid: " + std::string(database) +
+         " is protected by a database password; give it with CORVID_DB_PASSWORD=... in the environment, "
+         "or add --login-prompt to be asked for it on the terminal";
+}
+
 int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComponents) {
   ProgressLine progress;
   SetErrorReporter([&progress](std::string_view message) {
@@ -136,12 +144,20 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
   const bool created = RunHandler([&] {
     LoadSettings(form);
     batch = ParseCommandLine(form, arguments.rest);
+    if (arguments.open) {
+      OpenWithoutRun(form, *arguments.open);
+      batch = false;
+    }
   });
   if (created && arguments.loginPrompt) form.SetChecked(CheckBox::CBlogin, true);
 
   int status = 1;
   if (!created) {
     status = 1;
+  } else if (arguments.open) {
+    // The box is filled (and stored below) for the next window; nothing runs.
+    std::fputs("corvid: --open fills the window's database box; without a window nothing runs\n", stderr);
+    status = 2;
   } else if (!batch) {
     std::fputs("corvid: no existing database file among the arguments\n\n", stderr);
     std::fputs(UsageText().c_str(), stderr);
@@ -159,6 +175,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
   } else {
     HeadlessHost host(form, progress);
     std::optional<RunReport> report;
+    bool passwordRefused = false;
     RunHandler([&] {
       std::unique_ptr<RunComponents> components = makeComponents();
       if (!components) throw std::runtime_error("No database layer is available in this build");
@@ -173,9 +190,15 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
         progress.Show("records visited: " + std::to_string(visited) +
                       (total >= 0 ? " of " + std::to_string(total) : ""));
       };
-      report = RunExtraction(host, components->Connection(), components->Table(), onProgress);
+      try {
+        report = RunExtraction(host, components->Connection(), components->Table(), onProgress);
+      } catch (const dao::EngineError& error) {
+        passwordRefused = error.Number() == dao::kNotValidPassword;
+        throw;
+      }
     });
     progress.Clear();
+    if (passwordRefused) PrintLine(stderr, PasswordHint(form.Text(EditBox::Emdb)));
     if (report) PrintLine(stderr, RunSummary(*report));
     status = (report && report->completed) ? 0 : 1;
   }

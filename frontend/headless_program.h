@@ -28,4 +28,8 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
 std::string RunSummary(const RunReport& report);
 std::string RawSummary(const RawReport& report);
 
+// The line a headless run adds when the database refused its password: DAO's
+// own message names neither the file nor how to give a password unattended.
+std::string PasswordHint(std::string_view database);
+
 }  // namespace corvid

@@ -55,8 +55,7 @@ bool RunWindow(int argc, char** argv, const OwnArguments& arguments, int& exitCo
   int code = 0;
   {
     TF window(arguments.rest, std::move(components));
-    RunHandler([&] { window.FormCreate(); });
-    if (arguments.loginPrompt) window.CBlogin->setChecked(true);
+    StartWindow(window, arguments);
     window.show();
     code = QApplication::exec();
     if (code == 0) code = window.BatchExitCode();
@@ -67,6 +66,15 @@ bool RunWindow(int argc, char** argv, const OwnArguments& arguments, int& exitCo
 }
 
 }  // namespace
+
+void StartWindow(TF& window, const OwnArguments& arguments) {
+  const bool created = RunHandler([&] { window.FormCreate(); });
+  if (arguments.loginPrompt) window.CBlogin->setChecked(true);
+  if (created && arguments.open) {
+    window.FBatch = false;  // a file to look at, not a run
+    RunHandler([&] { OpenWithoutRun(window, *arguments.open); });
+  }
+}
 
 bool DisplayConfigured() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 

@@ -4,8 +4,15 @@
 
 namespace corvid {
 
+class TF;
+struct OwnArguments;
+
 // The whole program; returns the process exit status.
 int RunProgram(int argc, char** argv);
+
+// Window creation with Corvid's own arguments: FormCreate (settings, command
+// line, batch hook), then --login-prompt and --open, which drops the batch run.
+void StartWindow(TF& window, const OwnArguments& arguments);
 
 // Whether a window can be tried: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set.
 bool DisplayConfigured();

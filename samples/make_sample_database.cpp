@@ -10,29 +10,29 @@
 #include <string>
 #include <vector>
 
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tools/oledocs/sample_database_content.h"
 
 namespace {
 
 using namespace corvid;
-using mdbwriter::ColumnType;
-using mdbwriter::Value;
+using jet::ColumnType;
+using jet::Value;
 
-void WriteSampleTable(mdbwriter::MdbWriter& writer) {
+void WriteSampleTable(jet::MdbWriter& writer) {
   auto& table = writer.AddTable({oledocs::kSampleTable,
                                  {{"id", ColumnType::Long},
                                   {"filter", ColumnType::Text, 50},
                                   {"img", ColumnType::OleObject},
                                   {"name", ColumnType::Text, 100}}});
   for (const auto& row : oledocs::SampleTableRows()) {
-    Value img = mdbwriter::Null;
-    if (row.img) img = mdbwriter::ByteView{*row.img};
+    Value img = jet::Null;
+    if (row.img) img = jet::ByteView{*row.img};
     table.AddRow({std::int64_t{row.id}, row.filter, img, row.name});
   }
 }
 
-void WritePhotoTable(mdbwriter::MdbWriter& writer) {
+void WritePhotoTable(jet::MdbWriter& writer) {
   auto& table = writer.AddTable({oledocs::kSamplePhotoTable,
                                  {{"id", ColumnType::Long},
                                   {"category", ColumnType::Text, 50},
@@ -41,19 +41,19 @@ void WritePhotoTable(mdbwriter::MdbWriter& writer) {
                                   {"img", ColumnType::OleObject}}});
   for (const auto& row : oledocs::SamplePhotoRows()) {
     table.AddRow({std::int64_t{row.id}, row.category, std::int64_t{row.year}, row.caption,
-                  mdbwriter::ByteView{row.img}});
+                  jet::ByteView{row.img}});
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  mdbwriter::WriterOptions options;
+  jet::WriterOptions options;
   std::string output;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--jet3") {
-      options.format = mdbwriter::JetFormat::Jet3;
+      options.format = jet::JetFormat::Jet3;
     } else if (output.empty() && !argument.empty() && argument[0] != '-') {
       output = argument;
     } else {
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    mdbwriter::MdbWriter writer(output, options);
+    jet::MdbWriter writer(output, options);
     WriteSampleTable(writer);
     WritePhotoTable(writer);
     writer.Finish();

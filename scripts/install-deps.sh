@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Corvid need.
+# Installs the Debian packages that building, running, testing and packaging
+# Corvid need.
 # Idempotent: apt-get runs only when a package is missing.
 set -euo pipefail
 packages=(
@@ -8,6 +9,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl1-mesa-dev
   libmdb3 mdbtools-dev mdbtools
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  dpkg-dev file lintian desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

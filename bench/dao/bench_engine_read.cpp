@@ -15,12 +15,12 @@
 
 #include "dao/discovery/engine_factory.h"
 #include "dao/engine/dao_constants.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace {
 
 using namespace corvid::dao;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 std::string ScratchPath(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");

@@ -30,7 +30,7 @@
 #include "dao/table/dao_table.h"
 #include "dao/run_ports.h"
 #include "engine/extraction_run.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
 
@@ -179,9 +179,9 @@ int main(int argc, char** argv) {
   std::mt19937 random(12345);
   std::size_t largestBlob = 0;
   {
-    corvid::mdbwriter::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Photos", {{"id", corvid::mdbwriter::ColumnType::Long},
-                                              {"img", corvid::mdbwriter::ColumnType::OleObject}}});
+    corvid::jet::MdbWriter writer(database);
+    auto& table = writer.AddTable({"Photos", {{"id", corvid::jet::ColumnType::Long},
+                                              {"img", corvid::jet::ColumnType::OleObject}}});
     std::vector<std::byte> payload;
     for (long id = 1; id <= records; ++id) {
       const std::size_t target = average * (75 + random() % 51) / 100;  // 75% .. 125% of the mean
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
       while (payload.size() < target) payload.push_back(static_cast<std::byte>(random()));
       const auto value = corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
       largestBlob = std::max(largestBlob, value.size());
-      table.AddRow({std::int64_t{id}, corvid::mdbwriter::ByteView{value}});
+      table.AddRow({std::int64_t{id}, corvid::jet::ByteView{value}});
     }
     writer.Finish();
   }

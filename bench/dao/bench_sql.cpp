@@ -10,12 +10,12 @@
 
 #include "dao/discovery/engine_factory.h"
 #include "dao/engine/dao_constants.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace {
 
 using namespace corvid::dao;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 constexpr int kRows = 100000;
 

@@ -12,12 +12,12 @@
 #include "dao/table/blob_stream.h"
 #include "dao/dao_database.h"
 #include "dao/table/dao_table.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace {
 
 using namespace corvid;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 constexpr int kRows = 5000;
 

@@ -13,13 +13,13 @@
 #include "dao/dao_database.h"
 #include "dao/table/dao_table.h"
 #include "dao/dataset/data_source.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
 namespace {
 
 using namespace corvid;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 constexpr int kRows = 20000;
 const std::string kNwind = corvid::testing_fixtures::FixturePath("mdb/nwind.mdb");

@@ -178,8 +178,8 @@ Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant&
   }
 }
 
-mdbwriter::Value ToWriterValue(const MdbColumn& column, const Variant& value) {
-  if (IsNull(value)) return mdbwriter::Null;
+jet::Value ToWriterValue(const MdbColumn& column, const Variant& value) {
+  if (IsNull(value)) return jet::Null;
   switch (column.col_type) {
     case MDB_BOOL:
       return std::get<bool>(value);
@@ -188,26 +188,26 @@ mdbwriter::Value ToWriterValue(const MdbColumn& column, const Variant& value) {
     case MDB_LONGINT:
       return std::get<std::int64_t>(value);
     case MDB_MONEY:
-      return mdbwriter::Currency{std::get<Currency>(value).scaled};
+      return jet::Currency{std::get<Currency>(value).scaled};
     case MDB_DOUBLE:
       if (auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
       return std::get<double>(value);
     case MDB_DATETIME:
-      return mdbwriter::Date{std::get<Date>(value).days};
+      return jet::Date{std::get<Date>(value).days};
     case MDB_TEXT:
     case MDB_MEMO:
       return std::get<std::string>(value);
     case MDB_BINARY:
     case MDB_OLE:
-      return mdbwriter::Bytes(std::get<Bytes>(value));
+      return jet::Bytes(std::get<Bytes>(value));
     case MDB_REPID: {
       const auto stored = ParseGuid(std::get<std::string>(value));
-      mdbwriter::Guid guid;
+      jet::Guid guid;
       if (stored) guid.bytes = *stored;
       return guid;
     }
     default:
-      return mdbwriter::Null;  // the editor refuses such tables before any row is written
+      return jet::Null;  // the editor refuses such tables before any row is written
   }
 }
 

@@ -7,7 +7,7 @@
 #include "dao/engine/variant.h"
 #include "dao/mdb/libmdb.h"
 #include "dao/mdb/mdb_header.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 
@@ -19,6 +19,6 @@ class EngineContext;
 Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant& value, EngineContext& context);
 
 // The writer's value for a value already in the column's form.
-mdbwriter::Value ToWriterValue(const MdbColumn& column, const Variant& value);
+jet::Value ToWriterValue(const MdbColumn& column, const Variant& value);
 
 }  // namespace corvid::dao

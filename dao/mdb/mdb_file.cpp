@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SrcLib/file_lock.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_values.h"
 #include "dao/mdb/table_rows.h"
@@ -110,12 +111,15 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
                                         std::strerror(error) + ".");
   }
 
-  if (::flock(file->fd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
-    file->locked_ = true;
-  } else if (errno == EWOULDBLOCK) {
-    context->Raise(kFileInUse, "Could not use " + quoted +
-                                   "; file already in use: the file is in use by another program.");
-  }  // any other locking error: locks are unavailable here, open without one
+  switch (LockWholeFile(file->fd_, exclusive)) {
+    case FileLockResult::Locked:
+      file->locked_ = true;
+      break;
+    case FileLockResult::InUse:
+      context->Raise(kFileInUse, "Could not use " + quoted + "; file already in use.");
+    case FileLockResult::Unavailable:
+      break;  // locks are unavailable here: open without one
+  }
 
   std::vector<std::byte> first(4096);
   std::size_t firstLength =

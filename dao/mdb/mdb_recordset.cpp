@@ -438,7 +438,7 @@ void MdbRecordset::Update() {
       row.push_back(Null{});
     }
   }
-  std::vector<mdbwriter::Value> values;
+  std::vector<jet::Value> values;
   for (int c = 0; c < rows.columnCount(); ++c) {
     const MdbColumn& column = rows.column(c);
     const Variant& value = row[static_cast<std::size_t>(c)];
@@ -449,7 +449,7 @@ void MdbRecordset::Update() {
                                     "' cannot contain a Null value because the Required property for this "
                                     "field is set to True. Enter a value in this field.");
     if (keep[static_cast<std::size_t>(c)]) {
-      values.push_back(mdbwriter::Null);
+      values.push_back(jet::Null);
       continue;
     }
     if (const auto* text = std::get_if<std::string>(&value);

@@ -12,15 +12,12 @@
 
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_file.h"
+#include "jet/jet_format.h"
 
 namespace corvid::dao {
 namespace {
 
-constexpr std::uint32_t kInlineValue = 0x80000000u;
-constexpr std::uint32_t kSinglePageValue = 0x40000000u;
-constexpr std::uint32_t kLengthMask = 0x3FFFFFFFu;
 constexpr int kRowOffsetMask = 0x1FFF;
-constexpr std::size_t kLongValueHeader = 12;  // length+flags, page/row, unused
 
 template <class T>
 T Load(const unsigned char* at) {
@@ -246,7 +243,7 @@ Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& f
       need(size);
       return TakeGString(mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_TEXT, field.siz));
     case MDB_MEMO:
-      need(kLongValueHeader);
+      need(jet::kLongValueHeaderSize);
       return MemoText(file, field);
     case MDB_OLE: {
       Bytes bytes;
@@ -268,35 +265,35 @@ Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& f
 }
 
 std::int64_t LongValueLength(AccessFile& file, const MdbField& field) {
-  if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) return 0;
-  return Load<std::uint32_t>(file.handle()->pg_buf + field.start) & kLengthMask;
+  if (field.is_null || field.siz < static_cast<int>(jet::kLongValueHeaderSize)) return 0;
+  return Load<std::uint32_t>(file.handle()->pg_buf + field.start) & jet::kLongValueLengthMask;
 }
 
 void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byte>& into) {
-  if (field.is_null || field.siz < static_cast<int>(kLongValueHeader)) {
+  if (field.is_null || field.siz < static_cast<int>(jet::kLongValueHeaderSize)) {
     into.clear();
     return;
   }
   MdbHandle* mdb = file.handle();
   const unsigned char* head = mdb->pg_buf + field.start;
   const std::uint32_t word = Load<std::uint32_t>(head);
-  const std::size_t length = word & kLengthMask;
+  const std::size_t length = word & jet::kLongValueLengthMask;
   // Every byte is overwritten below: a buffer reused value after value only
   // pays for zero-filling when it grows.
   into.resize(length);
   if (length == 0) return;
 
-  if (word & kInlineValue) {
-    std::size_t stored = static_cast<std::size_t>(field.siz) - kLongValueHeader;
+  if (word & jet::kLongValueInline) {
+    std::size_t stored = static_cast<std::size_t>(field.siz) - jet::kLongValueHeaderSize;
     if (stored < length) Damaged();
-    std::memcpy(into.data(), head + kLongValueHeader, length);
+    std::memcpy(into.data(), head + jet::kLongValueHeaderSize, length);
     return;
   }
 
   const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
   const int rowCountOffset = mdb->fmt->row_count_offset;
   std::uint32_t pageRow = Load<std::uint32_t>(head + 4);
-  const bool chained = (word & kSinglePageValue) == 0;
+  const bool chained = (word & jet::kLongValueSinglePage) == 0;
   std::size_t copied = 0;
   // A chain never has more links than the value has bytes; a longer one loops.
   for (std::size_t links = 0; copied < length; ++links) {

@@ -9,7 +9,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
-#include "tools/mdbwriter/table_editor.h"
+#include "jet/table_editor.h"
 
 namespace corvid::dao {
 namespace {
@@ -22,11 +22,10 @@ std::string Sentence(std::string text) {
   return text;
 }
 
-#ifdef CORVID_HAVE_MDBWRITER
-mdbwriter::TableEditor EditorFor(TableRows& rows) {
+jet::TableEditor EditorFor(TableRows& rows) {
   const auto [device, inode] = rows.file().identity();
-  return mdbwriter::TableEditor(rows.file().path(), static_cast<std::uint32_t>(rows.entry()->table_pg), rows.name(),
-                                mdbwriter::FileIdentity{static_cast<dev_t>(device), static_cast<ino_t>(inode)});
+  return jet::TableEditor(rows.file().path(), static_cast<std::uint32_t>(rows.entry()->table_pg), rows.name(),
+                          jet::FileIdentity{static_cast<dev_t>(device), static_cast<ino_t>(inode)});
 }
 
 // Runs one change; a failure is the engine's 3027 naming what went wrong.
@@ -39,18 +38,17 @@ auto Written(TableRows& rows, Change change) {
     auto result = change(EditorFor(rows));
     rows.Reload();
     return result;
-  } catch (const mdbwriter::RowTooLargeError& error) {
+  } catch (const jet::RowTooLargeError& error) {
     // Nothing was written.
     rows.context().Raise(kRecordTooLarge, "Record is too large. " + Sentence(error.what()));
-  } catch (const mdbwriter::RowValueError& error) {
+  } catch (const jet::RowValueError& error) {
     // Nothing was written.
     rows.context().Raise(kConversionError, "Data type conversion error. " + Sentence(error.what()));
-  } catch (const mdbwriter::WriterError& error) {
+  } catch (const jet::WriterError& error) {
     rows.Reload();
     rows.context().Raise(kCannotUpdate, "Cannot update. " + Sentence(error.what()));
   }
 }
-#endif
 
 }  // namespace
 
@@ -70,52 +68,38 @@ std::string EditRefusal(TableRows& rows) {
     const int error = errno;
     return base + " The file '" + file.path() + "' cannot be written: " + std::strerror(error) + ".";
   }
-#ifdef CORVID_HAVE_MDBWRITER
   try {
     EditorFor(rows).Check();
-  } catch (const mdbwriter::WriterError& error) {
+  } catch (const jet::WriterError& error) {
     return base + " " + Sentence(error.what());
   }
   return {};
-#else
-  return base + " This build of Corvid has no Jet writer.";
-#endif
 }
 
-#ifdef CORVID_HAVE_MDBWRITER
-std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value> values) {
-  return Written(rows, [&](mdbwriter::TableEditor editor) {
-    const mdbwriter::RowLocation at = editor.Insert(values);
+std::int32_t WriteNewRow(TableRows& rows, std::span<const jet::Value> values) {
+  return Written(rows, [&](jet::TableEditor editor) {
+    const jet::RowLocation at = editor.Insert(values);
     return rows.Added(at.page, at.row);
   });
 }
 
-void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values,
+void RewriteRow(TableRows& rows, std::int32_t index, std::span<const jet::Value> values,
                 const std::vector<bool>& keep) {
-  Written(rows, [&](mdbwriter::TableEditor editor) {
+  Written(rows, [&](jet::TableEditor editor) {
     const auto& where = rows.LocatorOf(index);
-    const mdbwriter::RowLocation at = editor.Update({where.page, where.row}, values, keep);
+    const jet::RowLocation at = editor.Update({where.page, where.row}, values, keep);
     rows.Moved(index, at.page, at.row);
     return 0;
   });
 }
 
 void DeleteRow(TableRows& rows, std::int32_t index) {
-  Written(rows, [&](mdbwriter::TableEditor editor) {
+  Written(rows, [&](jet::TableEditor editor) {
     const auto& where = rows.LocatorOf(index);
     editor.Delete({where.page, where.row});
     rows.Removed(index);
     return 0;
   });
 }
-#else
-std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value>) {
-  rows.context().Raise(kCannotUpdate, EditRefusal(rows));
-}
-void RewriteRow(TableRows& rows, std::int32_t, std::span<const mdbwriter::Value>, const std::vector<bool>&) {
-  rows.context().Raise(kCannotUpdate, EditRefusal(rows));
-}
-void DeleteRow(TableRows& rows, std::int32_t) { rows.context().Raise(kCannotUpdate, EditRefusal(rows)); }
-#endif
 
 }  // namespace corvid::dao

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dao/mdb/table_rows.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 
@@ -22,10 +22,10 @@ namespace corvid::dao {
 std::string EditRefusal(TableRows& rows);
 
 // Adds a row (one value per column) and returns its index in `rows`.
-std::int32_t WriteNewRow(TableRows& rows, std::span<const mdbwriter::Value> values);
+std::int32_t WriteNewRow(TableRows& rows, std::span<const jet::Value> values);
 // Replaces row `index`; it keeps its index (and so its bookmarks). `keep`:
 // Memo and OLE columns whose stored values stay as they are.
-void RewriteRow(TableRows& rows, std::int32_t index, std::span<const mdbwriter::Value> values,
+void RewriteRow(TableRows& rows, std::int32_t index, std::span<const jet::Value> values,
                 const std::vector<bool>& keep);
 // Deletes row `index`; visiting it afterwards raises 3167.
 void DeleteRow(TableRows& rows, std::int32_t index);

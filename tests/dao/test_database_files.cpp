@@ -22,7 +22,7 @@
 #include "dao/table/dao_table.h"
 #include "dao/engine/engine_error.h"
 #include "fake_dao_engine.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
 namespace corvid {
@@ -288,13 +288,13 @@ TEST(DatabaseFilesTest, DisconnectClosesTheOpenTablesBeforeTheDatabaseAndDestruc
 class ProtectedFileTest : public ::testing::Test {
  protected:
   ScratchDir dir;
-  std::string Write(mdbwriter::JetFormat format, const std::string& password) {
-    const std::string path = dir.File(format == mdbwriter::JetFormat::Jet3 ? "p3.mdb" : "p4.mdb");
-    mdbwriter::WriterOptions options;
+  std::string Write(jet::JetFormat format, const std::string& password) {
+    const std::string path = dir.File(format == jet::JetFormat::Jet3 ? "p3.mdb" : "p4.mdb");
+    jet::WriterOptions options;
     options.format = format;
     options.password = password;
-    mdbwriter::MdbWriter writer(path, options);
-    auto& table = writer.AddTable({"Photos", {{"id", mdbwriter::ColumnType::Long}}});
+    jet::MdbWriter writer(path, options);
+    auto& table = writer.AddTable({"Photos", {{"id", jet::ColumnType::Long}}});
     table.AddRow({std::int64_t{1}});
     writer.Finish();
     return path;
@@ -302,8 +302,8 @@ class ProtectedFileTest : public ::testing::Test {
 };
 
 TEST_F(ProtectedFileTest, WrongOrMissingDatabasePasswordFailsAndTheRightOneOpens) {
-  for (auto format : {mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3}) {
-    SCOPED_TRACE(format == mdbwriter::JetFormat::Jet3 ? "Jet 3" : "Jet 4");
+  for (auto format : {jet::JetFormat::Jet4, jet::JetFormat::Jet3}) {
+    SCOPED_TRACE(format == jet::JetFormat::Jet3 ? "Jet 3" : "Jet 4");
     const std::string path = Write(format, "Kodord1");
     for (const char* wrong : {"", "kodord1", "Kodord", "Kodord12"}) {
       SCOPED_TRACE(wrong);
@@ -322,7 +322,7 @@ TEST_F(ProtectedFileTest, WrongOrMissingDatabasePasswordFailsAndTheRightOneOpens
 }
 
 TEST_F(ProtectedFileTest, LoginPromptRetriesTheUserAccountAndTakesTheDatabasePassword) {
-  const std::string path = Write(mdbwriter::JetFormat::Jet4, "pw");
+  const std::string path = Write(jet::JetFormat::Jet4, "pw");
   auto db = AccessDatabase(path);
   auto prompt = std::make_shared<fake::ScriptedPrompt>();
   db->SetCredentialsPrompt(prompt);

@@ -15,13 +15,13 @@
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/variant.h"
 #include "tests/dao/test_engine_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
 
 using namespace corvid::dao::testing;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 std::string Hex(const Bytes& bytes) {
   static const char* digits = "0123456789ABCDEF";

@@ -6,8 +6,8 @@
 
 #include "dao/engine/dao_constants.h"
 #include "dao/mdb/mdb_header.h"
+#include "jet/mdb_writer.h"
 #include "tests/dao/test_engine_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
@@ -25,15 +25,15 @@ std::string ProtectedCopy(const TempDir& dir, const std::string& fixture,
 }
 
 // A database written by the project's writer with a password.
-std::string WrittenProtected(const TempDir& dir, mdbwriter::JetFormat format,
+std::string WrittenProtected(const TempDir& dir, jet::JetFormat format,
                              const std::string& password) {
-  std::string path = dir.File(std::string(format == mdbwriter::JetFormat::Jet3 ? "w3-" : "w4-") +
+  std::string path = dir.File(std::string(format == jet::JetFormat::Jet3 ? "w3-" : "w4-") +
                               std::to_string(std::hash<std::string>{}(password)) + ".mdb");
-  mdbwriter::WriterOptions options;
+  jet::WriterOptions options;
   options.format = format;
   options.password = password;
-  mdbwriter::MdbWriter writer(path, options);
-  auto& table = writer.AddTable({"Pictures", {{"id", mdbwriter::ColumnType::Long}}});
+  jet::MdbWriter writer(path, options);
+  auto& table = writer.AddTable({"Pictures", {{"id", jet::ColumnType::Long}}});
   table.AddRow({std::int64_t{7}});
   writer.Finish();
   return path;
@@ -75,7 +75,7 @@ TEST(EnginePassword, NonAsciiPasswords) {
 
 TEST(EnginePassword, FilesOfTheProjectsWriter) {
   TempDir dir;
-  for (auto format : {mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3}) {
+  for (auto format : {jet::JetFormat::Jet4, jet::JetFormat::Jet3}) {
     for (const std::string password : {"geheim", "Grüße€"}) {
       std::string path;
       try {

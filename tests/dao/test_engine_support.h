@@ -25,13 +25,7 @@ namespace corvid::dao::testing {
 
 inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
-inline std::vector<std::string> FixtureFiles() {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(kFixtures))
-    if (entry.is_regular_file()) files.push_back(entry.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
+inline std::vector<std::string> FixtureFiles() { return corvid::testing_fixtures::PlainMdbFixtures(); }
 
 // Shell-quotes one argument (for bash).
 inline std::string Quote(const std::string& text) {

@@ -11,13 +11,13 @@
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/variant.h"
 #include "tests/dao/test_engine_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
 
 using namespace corvid::dao::testing;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 // 3 February 2001 12:00 as an automation date.
 constexpr double kFeb3Noon = 36925.5;
@@ -97,6 +97,9 @@ TEST_P(WrittenValues, ReadBackExactly) {
   rs->MoveNext();
   EXPECT_EQ(f.Item("name").Value(), Variant(std::string()));
   EXPECT_EQ(f.Item("notes").Value(), Variant(std::string()));
+  buffer.assign(3, std::byte{1});
+  EXPECT_TRUE(f.Item("notes").ReadBytesInto(buffer)) << "an empty memo is a value, not NULL";
+  EXPECT_TRUE(buffer.empty());
   EXPECT_EQ(f.Item("img").Value(), Variant(Bytes{}));
   EXPECT_EQ(f.Item("img").FieldSize(), 0);
   EXPECT_TRUE(f.Item("img").ReadBytesInto(buffer));

@@ -225,11 +225,11 @@ TEST(RunEndToEnd, EveryFormatInEveryWrapper) {
   ScratchDir dir;
   const std::string database = dir / "formats.mdb";
   {
-    mdbwriter::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Docs", {{"id", mdbwriter::ColumnType::Long},
-                                            {"doc", mdbwriter::ColumnType::OleObject}}});
+    jet::MdbWriter writer(database);
+    auto& table = writer.AddTable({"Docs", {{"id", jet::ColumnType::Long},
+                                            {"doc", jet::ColumnType::OleObject}}});
     for (std::size_t i = 0; i < records.size(); ++i)
-      table.AddRow({static_cast<std::int64_t>(i + 1), mdbwriter::ByteView{records[i].value}});
+      table.AddRow({static_cast<std::int64_t>(i + 1), jet::ByteView{records[i].value}});
     writer.Finish();
   }
   const fs::path out = dir.Path() / "out";

@@ -14,13 +14,13 @@
 #include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
 #include "tests/dao/test_engine_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
 
 using namespace corvid::dao::testing;
-namespace w = corvid::mdbwriter;
+namespace w = corvid::jet;
 
 using Row = std::vector<std::string>;  // one mdb-export row
 const std::string kNull = "\x01NULL";

@@ -17,12 +17,12 @@
 #include "dao/engine/recordset.h"
 #include "test_engine_support.h"
 #include "test_table_support.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 namespace corvid::dao {
 namespace {
 
-namespace mw = corvid::mdbwriter;
+namespace mw = corvid::jet;
 using testing::EngineSession;
 
 constexpr int kRows = 1200;

@@ -563,8 +563,8 @@ TEST(TranslateText, FieldTextsOfOemStoredTexts) {
   ScratchDir dir;
   const std::string path = dir / "oem.mdb";
   {
-    mdbwriter::MdbWriter writer(path, mdbwriter::WriterOptions{mdbwriter::JetFormat::Jet3});
-    auto& table = writer.AddTable({"T", {{"Name", mdbwriter::ColumnType::Text, 20}, {"Notes", mdbwriter::ColumnType::Memo}}});
+    jet::MdbWriter writer(path, jet::WriterOptions{jet::JetFormat::Jet3});
+    auto& table = writer.AddTable({"T", {{"Name", jet::ColumnType::Text, 20}, {"Notes", jet::ColumnType::Memo}}});
     table.AddRow({std::string("K\u201Ese"), std::string("\u201E\u201E")});  // as Windows-1252 shows the 850 bytes
     writer.Finish();
   }

@@ -39,8 +39,8 @@ std::string Upper(std::string text) {
 }
 
 // "Notes": id, title, body (Memo), pic (OLE Object); three records.
-std::string MakeNotesDatabase(const ScratchDir& dir, mdbwriter::JetFormat format) {
-  using namespace mdbwriter;
+std::string MakeNotesDatabase(const ScratchDir& dir, jet::JetFormat format) {
+  using namespace jet;
   const std::string path = dir / (format == JetFormat::Jet3 ? "notes97.mdb" : "notes.mdb");
   MdbWriter writer(path, WriterOptions{format, {}, 46023.0, 0x409});
   auto& notes = writer.AddTable({"Notes",
@@ -80,7 +80,7 @@ std::vector<std::byte> ReadStream(TField& field) {
   return std::vector<std::byte>(stream.Data().begin(), stream.Data().end());
 }
 
-class EditingFiles : public ::testing::TestWithParam<mdbwriter::JetFormat> {};
+class EditingFiles : public ::testing::TestWithParam<jet::JetFormat> {};
 
 
 TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
@@ -265,8 +265,8 @@ TEST_P(EditingFiles, SmallPiecesAndMovingOnWithTheStreamStillOpen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
-                         ::testing::Values(mdbwriter::JetFormat::Jet4, mdbwriter::JetFormat::Jet3),
-                         [](const auto& info) { return info.param == mdbwriter::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
+                         ::testing::Values(jet::JetFormat::Jet4, jet::JetFormat::Jet3),
+                         [](const auto& info) { return info.param == jet::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
 
 TEST(EditingFixtures, AnIndexedTableRefusesWithTheEnginesReasonAndStaysUnchanged) {
   ScratchDir dir;
@@ -311,7 +311,7 @@ TEST(EditingFixtures, ATableSetReadOnlyRefusesPlainly) {
 
 TEST(EditingFixtures, TheExtractionRunsTableStaysReadOnly) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string path = MakeNotesDatabase(dir, jet::JetFormat::Jet4);
   const std::string before = Sha256(path);
   {
     OpenDatabase db(path);  // configured as the main window configures it
@@ -389,7 +389,7 @@ TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
 // follow the inserts and deletes.
 TEST(EditingTypedValues, ATableTypeRecordsetCountsWhatWasInsertedAndDeleted) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string path = MakeNotesDatabase(dir, jet::JetFormat::Jet4);
   OpenDatabase db(path);
   db.table.F_Set_ReadOnly(false);
   db.table.F_Set_TableType(1);
@@ -415,7 +415,7 @@ TEST(EditingTypedValues, ATableTypeRecordsetCountsWhatWasInsertedAndDeleted) {
 // the other too. Its edit fails; its delete takes no other record with it.
 TEST(EditingTypedValues, ARecordDeletedThroughAnotherTable) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string path = MakeNotesDatabase(dir, jet::JetFormat::Jet4);
   OpenDatabase db(path);
   auto configure = [&db](TVxDaoTable& table) {
     table.F_Set_Database(&db.database);
@@ -458,7 +458,7 @@ TEST(EditingTypedValues, ARecordDeletedThroughAnotherTable) {
 // pending edit: the post still writes the record being edited, and only it.
 TEST(EditingTypedValues, APostAfterTheCursorMovedWritesTheEditedRecord) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string path = MakeNotesDatabase(dir, jet::JetFormat::Jet4);
   {
     WritableTable notes(path, "Notes");
     notes.db.table.F_Set_UseRecordCount(false);
@@ -480,7 +480,7 @@ TEST(EditingTypedValues, APostAfterTheCursorMovedWritesTheEditedRecord) {
 // record stays in edit with what was entered, and the file is untouched.
 TEST(EditingTypedValues, ARefusedValueGoesToOnPostErrorAndLeavesTheFileAlone) {
   ScratchDir dir;
-  const std::string path = MakeNotesDatabase(dir, mdbwriter::JetFormat::Jet4);
+  const std::string path = MakeNotesDatabase(dir, jet::JetFormat::Jet4);
   const std::string before = Sha256(path);
   {
     WritableTable notes(path, "Notes");

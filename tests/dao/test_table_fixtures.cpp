@@ -157,8 +157,7 @@ void ExpectSameValue(TVxDaoTable& table, std::size_t column, const std::string& 
 TEST(TableFixtures, EveryValueMatchesMdbExport) {
   int tablesCompared = 0;
   long valuesCompared = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(kFixtures)) {
-    const std::string file = entry.path().string();
+  for (const std::string& file : corvid::testing_fixtures::PlainMdbFixtures()) {
     for (const std::string& name : TableNames(file)) {
       SCOPED_TRACE(file + " " + name);
       const auto exported = Export(file, name);

@@ -251,13 +251,13 @@ TEST_F(LocateOnAwkward, ForwardOnlyPassesTheEnginesRefusalAndStaysPut) {
 }
 
 TEST(TableLocate, AccentedTextsOnJet3AndJet4) {
-  for (const auto format : {mdbwriter::JetFormat::Jet3, mdbwriter::JetFormat::Jet4}) {
-    SCOPED_TRACE(format == mdbwriter::JetFormat::Jet3 ? "Jet 3" : "Jet 4");
+  for (const auto format : {jet::JetFormat::Jet3, jet::JetFormat::Jet4}) {
+    SCOPED_TRACE(format == jet::JetFormat::Jet3 ? "Jet 3" : "Jet 4");
     ScratchDir dir;
     const std::string path = dir / "accents.mdb";
     {
-      mdbwriter::MdbWriter writer(path, mdbwriter::WriterOptions{format});
-      auto& words = writer.AddTable({"Words", {{"ID", mdbwriter::ColumnType::Long}, {"Word", mdbwriter::ColumnType::Text, 40}}});
+      jet::MdbWriter writer(path, jet::WriterOptions{format});
+      auto& words = writer.AddTable({"Words", {{"ID", jet::ColumnType::Long}, {"Word", jet::ColumnType::Text, 40}}});
       words.AddRow({std::int64_t{1}, std::string("Straße")});
       words.AddRow({std::int64_t{2}, std::string("Käse")});
       words.AddRow({std::int64_t{3}, std::string("ÄRGER [1]")});

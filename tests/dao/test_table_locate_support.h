@@ -16,7 +16,7 @@ namespace corvid::testing_support {
 // GUIDs and Yes/No values; "Kinds": the detail table of a master/detail
 // link on Awkward.ID (and on a text key); no indexes anywhere.
 inline std::string MakeAwkwardDatabase(const ScratchDir& dir) {
-  using namespace mdbwriter;
+  using namespace jet;
   const std::string path = dir / "awkward.mdb";
   MdbWriter writer(path);
   auto& awkward = writer.AddTable({"Awkward",

@@ -16,7 +16,7 @@
 #include "dao/table/dao_table.h"
 #include "dao/run_ports.h"
 #include "engine/extraction_run.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
 namespace corvid::testing_support {
@@ -132,15 +132,15 @@ inline std::vector<std::byte> PatternBytes(std::size_t length, unsigned salt = 0
 }
 
 // The GUID {12345678-9ABC-DEF0-0123-456789ABCDEF} in storage order.
-inline mdbwriter::Guid SampleGuid() {
+inline jet::Guid SampleGuid() {
   return {{0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 }
 
 // "Things": one column of every kind, three records (all values; NULLs;
 // empty texts and blobs); "Empty": no records; "Blobs": OLE values of 10,
 // 10,000 bytes and 10 MB and a NULL.
-inline std::string MakeThingsDatabase(const ScratchDir& dir, mdbwriter::JetFormat format = mdbwriter::JetFormat::Jet4) {
-  using namespace mdbwriter;
+inline std::string MakeThingsDatabase(const ScratchDir& dir, jet::JetFormat format = jet::JetFormat::Jet4) {
+  using namespace jet;
   const std::string path = dir / "things.mdb";
   MdbWriter writer(path, WriterOptions{format});
   auto& things = writer.AddTable({"Things",

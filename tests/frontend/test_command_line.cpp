@@ -116,6 +116,39 @@ TEST(OwnArguments, TakenOutAnywhereAndOnlyExactly) {
   EXPECT_EQ(own.rest, (std::vector<std::string>{"/t=x", "--HELP", "--headless=1", "a.mdb"}));
 }
 
+TEST(OwnArguments, OpenTakesTheNextArgumentWhateverItLooksLike) {
+  struct C {
+    std::vector<std::string> arguments;
+    std::optional<std::string> open;
+    std::vector<std::string> rest;
+  } cases[] = {
+      {{"/t=x", "--open", "a.mdb", "b.mdb"}, "a.mdb", {"/t=x", "b.mdb"}},
+      {{"--open", "--headless"}, "--headless", {}},   // a file may be named like an option
+      {{"--open", "/d=x"}, "/d=x", {}},
+      {{"x.mdb", "--open"}, "", {"x.mdb"}},           // nothing after it: no file
+      {{"--open", "a.mdb", "--open", "b.mdb"}, "b.mdb", {}},
+      {{"--OPEN", "a.mdb"}, std::nullopt, {"--OPEN", "a.mdb"}},
+      {{"--open=a.mdb"}, std::nullopt, {"--open=a.mdb"}},
+  };
+  for (const C& c : cases) {
+    const OwnArguments own = TakeOwnArguments(c.arguments);
+    EXPECT_EQ(own.open, c.open) << c.arguments.front();
+    EXPECT_EQ(own.rest, c.rest) << c.arguments.front();
+  }
+}
+
+TEST_F(CommandLine, OpenWithoutRunFillsTheBoxAndNotesAMissingFile) {
+  PlainForm form;
+  std::vector<std::string> statuses;
+  form.onStatus = [&](std::string_view text, Colour) { statuses.emplace_back(text); };
+  form.SetText(EditBox::Emdb, "stored.mdb");
+  OpenWithoutRun(form, "");
+  EXPECT_EQ(form.Text(EditBox::Emdb), "stored.mdb");
+  OpenWithoutRun(form, "/no/such/dir/x.mdb");
+  EXPECT_EQ(form.Text(EditBox::Emdb), "/no/such/dir/x.mdb");
+  EXPECT_EQ(statuses, (std::vector<std::string>{"/no/such/dir/x.mdb can't find file..."}));
+}
+
 TEST(CutAtCharacterBoundary, Cases) {
   struct C {
     std::string text;
@@ -138,7 +171,7 @@ TEST(Usage, NamesEveryOptionWithAnExample) {
   for (const char* option : {"/t=", "--table=", "/fi=", "--field-image=", "/fn=", "/fn1=", "--file-name-1=",
                              "--field-name=", "/fn2=", "--file-name-2=", "/ff=", "--field-filter=", "/fv=",
                              "--filter-value=", "/d=", "--dir=", "/fd", "--filter-dir", "/xy", "--login-prompt",
-                             "--raw", "--headless", "--version", "--help"}) {
+                             "--raw", "--headless", "--open", "--version", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -21,8 +21,10 @@
 
 #include "SrcLib/exe_path.h"
 #include "SrcLib/oAppInfo.h"
+#include "frontend/command_line.h"
 #include "frontend/error_report.h"
 #include "frontend/persisted_settings.h"
+#include "frontend/program.h"
 #include "frontend/registry_store.h"
 #include "frontend/window_layout.h"
 #include "temp_config.h"
@@ -405,6 +407,30 @@ TEST_F(MainWindow, BatchRunStartsAtIdleRunsOnceAndEnds) {
   EXPECT_EQ(fake_->database, db);
   window.reset();
   EXPECT_EQ(RegistryKey::Open(SettingsKeyPath(), false)->ReadString("fTBL"), "Photos");
+}
+
+TEST_F(MainWindow, OpenFillsTheBoxAndStartsNoRunEvenBesideADatabaseArgument) {
+  TempDirectory dir;
+  const std::string db = dir.Path() + "/photos.mdb", other = dir.Path() + "/other.mdb";
+  std::ofstream(db) << "x";
+  std::ofstream(other) << "x";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--open", db, "/t=Photos"}, std::vector<std::string>{"/t=Photos", other, "--open", db}}) {
+    const OwnArguments own = TakeOwnArguments(arguments);
+    auto components = std::make_unique<FakeComponents>();
+    fake_ = components.get();
+    TF window(own.rest, std::move(components));
+    StartWindow(window, own);
+    EXPECT_EQ(S(window.Emdb->text()), db);
+    EXPECT_EQ(S(window.Etbl->text()), "Photos");
+    EXPECT_FALSE(window.FBatch);
+    // The first idle moments pass without a run; the loop is ended from here.
+    QTimer::singleShot(100, [] { QCoreApplication::exit(42); });
+    EXPECT_EQ(QApplication::exec(), 42);
+    EXPECT_EQ(fake_->connects, 0);
+    EXPECT_FALSE(window.LastReport().has_value());
+    EXPECT_TRUE(errors_.empty());
+  }
 }
 
 TEST_F(MainWindow, BatchRunThatEndsEarlyExitsWithOne) {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "temp_config.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 
 extern char** environ;
 
@@ -25,7 +25,7 @@ namespace corvid {
 namespace {
 
 namespace fs = std::filesystem;
-namespace mw = corvid::mdbwriter;
+namespace mw = corvid::jet;
 using testing::TempDirectory;
 
 struct Outcome {
@@ -219,6 +219,21 @@ TEST_F(Program, NoExistingDatabaseExitsTwoWithUsage) {
   EXPECT_EQ(outcome.out, "");
 }
 
+TEST_F(Program, HeadlessOpenRunsNothingExitsTwoAndKeepsTheFileForTheWindow) {
+  WritePhotos(db_);
+  std::vector<std::string> arguments = PhotoArguments();
+  arguments.insert(arguments.begin(), {"--headless", "--open", db_});
+  const Outcome outcome = Run(arguments);
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_NE(outcome.err.find("--open fills the window's database box; without a window nothing runs"),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_FALSE(fs::exists(out_));
+  const std::string store = ReadFile(config_ + "/Tallowmere/corvid.reg");
+  EXPECT_NE(store.find("\"fMDB\"=\"" + db_ + "\""), std::string::npos) << store;
+}
+
 TEST_F(Program, NoDisplayMeansHeadless) {
   const Outcome outcome =
       Run({"/t=Photos"}, {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
@@ -281,6 +296,17 @@ TEST_F(Program, PasswordProtectedDatabaseRunsUnattendedWithTheEnvironment) {
   const Outcome refused = Run(arguments, {{"CORVID_DB_PASSWORD", "wrong"}});
   EXPECT_EQ(refused.exitCode, 1) << refused.err;
   EXPECT_FALSE(fs::exists(out_ + "1.gif"));
+
+  // Without a password DAO's text stays, and one more line says which file
+  // wants one and how to give it unattended.
+  arguments.erase(arguments.begin());
+  const Outcome missing = Run(arguments, {{"CORVID_DB_PASSWORD", ""}});
+  EXPECT_EQ(missing.exitCode, 1) << missing.err;
+  EXPECT_NE(missing.err.find("Not a valid password."), std::string::npos) << missing.err;
+  const auto hint = missing.err.find("corvid: " + db_ + " is protected by a database password");
+  ASSERT_NE(hint, std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("CORVID_DB_PASSWORD", hint), std::string::npos);
+  EXPECT_NE(missing.err.find("--login-prompt", hint), std::string::npos);
 }
 
 TEST_F(Program, RawRunCarvesTiffSegments) {

@@ -1,5 +1,7 @@
 #include "tools/oledocs/ole_wrappers.h"
 
+#include "SrcLib/code_pages.h"
+
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -8,7 +10,6 @@
 #include "tools/oledocs/bmp_file.h"
 #include "tools/oledocs/byte_writer.h"
 #include "tools/oledocs/metafile.h"
-#include "tools/oledocs/text_encoding.h"
 
 namespace corvid::oledocs {
 
