@@ -8,9 +8,10 @@
 #include <utility>
 
 #include "SrcLib/exe_path.h"
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
 #include "dao/com_apartment.h"
-#include "dao/connection/connect_text.h"
+#include "dao/connection/connect_text_builder.h"
 #include "dao/connection/database_language.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/errors.h"
@@ -44,15 +45,6 @@ std::string ProgramDirectory() {
 std::string FileNamePart(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Runs `call`, ignoring any failure.
-template <typename Call>
-void Quietly(Call&& call) {
-  try {
-    call();
-  } catch (...) {
-  }
 }
 
 }  // namespace
@@ -136,14 +128,17 @@ void TVxDaoDatabase::Construct() {
 }
 
 TVxDaoDatabase::~TVxDaoDatabase() {
-  if (connected_) Quietly([this] { Disconnect(); });
+  if (connected_) Quietly("a destructor does not throw; the file is closed with the engine", [this] { Disconnect(); });
   // Tables that still refer to this connection drop their reference.
   const auto clients = clients_;
-  for (AttachedTable* client : clients) Quietly([&] { client->DatabaseDestroyed(*this); });
+  for (AttachedTable* client : clients)
+    Quietly("one table that fails does not keep the others attached",
+            [&] { client->DatabaseDestroyed(*this); });
   tableNames_.clear();
   queryDefNames_.clear();
   activeTables_.clear();
-  if (objects_->workspace) Quietly([this] { objects_->workspace->Close(); });
+  if (objects_->workspace)
+    Quietly("a destructor does not throw; the workspace goes with the engine", [this] { objects_->workspace->Close(); });
   objects_->database.reset();
   objects_->workspace.reset();
   objects_->engine.reset();
@@ -183,8 +178,10 @@ dao::DBEngine* TVxDaoDatabase::EngineObject() const { return objects_->engine.ge
 dao::Workspace* TVxDaoDatabase::WorkspaceObject() const { return objects_->workspace.get(); }
 
 void TVxDaoDatabase::FinishSetup() {
-  Quietly([this] { Component::FinishSetup(); });
-  if (!connected_) Quietly([this] { RebuildEngine(); });
+  // Loading stored settings never fails: a setting that does not apply
+  // shows when the database connects.
+  Quietly("shown at connecting", [this] { Component::FinishSetup(); });
+  if (!connected_) Quietly("shown at connecting", [this] { RebuildEngine(); });
 }
 
 void TVxDaoDatabase::ApplyVersionInfoRule() {
@@ -314,14 +311,14 @@ void TVxDaoDatabase::F_Set_UserName(std::string value) {
   RefuseWhileConnected(
       "TVxDaoDatabase.F_Set_UserName: Cannot change User Name while Database is connected!");
   userName_ = std::move(value);
-  if (!Loading()) Quietly([this] { RebuildEngine(); });
+  if (!Loading()) Quietly("an engine that cannot be built now says why at connecting", [this] { RebuildEngine(); });
 }
 
 void TVxDaoDatabase::F_Set_Password(std::string value) {
   RefuseWhileConnected(
       "TVxDaoDatabase.F_Set_Password: Cannot change Password while Database is connected!");
   password_ = std::move(value);
-  if (!Loading()) Quietly([this] { RebuildEngine(); });
+  if (!Loading()) Quietly("an engine that cannot be built now says why at connecting", [this] { RebuildEngine(); });
 }
 
 void TVxDaoDatabase::F_Set_DatabasePassword(std::string value) {
@@ -476,7 +473,8 @@ void TVxDaoDatabase::Connect() {
     if (databaseType_ != "ODBC") databaseVersionInfo_ = objects_->database->Version();
   } catch (...) {
     // Not connected: give the file (and its lock) back at once.
-    if (auto database = std::move(objects_->database)) Quietly([&] { database->Close(); });
+    if (auto database = std::move(objects_->database))
+      Quietly("the connect's own error is the one reported", [&] { database->Close(); });
     throw;
   }
   RefreshObjectLists();
@@ -531,11 +529,11 @@ void TVxDaoDatabase::Disconnect() {
   // Close the attached tables; one that fails does not stop the others.
   const std::vector<ActiveTableEntry> tables = activeTables_;
   for (const ActiveTableEntry& entry : tables) {
-    Quietly([&] {
+    Quietly("one table that fails to close does not keep the others open", [&] {
       entry.table->SetClosingByDatabase(true);
       entry.table->DeactivateForDatabase();
     });
-    Quietly([&] { entry.table->SetClosingByDatabase(false); });
+    Quietly("the table is closed either way", [&] { entry.table->SetClosingByDatabase(false); });
   }
   activeTables_.clear();
 
@@ -561,31 +559,33 @@ void TVxDaoDatabase::RefreshObjectLists() {
   dao::Database* database = objects_->database.get();
   if (database == nullptr) return;
   const bool jet = engineType_ == dao::dbUseJet;
+  // A list the engine cannot give stays empty; the connection stands.
+  constexpr std::string_view kListUnavailable = "a list the engine cannot give stays empty";
 
-  if (jet) Quietly([&] { database->TableDefs().Refresh(); });
-  Quietly([&] { database->QueryDefs().Refresh(); });
+  if (jet) Quietly(kListUnavailable, [&] { database->TableDefs().Refresh(); });
+  Quietly(kListUnavailable, [&] { database->QueryDefs().Refresh(); });
   if (databaseType_ == "Access") {
-    Quietly([&] { database->Containers().Refresh(); });
-    Quietly([&] { database->Relations().Refresh(); });
+    Quietly(kListUnavailable, [&] { database->Containers().Refresh(); });
+    Quietly(kListUnavailable, [&] { database->Relations().Refresh(); });
   }
-  Quietly([&] { database->Recordsets().Refresh(); });
-  if (jet) Quietly([&] { database->DatabaseProperties().Refresh(); });
+  Quietly(kListUnavailable, [&] { database->Recordsets().Refresh(); });
+  if (jet) Quietly(kListUnavailable, [&] { database->DatabaseProperties().Refresh(); });
   if (dao::DBEngine* engine = objects_->engine.get()) {
-    Quietly([&] { engine->EngineErrors().Refresh(); });
-    Quietly([&] { engine->Workspaces().Refresh(); });
-    Quietly([&] { engine->EngineProperties().Refresh(); });
+    Quietly(kListUnavailable, [&] { engine->EngineErrors().Refresh(); });
+    Quietly(kListUnavailable, [&] { engine->Workspaces().Refresh(); });
+    Quietly(kListUnavailable, [&] { engine->EngineProperties().Refresh(); });
   }
   if (dao::Workspace* workspace = objects_->workspace.get()) {
     if (jet) {
-      Quietly([&] { workspace->Users().Refresh(); });
-      Quietly([&] { workspace->Groups().Refresh(); });
+      Quietly(kListUnavailable, [&] { workspace->Users().Refresh(); });
+      Quietly(kListUnavailable, [&] { workspace->Groups().Refresh(); });
     }
-    Quietly([&] { workspace->Databases().Refresh(); });
-    Quietly([&] { workspace->WorkspaceProperties().Refresh(); });
+    Quietly(kListUnavailable, [&] { workspace->Databases().Refresh(); });
+    Quietly(kListUnavailable, [&] { workspace->WorkspaceProperties().Refresh(); });
   }
 
   if (jet) {
-    Quietly([&] {
+    Quietly(kListUnavailable, [&] {
       auto& tableDefs = database->TableDefs();
       const int count = tableDefs.Count();
       for (int i = 0; i < count; ++i) {
@@ -596,7 +596,7 @@ void TVxDaoDatabase::RefreshObjectLists() {
       }
     });
   }
-  Quietly([&] {
+  Quietly(kListUnavailable, [&] {
     auto& queryDefs = database->QueryDefs();
     const int count = queryDefs.Count();
     for (int i = 0; i < count; ++i) queryDefNames_.push_back(queryDefs.Item(i).Name());

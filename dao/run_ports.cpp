@@ -1,7 +1,7 @@
 #include "dao/run_ports.h"
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/database_error.h"
 
 namespace corvid {
@@ -43,5 +43,6 @@ std::int64_t DaoBlobReader::Size() {
 }
 
 std::size_t DaoBlobReader::Read(std::span<std::byte> buffer) { return stream_->Read(buffer); }
+std::span<const std::byte> DaoBlobReader::Held() { return stream_->HeldBytes(); }
 
 }  // namespace corvid

@@ -49,6 +49,9 @@ class DaoBlobReader : public BlobReader {
   ~DaoBlobReader() override;
   std::int64_t Size() override;
   std::size_t Read(std::span<std::byte> buffer) override;
+  // The table's blob stream holds the whole value: the run writes it from
+  // there.
+  std::span<const std::byte> Held() override;
 
  private:
   std::unique_ptr<TStream> stream_;

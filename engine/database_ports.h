@@ -23,6 +23,10 @@ public:
     // Reads up to buffer.size() bytes from the current position and returns
     // how many were read; 0 only at the end of the blob.
     virtual std::size_t Read(std::span<std::byte> buffer) = 0;
+    // The whole blob when the reader holds it in memory already (valid while
+    // the reader lives and nothing is read from it), so that the run can use
+    // it where it is; empty when the blob is to be read.
+    virtual std::span<const std::byte> Held() { return {}; }
 };
 
 class DatabaseConnection {

@@ -69,11 +69,13 @@ private:
     bool open_ = false;
 };
 
-// The blob of the current record, held in one buffer reused record after record.
+// The blob of the current record: where the reader holds it, or read into one
+// buffer reused record after record.
 class PayloadBuffer {
 public:
     std::span<const std::byte> ReadAll(BlobReader& blob, std::int64_t size) {
         const auto needed = static_cast<std::size_t>(size);
+        if (const std::span<const std::byte> held = blob.Held(); held.size() == needed) return held;
         if (needed > capacity_ || (capacity_ > kKeptBufferSize && needed < capacity_ / 4)) {
             bytes_.reset();
             bytes_ = std::make_unique_for_overwrite<std::byte[]>(needed);

@@ -4,7 +4,7 @@
 
 #include "dao/connection/stored_configuration.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/run_ports.h"
 
 namespace corvid {

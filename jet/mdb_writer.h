@@ -121,6 +121,12 @@ class WriterError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A row that needs more bytes than the format lets a row hold.
+class RowTooLargeError : public WriterError {
+ public:
+  using WriterError::WriterError;
+};
+
 class TableWriter {
  public:
   virtual ~TableWriter() = default;

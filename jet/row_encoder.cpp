@@ -249,7 +249,7 @@ std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowN
     size += 2 * (nvar + 2);
   }
   if (size > jet_.maxRowSize)
-    throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": the row needs " +
+    throw RowTooLargeError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": the row needs " +
                       std::to_string(size) + " bytes; a row may hold at most " + std::to_string(jet_.maxRowSize) +
                       " (store large values in Memo or OLE Object columns)");
   nextAutoNumber = autoNumber;

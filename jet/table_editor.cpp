@@ -100,6 +100,8 @@ struct TableEditor::Change {
     std::int32_t next = table.lastAutoNumber + 1;
     try {
       encoder.Prepare(values, rowNumber, next, stored);
+    } catch (const RowTooLargeError&) {
+      throw;
     } catch (const WriterError& error) {
       throw RowValueError(error.what());
     }

@@ -34,8 +34,8 @@
 
 namespace corvid::jet {
 
-// A value the table cannot take (wrong kind, out of range, too long, a row
-// too large): raised before anything is written.
+// A value the table cannot take (wrong kind, out of range, too long): raised
+// before anything is written, as is a RowTooLargeError for a row too large.
 class RowValueError : public WriterError {
  public:
   using WriterError::WriterError;

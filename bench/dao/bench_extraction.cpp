@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/run_ports.h"
 #include "engine/extraction_run.h"
 #include "jet/mdb_writer.h"

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "jet/mdb_writer.h"
 
 namespace {

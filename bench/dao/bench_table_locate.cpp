@@ -11,7 +11,7 @@
 #include <string>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/dataset/data_source.h"
 #include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"

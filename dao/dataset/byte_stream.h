@@ -24,6 +24,12 @@ class TStream {
   // Returns the new position.
   virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
 
+  // The whole content, whatever the position, when the stream holds it in
+  // memory (valid until the next write); empty when it does not, and then
+  // the content is to be read. Lets a reader use the bytes where they are
+  // instead of copying them.
+  virtual std::span<const std::byte> HeldBytes() const { return {}; }
+
   std::int64_t Position() { return Seek(0, SeekOrigin::Current); }
   void SetPosition(std::int64_t position) { Seek(position, SeekOrigin::Beginning); }
   std::int64_t Size();

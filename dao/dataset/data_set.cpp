@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/dataset/field_entry.h"
@@ -46,6 +47,7 @@ void TDataSet::OpenInternal() {
       if (IsCursorOpen()) CloseCursor();
       DestroyDefaultFields();
     } catch (...) {
+      // the open's own error is the one reported; what is left is freed with the data set
     }
     throw;
   }
@@ -130,14 +132,8 @@ void TDataSet::ClearCalcFields(RecordBuffer& buffer) {
 void TDataSet::CalculateFields(RecordBuffer& buffer) {
   ClearCalcFields(buffer);
   if (calculatedCount_ == 0 || !OnCalcFields) return;
-  const TDataSetState old = SetTempState(TDataSetState::dsCalcFields, &buffer);
-  try {
-    OnCalcFields(*this);
-  } catch (...) {
-    RestoreState(old);
-    throw;
-  }
-  RestoreState(old);
+  TemporaryState calculating(*this, TDataSetState::dsCalcFields, &buffer);
+  OnCalcFields(*this);
 }
 
 TDataSetState TDataSet::SetTempState(TDataSetState state, RecordBuffer* filterBuffer) {
@@ -592,10 +588,7 @@ void TDataSet::BeginNewRecord(bool append) {
     InternalCancel();
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
-    try {
-      Resync();
-    } catch (...) {
-    }
+    Quietly("the cancel is done; the next move reads the records again", [&] { Resync(); });
     NotifyDataSources(TDataEvent::deUpdateState);
     try {
       throw;

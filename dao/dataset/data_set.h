@@ -197,6 +197,20 @@ class TDataSet {
   // Enters a temporary state (filter, calc-fields, ...) and returns the old one.
   TDataSetState SetTempState(TDataSetState state, RecordBuffer* filterBuffer = nullptr);
   void RestoreState(TDataSetState state);
+  // Holds a temporary state for its scope and restores the state before it
+  // however the scope is left.
+  class TemporaryState {
+   public:
+    TemporaryState(TDataSet& dataSet, TDataSetState state, RecordBuffer* filterBuffer = nullptr)
+        : dataSet_(dataSet), previous_(dataSet.SetTempState(state, filterBuffer)) {}
+    ~TemporaryState() { dataSet_.RestoreState(previous_); }
+    TemporaryState(const TemporaryState&) = delete;
+    TemporaryState& operator=(const TemporaryState&) = delete;
+
+   private:
+    TDataSet& dataSet_;
+    TDataSetState previous_;
+  };
   void SetState(TDataSetState state) { state_ = state; }
   // Leaves edit and insert (the browse-mode check): a modified record is
   // posted, an unmodified one cancelled.

@@ -6,11 +6,16 @@
 #include <stdexcept>
 #include <string>
 
-namespace corvid {
+namespace corvid::dao {
 
 class DatabaseError : public std::runtime_error {
  public:
   explicit DatabaseError(const std::string& message) : std::runtime_error(message) {}
 };
 
+}  // namespace corvid::dao
+
+namespace corvid {
+// The components above the engine name it without the namespace.
+using dao::DatabaseError;
 }  // namespace corvid

@@ -4,13 +4,12 @@
 #include <stdexcept>
 
 #include "dao/engine/dao_constants.h"
-#include "dao/mdb/mdb_recordset.h"
 #include "dao/mdb/mdb_values.h"
 
 namespace corvid::dao {
 
-MdbColumnField::MdbColumnField(std::shared_ptr<TableRows> rows, int column, MdbRecordset* recordset)
-    : rows_(std::move(rows)), column_(column), recordset_(recordset) {}
+MdbColumnField::MdbColumnField(std::shared_ptr<TableRows> rows, int column, RowValues* row)
+    : rows_(std::move(rows)), column_(column), row_(row) {}
 
 std::string MdbColumnField::Name() const { return rows_->column(column_).name; }
 int MdbColumnField::Type() const { return DaoTypeOf(rows_->column(column_)); }
@@ -21,7 +20,7 @@ std::int32_t MdbColumnField::Attributes() const {
   std::int32_t attributes = DaoAttributesOf(rows_->column(column_));
   // A field of a recordset that can change rows can change too (AutoNumber
   // values are the engine's).
-  if (recordset_ && recordset_->Updatable() && !(attributes & dbAutoIncrField)) attributes |= dbUpdatableField;
+  if (row_ && row_->Updatable() && !(attributes & dbAutoIncrField)) attributes |= dbUpdatableField;
   return attributes;
 }
 
@@ -45,18 +44,18 @@ const Properties& MdbColumnField::FieldProperties() const {
 }
 
 const ::MdbField& MdbColumnField::CurrentField() {
-  if (!recordset_)
+  if (!row_)
     rows_->context().Raise(kInvalidOperation, "Invalid operation: the field '" + Name() +
                                                   "' of a table definition has no value.");
-  return recordset_->CurrentField(column_);
+  return row_->CurrentField(column_);
 }
 
 Variant MdbColumnField::Value() {
   // While a record is edited: the value assigned to the field, or Null in a
   // new record.
-  if (recordset_ && recordset_->EditMode() != 0) {
-    if (const Variant* assigned = recordset_->Pending(column_)) return *assigned;
-    if (recordset_->EditMode() == 2) return Null{};
+  if (row_ && row_->EditMode() != 0) {
+    if (const Variant* assigned = row_->Pending(column_)) return *assigned;
+    if (row_->EditMode() == 2) return Null{};
   }
   const ::MdbField& field = CurrentField();
   try {
@@ -69,14 +68,14 @@ Variant MdbColumnField::Value() {
 }
 
 void MdbColumnField::SetValue(const Variant& value) {
-  if (!recordset_)
+  if (!row_)
     rows_->context().Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The field '" +
                                               Name() + "' belongs to a table definition, which Corvid does not change.");
-  recordset_->SetPending(column_, value);
+  row_->SetPending(column_, value);
 }
 
 std::int64_t MdbColumnField::FieldSize() {
-  if (recordset_ && recordset_->EditMode() != 0 && (recordset_->Pending(column_) || recordset_->EditMode() == 2)) {
+  if (row_ && row_->EditMode() != 0 && (row_->Pending(column_) || row_->EditMode() == 2)) {
     std::vector<std::byte> bytes;
     return ReadBytesInto(bytes) ? static_cast<std::int64_t>(bytes.size()) : 0;
   }
@@ -117,7 +116,7 @@ void BytesOfValue(Variant value, std::vector<std::byte>& into) {
 
 bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   into.clear();
-  if (recordset_ && recordset_->EditMode() != 0 && (recordset_->Pending(column_) || recordset_->EditMode() == 2)) {
+  if (row_ && row_->EditMode() != 0 && (row_->Pending(column_) || row_->EditMode() == 2)) {
     Variant value = Value();
     if (IsNull(value)) return false;
     BytesOfValue(std::move(value), into);

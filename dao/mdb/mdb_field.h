@@ -1,21 +1,21 @@
 #pragma once
 // Fields of the libmdb engine: a column of a TableDef (definition only) or
-// of a Recordset (Value reads the recordset's current row).
+// of a Recordset (Value reads the current row through the recordset's
+// RowValues side).
 
 #include <functional>
 #include <memory>
 
 #include "dao/engine/field.h"
+#include "dao/mdb/row_values.h"
 #include "dao/mdb/table_rows.h"
 
 namespace corvid::dao {
 
-class MdbRecordset;
-
 class MdbColumnField : public Field {
  public:
-  // `recordset` is null for a TableDef's field.
-  MdbColumnField(std::shared_ptr<TableRows> rows, int column, MdbRecordset* recordset);
+  // `row` (the recordset's values) is null for a TableDef's field.
+  MdbColumnField(std::shared_ptr<TableRows> rows, int column, RowValues* row);
 
   std::string Name() const override;
   int Type() const override;
@@ -36,7 +36,7 @@ class MdbColumnField : public Field {
   const ::MdbField& CurrentField();
   std::shared_ptr<TableRows> rows_;
   int column_;
-  MdbRecordset* recordset_;
+  RowValues* row_;
 };
 
 }  // namespace corvid::dao

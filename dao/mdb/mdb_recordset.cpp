@@ -31,7 +31,7 @@ MdbRecordset::MdbRecordset(std::shared_ptr<TableRows> rows, EngineContextPtr con
 }
 
 template <class Body>
-auto MdbRecordset::Recorded(Body body) {
+auto MdbRecordset::WithErrorsRecorded(Body body) {
   try {
     return body();
   } catch (const EngineError& error) {
@@ -399,7 +399,7 @@ void MdbRecordset::SetPending(int column, const Variant& value) {
   const MdbColumn& definition = rows.column(column);
   if (definition.is_long_auto && editMode_ == dbEditInProgress)
     Raise(kFieldNotUpdatable, "Field cannot be updated.");
-  Variant coerced = Recorded([&] {
+  Variant coerced = WithErrorsRecorded([&] {
     return CoerceToColumn(definition, rows.file().header().format, value, rows.context());
   });
   pending_.at(static_cast<std::size_t>(column)) = std::move(coerced);
@@ -461,10 +461,10 @@ void MdbRecordset::Update() {
     values.push_back(ToWriterValue(column, value));
   }
   if (editMode_ == dbEditInProgress) {
-    Recorded([&] { RewriteRow(rows, TableRow(editing_), values, keep); });
+    WithErrorsRecorded([&] { RewriteRow(rows, TableRow(editing_), values, keep); });
     lastModified_ = TableRow(editing_);
   } else {
-    const std::int32_t added = Recorded([&] { return WriteNewRow(rows, values); });
+    const std::int32_t added = WithErrorsRecorded([&] { return WriteNewRow(rows, values); });
     // The new row comes last in this recordset (and its clones).
     if (list_) {
       list_->push_back(added);
@@ -487,7 +487,7 @@ void MdbRecordset::Delete() {
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   if (rows_->Deleted(TableRow(current_))) Raise(kRecordDeleted, "Record is deleted.");
   CancelUpdate();
-  Recorded([&] { DeleteRow(*rows_, TableRow(current_)); });
+  WithErrorsRecorded([&] { DeleteRow(*rows_, TableRow(current_)); });
 }
 
 void MdbRecordset::SetFilter(std::string_view filter) {
@@ -596,7 +596,7 @@ MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder
 
 void MdbRecordset::Restrict(sql::Condition* where, sql::SortOrder* order) {
   Rows();
-  auto list = std::make_shared<RowList>(Recorded([&] { return Select(where, order); }));
+  auto list = std::make_shared<RowList>(WithErrorsRecorded([&] { return Select(where, order); }));
   list_ = std::move(list);
   highestVisited_ = -1;
   GoTo(0);
@@ -613,7 +613,7 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
     Raise(kInvalidArgument, "Invalid argument.");
   std::optional<sql::Condition> where;
   std::optional<sql::SortOrder> order;
-  Recorded([&] {
+  WithErrorsRecorded([&] {
     if (!filter_.empty()) where.emplace(filter_);
     if (!sort_.empty()) order.emplace(sort_);
   });
@@ -636,7 +636,7 @@ void MdbRecordset::Find(std::string_view criteria, std::int32_t start, int step)
           "Operation is not supported for this type of object: Find on the forward-only "
           "recordset '" +
               name_ + "'.");
-  sql::Condition condition = Recorded([&] {
+  sql::Condition condition = WithErrorsRecorded([&] {
     sql::Condition parsed(criteria);
     parsed.Bind(ColumnNames());
     return parsed;
@@ -646,7 +646,7 @@ void MdbRecordset::Find(std::string_view criteria, std::int32_t start, int step)
     std::int32_t row = TableRow(i);
     if (rows_->Deleted(row)) continue;
     bool match =
-        Recorded([&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
+        WithErrorsRecorded([&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
     if (match) {
       noMatch_ = false;
       GoTo(i);

@@ -27,7 +27,7 @@ class SortOrder;
 class IndexSeek;
 class RecordsetRegistry;
 
-class MdbRecordset : public Recordset {
+class MdbRecordset : public Recordset, public RowValues {
  public:
   MdbRecordset(std::shared_ptr<TableRows> rows, EngineContextPtr context, int type,
                std::shared_ptr<RecordsetRegistry> registry);
@@ -96,12 +96,12 @@ class MdbRecordset : public Recordset {
     updated_ = std::move(updated);
   }
   // The current row's fields (raises 3021 without a current record).
-  const ::MdbField& CurrentField(int column);
+  const ::MdbField& CurrentField(int column) override;
   // While a record is edited or added: the value assigned to the column
   // (checked and converted to its type; 3020 when nothing is being edited),
   // and the assigned value or null when the column was not assigned.
-  void SetPending(int column, const Variant& value);
-  const Variant* Pending(int column) const;
+  void SetPending(int column, const Variant& value) override;
+  const Variant* Pending(int column) const override;
 
   // Row numbers of the table scan, in the order a recordset shows them.
   using RowList = std::vector<std::int32_t>;
@@ -145,7 +145,7 @@ class MdbRecordset : public Recordset {
   std::int32_t IndexOfTableRow(std::int32_t tableRow);
   // Runs `body`, recording an engine error it raises in Errors.
   template <class Body>
-  auto Recorded(Body body);
+  auto WithErrorsRecorded(Body body);
 
   std::shared_ptr<TableRows> rows_;
   EngineContextPtr context_;

@@ -2,7 +2,7 @@
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
-#include "dao/mdb/connect_text.h"
+#include "dao/mdb/connect_text_parser.h"
 #include "dao/mdb/mdb_database.h"
 #include "dao/mdb/mdb_file.h"
 

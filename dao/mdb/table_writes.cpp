@@ -38,12 +38,12 @@ auto Written(TableRows& rows, Change change) {
     auto result = change(EditorFor(rows));
     rows.Reload();
     return result;
+  } catch (const jet::RowTooLargeError& error) {
+    // Nothing was written.
+    rows.context().Raise(kRecordTooLarge, "Record is too large. " + Sentence(error.what()));
   } catch (const jet::RowValueError& error) {
     // Nothing was written.
-    const std::string what = error.what();
-    if (what.find("a row may hold at most") != std::string::npos)
-      rows.context().Raise(kRecordTooLarge, "Record is too large. " + Sentence(what));
-    rows.context().Raise(kConversionError, "Data type conversion error. " + Sentence(what));
+    rows.context().Raise(kConversionError, "Data type conversion error. " + Sentence(error.what()));
   } catch (const jet::WriterError& error) {
     rows.Reload();
     rows.context().Raise(kCannotUpdate, "Cannot update. " + Sentence(error.what()));

@@ -6,15 +6,16 @@
 #include <algorithm>
 
 #include "SrcLib/code_pages.h"
+#include "SrcLib/quietly.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/posted_values.h"
+#include "dao/table/dao_table.h"
 #include "dao/table/text_translation.h"
+#include "dao/values/posted_values.h"
 
 namespace corvid {
 namespace {
@@ -73,10 +74,8 @@ std::string TVxDaoTable::StoredTextFromUser(std::string text) const {
 
 void TVxDaoTable::CancelPendingUpdate() {
   if (!recordset_) return;
-  try {
-    if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate();
-  } catch (...) {
-  }
+  Quietly("an engine that cannot cancel has nothing pending to drop",
+          [&] { if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate(); });
 }
 
 void TVxDaoTable::CheckCanModify() const {
@@ -89,11 +88,10 @@ void TVxDaoTable::CheckCanModify() const {
     } catch (const dao::EngineError&) {
       throw;
     } catch (...) {
+      // AddNew is asked only for the engine's refusal; any other failure tells nothing more
     }
-    try {
-      if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate();
-    } catch (...) {
-    }
+    Quietly("an engine that cannot cancel has nothing pending to drop",
+            [&] { if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate(); });
   }
   TDataSet::CheckCanModify();
 }
@@ -124,6 +122,7 @@ void TVxDaoTable::InternalEdit() {
           Resync();
         }
       } catch (...) {
+        // the edit's own error is what the handler sees; a retry positions the record again
       }
       RetryOrThrow(ErrorAction(OnEditError, error));
     }
@@ -132,10 +131,7 @@ void TVxDaoTable::InternalEdit() {
 
 void TVxDaoTable::InternalInsert() {
   if (recordset_ && recordset_->EditMode() == dao::dbEditInProgress) {
-    try {
-      recordset_->CancelUpdate();
-    } catch (...) {
-    }
+    Quietly("an edit still pending gives way to the new record", [&] { recordset_->CancelUpdate(); });
   }
   insertBuffer_.reset();
 }
@@ -186,10 +182,8 @@ void TVxDaoTable::StartPostedEdit(DaoRecordBuffer& buffer) {
     }
     if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Edit();
   } catch (const std::exception& error) {
-    try {
-      if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Move(0);
-    } catch (...) {
-    }
+    Quietly("the edit's own error is the one reported",
+            [&] { if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Move(0); });
     if (IsRecordDeleted(error)) {
       // The record is gone: nothing can take the changes. Show what is there.
       Cancel();
@@ -210,10 +204,8 @@ void TVxDaoTable::AssignModifiedFields(const DaoRecordBuffer& buffer) {
     if (encrypterReady_ && (type == TFieldType::ftString || IsBlobType(type))) text = Encrypt(text);
     bool allowZeroLength = false;
     if (text.empty() && (type == TFieldType::ftString || type == TFieldType::ftMemo)) {
-      try {
-        allowZeroLength = field.AllowZeroLength();
-      } catch (...) {
-      }
+      Quietly("a field that cannot say takes an empty text as NULL",
+              [&] { allowZeroLength = field.AllowZeroLength(); });
     }
     if (auto value = PostedValue(type, isGuid, allowZeroLength, text)) field.SetValue(*value);
   }
@@ -324,10 +316,8 @@ void TVxDaoTable::InternalDelete() {
   // The map changes only once the record is really gone.
   ForgetBookmarkOf(position);
   countStale_ = true;
-  try {
-    recordset_->MoveNext();
-  } catch (...) {
-  }
+  Quietly("at the end already: the check below steps back to the last record",
+          [&] { recordset_->MoveNext(); });
   if (recordset_->Eof()) {
     try {
       recordset_->MoveLast();

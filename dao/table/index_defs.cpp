@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
 #include "dao/engine/database.h"
 #include "dao/engine/tabledef.h"
-#include "dao/table/key_conditions.h"
+#include "dao/table/dao_table.h"
+#include "dao/values/key_conditions.h"
 
 namespace corvid {
 namespace {
@@ -31,10 +32,7 @@ class ClosedWhileChanging {
   ~ClosedWhileChanging() noexcept(false) {
     if (wasActive_ && !table_.Active()) {
       if (std::uncaught_exceptions() > 0) {
-        try {
-          table_.Open();
-        } catch (...) {
-        }
+        Quietly("the change's own error is the one reported", [&] { table_.Open(); });
       } else {
         table_.Open();
       }
@@ -79,22 +77,17 @@ void TVxDaoIndexDefs::Read() {
     dao::Database* db = database->DatabaseObject();
     if (!db) return;
     dao::Indexes& indexes = db->TableDefs().Item(table_.TableName()).TableIndexes();
-    try {
-      indexes.Refresh();
-    } catch (...) {
-    }
+    Quietly("the index list read before stands", [&] { indexes.Refresh(); });
     for (int i = 0; i < indexes.Count(); ++i) {
       dao::Index& index = indexes.Item(i);
       TVxDaoIndexDef def;
       def.name = index.Name();
-      try {
-        def.foreign = index.Foreign();
-      } catch (...) {
-      }
+      Quietly("an index that cannot say is not a foreign key", [&] { def.foreign = index.Foreign(); });
       try {
         if (index.Primary()) def.options.insert(TIndexOption::ixPrimary);
         if (index.Unique()) def.options.insert(TIndexOption::ixUnique);
       } catch (...) {
+        // an index that cannot say is neither primary nor unique
       }
       std::vector<std::string> ascending, descending;
       for (const std::string& field : index.FieldNames()) {
@@ -110,6 +103,7 @@ void TVxDaoIndexDefs::Read() {
       defs_.push_back(std::move(def));
     }
   } catch (...) {
+    // a table whose indexes cannot be read has no index definitions
   }
 }
 

@@ -7,13 +7,15 @@
 #include <cmath>
 #include <charconv>
 
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/value_text.h"
+#include "dao/table/bookmark_value.h"
+#include "dao/table/dao_table.h"
+#include "dao/values/value_text.h"
 
 namespace corvid {
 namespace {
@@ -21,22 +23,13 @@ namespace {
 constexpr const char* kKeyCountMessage =
     "Number of elements in the KeyValues array must be equal to the number of fields.";
 
-std::int32_t BookmarkValue(const dao::Bytes& bytes) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i)
-    value |= std::to_integer<std::uint32_t>(bytes[i]) << (8 * i);
-  return static_cast<std::int32_t>(value);
-}
-
 // Closes a clone however the search ends.
 class CloneGuard {
  public:
   explicit CloneGuard(std::unique_ptr<dao::Recordset> clone) : clone_(std::move(clone)) {}
   ~CloneGuard() {
-    try {
-      if (clone_) clone_->Close();
-    } catch (...) {
-    }
+    Quietly("a destructor does not throw; the clone is given up either way",
+            [&] { if (clone_) clone_->Close(); });
   }
   CloneGuard(const CloneGuard&) = delete;
   CloneGuard& operator=(const CloneGuard&) = delete;
@@ -197,7 +190,7 @@ void TVxDaoTable::MoveToMatch(dao::Recordset& clone) {
   DoBeforeScroll();
   const bool typeWithPosition = tableType_ == 2 || tableType_ == 4 || tableType_ == 16;
   const std::int32_t position =
-      typeWithPosition ? clone.AbsolutePosition() : PositionFromBookmark(BookmarkValue(bookmark));
+      typeWithPosition ? clone.AbsolutePosition() : PositionFromBookmark(BookmarkValueOf(bookmark));
   recordset_->SetBookmark(bookmark);
   cursorPos_ = position;
   Resync();

@@ -4,11 +4,12 @@
 
 #include <cmath>
 
-#include "dao/dao_table.h"
+#include "SrcLib/quietly.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/value_text.h"
+#include "dao/table/dao_table.h"
+#include "dao/values/value_text.h"
 
 namespace corvid {
 namespace {
@@ -62,10 +63,7 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
   struct FilterRestore {
     dao::Recordset& recordset;
     ~FilterRestore() {
-      try {
-        recordset.SetFilter("");
-      } catch (...) {
-      }
+      Quietly("a destructor does not throw; the snapshot goes with it", [&] { recordset.SetFilter(""); });
     }
   } restore{*recordset_};
   recordset_->SetFilter(condition);
@@ -73,10 +71,7 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
   struct CloseSnapshot {
     dao::Recordset& recordset;
     ~CloseSnapshot() {
-      try {
-        recordset.Close();
-      } catch (...) {
-      }
+      Quietly("a destructor does not throw; the snapshot is given up either way", [&] { recordset.Close(); });
     }
   } closer{*snapshot};
 
@@ -101,28 +96,19 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
     dao::Field& field = snapshot->Fields().Item(static_cast<int>(i));
     dao::Variant value = dao::Null{};
     if (type != TFieldType::ftIDispatch) {
-      try {
-        value = field.Value();
-      } catch (...) {
-      }
+      Quietly("a value the engine cannot read looks up as NULL", [&] { value = field.Value(); });
     }
     if (!IsBlobType(type) && type != TFieldType::ftIDispatch) buffer.RecValues[i].text = ValueTextFromVariant(value);
     row.push_back(std::move(value));
   }
   CalculateFields(buffer);
-  const TDataSetState old = SetTempState(TDataSetState::dsCalcFields, &buffer);
-  try {
-    for (TField* field : results) {
-      if (field->FieldKind() == TFieldKind::fkData)
-        values.push_back(row.at(static_cast<std::size_t>(field->FieldNo() - 1)));
-      else
-        values.push_back(VariantOf(field->DataType(), FieldNativeValue(*field)));
-    }
-  } catch (...) {
-    RestoreState(old);
-    throw;
+  TemporaryState calculating(*this, TDataSetState::dsCalcFields, &buffer);
+  for (TField* field : results) {
+    if (field->FieldKind() == TFieldKind::fkData)
+      values.push_back(row.at(static_cast<std::size_t>(field->FieldNo() - 1)));
+    else
+      values.push_back(VariantOf(field->DataType(), FieldNativeValue(*field)));
   }
-  RestoreState(old);
   return values;
 }
 

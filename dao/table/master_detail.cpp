@@ -4,11 +4,12 @@
 
 #include <set>
 
-#include "dao/dao_table.h"
+#include "SrcLib/quietly.h"
 #include "dao/dataset/data_source.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/recordset.h"
+#include "dao/table/dao_table.h"
 
 namespace corvid {
 
@@ -106,10 +107,7 @@ void TVxDaoTable::ApplyMasterCondition(std::unique_ptr<dao::Recordset>& recordse
     const std::string text = "Select * From [" + tableName_ + "] Where " + condition +
                              (sortClause_.empty() ? std::string(";") : " Order By " + sortClause_ + ";");
     auto detail = db.OpenRecordset(text, tableType_, optionBits_, lockType_);
-    try {
-      recordset->Close();
-    } catch (...) {
-    }
+    Quietly("the unfiltered recordset is replaced either way", [&] { recordset->Close(); });
     recordset = std::move(detail);
     return;
   }

@@ -5,30 +5,19 @@
 #include <cmath>
 #include <cstring>
 
+#include "SrcLib/quietly.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/value_text.h"
+#include "dao/table/bookmark_value.h"
+#include "dao/table/dao_table.h"
+#include "dao/values/value_text.h"
 
 namespace corvid {
 namespace {
-
-std::int32_t BookmarkValueOf(const dao::Bytes& bytes) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i)
-    value |= std::to_integer<std::uint32_t>(bytes[i]) << (8 * i);
-  return static_cast<std::int32_t>(value);
-}
-
-dao::Bytes BookmarkBytes(std::int32_t value) {
-  const auto u = static_cast<std::uint32_t>(value);
-  return {static_cast<std::byte>(u & 0xFF), static_cast<std::byte>((u >> 8) & 0xFF),
-          static_cast<std::byte>((u >> 16) & 0xFF), static_cast<std::byte>((u >> 24) & 0xFF)};
-}
 
 std::string DecimalSize(std::int64_t size) { return size == 0 ? std::string() : std::to_string(size); }
 
@@ -86,6 +75,7 @@ void TVxDaoTable::MoveToStart() {
     recordset_->MoveFirst();
     recordset_->MovePrevious();
   } catch (...) {
+    // an empty recordset has no record to step back from: it is at its start already
   }
 }
 
@@ -134,17 +124,12 @@ bool TVxDaoTable::LoadRecordBuffer(DaoRecordBuffer& buffer) {
 }
 
 bool TVxDaoTable::AcceptRecord(DaoRecordBuffer& buffer) {
-  const TDataSetState old = SetTempState(TDataSetState::dsFilter, &buffer);
+  TemporaryState filtering(*this, TDataSetState::dsFilter, &buffer);
   bool accept = true;
-  try {
-    CalculateFields(buffer);
-    SetTempState(TDataSetState::dsFilter, &buffer);
-    if (filtered_ && onFilterRecord_) onFilterRecord_(*this, accept);
-  } catch (...) {
-    RestoreState(old);
-    throw;
-  }
-  RestoreState(old);
+  CalculateFields(buffer);
+  // Calculating restores the filter state without its buffer: set both again.
+  SetTempState(TDataSetState::dsFilter, &buffer);
+  if (filtered_ && onFilterRecord_) onFilterRecord_(*this, accept);
   return accept;
 }
 
@@ -243,6 +228,7 @@ void TVxDaoTable::MoveToEnd() {
   } catch (const DatabaseError&) {
     throw;
   } catch (...) {
+    // an engine that cannot count to the end leaves the position as it was; a damaged file still says so
   }
 }
 
@@ -275,6 +261,7 @@ void TVxDaoTable::SyncToBuffer(RecordBuffer* rawBuffer) {
         if (cursorPos_ != oldPos) recordset_->Move(cursorPos_ - oldPos);
         moved = true;
       } catch (...) {
+        // not moved: the recordset is positioned from its first record below
       }
     }
     if (!moved) {
@@ -290,17 +277,11 @@ void TVxDaoTable::SyncToBuffer(RecordBuffer* rawBuffer) {
   } catch (const std::exception& e) {
     const auto* engine = dynamic_cast<const dao::EngineError*>(&e);
     if (engine && engine->Number() == dao::kRecordDeleted) {
-      try {
-        recordset_->MoveFirst();
-      } catch (...) {
-      }
+      Quietly("the missing record's own error is the one reported", [&] { recordset_->MoveFirst(); });
     }
     const std::string description = e.what();
     MoveToStart();
-    try {
-      Resync();
-    } catch (...) {
-    }
+    Quietly("the failed move's own error is the one reported", [&] { Resync(); });
     throw DatabaseError(description);
   }
 }
@@ -321,21 +302,15 @@ int TVxDaoTable::CountRecords() {
     const std::int32_t savedPos = cursorPos_;
     const std::int32_t savedBookmark = CurrentBookmarkValue();
     auto scratch = NewRecordBuffer();
-    const TDataSetState old = SetTempState(TDataSetState::dsBrowse);
     count = 0;
-    try {
+    {
+      TemporaryState browsing(*this, TDataSetState::dsBrowse);
       MoveToStart();
       while (FetchRecord(*scratch, FetchMode::Next) == FetchResult::Ok) ++count;
-    } catch (...) {
-      RestoreState(old);
-      throw;
     }
-    RestoreState(old);
     cursorPos_ = savedPos;
-    try {
-      if (savedBookmark > 0) GotoBookmarkValue(savedBookmark);
-    } catch (...) {
-    }
+    Quietly("the count is what was asked; the next move finds its record again",
+            [&] { if (savedBookmark > 0) GotoBookmarkValue(savedBookmark); });
   } else if (tableType_ == 1) {
     count = recordset_->RecordCount();
     if (highestPos_ < count) {
@@ -344,6 +319,7 @@ int TVxDaoTable::CountRecords() {
       } catch (const DatabaseError&) {
         throw;
       } catch (...) {
+        // the recordset's own count stands when no snapshot can check it; a damaged file still says so
       }
     }
   } else {
@@ -354,6 +330,7 @@ int TVxDaoTable::CountRecords() {
       recordset_->MoveLast();
       count = recordset_->RecordCount();
     } catch (...) {
+      // an engine that cannot count to the end gives the count it has
     }
     // put the cursor back
     try {
@@ -376,6 +353,7 @@ int TVxDaoTable::CountRecords() {
         recordset_->Move(cursorPos_);
       }
     } catch (...) {
+      // the count is what was asked; the next move finds its record again
     }
   }
   cachedCount_ = count;
@@ -400,10 +378,10 @@ int TVxDaoTable::GetRecordNumber() {
     const std::int32_t wanted = active->RecBookmark;
     auto scratch = NewRecordBuffer();
     auto& probe = static_cast<DaoRecordBuffer&>(*scratch);
-    const TDataSetState old = SetTempState(TDataSetState::dsBrowse);
     int count = 0;
     bool found = false;
-    try {
+    {
+      TemporaryState browsing(*this, TDataSetState::dsBrowse);
       MoveToStart();
       while (FetchRecord(probe, FetchMode::Next) == FetchResult::Ok) {
         if (probe.RecBookmark == wanted) {
@@ -412,17 +390,11 @@ int TVxDaoTable::GetRecordNumber() {
         }
         ++count;
       }
-    } catch (...) {
-      RestoreState(old);
-      throw;
     }
-    RestoreState(old);
     cursorPos_ = active->RecPosition;
     if (!found || CurrentBookmarkValue() != wanted) {
-      try {
-        if (wanted > 0) GotoBookmarkValue(wanted);
-      } catch (...) {
-      }
+      Quietly("the number is what was asked; the next move finds its record again",
+              [&] { if (wanted > 0) GotoBookmarkValue(wanted); });
     }
     return found ? count + 1 : -1;
   }
@@ -447,10 +419,8 @@ std::int32_t TVxDaoTable::PositionFromBookmark(std::int32_t bookmark) {
   if (!useGetRecNo_) return -1;
   const std::int32_t count = CountRecords();
   float percent = 0;
-  try {
-    percent = recordset_->PercentPosition();
-  } catch (...) {
-  }
+  Quietly("without a position estimate the search starts at the first record",
+          [&] { percent = recordset_->PercentPosition(); });
   const double estimate = std::max(0.0, static_cast<double>(percent) - 2.0);
   std::int32_t index = static_cast<std::int32_t>(std::lround(count * estimate / 100.0));
   recordset_->MoveFirst();
@@ -476,20 +446,16 @@ void TVxDaoTable::SetRecordNumber(int n) {
   if (HasRecordFilter()) {
     const std::int32_t oldPos = cursorPos_;
     auto scratch = NewRecordBuffer();
-    const TDataSetState old = SetTempState(TDataSetState::dsBrowse);
     bool reached = true;
-    try {
+    {
+      TemporaryState browsing(*this, TDataSetState::dsBrowse);
       MoveToStart();
       for (int i = 0; i < n; ++i)
         if (FetchRecord(*scratch, FetchMode::Next) != FetchResult::Ok) {
           reached = false;
           break;
         }
-    } catch (...) {
-      RestoreState(old);
-      throw;
     }
-    RestoreState(old);
     if (!reached) cursorPos_ = oldPos;
   } else {
     cursorPos_ = n - 1;
@@ -555,10 +521,7 @@ void TVxDaoTable::InternalGotoBookmark(const TBookmark& bookmark) {
     cursorPos_ = bookmarkPositions_[static_cast<std::size_t>(it - bookmarkValues_.begin())];
   } catch (const dao::EngineError& e) {
     if (e.Number() == dao::kRecordDeleted) {
-      try {
-        RefreshRecovery();
-      } catch (...) {
-      }
+      Quietly("the missing record's own error is the one reported", [&] { RefreshRecovery(); });
       MoveToStart();
       throw;
     }
@@ -577,10 +540,8 @@ bool TVxDaoTable::IsBookmarkValid(const TBookmark& bookmark) {
     return true;
   } catch (...) {
     cursorPos_ = beforePos;
-    try {
-      if (before > 0) GotoBookmarkValue(before);
-    } catch (...) {
-    }
+    Quietly("the answer is false either way; the next move finds its record again",
+            [&] { if (before > 0) GotoBookmarkValue(before); });
     return false;
   }
 }

@@ -6,16 +6,17 @@
 #include <cstdlib>
 #include <random>
 
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/querydef.h"
 #include "dao/engine/recordset.h"
-#include "dao/table/field_type_mapping.h"
+#include "dao/table/dao_table.h"
+#include "dao/values/field_type_mapping.h"
 
 namespace corvid {
 namespace {
@@ -55,10 +56,7 @@ void TVxDaoTable::OpenDaoRecordset() {
   if (database_->ReadOnly() || tableType_ == 8 || tableType_ == 4) readOnly_ = true;
   optionBits_ = OpenOptionBits(openOptions_);
   if (previousRecordset_) {
-    try {
-      previousRecordset_->Close();
-    } catch (...) {
-    }
+    Quietly("the old recordset is given up either way", [&] { previousRecordset_->Close(); });
     previousRecordset_.reset();
   }
   recordsAffected_ = 0;
@@ -107,6 +105,7 @@ void TVxDaoTable::OpenDaoRecordset() {
         start = end + 1;
       }
     } catch (...) {
+      // the query's SQL text is shown only when the engine gives it; the query opens without it
     }
     query.SetMaxRecords(queryDefMaxRecords_);
     if (database_->QueryTimeout() != 60) query.SetODBCTimeout(database_->QueryTimeout());
@@ -130,10 +129,8 @@ void TVxDaoTable::OpenDaoRecordset() {
   bookmarkValues_.clear();
   recordsAffected_ = db->RecordsAffected();
   if (!indexName_.empty()) {
-    try {
-      recordset->SetIndex(indexName_);
-    } catch (...) {
-    }
+    Quietly("an index the table does not have leaves the records in their stored order",
+            [&] { recordset->SetIndex(indexName_); });
   }
 
   const int n = recordset->Fields().Count();
@@ -157,6 +154,7 @@ void TVxDaoTable::OpenDaoRecordset() {
         if (SameText(def, "Null")) def.clear();
         fieldDefaults_[static_cast<std::size_t>(i)] = def;
       } catch (...) {
+        // a field whose default cannot be read has none
       }
     }
   }
@@ -194,10 +192,7 @@ void TVxDaoTable::OpenDaoRecordset() {
 
 void TVxDaoTable::ReopenRecordset() {
   if (recordset_) {
-    try {
-      recordset_->Close();
-    } catch (...) {
-    }
+    Quietly("the recordset is replaced or given up either way", [&] { recordset_->Close(); });
     recordset_.reset();
   }
   fieldObjects_.clear();
@@ -258,10 +253,7 @@ void TVxDaoTable::OpenCursor() {
     encrypterReady_ = encrypter_ != nullptr;
     cursorOpen_ = true;
     if (tableType_ == 1) {
-      try {
-        CountRecords();
-      } catch (...) {
-      }
+      Quietly("the count is a hint at opening; it is taken again when asked", [&] { CountRecords(); });
     }
     MoveToStart();
     if (!closingByDatabase_) {
@@ -272,10 +264,7 @@ void TVxDaoTable::OpenCursor() {
     cursorOpen_ = false;
     fieldObjects_.clear();
     if (recordset_) {
-      try {
-        recordset_->Close();
-      } catch (...) {
-      }
+      Quietly("the recordset is replaced or given up either way", [&] { recordset_->Close(); });
       recordset_.reset();
     }
     throw;
@@ -326,10 +315,7 @@ void TVxDaoTable::BuildFieldDefs() {
     throw;
   }
   if (openedHere) {
-    try {
-      recordset_->Close();
-    } catch (...) {
-    }
+    Quietly("the recordset is replaced or given up either way", [&] { recordset_->Close(); });
     recordset_.reset();
     fieldObjects_.clear();
   }
@@ -338,27 +324,18 @@ void TVxDaoTable::BuildFieldDefs() {
 void TVxDaoTable::CloseCursor() {
   if (!cursorOpen_) return;
   if (State() == TDataSetState::dsEdit && recordset_) {
-    try {
-      recordset_->CancelUpdate();
-    } catch (...) {
-    }
+    Quietly("an edit still pending goes with the recordset", [&] { recordset_->CancelUpdate(); });
   }
   cursorOpen_ = false;
   optionBits_ = 0;
   sortClause_.clear();
   fieldObjects_.clear();
   if (recordset_) {
-    try {
-      recordset_->Close();
-    } catch (...) {
-    }
+    Quietly("the recordset is replaced or given up either way", [&] { recordset_->Close(); });
     recordset_.reset();
   }
   if (previousRecordset_) {
-    try {
-      previousRecordset_->Close();
-    } catch (...) {
-    }
+    Quietly("the old recordset is given up either way", [&] { previousRecordset_->Close(); });
     previousRecordset_.reset();
   }
   if (registered_ && database_ && !closingByDatabase_) database_->RemoveActiveTable(*this);
@@ -375,10 +352,8 @@ void TVxDaoTable::FieldNames(std::vector<std::string>& names) {
     for (std::size_t i = 0; i < FieldCount(); ++i) names.push_back(Fields(i).FieldName());
     if (!wasActive) Close();
   } catch (...) {
-    try {
-      if (!wasActive && Active()) Close();
-    } catch (...) {
-    }
+    Quietly("FieldNames never throws; the names read so far stand",
+            [&] { if (!wasActive && Active()) Close(); });
   }
 }
 

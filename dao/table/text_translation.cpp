@@ -1,7 +1,7 @@
 #include "dao/table/text_translation.h"
 
 #include "SrcLib/code_pages.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 
 namespace corvid {
 

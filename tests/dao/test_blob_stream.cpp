@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <typeinfo>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/engine/database_error.h"
 #include "test_table_support.h"
 #include "empty_data_set.h"

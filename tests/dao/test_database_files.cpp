@@ -19,7 +19,7 @@
 #include <sstream>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/engine_error.h"
 #include "fake_dao_engine.h"
 #include "jet/mdb_writer.h"

@@ -11,7 +11,7 @@
 #include "dao/dataset/date_entry.h"
 #include "dao/dataset/day_numbers.h"
 #include "dao/dataset/field_entry.h"
-#include "dao/table/posted_values.h"
+#include "dao/values/posted_values.h"
 #include "empty_data_set.h"
 
 namespace corvid {

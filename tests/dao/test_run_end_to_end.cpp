@@ -9,7 +9,7 @@
 #include <fstream>
 #include <tuple>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "engine/recognition.h"
 #include "tools/oledocs/byte_writer.h"
 #include "tools/oledocs/ole_value_layout.h"

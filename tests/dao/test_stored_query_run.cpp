@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/querydef.h"

@@ -8,7 +8,7 @@
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
-#include "dao/table/field_type_mapping.h"
+#include "dao/values/field_type_mapping.h"
 #include "test_table_support.h"
 
 namespace corvid {

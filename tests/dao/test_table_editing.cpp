@@ -8,7 +8,7 @@
 
 #include <fstream>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/dataset/data_source.h"
 #include "dao/discovery/configuration_store.h"

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/engine_error.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/dataset/day_numbers.h"
 #include "dao/engine/dao_constants.h"
 #include "test_table_support.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "dao/engine/database_error.h"
-#include "dao/table/key_conditions.h"
+#include "dao/values/key_conditions.h"
 
 namespace corvid {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
-#include "dao/table/sql_params.h"
+#include "dao/values/sql_params.h"
 #include "test_table_support.h"
 
 namespace corvid {

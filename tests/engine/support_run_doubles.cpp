@@ -55,11 +55,16 @@ public:
         return blob_.claimedSize ? *blob_.claimedSize : static_cast<std::int64_t>(blob_.bytes.size());
     }
     std::size_t Read(std::span<std::byte> buffer) override {
+        if (blob_.held) throw std::logic_error("a held blob was read");
         std::size_t n = std::min(buffer.size(), blob_.bytes.size() - position_);
         if (blob_.chunk != 0) n = std::min(n, blob_.chunk);
         std::memcpy(buffer.data(), blob_.bytes.data() + position_, n);
         position_ += n;
         return n;
+    }
+    std::span<const std::byte> Held() override {
+        if (!blob_.held) return {};
+        return std::as_bytes(std::span(blob_.bytes));
     }
 
 private:

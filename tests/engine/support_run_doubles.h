@@ -60,6 +60,8 @@ struct FakeBlob {
     std::string bytes;
     std::size_t chunk = 0;
     std::optional<std::int64_t> claimedSize;
+    // The reader holds the bytes and lends them (Held); reading it fails.
+    bool held = false;
 };
 
 // A cell: text for ordinary fields, a blob for the blob field; nullopt is NULL.

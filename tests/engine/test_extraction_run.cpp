@@ -382,6 +382,21 @@ TEST_F(ExtractionRunTest, BlobDeliveredInSmallReadsIsCopiedWhole) {
     EXPECT_EQ(ReadFile(dir_.Path() / "2.dmp"), kUnknown);
 }
 
+// A reader that holds the whole blob lends it: the run recognises and writes
+// it where it is, without reading a copy.
+TEST_F(ExtractionRunTest, BlobHeldByTheReaderIsWrittenFromThere) {
+    FakeBlob wrapped{kWrapper + kJpeg};
+    wrapped.held = true;
+    FakeBlob unknown{kUnknown};
+    unknown.held = true;
+    AddRecord("1", wrapped);
+    AddRecord("2", unknown);
+    const RunReport report = Run();
+    ExpectCompleted(report, 2);
+    EXPECT_EQ(ReadFile(dir_.Path() / "1.jpg"), kJpeg);
+    EXPECT_EQ(ReadFile(dir_.Path() / "2.dmp"), kUnknown);
+}
+
 TEST_F(ExtractionRunTest, HostileNamesStayInsideTheOutputDirectory) {
     host_.inputs.filterField = "region";
     host_.inputs.filterAsDirectory = true;

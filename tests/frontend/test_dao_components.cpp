@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 
 namespace corvid {
 namespace {

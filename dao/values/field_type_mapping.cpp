@@ -1,4 +1,4 @@
-#include "dao/table/field_type_mapping.h"
+#include "dao/values/field_type_mapping.h"
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"

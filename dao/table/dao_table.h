@@ -23,10 +23,11 @@
 #include "dao/connection/component.h"
 #include "dao/dataset/data_set.h"
 #include "dao/engine/variant.h"
+#include "dao/table/blob_source.h"
 #include "dao/table/dao_record_buffer.h"
 #include "dao/table/index_defs.h"
-#include "dao/table/key_conditions.h"
-#include "dao/table/sql_params.h"
+#include "dao/values/key_conditions.h"
+#include "dao/values/sql_params.h"
 
 namespace corvid {
 
@@ -67,9 +68,7 @@ class TVxEncrypter {
 
 using TFilterRecordEvent = std::function<void(TDataSet& dataSet, bool& accept)>;
 
-class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
-  friend class TVxBlobStream;
-
+class TVxDaoTable : public TDataSet, public Component, public AttachedTable, public BlobSource {
  public:
   explicit TVxDaoTable(Component* owner = nullptr);
   ~TVxDaoTable() override;
@@ -210,7 +209,7 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   // returns the result's length; 0 for an absent source or source == dest.
   int TranslateText(const std::string* source, std::string* destination, bool toOem) const;
   // The buffer the data-set state designates (nullptr when none).
-  DaoRecordBuffer* ActiveRecordBuffer() const;
+  DaoRecordBuffer* ActiveRecordBuffer() const override;
   // The type name of every field at the last open ("ftString", ...).
   const std::vector<std::string>& FieldTypeNames() const { return fieldTypeNames_; }
   const std::vector<std::string>& AllFieldNames() const { return allFieldNames_; }
@@ -281,6 +280,13 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable {
   // ReadOnly) refuses with the engine's own error, which says why (indexes,
   // a read-only file ...).
   void CheckCanModify() const override;
+  // ---- BlobSource: what its blob streams see of the table
+  void CheckBlobWritable(const TField& field) const override;
+  // A cached value comes from the buffer; any other is read from the
+  // recordset at the buffer's record (the table moves there and back) and
+  // decrypted.
+  void ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer, std::vector<std::byte>& into) override;
+  void BlobModified() override { MarkModified(); }
 
  private:
   void RefuseWhileActive(std::string_view message) const;

@@ -1,4 +1,4 @@
-#include "dao/table/value_text.h"
+#include "dao/values/value_text.h"
 
 #include <charconv>
 #include <cmath>

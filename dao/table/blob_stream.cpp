@@ -1,22 +1,18 @@
-#include "dao/blob_stream.h"
+#include "dao/table/blob_stream.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <typeinfo>
 
-#include "dao/dao_table.h"
-#include "dao/dataset/data_set_error.h"
-#include "dao/engine/database_error.h"
-#include "dao/engine/engine_error.h"
-#include "dao/engine/dao_constants.h"
-#include "dao/engine/recordset.h"
+#include "SrcLib/quietly.h"
+#include "dao/dataset/data_set.h"
+#include "dao/dataset/field.h"
+#include "dao/table/blob_source.h"
+#include "dao/table/dao_record_buffer.h"
 
 namespace corvid {
 namespace {
-
-TVxDaoTable& OwningTable(TField& field) {
-  return dynamic_cast<TVxDaoTable&>(field.DataSet());  // std::bad_cast for any other data set
-}
 
 std::vector<std::byte> BytesOf(const std::string& text) {
   const auto* p = reinterpret_cast<const std::byte*>(text.data());
@@ -26,11 +22,13 @@ std::vector<std::byte> BytesOf(const std::string& text) {
 }  // namespace
 
 TVxBlobStream::TVxBlobStream(TField& field, TBlobStreamMode mode)
-    : field_(field), table_(OwningTable(field)), mode_(mode) {
-  buffer_ = table_.ActiveRecordBuffer();
+    : TVxBlobStream(dynamic_cast<BlobSource&>(field.DataSet()), field, mode) {}  // std::bad_cast for any other data set
+
+TVxBlobStream::TVxBlobStream(BlobSource& source, TField& field, TBlobStreamMode mode)
+    : field_(field), source_(source), mode_(mode) {
+  buffer_ = source_.ActiveRecordBuffer();
   if (buffer_ == nullptr) return;
   if (mode_ == TBlobStreamMode::bmWrite) {
-    if (table_.ReadOnly()) throw DatabaseError("Cannot write to ReadOnly table!");
     CheckWritable();
     position_ = 0;
     Truncate();
@@ -43,82 +41,18 @@ TVxBlobStream::TVxBlobStream(TField& field, TBlobStreamMode mode)
     data_ = BytesOf(buffer_->RecValues[index].text);
     return;
   }
-  Fetch();
+  if (field_.FieldNo() > 0) source_.ReadBlobValue(field_, *buffer_, data_);
 }
 
 // Written bytes go to the record being edited or inserted, and only there:
 // a write in any other state would change a buffer that is never posted.
-void TVxBlobStream::CheckWritable() const {
-  if (table_.ReadOnly()) throw DatabaseError("Cannot write to ReadOnly table!");
-  const TDataSetState state = table_.State();
-  if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert)
-    throw DataSetError("Dataset not in edit or insert mode");
-  if (field_.ReadOnly()) throw DataSetError("Field '" + field_.DisplayLabel() + "' cannot be modified");
-}
-
-void TVxBlobStream::Fetch() {
-  const int fieldNo = field_.FieldNo();
-  if (fieldNo <= 0) return;
-  const auto index = static_cast<std::size_t>(fieldNo - 1);
-  const bool cached = (field_.DataType() == TFieldType::ftMemo && table_.cacheMemos_) ||
-                      (field_.DataType() == TFieldType::ftBlob && table_.cacheBlobs_);
-  const std::string* entry = index < buffer_->RecValues.size() ? &buffer_->RecValues[index].text : nullptr;
-  const auto defaultOf = [&]() -> const std::string* {
-    return index < table_.fieldDefaults_.size() ? &table_.fieldDefaults_[index] : nullptr;
-  };
-  if (cached) {
-    if (entry && buffer_->RecPosition == -1 && entry->empty()) entry = defaultOf();
-    if (entry) data_ = BytesOf(*entry);
-    return;
-  }
-  dao::Recordset* recordset = table_.recordset_.get();
-  if (!recordset) return;
-
-  const std::int32_t saved = table_.CurrentBookmarkValue();
-  if (buffer_->RecBookmark > 0 && buffer_->RecBookmark != saved) {
-    try {
-      table_.GotoBookmarkValue(buffer_->RecBookmark);
-    } catch (const dao::EngineError& e) {
-      if (e.Number() == dao::kRecordDeleted) table_.First();
-      throw;
-    }
-  }
-  if (table_.State() == TDataSetState::dsInsert && buffer_->RecPosition == -1) {
-    if (entry && !entry->empty())
-      data_ = BytesOf(*entry);
-    else if (const std::string* def = defaultOf(); def && !def->empty())
-      data_ = BytesOf(*def);
-  } else {
-    try {
-      dao::Field& daoField = recordset->Fields().Item(fieldNo - 1);
-      if (!daoField.ReadBytesInto(data_)) data_.clear();
-      if (table_.encrypterReady_) {
-        std::string text(reinterpret_cast<const char*>(data_.data()), data_.size());
-        data_ = BytesOf(table_.Decrypt(text));
-      }
-    } catch (...) {
-      // The value could not be read: recover the table's position, then let
-      // the caller know. An empty stream here would pass a damaged value off
-      // as an empty one, and the extraction run would skip it in silence.
-      data_.clear();
-      if (!table_.IsUnidirectional()) {
-        try {
-          table_.RefreshRecovery();
-        } catch (...) {
-        }
-      }
-      throw;
-    }
-  }
-  if (saved > 0 && saved != buffer_->RecBookmark && buffer_->RecBookmark > 0) table_.GotoBookmarkValue(saved);
-}
+void TVxBlobStream::CheckWritable() const { source_.CheckBlobWritable(field_); }
 
 TVxBlobStream::~TVxBlobStream() {
   if (modified_) {
-    try {
-      field_.NotifyChanged();
-    } catch (...) {
-    }
+    // A destructor must not throw: the value is in the buffer already, and
+    // a listener that fails to redraw loses nothing.
+    Quietly("a destructor does not throw", [this] { field_.NotifyChanged(); });
     data_.clear();
     open_ = false;
   }
@@ -166,7 +100,7 @@ void TVxBlobStream::Truncate() {
 
 void TVxBlobStream::StoreInBuffer(std::size_t unchangedUpTo) {
   modified_ = true;
-  table_.MarkModified();
+  source_.BlobModified();
   if (!buffer_ || field_.FieldNo() <= 0) return;
   const auto index = static_cast<std::size_t>(field_.FieldNo() - 1);
   if (index >= buffer_->RecValues.size()) return;
@@ -182,11 +116,6 @@ void TVxBlobStream::StoreInBuffer(std::size_t unchangedUpTo) {
   }
   storedSize_ = text.size();
   buffer_->RecValues[index].modified = true;
-}
-
-std::vector<std::byte> TVxBlobStream::TakeData() {
-  position_ = 0;
-  return std::move(data_);
 }
 
 }  // namespace corvid

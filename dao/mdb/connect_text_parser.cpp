@@ -1,4 +1,4 @@
-#include "dao/mdb/connect_text.h"
+#include "dao/mdb/connect_text_parser.h"
 
 #include "SrcLib/text_case.h"
 

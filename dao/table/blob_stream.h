@@ -2,7 +2,8 @@
 // TVxBlobStream: byte-stream access to the whole value of one memo or blob
 // field of a TVxDaoTable in the current record. The value is fetched once, at
 // creation, and reads, seeks and writes are served from that copy; writes
-// change only the record buffer.
+// change only the record buffer. The stream reaches its table only through
+// the table's BlobSource side.
 
 #include <cstdint>
 #include <span>
@@ -14,17 +15,19 @@
 namespace corvid {
 
 class TField;
-class TVxDaoTable;
+class BlobSource;
 class DaoRecordBuffer;
 
 class TVxBlobStream : public TStream {
  public:
-  // Throws std::bad_cast when the field does not belong to a TVxDaoTable,
-  // DatabaseError "Cannot write to ReadOnly table!" for write mode on a
-  // read-only table, DataSetError for write mode outside the edit and insert
-  // states or on a read-only field, and the engine's error when the value
-  // cannot be read (after the table has recovered its position). A value
-  // already written in the current edit is read back as written.
+  // Throws DatabaseError "Cannot write to ReadOnly table!" for write mode on
+  // a read-only table, DataSetError for write mode outside the edit and
+  // insert states or on a read-only field, and the engine's error when the
+  // value cannot be read (after the table has recovered its position). A
+  // value already written in the current edit is read back as written.
+  TVxBlobStream(BlobSource& source, TField& field, TBlobStreamMode mode);
+  // The same on the field's own data set; throws std::bad_cast when that is
+  // not a blob source (a TVxDaoTable).
   TVxBlobStream(TField& field, TBlobStreamMode mode);
   ~TVxBlobStream() override;
 
@@ -39,19 +42,17 @@ class TVxBlobStream : public TStream {
 
   // The whole value as held (valid until the next write).
   std::span<const std::byte> Data() const { return data_; }
-  // Hands the value over to the caller; the stream is empty afterwards.
-  std::vector<std::byte> TakeData();
+  std::span<const std::byte> HeldBytes() const override { return data_; }
   bool Modified() const { return modified_; }
 
  private:
-  void Fetch();
   // Puts the data into the buffer's entry; the bytes before `unchangedUpTo`
   // are known to be there already when the entry holds what was stored last.
   void StoreInBuffer(std::size_t unchangedUpTo);
   void CheckWritable() const;
 
   TField& field_;
-  TVxDaoTable& table_;
+  BlobSource& source_;
   DaoRecordBuffer* buffer_ = nullptr;
   TBlobStreamMode mode_;
   bool open_ = true;

@@ -1,4 +1,4 @@
-#include "dao/connection/connect_text.h"
+#include "dao/connection/connect_text_builder.h"
 
 #include <algorithm>
 

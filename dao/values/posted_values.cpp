@@ -1,4 +1,4 @@
-#include "dao/table/posted_values.h"
+#include "dao/values/posted_values.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include "dao/dataset/day_numbers.h"
 #include "dao/dataset/field.h"
 #include "dao/dataset/user_locale.h"
-#include "dao/table/value_text.h"
+#include "dao/values/value_text.h"
 
 namespace corvid {
 namespace {

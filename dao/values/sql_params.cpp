@@ -1,4 +1,4 @@
-#include "dao/table/sql_params.h"
+#include "dao/values/sql_params.h"
 
 #include <algorithm>
 #include <cstdio>

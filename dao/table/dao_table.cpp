@@ -1,16 +1,21 @@
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 
 #include <algorithm>
 
+#include "SrcLib/quietly.h"
 #include "SrcLib/text_case.h"
-#include "dao/blob_stream.h"
 #include "dao/com_apartment.h"
 #include "dao/dao_database.h"
+#include "dao/dataset/data_set_error.h"
+#include "dao/engine/dao_constants.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
+#include "dao/engine/engine_error.h"
+#include "dao/engine/field.h"
 #include "dao/engine/querydef.h"
 #include "dao/engine/recordset.h"
 #include "dao/engine/tabledef.h"
+#include "dao/table/blob_stream.h"
 
 namespace corvid {
 
@@ -26,10 +31,7 @@ TVxDaoTable::TVxDaoTable(Component* owner) : Component(owner) {
 }
 
 TVxDaoTable::~TVxDaoTable() {
-  try {
-    SetActive(false);
-  } catch (...) {
-  }
+  Quietly("a destructor does not throw; the database closes what is left", [&] { SetActive(false); });
   DetachMaster();
   if (database_) database_->RemoveClient(*this);
   if (comInitialized_) dao::CoUninitializeApartment();
@@ -58,6 +60,7 @@ void TVxDaoTable::DatabaseDestroyed(TVxDaoDatabase& database) {
     closingByDatabase_ = true;
     SetActive(false);
   } catch (...) {
+    // the database is going; the table is closed with it whatever fails
   }
   closingByDatabase_ = false;
   database_ = nullptr;
@@ -194,6 +197,7 @@ void TVxDaoTable::F_Set_QueryDefName(std::string name) {
         start = end + 1;
       }
     } catch (...) {
+      // the query's SQL text is shown only when the engine gives it
     }
     queryDefTypeName_ = QueryDefType();
   }
@@ -328,6 +332,7 @@ std::string TVxDaoTable::TableDateCreated() const {
       return database_->DatabaseObject()->QueryDefs().Item(queryDefName_).DateCreated();
     if (Active() && recordset_ && tableType_ == 1) return recordset_->DateCreated();
   } catch (...) {
+    // a date the engine cannot give is shown as none
   }
   return {};
 }
@@ -338,6 +343,7 @@ std::string TVxDaoTable::TableLastUpdated() const {
       return database_->DatabaseObject()->QueryDefs().Item(queryDefName_).LastUpdated();
     if (Active() && recordset_ && tableType_ == 1) return recordset_->LastUpdated();
   } catch (...) {
+    // a date the engine cannot give is shown as none
   }
   return {};
 }
@@ -349,7 +355,80 @@ std::string TVxDaoTable::Decrypt(const std::string& text) const {
 }
 
 std::unique_ptr<TStream> TVxDaoTable::OpenBlobStream(TField& field, TBlobStreamMode mode) {
-  return std::make_unique<TVxBlobStream>(field, mode);
+  return std::make_unique<TVxBlobStream>(*this, field, mode);
+}
+
+// Written bytes go to the record being edited or inserted, and only there:
+// a write in any other state would change a buffer that is never posted.
+void TVxDaoTable::CheckBlobWritable(const TField& field) const {
+  if (ReadOnly()) throw DatabaseError("Cannot write to ReadOnly table!");
+  const TDataSetState state = State();
+  if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert)
+    throw DataSetError("Dataset not in edit or insert mode");
+  if (field.ReadOnly()) throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
+}
+
+namespace {
+
+void AssignBytes(const std::string& text, std::vector<std::byte>& into) {
+  const auto* p = reinterpret_cast<const std::byte*>(text.data());
+  into.assign(p, p + text.size());
+}
+
+}  // namespace
+
+void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer, std::vector<std::byte>& into) {
+  const int fieldNo = field.FieldNo();
+  if (fieldNo <= 0) return;
+  const auto index = static_cast<std::size_t>(fieldNo - 1);
+  const bool cached = (field.DataType() == TFieldType::ftMemo && cacheMemos_) ||
+                      (field.DataType() == TFieldType::ftBlob && cacheBlobs_);
+  const std::string* entry = index < buffer.RecValues.size() ? &buffer.RecValues[index].text : nullptr;
+  const auto defaultOf = [&]() -> const std::string* {
+    return index < fieldDefaults_.size() ? &fieldDefaults_[index] : nullptr;
+  };
+  if (cached) {
+    if (entry && buffer.RecPosition == -1 && entry->empty()) entry = defaultOf();
+    if (entry) AssignBytes(*entry, into);
+    return;
+  }
+  dao::Recordset* recordset = recordset_.get();
+  if (!recordset) return;
+
+  const std::int32_t saved = CurrentBookmarkValue();
+  if (buffer.RecBookmark > 0 && buffer.RecBookmark != saved) {
+    try {
+      GotoBookmarkValue(buffer.RecBookmark);
+    } catch (const dao::EngineError& e) {
+      if (e.Number() == dao::kRecordDeleted) First();
+      throw;
+    }
+  }
+  if (State() == TDataSetState::dsInsert && buffer.RecPosition == -1) {
+    if (entry && !entry->empty())
+      AssignBytes(*entry, into);
+    else if (const std::string* def = defaultOf(); def && !def->empty())
+      AssignBytes(*def, into);
+  } else {
+    try {
+      // Straight from the file into the stream's buffer: the one copy of
+      // the value on its way out.
+      dao::Field& daoField = recordset->Fields().Item(fieldNo - 1);
+      if (!daoField.ReadBytesInto(into)) into.clear();
+      if (encrypterReady_) {
+        std::string text(reinterpret_cast<const char*>(into.data()), into.size());
+        AssignBytes(Decrypt(text), into);
+      }
+    } catch (...) {
+      // The value could not be read: recover the table's position, then let
+      // the caller know. An empty stream here would pass a damaged value off
+      // as an empty one, and the extraction run would skip it in silence.
+      into.clear();
+      if (!IsUnidirectional()) Quietly("the read's own error is the one to report", [this] { RefreshRecovery(); });
+      throw;
+    }
+  }
+  if (saved > 0 && saved != buffer.RecBookmark && buffer.RecBookmark > 0) GotoBookmarkValue(saved);
 }
 
 }  // namespace corvid

@@ -1,4 +1,4 @@
-#include "dao/table/key_conditions.h"
+#include "dao/values/key_conditions.h"
 
 #include <langinfo.h>
 #include <locale.h>

@@ -1,0 +1,5 @@
+#include "hidden/hidden.h"
+
+#include "lower/lower.h"
+
+int Hidden() { return Lower(); }

@@ -1,0 +1,3 @@
+#include "upper/upper.h"
+
+int Upper() { return Lower() + 1; }
