@@ -13,13 +13,14 @@ constexpr std::uint16_t kPackagerSignature = 2;
 constexpr std::uint32_t kEmbeddedFile = 0x00030000;
 constexpr std::uint32_t kLinkedFile = 0x00010000;
 
-std::string Windows1252ToUtf8(std::string_view text) {
+// A zero-terminated ANSI text of the packager as UTF-8; the five positions
+// Windows-1252 leaves unassigned become U+FFFD instead of failing the name.
+std::string AnsiText(std::string_view text) {
+    if (auto utf8 = Windows1252ToUtf8(text)) return *utf8;
     std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        char32_t cp = byte;
-        if (byte >= 0x80 && byte <= 0x9F) cp = kWindows1252High[byte - 0x80];
-        AppendUtf8(out, cp == 0 ? kReplacementCharacter : cp);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto one = Windows1252ToUtf8(text.substr(i, 1));
+        out += one ? *one : std::string("\xEF\xBF\xBD");
     }
     return out;
 }
@@ -68,8 +69,8 @@ PackageContent ParsePackage(std::span<const std::byte> native) {
     if (kind == kLinkedFile) {
         content.linked = true;
         cursor.U16();
-        content.linkTarget = Windows1252ToUtf8(cursor.TextZ("the link target"));
-        content.fileName = FileNamePart(Windows1252ToUtf8(label));
+        content.linkTarget = AnsiText(cursor.TextZ("the link target"));
+        content.fileName = FileNamePart(AnsiText(label));
         return content;
     }
     if (kind != kEmbeddedFile) cursor.Fail("unknown packaged kind " + std::to_string(kind));
@@ -82,8 +83,8 @@ PackageContent ParsePackage(std::span<const std::byte> native) {
     // there, they keep letters the ANSI label lost.
     std::optional<std::string> wideName;
     if (Utf16Name(cursor)) wideName = Utf16Name(cursor);
-    std::string name = wideName && !wideName->empty() ? *wideName : Windows1252ToUtf8(label);
-    if (name.empty()) name = Windows1252ToUtf8(originalPath);
+    std::string name = wideName && !wideName->empty() ? *wideName : AnsiText(label);
+    if (name.empty()) name = AnsiText(originalPath);
     content.fileName = FileNamePart(name);
     return content;
 }

@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "dao/dao_database.h"
-#include "dao/dao_table.h"
+#include "dao/table/dao_table.h"
 #include "dao/run_ports.h"
 #include "engine/extraction_run.h"
 #include "engine/sha256.h"
-#include "tools/mdbwriter/mdb_writer.h"
+#include "jet/mdb_writer.h"
 #include "tools/oledocs/ole_wrappers.h"
 #include "tools/oledocs/sample_documents.h"
 
@@ -90,16 +90,16 @@ int main(int argc, char** argv) {
   const std::size_t average = static_cast<std::size_t>(mib) * 1024 * 1024 / static_cast<std::size_t>(records);
   std::mt19937 random(12345);
   {
-    corvid::mdbwriter::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Photos", {{"id", corvid::mdbwriter::ColumnType::Long},
-                                              {"img", corvid::mdbwriter::ColumnType::OleObject}}});
+    corvid::jet::MdbWriter writer(database);
+    auto& table = writer.AddTable({"Photos", {{"id", corvid::jet::ColumnType::Long},
+                                              {"img", corvid::jet::ColumnType::OleObject}}});
     std::vector<std::byte> payload;
     for (long id = 1; id <= records; ++id) {
       const std::size_t target = average * (75 + random() % 51) / 100;  // 75% .. 125% of the mean
       payload.assign(jpeg.begin(), jpeg.end());
       while (payload.size() < target) payload.push_back(static_cast<std::byte>(random()));
       const auto value = corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
-      table.AddRow({std::int64_t{id}, corvid::mdbwriter::ByteView{value}});
+      table.AddRow({std::int64_t{id}, corvid::jet::ByteView{value}});
     }
     writer.Finish();
   }

@@ -10,7 +10,7 @@
 
 #include "tools/oledocs/byte_writer.h"
 #include "tools/oledocs/ole_value_layout.h"
-#include "tools/oledocs/text_encoding.h"
+#include "SrcLib/code_pages.h"
 
 namespace corvid::oledocs {
 namespace {
