@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,10 @@ std::optional<std::string> ExactUtf8ToWindows1252(std::string_view utf8);
 // UTF-8 of Windows-1252 bytes, or nothing when one of them is an unassigned
 // position.
 std::optional<std::string> Windows1252ToUtf8(std::string_view bytes);
+
+// UTF-16LE code units (two bytes each; an odd last byte is dropped) as UTF-8;
+// a surrogate without its partner becomes U+FFFD, a zero unit U+0000.
+std::string Utf16LeToUtf8(std::span<const std::byte> bytes);
 
 // Code page 850 (the OEM code page) and UTF-8; a character without a
 // code-page-850 form and each malformed byte become "?".

@@ -31,23 +31,9 @@ std::optional<std::string> Utf16Name(ByteCursor& cursor) {
     if (cursor.Remaining() < 4) return std::nullopt;
     const std::uint32_t units = cursor.U32();
     if (units > cursor.Remaining() / 2) return std::nullopt;
-    const auto bytes = cursor.Take(std::size_t{units} * 2, "a UTF-16 name");
-    std::string out;
-    for (std::size_t i = 0; i < units; ++i) {
-        const auto unit = [&](std::size_t k) {
-            return static_cast<char32_t>(std::to_integer<unsigned>(bytes[2 * k]) |
-                                         std::to_integer<unsigned>(bytes[2 * k + 1]) << 8);
-        };
-        char32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacementCharacter;
-        }
-        if (cp == 0) break;  // a terminating zero ends the name
-        AppendUtf8(out, cp);
-    }
+    std::string out = Utf16LeToUtf8(cursor.Take(std::size_t{units} * 2, "a UTF-16 name"));
+    // A terminating zero unit ends the name.
+    if (const std::size_t zero = out.find('\0'); zero != std::string::npos) out.resize(zero);
     return out;
 }
 

@@ -54,26 +54,6 @@ TextDecoder::TextDecoder(FileVersion version) : unicode_(version != FileVersion:
 
 TextDecoder::~TextDecoder() = default;
 
-std::string Utf16LeToUtf8(std::span<const std::byte> bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  const std::size_t units = bytes.size() / 2;
-  auto unit = [&](std::size_t i) {
-    return static_cast<char32_t>(static_cast<unsigned>(bytes[2 * i]) | static_cast<unsigned>(bytes[2 * i + 1]) << 8);
-  };
-  for (std::size_t i = 0; i < units; ++i) {
-    char32_t u = unit(i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      u = 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      u = kReplacementCharacter;
-    }
-    AppendUtf8(out, u);
-  }
-  return out;
-}
-
 std::string TextDecoder::Decode(std::span<const std::byte> stored) const {
   if (!unicode_) return DecodeCodePage(stored);
   if (stored.size() < 2 || stored[0] != std::byte{0xFF} || stored[1] != std::byte{0xFE})

@@ -36,7 +36,4 @@ class TextDecoder {
   std::unique_ptr<Converter> converter_;  // iconv, for code pages other than Windows-1252
 };
 
-// UTF-16LE code units (two bytes each; an odd last byte is dropped) as UTF-8.
-std::string Utf16LeToUtf8(std::span<const std::byte> bytes);
-
 }  // namespace corvid::jet::reader

@@ -38,8 +38,11 @@ TEST(Windows1252, MapsTheCodePageAndNothingElse) {
   EXPECT_EQ(CodePointToWindows1252(U'\u00FF'), 0xFF);
   EXPECT_EQ(CodePointToWindows1252(char32_t{0x81}), std::nullopt);  // unassigned position
   EXPECT_EQ(CodePointToWindows1252(U'\u0100'), std::nullopt);
-  for (std::size_t k = 0; k < kWindows1252High.size(); ++k)
-    if (kWindows1252High[k] != 0) EXPECT_EQ(CodePointToWindows1252(kWindows1252High[k]), 0x80 + k);
+  for (std::size_t k = 0; k < kWindows1252High.size(); ++k) {
+    if (kWindows1252High[k] != 0) {
+      EXPECT_EQ(CodePointToWindows1252(kWindows1252High[k]), 0x80 + k);
+    }
+  }
 }
 
 // The lenient conversions used for names in OLE data: one "?" (or U+FFFD)

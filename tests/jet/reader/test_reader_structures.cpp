@@ -13,6 +13,7 @@
 #include "jet/reader/header_page.h"
 #include "jet/reader/text_decoding.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
+#include "SrcLib/code_pages.h"
 #include "jet/mdb_writer.h"
 
 namespace corvid::jet::reader {
