@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dao/engine/collection.h"
 #include "dao/engine/properties.h"
@@ -50,6 +51,11 @@ class Database {
   // Open recordsets of this database (by their Name).
   virtual Collection<Recordset>& Recordsets() = 0;
   virtual Properties& DatabaseProperties() = 0;
+
+  // Damage met while reading since the last call: one line per damaged page
+  // or record (table, page, row, field and the problem), in the order found.
+  // A clear file gives none.
+  virtual std::vector<std::string> TakeDamageNotes() { return {}; }
 
   // Releases the file and its lock. Recordsets still open are closed first;
   // destroying the last reference to an open database closes it the same way.

@@ -38,6 +38,11 @@ class Recordset {
   // Rows visited so far (DAO semantics: exact after MoveLast); table-type
   // recordsets know the full count at once.
   virtual std::int32_t RecordCount() = 0;
+  // The number of rows the table's definition lists (for a table or a
+  // recordset over one table), -1 when unknown. Rows that the file lists but
+  // that cannot be read (damage) make it larger than the rows visited; a
+  // Filter makes it meaningless, so recordsets opened with one give -1.
+  virtual std::int32_t ListedCount() { return -1; }
   // 0-based position of the current record, -1 at BOF/EOF.
   virtual std::int32_t AbsolutePosition() = 0;
   virtual void SetAbsolutePosition(std::int32_t position) = 0;

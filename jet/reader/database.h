@@ -54,6 +54,10 @@ class Table {
 
 struct OpenOptions {
   std::size_t cachePages = PageSource::kDefaultCachePages;
+  // The database password (UTF-8) for a file encrypted with Office
+  // encryption; a wrong or missing one throws PasswordError. Files with a
+  // plain Jet database password open without it (the DAO layer checks that).
+  std::string password{};
 };
 
 class Database {

@@ -23,6 +23,20 @@ class FormatError : public JetError {
   using JetError::JetError;
 };
 
+// An encrypted file opened without its password or with a wrong one (the
+// check runs before any page is decrypted).
+class PasswordError : public JetError {
+ public:
+  using JetError::JetError;
+};
+
+// An encrypted file whose scheme the reader does not decrypt; what() names
+// the scheme.
+class UnsupportedEncryptionError : public FormatError {
+ public:
+  using FormatError::FormatError;
+};
+
 // Where a problem was found; every part is optional.
 struct DamageLocation {
   std::string table{};
