@@ -34,6 +34,7 @@
 
 #include "tools/damage_probe/child_run.h"
 #include "tools/damage_probe/mutations.h"
+#include "tools/damage_probe/run_classes.h"
 #include "tools/damage_probe/seed_databases.h"
 
 namespace fs = std::filesystem;
@@ -110,25 +111,6 @@ void WriteBytes(const std::string& path, const std::vector<std::byte>& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-// The count in the run's closing line ("12:00:00 - Table (8)"); -1 without one.
-std::int64_t VisitedCount(const std::string& stdoutTail, const std::string& table) {
-  std::int64_t visited = -1;
-  const std::string marker = " - " + table + " (";
-  std::size_t start = 0;
-  while (start < stdoutTail.size()) {
-    std::size_t end = stdoutTail.find('\n', start);
-    if (end == std::string::npos) end = stdoutTail.size();
-    const std::string line = stdoutTail.substr(start, end - start);
-    const std::size_t at = line.rfind(marker);
-    if (at != std::string::npos && line.size() > at + marker.size() && line.back() == ')') {
-      const std::string digits = line.substr(at + marker.size(), line.size() - at - marker.size() - 1);
-      if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) visited = std::stoll(digits);
-    }
-    start = end + 1;
-  }
-  return visited;
-}
-
 struct Probe {
   const Options& options;
   std::string configDir;
@@ -145,27 +127,6 @@ struct Probe {
                     options.limits);
   }
 };
-
-const char* const kClasses[] = {"crash", "hang", "stderr flood", "db changed", "silent loss",
-                                "ok", "damage reported", "failed", "other exit"};
-// Column heads of the table, in the order above.
-const char* const kColumns[] = {"crash", "hang", "flood", "changed", "lost", "ok", "damaged", "failed", "other"};
-bool IsBad(const std::string& kind) {
-  return kind == "crash" || kind == "hang" || kind == "stderr flood" || kind == "db changed" || kind == "silent loss";
-}
-
-std::string Classify(const ChildResult& run, bool changed, std::int64_t visited, std::int64_t baseline,
-                     std::int64_t stderrLimit) {
-  if (run.signal != 0) return "crash";
-  if (run.timedOut) return "hang";
-  if (run.floodStopped || run.stderrBytes > stderrLimit) return "stderr flood";
-  if (changed) return "db changed";
-  if (run.exitStatus == 0 && visited < baseline) return "silent loss";
-  if (run.exitStatus == 0) return "ok";
-  if (run.exitStatus == 3) return "damage reported";
-  if (run.exitStatus == 1) return "failed";
-  return "other exit";
-}
 
 std::string FirstLine(const std::string& text) {
   std::string line = text.substr(0, text.find('\n'));
