@@ -253,7 +253,7 @@ private:
         // empty one. A directory that cannot be made matters only when a
         // file is to be created in it: then its own reason is reported.
         const std::string directory =
-            OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText);
+            FittedDirectory(OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText));
         directoryMade_ = MakeDirectoryPath(directory, directoryFailure_);
         std::string path = OutputName(directory, name1, name2, inputs_.nameFromField1);
 
@@ -369,6 +369,20 @@ private:
         host_.AddLogLine(path);
     }
 
+    // The subdirectory named after the filter field's value is shortened
+    // like a file name when it is longer than the file system holds; the
+    // log says so once per directory.
+    std::string FittedDirectory(const std::string& directory) {
+        const std::size_t typed = inputs_.outputDirectory.size();
+        if (directory.size() <= typed + 1 + kLongestFileName) return directory;
+        const std::string subdirectory = directory.substr(typed, directory.size() - typed - 1);
+        std::string fitted = inputs_.outputDirectory + FitFileName(subdirectory) + "/";
+        if (shortenedDirectories_.insert(directory).second)
+            host_.AddLogLine(directory + ": the name is " + std::to_string(subdirectory.size()) +
+                             " bytes long, more than the file system holds; written as " + fitted);
+        return fitted;
+    }
+
     // A name longer than the file system holds is shortened (keeping its
     // extension, and room for the dump copy's ".dmp"), and the log says so.
     std::string FittedPath(const std::string& path) {
@@ -450,6 +464,7 @@ private:
     Recogniser recogniser_;
     PayloadBuffer buffer_;
     std::unordered_set<std::string> writtenPaths_;
+    std::unordered_set<std::string> shortenedDirectories_;
     bool directoryMade_ = true;
     DirectoryFailure directoryFailure_;
     std::int64_t damagedRecords_ = 0;  // visited, but a value could not be read

@@ -279,6 +279,22 @@ TEST_F(DamagedRunTest, ANameLongerThanTheFileSystemHoldsIsShortenedAndLogged) {
     }
 }
 
+TEST_F(DamagedRunTest, AFilterDirectoryNameLongerThanTheFileSystemHoldsIsShortenedOnce) {
+    table_.fields = {"id", "img", "group"};
+    const std::string group(300, 'g');
+    table_.rows = {{"1", FakeBlob(kJpeg), group}, {"2", FakeBlob(kJpeg), group}};
+    host_.inputs.filterField = "group";
+    host_.inputs.filterAsDirectory = true;
+    const RunReport report = Run();
+    ASSERT_TRUE(report.completed) << report.failure;
+    const std::string shortened = dir_.Prefix() + std::string(255, 'g') + "/";
+    EXPECT_TRUE(fs::exists(shortened + "1.jpg"));
+    EXPECT_TRUE(fs::exists(shortened + "2.jpg"));
+    EXPECT_THAT(Body(), ElementsAre(dir_.Prefix() + group + "/: the name is 300 bytes long, more than the file "
+                                                            "system holds; written as " + shortened,
+                                    shortened + "1.jpg", shortened + "2.jpg"));
+}
+
 TEST_F(DamagedRunTest, ADirectoryThatCannotBeMadeIsReportedWithItsOwnReason) {
     AddRecords(1);
     testing::WriteFile(dir_.Path() / "plain", "a file where a directory should be");
