@@ -28,6 +28,7 @@
 #include "engine/raw_extraction.h"
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
+#include "frontend/name_completion.h"
 #include "frontend/persisted_settings.h"
 #include "frontend/window_layout.h"
 
@@ -267,6 +268,12 @@ void TF::BuildControls() {
   connect(Edir, &QLineEdit::textChanged, this, [this] { RunHandler([this] { EdirChange(); }); });
   Edir->installEventFilter(this);
   EdirChange();
+
+  names_ = new NameCompletion(this);
+  names_->Attach(Etbl, {Eimg, Efield1, Efield2, Efilter});
+  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(S(text)); });
+  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(S(text)); });
+  names_->TableChanged(S(Etbl->text()));
 }
 
 bool TF::eventFilter(QObject* watched, QEvent* event) {
@@ -334,6 +341,7 @@ void TF::RunGuarded(void (TF::*run)()) {
   show();
   QCoreApplication::processEvents();
   Mlog->clear();
+  names_->WaitForReading();  // the names are read; the file is free for the run
   (this->*run)();
 }
 

@@ -1,0 +1,276 @@
+// The database map on real and writer-made files: row counts against
+// libmdb's own tools, document columns with their non-empty counts and the
+// kinds of their first 100 values, and the text layout of the map.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "dao/connection/stored_configuration.h"
+#include "dao/dao_database.h"
+#include "dao/database_map.h"
+#include "dao/database_map_output.h"
+#include "dao/engine/dao_constants.h"
+#include "jet/mdb_writer.h"
+#include "tests/fixture_files.h"
+
+namespace corvid {
+namespace {
+
+namespace fs = std::filesystem;
+namespace mw = corvid::jet;
+using ::testing::HasSubstr;
+
+std::string Run(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string out;
+  if (!pipe) return out;
+  std::array<char, 512> chunk{};
+  while (fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr) out += chunk.data();
+  return out;
+}
+
+// Rows of a table as mdb-count reports them.
+std::int64_t MdbCount(const std::string& path, const std::string& table) {
+  const std::string out = Run("mdb-count '" + path + "' '" + table + "' 2>/dev/null");
+  return out.empty() ? -1 : std::stoll(out);
+}
+
+// User tables as mdb-tables lists them.
+std::vector<std::string> MdbTables(const std::string& path) {
+  std::vector<std::string> names;
+  std::string out = Run("mdb-tables -1 '" + path + "' 2>/dev/null");
+  std::size_t start = 0;
+  while (start < out.size()) {
+    const std::size_t end = out.find('\n', start);
+    names.push_back(out.substr(start, end - start));
+    start = end == std::string::npos ? out.size() : end + 1;
+  }
+  return names;
+}
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char pattern[] = "/tmp/corvid-map-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~ScratchDir() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The connection as the program makes it: the window's stored configuration.
+std::unique_ptr<TVxDaoDatabase> StoredConnection() {
+  auto db = std::make_unique<TVxDaoDatabase>();
+  db->BeginLoading();
+  ApplyStoredDatabaseConfiguration(*db);
+  db->FinishSetup();
+  return db;
+}
+
+const TableMap& Table(const DatabaseMap& map, const std::string& name) {
+  for (const TableMap& table : map.tables) {
+    if (table.name == name) return table;
+  }
+  throw std::runtime_error("no table " + name);
+}
+
+const ColumnMap& Column(const TableMap& table, const std::string& name) {
+  for (const ColumnMap& column : table.columns) {
+    if (column.name == name) return column;
+  }
+  throw std::runtime_error("no column " + name);
+}
+
+mw::Bytes Payload(std::string_view head, std::size_t size) {
+  mw::Bytes bytes;
+  for (const char c : head) bytes.push_back(static_cast<std::byte>(c));
+  while (bytes.size() < size) bytes.push_back(static_cast<std::byte>(bytes.size() * 7 & 0x3F));
+  return bytes;
+}
+mw::Bytes Png() { return Payload(std::string_view("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), 300); }
+mw::Bytes Pdf() { return Payload("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n", 500); }
+mw::Bytes Gif() { return Payload("GIF89a\x02\x00\x02\x00", 80); }
+mw::Bytes Unknown() { return mw::Bytes(64, std::byte{'q'}); }
+
+TEST(DatabaseMap, NorthwindTablesRowsAndPictures) {
+  const std::string path = corvid::testing_fixtures::MdbFixtureDir() + "nwind.mdb";
+  auto connection = StoredConnection();
+  const DatabaseMap map = MapDatabaseFile(*connection, path);
+  EXPECT_FALSE(connection->Connected());
+  EXPECT_FALSE(map.Incomplete());
+  EXPECT_EQ(map.file, path);
+
+  std::vector<std::string> names;
+  for (const TableMap& table : map.tables) {
+    names.push_back(table.name);
+    SCOPED_TRACE(table.name);
+    EXPECT_EQ(table.rows, MdbCount(path, table.name));
+    EXPECT_EQ(table.error, "");
+  }
+  EXPECT_THAT(names, ::testing::UnorderedElementsAreArray(MdbTables(path)));
+
+  const TableMap& categories = Table(map, "Categories");
+  EXPECT_EQ(categories.rows, 8);
+  const ColumnMap& picture = Column(categories, "Picture");
+  EXPECT_EQ(picture.typeNumber, dao::dbLongBinary);
+  EXPECT_TRUE(picture.document);
+  EXPECT_EQ(picture.nonEmpty, 8);
+  EXPECT_EQ(picture.kinds, (std::map<std::string, std::int64_t>{{".bmp", 8}}));
+  const ColumnMap& id = Column(categories, "CategoryID");
+  EXPECT_EQ(id.typeNumber, dao::dbLong);
+  EXPECT_FALSE(id.document);
+  EXPECT_EQ(Column(categories, "Description").typeNumber, dao::dbMemo);
+
+  // Employees' photos are pictures too, one per employee.
+  const ColumnMap& photo = Column(Table(map, "Employees"), "Photo");
+  EXPECT_TRUE(photo.document);
+  EXPECT_EQ(photo.nonEmpty, Table(map, "Employees").rows);
+  EXPECT_EQ(SampledValues(photo), photo.nonEmpty);
+}
+
+// PNG, PDF, GIF and unknown values between NULL and zero-length ones, a
+// column that is all NULL, and more than 100 filled values in another table:
+// only the first 100 go to recognition, all are counted.
+TEST(DatabaseMap, DocumentColumnsOfAWrittenDatabase) {
+  ScratchDir dir;
+  const std::string path = dir.File("documents.mdb");
+  {
+    mw::MdbWriter writer(path);
+    auto& scans = writer.AddTable({"Scans",
+                                   {{"id", mw::ColumnType::Long},
+                                    {"doc", mw::ColumnType::OleObject},
+                                    {"note", mw::ColumnType::Text},
+                                    {"spare", mw::ColumnType::OleObject}}});
+    const mw::Bytes empty;
+    const mw::Value docs[] = {Png(), mw::Null, Pdf(), Png(), empty, Unknown(), mw::Null, Png(), Pdf(), Gif()};
+    std::int64_t id = 0;
+    for (const mw::Value& doc : docs) scans.AddRow({++id, doc, std::string("n"), mw::Null});
+
+    auto& many = writer.AddTable({"Many", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
+    for (std::int64_t i = 1; i <= 130; ++i) {
+      if (i % 10 == 0) {
+        many.AddRow({i, mw::Null});  // 13 NULLs: the 100th filled value is row 111
+      } else {
+        many.AddRow({i, i <= 111 ? Gif() : Pdf()});
+      }
+    }
+    writer.Finish();
+  }
+
+  auto connection = StoredConnection();
+  const DatabaseMap map = MapDatabaseFile(*connection, path);
+  ASSERT_EQ(map.tables.size(), 2u);
+  const TableMap& scans = Table(map, "Scans");
+  EXPECT_EQ(scans.rows, 10);
+  const ColumnMap& doc = Column(scans, "doc");
+  EXPECT_EQ(doc.nonEmpty, 7);
+  EXPECT_EQ(doc.kinds, (std::map<std::string, std::int64_t>{{".png", 3}, {".pdf", 2}, {".gif", 1}, {".dmp", 1}}));
+  const ColumnMap& spare = Column(scans, "spare");
+  EXPECT_TRUE(spare.document);
+  EXPECT_EQ(spare.nonEmpty, 0);
+  EXPECT_TRUE(spare.kinds.empty());
+  EXPECT_FALSE(Column(scans, "note").document);
+  EXPECT_EQ(Column(scans, "note").typeNumber, dao::dbText);
+
+  const ColumnMap& img = Column(Table(map, "Many"), "img");
+  EXPECT_EQ(img.nonEmpty, 117);
+  EXPECT_EQ(img.kinds, (std::map<std::string, std::int64_t>{{".gif", 100}}));
+
+  // The quick map of names reads no values.
+  auto again = StoredConnection();
+  MapOptions namesOnly;
+  namesOnly.documents = false;
+  const DatabaseMap names = MapDatabaseFile(*again, path, namesOnly);
+  EXPECT_EQ(Table(names, "Many").rows, 130);
+  EXPECT_EQ(Column(Table(names, "Many"), "img").nonEmpty, 0);
+  EXPECT_THAT(DatabaseMapText(map), HasSubstr("  doc    OLE Object    7 non-empty: 3 .png, 2 .pdf, 1 .dmp, 1 .gif\n"));
+}
+
+// The map gives the file back: an exclusive open (what a run does) succeeds
+// right after it, and a file that is no database fails with the engine's
+// message and leaves the connection closed.
+TEST(DatabaseMap, OpensReadsAndClosesTheFile) {
+  ScratchDir dir;
+  const std::string path = dir.File("one.mdb");
+  {
+    mw::MdbWriter writer(path);
+    writer.AddTable({"T", {{"id", mw::ColumnType::Long}}}).AddRow({std::int64_t{1}});
+    writer.Finish();
+  }
+  auto connection = StoredConnection();
+  MapDatabaseFile(*connection, path);
+  auto run = StoredConnection();
+  ASSERT_TRUE(run->Exclusive());
+  run->F_Set_DatabaseType("Access");
+  run->F_Set_Database(path);
+  EXPECT_NO_THROW(run->F_Set_Connected(true));
+  EXPECT_TRUE(run->Connected());
+  run->F_Set_Connected(false);
+
+  const std::string bogus = dir.File("notes.mdb");
+  { std::FILE* f = std::fopen(bogus.c_str(), "w"); std::fputs("this is not an Access database\n", f); std::fclose(f); }
+  auto failing = StoredConnection();
+  try {
+    MapDatabaseFile(*failing, bogus);
+    ADD_FAILURE() << "a text file was mapped";
+  } catch (const std::exception& error) {
+    EXPECT_THAT(error.what(), HasSubstr(bogus));
+  }
+  EXPECT_FALSE(failing->Connected());
+}
+
+// The layout: names and types aligned per table, document columns with
+// their counts, the sampled share, damage, unknown types and unreadable
+// tables.
+TEST(DatabaseMapText, AlignsColumnsAndSaysWhatWasSampled) {
+  DatabaseMap map;
+  map.file = "x.mdb";
+  TableMap photos{"Photos", 830, {}, ""};
+  photos.columns.push_back({"ID", dao::dbLong, false, 0, {}, 0});
+  photos.columns.push_back({"Photo", dao::dbLongBinary, true, 830, {{".bmp", 98}, {".jpg", 2}}, 0});
+  photos.columns.push_back({"Größe", dao::dbAttachment, true, 3, {{".pdf", 1}, {".png", 2}}, 1});
+  photos.columns.push_back({"Mystery", 0, false, 0, {}, 0});
+  TableMap one{"One", 1, {}, ""};
+  one.columns.push_back({"Empty", dao::dbLongBinary, true, 0, {}, 0});
+  TableMap broken{"Broken", 0, {}, "Table 'Broken', page 9: the row offsets overlap."};
+  map.tables = {photos, one, broken};
+  EXPECT_EQ(DatabaseMapText(map),
+            "Photos  830 rows\n"
+            "  ID       Long Integer\n"
+            "  Photo    OLE Object      830 non-empty, first 100: 98 .bmp, 2 .jpg\n"
+            "  Größe    Attachment      3 non-empty: 2 .png, 1 .pdf, 1 damaged\n"
+            "  Mystery  unknown type 0\n"
+            "\n"
+            "One  1 row\n"
+            "  Empty  OLE Object  0 non-empty\n"
+            "\n"
+            "Broken  0 rows\n"
+            "  cannot be read: Table 'Broken', page 9: the row offsets overlap.\n");
+  EXPECT_TRUE(map.Incomplete());
+}
+
+TEST(DatabaseMapText, TypeNames) {
+  const std::pair<int, const char*> cases[] = {
+      {dao::dbBoolean, "Yes/No"},         {dao::dbLong, "Long Integer"}, {dao::dbLongBinary, "OLE Object"},
+      {dao::dbMemo, "Memo"},              {dao::dbBigInt, "Large Number"}, {dao::dbAttachment, "Attachment"},
+      {dao::dbComplexText, "Multi-value Text"}, {0, ""},                 {13, ""},
+      {110, ""}};
+  for (const auto& [number, name] : cases) EXPECT_EQ(TypeName(number), name) << number;
+  EXPECT_TRUE(IsDocumentType(dao::dbLongBinary));
+  EXPECT_TRUE(IsDocumentType(dao::dbAttachment));
+  EXPECT_FALSE(IsDocumentType(dao::dbBinary));
+  EXPECT_FALSE(IsDocumentType(dao::dbMemo));
+}
+
+}  // namespace
+}  // namespace corvid
