@@ -259,6 +259,32 @@ TEST(DatabaseMapText, AlignsColumnsAndSaysWhatWasSampled) {
   EXPECT_TRUE(map.Incomplete());
 }
 
+// Names reach the JSON escaped where JSON needs it (quotes, backslashes,
+// control characters) and otherwise as the UTF-8 they are.
+TEST(DatabaseMapJson, EscapesNamesAndListsDocumentFacts) {
+  DatabaseMap map;
+  map.file = "C:\\archive\\\"old\".mdb";
+  TableMap table{std::string("Tab\"le\\\x01\n") + "写真", 2, {}, ""};
+  table.columns.push_back({"Größe\t", 0, false, 0, {}, 0});
+  table.columns.push_back({"Bild", dao::dbLongBinary, true, 2, {{".png", 1}, {".dmp", 1}}, 0});
+  map.tables.push_back(table);
+  map.tables.push_back({"Broken", 0, {}, "page 9: \"bad\""});
+  map.damage.push_back("Table 'Broken', page 9");
+  EXPECT_EQ(DatabaseMapJson(map),
+            "{\n"
+            "  \"file\": \"C:\\\\archive\\\\\\\"old\\\".mdb\",\n"
+            "  \"tables\": [\n"
+            "    {\"name\": \"Tab\\\"le\\\\\\u0001\\n写真\", \"rows\": 2, \"columns\": [\n"
+            "      {\"name\": \"Größe\\t\", \"type\": \"unknown\", \"typeNumber\": 0, \"document\": false},\n"
+            "      {\"name\": \"Bild\", \"type\": \"OLE Object\", \"typeNumber\": 11, \"document\": true, "
+            "\"nonEmpty\": 2, \"sampled\": 2, \"kinds\": {\".dmp\": 1, \".png\": 1}}\n"
+            "    ]},\n"
+            "    {\"name\": \"Broken\", \"rows\": 0, \"error\": \"page 9: \\\"bad\\\"\", \"columns\": []}\n"
+            "  ],\n"
+            "  \"damage\": [\"Table 'Broken', page 9\"]\n"
+            "}\n");
+}
+
 TEST(DatabaseMapText, TypeNames) {
   const std::pair<int, const char*> cases[] = {
       {dao::dbBoolean, "Yes/No"},         {dao::dbLong, "Long Integer"}, {dao::dbLongBinary, "OLE Object"},

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "SrcLib/exe_path.h"
 #include "SrcLib/oAppInfo.h"
@@ -196,6 +197,25 @@ TEST_F(NameLists, NamesOfAnOlderDatabaseBoxTextAreDropped) {
   QCoreApplication::processEvents();
   EXPECT_THAT(seen, ElementsAre(ElementsAre("NewTable")));
   EXPECT_THAT(Strings(names.ColumnNames()), ElementsAre("new1", "new2"));
+}
+
+// A run waits for a read under way: the read may hold the file.
+TEST_F(NameLists, WaitForReadingReturnsOnlyWhenTheReadIsOver) {
+  const std::string file = dir_.Path() + "/held.mdb";
+  std::ofstream(file) << "x";
+  std::atomic<bool> entered{false}, release{false}, done{false};
+  NameCompletion names(nullptr, [&](const std::string&) {
+    entered = true;
+    while (!release) std::this_thread::yield();
+    done = true;
+    return DatabaseNames{};
+  });
+  names.DatabaseChanged(file);
+  QTRY_VERIFY(entered.load());
+  std::thread releaser([&] { release = true; });
+  names.WaitForReading();
+  EXPECT_TRUE(done.load());
+  releaser.join();
 }
 
 }  // namespace
