@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <exception>
-#include <optional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -27,7 +27,8 @@ bool UserTable(dao::TableDef& table) {
 }
 
 // Walks the table once and fills the document columns' counts and kinds;
-// returns the number of rows visited.
+// returns the number of rows visited. Attachment columns are read like OLE
+// values: a value is what the engine gives as the field's bytes.
 std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table, const MapOptions& options,
                                  Recogniser& recogniser) {
   std::vector<std::size_t> documentColumns;

@@ -7,6 +7,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <deque>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -17,6 +21,9 @@
 #include "dao/database_map.h"
 #include "dao/database_map_output.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/data_damage_error.h"
+#include "dao/engine/database.h"
+#include "dao/engine/engine_error.h"
 #include "jet/mdb_writer.h"
 #include "tests/fixture_files.h"
 
@@ -227,6 +234,269 @@ TEST(DatabaseMap, OpensReadsAndClosesTheFile) {
     EXPECT_THAT(error.what(), HasSubstr(bogus));
   }
   EXPECT_FALSE(failing->Connected());
+}
+
+// A small engine of tables in memory whose values can be damaged: only what
+// the map calls answers.
+namespace damaged {
+
+[[noreturn]] void Unused() { throw std::logic_error("not used by the map"); }
+
+struct Cell {
+  std::optional<mw::Bytes> bytes;  // nothing: NULL
+  bool damaged = false;
+};
+
+template <class T>
+class List : public dao::Collection<T> {
+ public:
+  std::vector<std::shared_ptr<T>> items;
+  int Count() const override { return static_cast<int>(items.size()); }
+  T& Item(int index) override { return *items.at(static_cast<std::size_t>(index)); }
+  T& Item(std::string_view name) override {
+    for (auto& item : items)
+      if (item->Name() == name) return *item;
+    throw dao::EngineError(dao::kItemNotFound, "Item not found in this collection.");
+  }
+  void Refresh() override {}
+};
+
+class Rows;
+
+class Field : public dao::Field {
+ public:
+  Field(std::string name, int type, const Rows* rows, std::size_t column)
+      : name_(std::move(name)), type_(type), rows_(rows), column_(column) {}
+  std::string Name() const override { return name_; }
+  int Type() const override { return type_; }
+  std::int32_t Size() const override { return 0; }
+  std::int32_t Attributes() const override { return 0; }
+  bool Required() const override { return false; }
+  bool AllowZeroLength() const override { return false; }
+  std::string DefaultValue() const override { return {}; }
+  int OrdinalPosition() const override { return static_cast<int>(column_); }
+  const dao::Properties& FieldProperties() const override { return properties_; }
+  dao::Variant Value() override { Unused(); }
+  void SetValue(const dao::Variant&) override { Unused(); }
+  std::int64_t FieldSize() override;
+  bool ReadBytesInto(std::vector<std::byte>& into) override;
+
+ private:
+  const Cell& Current() const;
+  std::string name_;
+  int type_;
+  const Rows* rows_;
+  std::size_t column_;
+  dao::Properties properties_;
+};
+
+struct TableData {
+  std::string name;
+  std::int32_t attributes = 0;
+  std::int32_t listedRows = 0;  // -1: unknown
+  std::vector<std::pair<std::string, int>> columns;
+  std::vector<std::vector<Cell>> rows;
+  std::optional<std::string> openFailure;  // damage that keeps the rows unread
+};
+
+class Rows : public dao::Recordset {
+ public:
+  Rows(const TableData& data, bool& closed) : data_(data), closed_(closed) {
+    for (std::size_t c = 0; c < data.columns.size(); ++c)
+      fields_.items.push_back(std::make_shared<Field>(data.columns[c].first, data.columns[c].second, this, c));
+  }
+  const Cell& At(std::size_t column) const {
+    if (Eof()) throw dao::EngineError(dao::kNoCurrentRecord, "No current record.");
+    return data_.rows[position_][column];
+  }
+  std::string Name() const override { return data_.name; }
+  int Type() const override { return dao::dbOpenTable; }
+  void MoveFirst() override { position_ = 0; }
+  void MoveNext() override {
+    if (Eof()) throw dao::EngineError(dao::kNoCurrentRecord, "No current record.");
+    ++position_;
+  }
+  bool Eof() const override { return position_ >= data_.rows.size(); }
+  bool Bof() const override { return false; }
+  dao::Collection<dao::Field>& Fields() override { return fields_; }
+  void Close() override { closed_ = true; }
+
+  void MoveLast() override { Unused(); }
+  void MovePrevious() override { Unused(); }
+  void Move(std::int32_t, const dao::Bytes*) override { Unused(); }
+  std::int32_t RecordCount() override { Unused(); }
+  std::int32_t AbsolutePosition() override { Unused(); }
+  void SetAbsolutePosition(std::int32_t) override { Unused(); }
+  float PercentPosition() override { Unused(); }
+  void SetPercentPosition(float) override { Unused(); }
+  dao::Bytes Bookmark() override { Unused(); }
+  void SetBookmark(const dao::Bytes&) override { Unused(); }
+  bool Bookmarkable() const override { return false; }
+  dao::Bytes LastModified() override { Unused(); }
+  bool Updatable() const override { return false; }
+  bool LockEdits() const override { return false; }
+  int EditMode() const override { return dao::dbEditNone; }
+  std::string DateCreated() override { Unused(); }
+  std::string LastUpdated() override { Unused(); }
+  std::unique_ptr<dao::Recordset> Clone() override { Unused(); }
+  void Requery() override { Unused(); }
+  void Edit() override { Unused(); }
+  void AddNew() override { Unused(); }
+  void Update() override { Unused(); }
+  void CancelUpdate() override { Unused(); }
+  void Delete() override { Unused(); }
+  std::unique_ptr<dao::Recordset> OpenRecordset(int, int) override { Unused(); }
+  void SetFilter(std::string_view) override { Unused(); }
+  void SetSort(std::string_view) override { Unused(); }
+  void SetIndex(std::string_view) override { Unused(); }
+  void FindFirst(std::string_view) override { Unused(); }
+  void FindLast(std::string_view) override { Unused(); }
+  void FindNext(std::string_view) override { Unused(); }
+  void FindPrevious(std::string_view) override { Unused(); }
+  bool NoMatch() const override { Unused(); }
+  void Seek(std::string_view, const std::vector<dao::Variant>&) override { Unused(); }
+
+ private:
+  const TableData& data_;
+  bool& closed_;
+  std::size_t position_ = 0;
+  List<dao::Field> fields_;
+};
+
+const Cell& Field::Current() const {
+  const Cell& cell = rows_->At(column_);
+  if (cell.damaged) throw dao::DataDamageError("Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.");
+  return cell;
+}
+std::int64_t Field::FieldSize() { return Current().bytes ? static_cast<std::int64_t>(Current().bytes->size()) : 0; }
+bool Field::ReadBytesInto(std::vector<std::byte>& into) {
+  into.clear();
+  if (!Current().bytes) return false;
+  into = *Current().bytes;
+  return true;
+}
+
+class Definition : public dao::TableDef {
+ public:
+  explicit Definition(const TableData& data) : data_(data) {
+    for (std::size_t c = 0; c < data.columns.size(); ++c)
+      fields_.items.push_back(std::make_shared<Field>(data.columns[c].first, data.columns[c].second, nullptr, c));
+  }
+  std::string Name() const override { return data_.name; }
+  std::int32_t Attributes() const override { return data_.attributes; }
+  std::int32_t RecordCount() override { return data_.listedRows; }
+  std::string DateCreated() override { Unused(); }
+  std::string LastUpdated() override { Unused(); }
+  dao::Collection<dao::Field>& Fields() override { return fields_; }
+  dao::Indexes& TableIndexes() override { Unused(); }
+  const dao::Properties& TableProperties() const override { return properties_; }
+  dao::Field& CreateField(std::string_view, int, int) override { Unused(); }
+  dao::Index& CreateIndex(std::string_view) override { Unused(); }
+
+ private:
+  const TableData& data_;
+  List<dao::Field> fields_;
+  dao::Properties properties_;
+};
+
+class Database : public dao::Database {
+ public:
+  explicit Database(std::vector<TableData> tables) : tables_(std::move(tables)), closed_(tables_.size(), true) {
+    for (const TableData& table : tables_) definitions_.items.push_back(std::make_shared<Definition>(table));
+  }
+  std::vector<std::string> notes;
+  std::vector<std::string> opened;
+  bool AllClosed() const {
+    for (const bool closed : closed_) {
+      if (!closed) return false;
+    }
+    return true;
+  }
+  std::unique_ptr<dao::Recordset> OpenRecordset(std::string_view source, int, int, int) override {
+    opened.emplace_back(source);
+    for (std::size_t t = 0; t < tables_.size(); ++t) {
+      if (tables_[t].name != source) continue;
+      if (tables_[t].openFailure) throw dao::DataDamageError(*tables_[t].openFailure);
+      closed_[t] = false;
+      bool& closed = closed_[t];
+      return std::make_unique<Rows>(tables_[t], closed);
+    }
+    throw dao::EngineError(dao::kObjectNotFound, "no such table");
+  }
+  std::vector<std::string> TakeDamageNotes() override { return std::exchange(notes, {}); }
+  dao::Collection<dao::TableDef>& TableDefs() override { return definitions_; }
+  std::string Name() const override { return "memory.mdb"; }
+
+  std::string Version() const override { return "4.0"; }
+  std::int32_t CollatingOrder() const override { return 1033; }
+  std::string Connect() const override { return {}; }
+  bool Updatable() const override { return false; }
+  std::int32_t QueryTimeout() const override { return 60; }
+  void SetQueryTimeout(std::int32_t) override { Unused(); }
+  std::int32_t RecordsAffected() const override { return 0; }
+  dao::QueryDef& CreateQueryDef(std::string_view, std::string_view) override { Unused(); }
+  dao::Collection<dao::QueryDef>& QueryDefs() override { Unused(); }
+  dao::Collection<dao::NamedObject>& Containers() override { Unused(); }
+  dao::Collection<dao::NamedObject>& Relations() override { Unused(); }
+  dao::Collection<dao::Recordset>& Recordsets() override { Unused(); }
+  dao::Properties& DatabaseProperties() override { Unused(); }
+  void Close() override {}
+
+ private:
+  std::vector<TableData> tables_;
+  std::deque<bool> closed_;
+  List<dao::TableDef> definitions_;
+};
+
+}  // namespace damaged
+
+// Damage costs only what it hits: a damaged value is counted as such and the
+// walk goes on; a table whose rows cannot be read keeps its columns and the
+// map goes on with the next table; the engine's damage notes come along. The
+// engine's own tables are left out, and a table of unknown size is counted.
+TEST(DatabaseMap, DamageIsCountedWhereItIsAndTheRestIsMapped) {
+  using damaged::Cell;
+  const mw::Bytes png = Png(), pdf = Pdf();
+  std::vector<damaged::TableData> tables(5);
+  tables[0] = {"MSysObjects", static_cast<std::int32_t>(0x80000002u), 10, {{"Id", dao::dbLong}}, {}, {}};
+  tables[1] = {"Scans", 0, 5, {{"id", dao::dbLong}, {"doc", dao::dbLongBinary}},
+               {{Cell{}, Cell{png}}, {Cell{}, Cell{std::nullopt, true}}, {Cell{}, Cell{}}, {Cell{}, Cell{pdf}},
+                {Cell{}, Cell{mw::Bytes{}}}},
+               {}};
+  tables[2] = {"Lost", 0, 3, {{"pic", dao::dbAttachment}}, {}, "Table 'Lost', page 12: the row offsets overlap."};
+  tables[3] = {"Unsized", 0, -1, {{"img", dao::dbLongBinary}}, {{Cell{png}}, {Cell{}}}, {}};
+  tables[4] = {"Plain", 0, 7, {{"name", dao::dbText}}, {}, {}};
+  damaged::Database database(tables);
+  const std::string note = "Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.";
+  database.notes = {note};
+
+  const DatabaseMap map = ReadDatabaseMap(database);
+  ASSERT_EQ(map.tables.size(), 4u);
+  const TableMap& scans = map.tables[0];
+  EXPECT_EQ(scans.name, "Scans");
+  EXPECT_EQ(scans.rows, 5);
+  EXPECT_EQ(scans.error, "");
+  const ColumnMap& doc = Column(scans, "doc");
+  EXPECT_EQ(doc.nonEmpty, 2);
+  EXPECT_EQ(doc.damaged, 1);
+  EXPECT_EQ(doc.kinds, (std::map<std::string, std::int64_t>{{".png", 1}, {".pdf", 1}}));
+
+  const TableMap& lost = map.tables[1];
+  EXPECT_EQ(lost.name, "Lost");
+  EXPECT_EQ(lost.rows, 3);
+  EXPECT_EQ(lost.error, "Table 'Lost', page 12: the row offsets overlap.");
+  ASSERT_EQ(lost.columns.size(), 1u);
+  EXPECT_EQ(lost.columns[0].typeNumber, dao::dbAttachment);
+
+  EXPECT_EQ(map.tables[2].name, "Unsized");
+  EXPECT_EQ(map.tables[2].rows, 2);
+  EXPECT_EQ(map.tables[3].name, "Plain");
+  EXPECT_EQ(map.tables[3].rows, 7);
+  EXPECT_THAT(database.opened, ::testing::ElementsAre("Scans", "Lost", "Unsized"));  // not the plain one
+  EXPECT_TRUE(database.AllClosed());
+  EXPECT_EQ(map.damage, (std::vector<std::string>{note}));
+  EXPECT_TRUE(map.Incomplete());
+  EXPECT_THAT(DatabaseMapText(map), HasSubstr("  doc  OLE Object    2 non-empty: 1 .pdf, 1 .png, 1 damaged\n"));
 }
 
 // The layout: names and types aligned per table, document columns with
