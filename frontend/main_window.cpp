@@ -29,6 +29,7 @@
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
 #include "frontend/exit_status.h"
+#include "frontend/name_completion.h"
 #include "frontend/persisted_settings.h"
 #include "frontend/window_layout.h"
 
@@ -268,6 +269,12 @@ void TF::BuildControls() {
   connect(Edir, &QLineEdit::textChanged, this, [this] { RunHandler([this] { EdirChange(); }); });
   Edir->installEventFilter(this);
   EdirChange();
+
+  names_ = new NameCompletion(this);
+  names_->Attach(Etbl, {Eimg, Efield1, Efield2, Efilter});
+  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(S(text)); });
+  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(S(text)); });
+  names_->TableChanged(S(Etbl->text()));
 }
 
 bool TF::eventFilter(QObject* watched, QEvent* event) {
@@ -335,6 +342,7 @@ void TF::RunGuarded(void (TF::*run)()) {
   show();
   QCoreApplication::processEvents();
   Mlog->clear();
+  names_->WaitForReading();  // the names are read; the file is free for the run
   (this->*run)();
 }
 

@@ -30,6 +30,8 @@ class QToolButton;
 
 namespace corvid {
 
+class NameCompletion;
+
 class TF : public QMainWindow, public ParameterForm, public RunHost {
   Q_OBJECT
 
@@ -125,6 +127,8 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   // complete, 3 when it completed over damage in the database, else 0.
   int BatchExitCode() const { return batchExitCode_; }
   RunComponents* Components() const { return components_.get(); }
+  // The completion lists of the table and field boxes.
+  NameCompletion& Names() const { return *names_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -143,6 +147,7 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
 
   std::vector<std::string> arguments_;
   std::unique_ptr<RunComponents> components_;
+  NameCompletion* names_ = nullptr;  // a child of the window
   std::optional<RunReport> lastReport_;
   bool running_ = false;
   bool closePending_ = false;
