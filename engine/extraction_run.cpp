@@ -10,6 +10,7 @@
 
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/directories.h"
+#include "engine/digest_pipeline.h"
 #include "engine/field_index.h"
 #include "SrcLib/file_names.h"
 #include "engine/input_guard.h"
@@ -19,7 +20,6 @@
 #include "engine/record_filter.h"
 #include "engine/run_log_lines.h"
 #include "engine/run_manifest.h"
-#include "engine/sha256.h"
 
 namespace corvid {
 namespace {
@@ -111,6 +111,7 @@ public:
         // filter box) the value is written as it is.
         unwrapping_ = inputs_.unwrap && !inputs_.nameFromField1 && inputs_.filterField != "dmp";
         report_.unwrapping = unwrapping_;
+        if (manifest_ != nullptr) digests_ = std::make_unique<DigestPipeline>(*manifest_);
     }
 
     void Run(const std::function<void(std::int64_t)>& progress) {
@@ -148,6 +149,7 @@ public:
         }
         LogDamageNotes();
         CountDamage();
+        if (digests_) digests_->Finish();
         open.Close();
         host_.AddLogLine(ClosingLine(inputs_.table, report_.recordsVisited));
     }
@@ -160,7 +162,7 @@ private:
         ++damagedRecords_;
         LogDamage(damage.what());
         if (manifest_ != nullptr) {
-            (void)hash_.HexDigest();  // drop the digest of a file left unfinished
+            digests_->DropFile();  // a file left unfinished has no digest
             Note(ManifestOutcome::Unreadable);
         }
     }
@@ -411,7 +413,7 @@ private:
     // Writes bytes, and hashes them when a manifest wants the digest.
     void Write(AtomicOutputFile& file, std::span<const std::byte> bytes) {
         file.Write(bytes);
-        if (manifest_ != nullptr) hash_.Update(bytes);
+        if (digests_) digests_->Add(bytes);
     }
 
     // The manifest row of a record that wrote nothing.
@@ -422,8 +424,8 @@ private:
         manifest_->Add(std::move(row));
     }
 
-    // The manifest row of a file just written; its digest is the one of
-    // every byte written since the last row.
+    // The manifest row of a file just written; its digest, of every byte
+    // written since the last row, is filled in when the hashing catches up.
     void NoteFile(ManifestOutcome outcome, const std::string& path, std::int64_t bytes) {
         if (manifest_ == nullptr) return;
         ManifestRow row = row_;
@@ -432,7 +434,7 @@ private:
         const std::size_t dot = path.rfind('.');
         row.kind = PathHasExtension(path) ? path.substr(dot) : std::string();
         row.bytes = bytes;
-        row.sha256 = hash_.HexDigest();
+        digests_->EndFile(manifest_->Rows().size());
         manifest_->Add(std::move(row));
     }
 
@@ -440,7 +442,7 @@ public:
     // The record under way when the run failed gets a row of its own.
     void NoteFailure() {
         if (manifest_ == nullptr) return;
-        (void)hash_.HexDigest();  // drop the digest of a file left unfinished
+        digests_->DropFile();  // a file left unfinished has no digest
         Note(ManifestOutcome::Failed);
     }
 
@@ -452,7 +454,6 @@ private:
     RunManifest* manifest_;
     bool unwrapping_ = false;
     ManifestRow row_;
-    Sha256 hash_;
 
     int blobField_ = -1;
     int nameField1_ = -1;
@@ -471,6 +472,9 @@ private:
     std::int64_t failedMoves_ = 0;     // steps onto a record that failed
     std::string lastDamageLine_;
     InputGuard databaseGuard_ = InputGuard::ForPath(inputs_.database);
+    // Last, so that it is the first to go: it hands its digests to the
+    // manifest before the run writes it, also when the loop is left by a failure.
+    std::unique_ptr<DigestPipeline> digests_;
 };
 
 }  // namespace

@@ -43,6 +43,8 @@ public:
     bool JsonLines() const { return json_; }
     void Add(ManifestRow row) { rows_.push_back(std::move(row)); }
     const std::vector<ManifestRow>& Rows() const { return rows_; }
+    // The digest of the file of row `row`, known after the row was added.
+    void SetDigest(std::size_t row, std::string sha256) { rows_.at(row).sha256 = std::move(sha256); }
 
     // Marks the rows of paths written more than once and writes the file
     // atomically; a non-empty `failure` ends it with "# incomplete: ...".

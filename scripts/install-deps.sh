@@ -11,6 +11,7 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   dpkg-dev file lintian desktop-file-utils
   libgsf-1-dev libzip-dev libssl-dev
+  clang-14 libclang-rt-14-dev clang-format
 )
 missing=()
 for p in "${packages[@]}"; do
