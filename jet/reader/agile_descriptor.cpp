@@ -122,6 +122,7 @@ AgileDescriptor ParseAgileDescriptor(std::span<const std::byte> xml) {
   // Writers may pad the descriptor with zero bytes.
   while (!xml.empty() && xml.back() == std::byte{0}) xml = xml.first(xml.size() - 1);
   if (xml.empty()) Damaged("it is empty");
+  if (xml.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) Damaged("it is too long");
   std::unique_ptr<xmlDoc, DocumentDeleter> doc;
   {
     SilentXmlErrors silent;

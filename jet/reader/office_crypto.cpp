@@ -75,7 +75,20 @@ void AesCipher::Encrypt(ByteView iv, std::span<std::byte> data) { Run(true, iv, 
 void AesCipher::Run(bool encrypt, ByteView iv, std::span<std::byte> data) {
   if (data.size() % 16 != 0) throw JetError("AES data of " + std::to_string(data.size()) + " bytes (not whole blocks)");
   if (iv.size() < 16 && EVP_CIPHER_get_iv_length(cipher_) > 0) throw JetError("an AES IV shorter than a block");
-  const unsigned char* ivBytes = EVP_CIPHER_get_iv_length(cipher_) > 0 ? Raw(iv) : nullptr;
+  const bool chained = EVP_CIPHER_get_iv_length(cipher_) > 0;
+  const unsigned char* ivBytes = chained ? Raw(iv) : nullptr;
+  if (chained && !encrypt && keyed_ && !encrypting_ && !data.empty()) {
+    // CBC decryption uses the IV for the first block only (P0 = D(C0) XOR
+    // IV). Rather than restart the context for every call, it goes on from
+    // the last ciphertext block of the previous call, and the first block is
+    // corrected afterwards: a restart costs a good share of a page's time.
+    std::array<std::byte, 16> last;
+    std::copy_n(data.end() - 16, 16, last.begin());
+    Update(data);
+    for (std::size_t i = 0; i < 16; ++i) data[i] ^= chain_[i] ^ iv[i];
+    chain_ = last;
+    return;
+  }
   if (!keyed_ || encrypting_ != encrypt) {
     if (EVP_CipherInit_ex2(ctx_, cipher_, Raw(key_), ivBytes, encrypt ? 1 : 0, nullptr) != 1) CryptoFailed("key AES");
     EVP_CIPHER_CTX_set_padding(ctx_, 0);
@@ -84,6 +97,14 @@ void AesCipher::Run(bool encrypt, ByteView iv, std::span<std::byte> data) {
   } else if (EVP_CipherInit_ex2(ctx_, nullptr, nullptr, ivBytes, encrypt ? 1 : 0, nullptr) != 1) {
     CryptoFailed("restart AES");
   }
+  if (chained && !encrypt) {
+    std::copy_n(iv.begin(), 16, chain_.begin());
+    if (!data.empty()) std::copy_n(data.end() - 16, 16, chain_.begin());
+  }
+  Update(data);
+}
+
+void AesCipher::Update(std::span<std::byte> data) {
   auto* bytes = reinterpret_cast<unsigned char*>(data.data());
   std::size_t done = 0;
   while (done < data.size()) {

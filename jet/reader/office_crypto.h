@@ -61,11 +61,13 @@ class AesCipher {
 
  private:
   void Run(bool encrypt, ByteView iv, std::span<std::byte> data);
+  void Update(std::span<std::byte> data);
   evp_cipher_st* cipher_ = nullptr;
   evp_cipher_ctx_st* ctx_ = nullptr;
   CryptoBytes key_;
   bool keyed_ = false;
   bool encrypting_ = false;
+  std::array<std::byte, 16> chain_{};  // CBC decryption: the last ciphertext block seen
 };
 
 // `bytes` cut to `length`, or padded to it with `pad`.
