@@ -67,6 +67,13 @@ Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions opt
   return Database(std::move(state));
 }
 
+HeaderPage Database::ReadHeader(const std::string& path) {
+  FileByteSource bytes(path);
+  std::vector<std::byte> first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 4096)));
+  bytes.ReadAt(0, first);
+  return ParseHeaderPage(first);
+}
+
 Database Database::Open(const std::string& path, OpenOptions options) {
   return FromSource(std::make_unique<FileByteSource>(path), options);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jet/reader/encryption_info.h"
+#include "jet/reader/errors.h"
 #include "jet/reader/office_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

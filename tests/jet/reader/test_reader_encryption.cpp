@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -200,6 +204,9 @@ TEST(OfficeEncryption, TheSchemeIsKnownWithoutAPassword) {
     const HeaderPage header = ParseHeaderPage(Fixture(c.file));
     EXPECT_EQ(header.officeEncrypted, c.encrypted);
     EXPECT_EQ(header.encryption.substr(0, std::strlen(c.scheme)), c.scheme);
+    const HeaderPage fromFile = Database::ReadHeader(testing::kFixtures + c.file);
+    EXPECT_EQ(fromFile.officeEncrypted, c.encrypted);
+    EXPECT_EQ(fromFile.encryption, header.encryption);
   }
 }
 
@@ -464,6 +471,43 @@ TEST(OfficeCrypto, AgilePageOneDecryptsWithTheDocumentedIv) {
   EVP_CIPHER_CTX_free(ctx);
   EXPECT_EQ(viaCodec, byHand);
   EXPECT_LE(static_cast<int>(byHand[0]), 0x08);  // a page-type byte
+}
+
+TEST(AgileDescriptor, BrokenDescriptorsAreRefusedSilently) {
+  // libxml2 reports to standard error unless told not to; the reader must
+  // print nothing. Entity tricks are refused, not expanded.
+  const std::vector<std::string> documents = {
+      "<encryption",
+      "<?xml version=\"1.0\"?><encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\">"
+      "<keyData/></encryption>",
+      "<?xml version=\"1.0\"?><!DOCTYPE e [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+      "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
+      "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" x=\"&d;&d;&d;&d;\"/>",
+      "<?xml version=\"1.0\"?><!DOCTYPE e SYSTEM \"http://example.invalid/e.dtd\"><encryption/>",
+      std::string("<encryption>\0\0<x/>", 18),
+  };
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  char path[] = "/tmp/corvid-xml-stderr-XXXXXX";
+  const int capture = ::mkstemp(path);
+  ASSERT_GE(capture, 0);
+  ::dup2(capture, 2);
+  int refused = 0;
+  for (const std::string& text : documents) {
+    try {
+      ParseAgileDescriptor(std::as_bytes(std::span(text.data(), text.size())));
+    } catch (const FormatError&) {
+      ++refused;
+    }
+  }
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  const auto printed = std::filesystem::file_size(path);
+  ::close(capture);
+  std::filesystem::remove(path);
+  EXPECT_EQ(refused, static_cast<int>(documents.size()));
+  EXPECT_EQ(printed, 0u);
 }
 
 TEST(AgileDescriptor, Base64) {
