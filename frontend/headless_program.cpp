@@ -14,6 +14,7 @@
 #include "dao/terminal_login.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
+#include "frontend/database_encryption.h"
 #include "frontend/error_report.h"
 #include "frontend/exit_status.h"
 #include "frontend/parameter_form.h"
@@ -173,7 +174,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     rawTotal = FileSize(form.Text(EditBox::Emdb));
     rawRunning = true;
     RawReport report;
-    const bool ok = RunHandler([&] { report = RunRawExtraction(host); });
+    const bool ok = RunHandler([&] { report = RunRawExtraction(host, IsEncryptedDatabase); });
     rawRunning = false;
     progress.Clear();
     if (ok) PrintLine(stderr, RawSummary(report));

@@ -26,6 +26,7 @@
 #include "SrcLib/oAppInfo.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
+#include "frontend/database_encryption.h"
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
 #include "frontend/exit_status.h"
@@ -356,7 +357,7 @@ void TF::ExtractRun() {
   lastReport_ = RunExtraction(*this, components_->Connection(), components_->Table());
 }
 
-void TF::RawRun() { RunRawExtraction(*this); }
+void TF::RawRun() { RunRawExtraction(*this, IsEncryptedDatabase); }
 
 void TF::MIexitClick() {
   if (running_) {

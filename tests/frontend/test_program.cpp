@@ -370,6 +370,25 @@ TEST_F(Program, RawRunCarvesTiffSegments) {
   EXPECT_EQ(ReadFile(out_ + "tiff0002.tif"), std::string("II*\0", 4) + std::string(100, 'a'));
 }
 
+TEST_F(Program, RawRunRefusesAnOfficeEncryptedFile) {
+  // The encrypted fixture, copied: raw carving would see only ciphertext.
+  const std::string file = dir_.Path() + "/encrypted.accdb";
+  fs::copy_file(std::string(CORVID_FIXTURES_DIR) + "/mdb/office-agile-4.4.accdb", file);
+  fs::create_directories(out_);
+  const Outcome outcome =
+      Run({"--headless", "--raw", "/d=" + out_, file}, {{"CORVID_DB_PASSWORD", "password"}});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("The file is encrypted; raw carving cannot see its contents. Extract with the "
+                             "password instead."),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_TRUE(fs::is_empty(out_));
+  // A clear ACE file of the same kind is carved as before.
+  const std::string clear = dir_.Path() + "/clear.accdb";
+  fs::copy_file(std::string(CORVID_FIXTURES_DIR) + "/mdb/testV2010.accdb", clear);
+  EXPECT_EQ(Run({"--headless", "--raw", "/d=" + out_, clear}).exitCode, 0);
+}
+
 TEST_F(Program, RawRunOnAMissingDirectoryFails) {
   const std::string file = dir_.Path() + "/scan.bin";
   std::ofstream(file, std::ios::binary) << "head" << std::string("II*\0", 4) << "x" << std::string("II*\0", 4);
