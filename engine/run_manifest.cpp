@@ -88,6 +88,7 @@ std::string_view OutcomeText(ManifestOutcome outcome) {
         case ManifestOutcome::RejectedByFilter: return "rejected by the filter";
         case ManifestOutcome::Linked: return "linked";
         case ManifestOutcome::Damaged: return "damaged";
+        case ManifestOutcome::Unreadable: return "unreadable";
         case ManifestOutcome::Failed: return "failed";
     }
     return "";

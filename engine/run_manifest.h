@@ -11,11 +11,12 @@
 
 namespace corvid {
 
-enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedByFilter, Linked, Damaged, Failed };
+enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedByFilter, Linked, Damaged, Unreadable, Failed };
 
 // "written", "dump copy", "skipped as unknown", "empty", "rejected by the
 // filter", "linked", "damaged" (written by signature from a damaged OLE
-// structure), "failed".
+// structure), "unreadable" (the record or its value could not be read: the
+// database is damaged there), "failed".
 std::string_view OutcomeText(ManifestOutcome outcome);
 
 struct ManifestRow {

@@ -220,7 +220,9 @@ Options (a value option is name=value; names are case-insensitive):
 Values are cut to 80 bytes and trimmed. Without a display Corvid runs
 headless: log lines go to standard output, status texts and errors to
 standard error; the exit status is 0 after a completed run, 1 after a
-failure, 2 when no existing database was named.
+failure, 2 when no existing database was named, 3 when the run completed
+but records were missing or damaged (a batch run with the window ends with
+the same statuses).
 )";
 }
 

@@ -15,6 +15,7 @@
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
 #include "frontend/error_report.h"
+#include "frontend/exit_status.h"
 #include "frontend/parameter_form.h"
 #include "frontend/persisted_settings.h"
 
@@ -108,7 +109,8 @@ std::string RunSummary(const RunReport& r) {
          std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths) +
          (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
                              ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
-                       : std::string());
+                       : std::string()) +
+         (r.damaged ? ", records unreadable: " + std::to_string(r.recordsUnreadable) : std::string());
 }
 
 std::string RawSummary(const RawReport& r) {
@@ -204,7 +206,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     progress.Clear();
     if (passwordRefused) PrintLine(stderr, PasswordHint(form.Text(EditBox::Emdb)));
     if (report) PrintLine(stderr, RunSummary(*report));
-    status = (report && report->completed) ? 0 : 1;
+    status = ExtractionExitStatus(report);
   }
 
   if (created) RunHandler([&] { SaveSettings(form); });

@@ -28,6 +28,7 @@
 #include "engine/raw_extraction.h"
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
+#include "frontend/exit_status.h"
 #include "frontend/persisted_settings.h"
 #include "frontend/window_layout.h"
 
@@ -391,7 +392,7 @@ void TF::AppIdle() {
   batchExitCode_ = 1;  // stays 1 unless the run completes
   SaveScreenshot("before");
   DoExtract();
-  batchExitCode_ = (lastReport_ && lastReport_->completed) ? 0 : 1;
+  batchExitCode_ = ExtractionExitStatus(lastReport_);
   SaveScreenshot("after");
   MIexitClick();
 }

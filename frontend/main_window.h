@@ -122,7 +122,7 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   // The report of the last extraction run that returned.
   const std::optional<RunReport>& LastReport() const { return lastReport_; }
   // The process exit status the batch run asks for: 1 when it did not
-  // complete, else 0.
+  // complete, 3 when it completed over damage in the database, else 0.
   int BatchExitCode() const { return batchExitCode_; }
   RunComponents* Components() const { return components_.get(); }
 
