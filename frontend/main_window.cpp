@@ -277,9 +277,9 @@ void TF::BuildControls() {
 
   names_ = new NameCompletion(this);
   names_->Attach(Etbl, {Eimg, Efield1, Efield2, Efilter});
-  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(S(text)); });
-  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(S(text)); });
-  names_->TableChanged(S(Etbl->text()));
+  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(ToUtf8(text)); });
+  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(ToUtf8(text)); });
+  names_->TableChanged(ToUtf8(Etbl->text()));
 }
 
 bool TF::eventFilter(QObject* watched, QEvent* event) {
