@@ -12,7 +12,7 @@ seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(fuzz_reader fuzz_ole_unwrap fuzz_recognition fuzz_raw_carving)
+  targets=(fuzz_reader fuzz_encryption_header fuzz_ole_unwrap fuzz_recognition fuzz_raw_carving)
 fi
 launcher=()
 if command -v ccache >/dev/null; then
@@ -28,7 +28,7 @@ echo "fuzz targets built in $((SECONDS - start)) s"
 # Seeds: the real files, and small databases of the writer (Jet 4 and Jet 3).
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/mdb" "$seeds/ole" "$seeds/carving"
+mkdir -p "$seeds/mdb" "$seeds/ole" "$seeds/carving" "$seeds/encryption"
 cp tests/fixtures/mdb/* "$seeds/mdb/"
 cp tests/fixtures/ole/* "$seeds/ole/"
 for made in build/samples/sample.mdb build/samples/sample97.mdb; do
@@ -38,6 +38,14 @@ if [ -x build/tools/mkmdb/corvid-mkmdb ]; then
   build/tools/mkmdb/corvid-mkmdb bench "$seeds/mdb/writer4.mdb" --records 12 --blob-kib 2 >/dev/null
   build/tools/mkmdb/corvid-mkmdb bench "$seeds/mdb/writer3.mdb" --records 12 --blob-kib 2 --jet3 >/dev/null
 fi
+# Encryption: the information block of each Office-encrypted fixture (the
+# bytes after the 16-bit length at 0x299 of its header page).
+for encrypted in tests/fixtures/mdb/office-agile-4.4.accdb tests/fixtures/mdb/office-agile-4.2.accdb \
+  tests/fixtures/mdb/db-nonstandard.accdb; do
+  length=$(od -An -tu2 -j $((0x299)) -N2 "$encrypted" | tr -d ' ')
+  dd if="$encrypted" of="$seeds/encryption/$(basename "$encrypted")" bs=1 skip=$((0x29B)) count="$length" \
+    status=none
+done
 # Carving: a first byte choosing the buffer size, then signatures at buffer ends.
 printf '\x03abcII*\x00tiff one II*\x00II*\x00 two\x00II*' >"$seeds/carving/three"
 printf '\x3fII*\x00' >"$seeds/carving/one"
@@ -62,6 +70,7 @@ for target in "${targets[@]}"; do
   binary=$(find "$build" -type f -name "$target" -perm -u+x | head -n 1)
   case $target in
     fuzz_reader) run "$target" "$binary" -max_len=600000 "$seeds/mdb" || status=1 ;;
+    fuzz_encryption_header) run "$target" "$binary" -max_len=4096 "$seeds/encryption" || status=1 ;;
     fuzz_ole_unwrap) run "$target" "$binary" -max_len=200000 "$seeds/ole" || status=1 ;;
     fuzz_recognition) run "$target" "$binary" -max_len=20000 "$seeds/ole" "$seeds/carving" || status=1 ;;
     fuzz_raw_carving) run "$target" "$binary" -max_len=8192 "$seeds/carving" || status=1 ;;
