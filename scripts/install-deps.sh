@@ -10,7 +10,7 @@ packages=(
   libmdb3 mdbtools-dev mdbtools
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   dpkg-dev file lintian desktop-file-utils
-  libgsf-1-dev libzip-dev libssl-dev
+  libgsf-1-dev libzip-dev libssl-dev zlib1g-dev
 )
 missing=()
 for p in "${packages[@]}"; do
