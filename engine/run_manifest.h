@@ -15,7 +15,8 @@ enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedB
 
 // "written", "dump copy", "skipped as unknown", "empty", "rejected by the
 // filter", "linked", "damaged" (written by signature from a damaged OLE
-// structure), "failed".
+// structure; with no output path, an attached file left out because its
+// value is damaged), "failed".
 std::string_view OutcomeText(ManifestOutcome outcome);
 
 struct ManifestRow {

@@ -26,6 +26,9 @@ struct RunReport {
     std::int64_t rejectedByFilter = 0;
     std::int64_t duplicatePaths = 0;    // writes to a path already written in this run
     std::int64_t bytesWritten = 0;      // bytes of the output files (dump copies included)
+    // Attachment fields:
+    std::int64_t attachmentsWritten = 0;   // attached files written (counted in filesWritten too)
+    std::int64_t damagedAttachments = 0;   // attached files left out because their value is damaged
     // With unwrapping only:
     bool unwrapping = false;
     std::int64_t linkedObjects = 0;     // links to files outside: nothing written

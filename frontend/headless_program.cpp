@@ -108,7 +108,11 @@ std::string RunSummary(const RunReport& r) {
          std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths) +
          (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
                              ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
-                       : std::string());
+                       : std::string()) +
+         (r.attachmentsWritten > 0 || r.damagedAttachments > 0
+              ? ", attachments written: " + std::to_string(r.attachmentsWritten) +
+                    ", damaged attachments left out: " + std::to_string(r.damagedAttachments)
+              : std::string());
 }
 
 std::string RawSummary(const RawReport& r) {
