@@ -212,6 +212,7 @@ Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::stri
   switch (column.type) {
     case ColumnType::Long:
     case ColumnType::AutoNumber:
+    case ColumnType::Attachment:  // the key the row's files carry
     case ColumnType::Integer:
     case ColumnType::Byte:
       return ParseInteger(t, column, line);
