@@ -310,5 +310,43 @@ TEST(ComplexColumns, ADamagedCompressedValueInACopyIsDamageNamingTableRecordAndF
             B("this is some more test data for attachment."));
 }
 
+// The column definition's complex id must lead to the row of this table's
+// column in MSysComplexColumns: a changed id is damage, not another table's values.
+TEST(ComplexColumns, AComplexIdThatLeadsElsewhereIsDamage) {
+  const std::string path = testing::kFixtures + "attachments.accdb";
+  const Bytes original = testing::ReadFile(path);
+  std::uint32_t page = 0;
+  {
+    Database db = Database::Open(path);
+    page = db.OpenTable("Table1").Definition().page;
+  }
+  // The third column entry of Table1's definition: after the 63-byte header
+  // and the real-index entries (12 bytes each); its complex id at byte 11.
+  const std::size_t tdef = std::size_t{page} * 4096;
+  const std::size_t realIndexes = Get32(original, tdef + 51);
+  const std::size_t idAt = tdef + 63 + 12 * realIndexes + 2 * 25 + 11;
+  ASSERT_EQ(static_cast<std::uint8_t>(original.at(tdef + 63 + 12 * realIndexes + 2 * 25)), 0x12);
+  ASSERT_EQ(Get32(original, idAt), 2u);
+  struct Case {
+    std::uint8_t id;
+    const char* problem;
+  };
+  for (const Case& c : {Case{1, "to another table"}, Case{9, "no row for complex id 9"}}) {
+    SCOPED_TRACE(c.problem);
+    Bytes image = original;
+    image[idAt] = std::byte{c.id};
+    Database db = Database::OpenImage(image);
+    Table table = db.OpenTable("Table1");
+    try {
+      ComplexColumn::Open(db, table, "Attachments");
+      ADD_FAILURE() << "no damage reported";
+    } catch (const DamageError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.problem), std::string::npos) << e.what();
+      EXPECT_EQ(e.Where().table, "Table1");
+      EXPECT_EQ(e.Where().field, "Attachments");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvid::jet::reader
