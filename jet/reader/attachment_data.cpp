@@ -121,19 +121,22 @@ struct AttachmentDataReader::State {
     }
   }
 
-  // Up to out.size() content bytes; 0 only at the end of the content, once
-  // the stored value has been found to end there too.
+  // Fills `out` with content bytes, or up to the end of the content; 0
+  // only at the end, once the stored value has been found to end there too.
   std::size_t Content(std::span<std::byte> out) {
     const std::uint64_t remaining = contentLength - produced;
     if (remaining == 0) {
       VerifyEnd();
       return 0;
     }
-    if (out.empty()) return 0;
     out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), remaining)));
-    std::size_t n = compressed ? Inflate(out) : Copy(out);
-    produced += n;
-    return n;
+    std::size_t total = 0;
+    while (total < out.size()) {  // each step takes at least one byte or throws
+      const std::size_t n = compressed ? Inflate(out.subspan(total)) : Copy(out.subspan(total));
+      total += n;
+      produced += n;
+    }
+    return total;
   }
 
   std::size_t Copy(std::span<std::byte> out) {
