@@ -3,7 +3,8 @@
 // first to last record, and a read-only blob stream per record. The database
 // layer adapts its components to these; tests use in-memory doubles.
 // Every failure is reported by throwing an exception (std::exception) whose
-// what() is the message the user sees.
+// what() is the message the user sees; damage in the file that spoils one
+// record (a value, a blob, the step onto the record) is a RecordDamageError.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "engine/record_damage_error.h"
 
 namespace corvid {
 
@@ -32,10 +35,10 @@ public:
 
 // An attached file that cannot be read: its stored value is damaged. what()
 // names the table, the record and the file. The run reports it, skips that
-// file and goes on.
-class AttachmentDamage : public std::runtime_error {
+// file (not the record's other files) and goes on.
+class AttachmentDamage : public RecordDamageError {
 public:
-    using std::runtime_error::runtime_error;
+    using RecordDamageError::RecordDamageError;
 };
 
 class DatabaseConnection {
@@ -92,6 +95,13 @@ public:
         (void)index;
         throw std::out_of_range("the field holds no attachments");
     }
+    // The number of records the table's definition lists, -1 when unknown.
+    // Records that the file lists but that cannot be found or read make it
+    // larger than the number of records visited.
+    virtual std::int64_t ListedCount() { return -1; }
+    // Damage met while reading since the last call, one line per damaged
+    // page or record, in the order found; none for a sound file.
+    virtual std::vector<std::string> TakeDamageNotes() { return {}; }
 };
 
 }  // namespace corvid

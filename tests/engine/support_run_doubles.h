@@ -62,6 +62,9 @@ struct FakeBlob {
     std::optional<std::int64_t> claimedSize;
     // The reader holds the bytes and lends them (Held); reading it fails.
     bool held = false;
+    // Reading fails for damage once this many bytes were delivered.
+    std::optional<std::size_t> damagedAfter;
+    std::string damage = "damaged long value";
 };
 
 // One attached file: its name and bytes. With `damageAfter` set, the stream
@@ -91,6 +94,20 @@ public:
     std::size_t current = 0;
     int openBlobStreams = 0;
 
+    // Damage. A cell (row, field position) whose text or blob stream fails
+    // with the message; rows that Next cannot step onto (it fails with the
+    // message, standing on them; the next Next goes on past them); a row from which
+    // Next always fails the same way; notes the database hands out when the
+    // cursor reaches a row (row rows.size(): when it reaches the end); and
+    // the number of records the table lists.
+    std::map<std::pair<std::size_t, int>, std::string> damagedCells;
+    std::map<std::size_t, std::string> unreachableRows;
+    std::optional<std::size_t> stuckAfter;
+    std::map<std::size_t, std::vector<std::string>> notesAt;
+    std::vector<std::string> notesAtOpen;
+    std::int64_t listed = -1;
+    int nextCalls = 0;
+
     void SetTableName(const std::string& name) override;
     void SetActive(bool activate) override;
     void FieldNames(std::vector<std::string>& names) override;
@@ -104,10 +121,14 @@ public:
     std::string AttachmentFileName(int position, std::size_t index) override;
     std::unique_ptr<BlobReader> OpenAttachment(int position, std::size_t index) override;
     int openAttachments = 0;
+    std::int64_t ListedCount() override { return listed; }
+    std::vector<std::string> TakeDamageNotes() override;
 
 private:
     const FakeAttachment& Attached(int position, std::size_t index) const;
     std::string name_;
+    std::vector<std::string> pendingNotes_;
+    void Arrive(std::size_t row);
     const FakeCell& Cell(int position) const;
 };
 
