@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ public:
     // the reader lives and nothing is read from it), so that the run can use
     // it where it is; empty when the blob is to be read.
     virtual std::span<const std::byte> Held() { return {}; }
+};
+
+// An attached file that cannot be read: its stored value is damaged. what()
+// names the table, the record and the file. The run reports it, skips that
+// file (not the record's other files) and goes on.
+class AttachmentDamage : public RecordDamageError {
+public:
+    using RecordDamageError::RecordDamageError;
 };
 
 class DatabaseConnection {
@@ -61,6 +70,31 @@ public:
     // A read-only stream on the blob field at `position` of the current record.
     virtual std::unique_ptr<BlobReader> OpenBlobStream(int position) = 0;
 
+    // Attachment fields: the value of such a field is a list of files, each
+    // with its own name. Tables without them keep these defaults.
+    virtual bool IsAttachmentField(int position) {
+        (void)position;
+        return false;
+    }
+    // The number of files attached to the current record in that field.
+    virtual std::size_t AttachmentCount(int position) {
+        (void)position;
+        return 0;
+    }
+    // The file name the attachment at `index` (0-based, in stored order) was
+    // given, e.g. "scan 0001.pdf".
+    virtual std::string AttachmentFileName(int position, std::size_t index) {
+        (void)position;
+        (void)index;
+        throw std::out_of_range("the field holds no attachments");
+    }
+    // A read-only stream on that file's own bytes (decoded). Opening or
+    // reading it throws AttachmentDamage when the stored value is damaged.
+    virtual std::unique_ptr<BlobReader> OpenAttachment(int position, std::size_t index) {
+        (void)position;
+        (void)index;
+        throw std::out_of_range("the field holds no attachments");
+    }
     // The number of records the table's definition lists, -1 when unknown.
     // Records that the file lists but that cannot be found or read make it
     // larger than the number of records visited.

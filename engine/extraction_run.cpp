@@ -28,6 +28,8 @@ namespace {
 constexpr std::int64_t kLargestBlob = (std::int64_t{1} << 31) - 1;
 // A buffer much larger than the blobs that follow a huge one is given back.
 constexpr std::size_t kKeptBufferSize = std::size_t{64} << 20;
+// Attached files are copied to their output in pieces of this size.
+constexpr std::size_t kAttachmentChunk = std::size_t{1} << 20;
 // Moves onto the next record that fail in a row before the walk gives up on
 // the rest of the table (an engine that fails the same way again is stuck
 // at once).
@@ -260,6 +262,10 @@ private:
         std::string path = OutputName(directory, name1, name2, inputs_.nameFromField1);
 
         if (blobField_ < 0) MissingField(inputs_.blobField);
+        if (table_.IsAttachmentField(blobField_)) {
+            WriteAttachments(directory, path);
+            return;
+        }
         const std::unique_ptr<BlobReader> blob = table_.OpenBlobStream(blobField_);
         const std::int64_t size = blob->Size();
         if (size == 0) {
@@ -300,6 +306,70 @@ private:
             return;
         }
         WriteFiles(path, recognised, payload, payload, written);
+    }
+
+    // Every file attached to the record, each under its own name. A file
+    // whose stored value is damaged is reported and left out; the others
+    // are written.
+    void WriteAttachments(const std::string& directory, const std::string& recordPath) {
+        const std::size_t count = table_.AttachmentCount(blobField_);
+        if (count == 0) {
+            ++report_.emptyBlobs;
+            Note(ManifestOutcome::Empty);
+            return;
+        }
+        for (std::size_t index = 0; index < count; ++index) {
+            const std::string fileName = table_.AttachmentFileName(blobField_, index);
+            const std::string path =
+                AttachmentOutputName(directory, recordPath, fileName, inputs_.nameFromField1);
+            row_.embeddedName = fileName;
+            try {
+                WriteAttachment(index, path);
+            } catch (const AttachmentDamage& damage) {
+                if (digests_) digests_->DropFile();  // the file left unwritten has no digest
+                ++report_.damagedAttachments;
+                LogDamage(path + ": " + damage.what() + " (not written)");
+                Note(ManifestOutcome::Damaged);
+            }
+        }
+    }
+
+    // One attached file, its bytes as they are. Its name gives the
+    // extension; only a name without one has the bytes recognised.
+    void WriteAttachment(std::size_t index, std::string path) {
+        const std::unique_ptr<BlobReader> file = table_.OpenAttachment(blobField_, index);
+        std::span<const std::byte> held;
+        bool whole = false;
+        if (!PathHasExtension(path)) {
+            const std::int64_t size = file->Size();
+            if (size < 0) throw RunFailure("The attachment for \"" + path + "\" reports an invalid size");
+            if (size > kLargestBlob)
+                throw RunFailure("The attachment for \"" + path + "\" is too large to recognise: " +
+                                 std::to_string(size) + " bytes (the limit is 2 GiB)");
+            held = buffer_.ReadAll(*file, size);
+            whole = true;
+            if (recogniser_.Recognise(held, path, options_).skip) {
+                ++report_.skippedUnknown;
+                Note(ManifestOutcome::SkippedUnknown);
+                return;
+            }
+        }
+        databaseGuard_.Check(path);
+        AtomicOutputFile output(path);
+        if (whole) {
+            Write(output, held);
+        } else {
+            if (chunk_.empty()) chunk_.resize(kAttachmentChunk);
+            for (std::size_t n = file->Read(chunk_); n > 0; n = file->Read(chunk_))
+                Write(output, std::span<const std::byte>(chunk_).first(std::min(n, chunk_.size())));
+        }
+        output.Commit();
+        ++report_.filesWritten;
+        ++report_.attachmentsWritten;
+        report_.bytesWritten += output.BytesWritten();
+        NoteFile(ManifestOutcome::Written, path, output.BytesWritten());
+        if (!writtenPaths_.insert(path).second) ++report_.duplicatePaths;
+        host_.AddLogLine(path);
     }
 
     // Writes a document the structure gave. Returns false when the bytes of
@@ -464,6 +534,7 @@ private:
     RecognitionOptions options_{};
     Recogniser recogniser_;
     PayloadBuffer buffer_;
+    std::vector<std::byte> chunk_;  // attachments are copied through it
     std::unordered_set<std::string> writtenPaths_;
     std::unordered_set<std::string> shortenedDirectories_;
     bool directoryMade_ = true;

@@ -29,6 +29,21 @@ std::string OutputName(std::string_view directory, std::string_view name1,
   return path;
 }
 
+std::string AttachmentOutputName(std::string_view directory, std::string_view recordPath,
+                                 std::string_view fileName, bool nameFromField1) {
+  if (nameFromField1) return OutputName(directory, fileName, {}, true);
+  const std::string name(fileName);
+  std::string path(recordPath);
+  path += '_';
+  path += CleanFileName(BaseNameWithoutExt(name));
+  const std::string extension = ExtensionOf(name);
+  if (extension.size() > 1) {
+    path += '.';
+    path += CleanFileName(extension.substr(1));
+  }
+  return path;
+}
+
 namespace {
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }

@@ -20,6 +20,14 @@ std::string OutputDirectory(std::string_view directoryText, bool filterAsDirecto
 std::string OutputName(std::string_view directory, std::string_view name1,
                        std::string_view name2, bool nameFromField1);
 
+// The output path of a file attached to a record. Normally `recordPath`
+// (the record's path from OutputName, field 1 and field 2) + "_" + the
+// cleaned file name without its extension + the file's extension cleaned
+// the same way. With nameFromField1 the attachment's own name takes the
+// place of field 1: directory + cleaned base name + its extension as it is.
+// The extension is empty when the file name has none: recognition adds it.
+std::string AttachmentOutputName(std::string_view directory, std::string_view recordPath,
+                                 std::string_view fileName, bool nameFromField1);
 // The longest file name (last path component) the file systems of this
 // platform hold, in bytes.
 inline constexpr std::size_t kLongestFileName = 255;

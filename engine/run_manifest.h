@@ -15,8 +15,9 @@ enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedB
 
 // "written", "dump copy", "skipped as unknown", "empty", "rejected by the
 // filter", "linked", "damaged" (written by signature from a damaged OLE
-// structure), "unreadable" (the record or its value could not be read: the
-// database is damaged there), "failed".
+// structure; with no output path, an attached file left out because its
+// value is damaged), "unreadable" (the record or its value could not be
+// read: the database is damaged there), "failed".
 std::string_view OutcomeText(ManifestOutcome outcome);
 
 struct ManifestRow {

@@ -26,6 +26,9 @@ struct RunReport {
     std::int64_t rejectedByFilter = 0;
     std::int64_t duplicatePaths = 0;    // writes to a path already written in this run
     std::int64_t bytesWritten = 0;      // bytes of the output files (dump copies included)
+    // Attachment fields:
+    std::int64_t attachmentsWritten = 0;   // attached files written (counted in filesWritten too)
+    std::int64_t damagedAttachments = 0;   // attached files left out because their value is damaged
     // Damage. A completed run can still have met damage in the file: then
     // `damaged` is set and the status line says "N of M records read; the
     // database is damaged" with N = recordsRead and M = recordsRead +

@@ -111,6 +111,10 @@ std::string RunSummary(const RunReport& r) {
          (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
                              ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
                        : std::string()) +
+         (r.attachmentsWritten > 0 || r.damagedAttachments > 0
+              ? ", attachments written: " + std::to_string(r.attachmentsWritten) +
+                    ", damaged attachments left out: " + std::to_string(r.damagedAttachments)
+              : std::string()) +
          (r.damaged ? ", records unreadable: " + std::to_string(r.recordsUnreadable) : std::string());
 }
 

@@ -23,7 +23,8 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
   std::vector<std::byte> page(jet.pageSize, std::byte{0});
   std::span<std::byte> p(page);
   Put32(p, 0, 0x00000100);  // page type 0, then 01 00 00
-  std::copy_n(reinterpret_cast<const std::byte*>(kEngineNameJet), sizeof kEngineNameJet - 1,
+  const bool ace = jet.format == JetFormat::Ace2007;
+  std::copy_n(reinterpret_cast<const std::byte*>(ace ? kEngineNameAce : kEngineNameJet), sizeof kEngineNameJet - 1,
               page.begin() + kHeaderEngineNameOffset);
   Put32(p, kHeaderVersionOffset, jet.versionByte);
 
@@ -34,7 +35,7 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
   Put16(p, kHeaderCodePageOffset, fields.codePage);
   Put32(p, kHeaderDatabaseKeyOffset, 0);  // 0: pages are not encrypted
 
-  if (jet.format == JetFormat::Jet4) {
+  if (jet.format != JetFormat::Jet3) {
     Put32(p, kHeaderJet4SortOrderOffset, fields.sortOrder);
     PutDouble(p, kHeaderCreationDateOffset, fields.creationDate);
     // Outside the masked block: the engine's format marker "4.0".
@@ -49,7 +50,10 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
   const std::u16string password = Utf8ToUtf16(fields.password);
   if (password.size() > kMaxPasswordChars)
     throw WriterError("the database password may have at most 20 characters");
-  if (jet.format == JetFormat::Jet4) {
+  // Access protects an .accdb file with a password by encrypting it, which
+  // the writer does not do.
+  if (ace && !password.empty()) throw WriterError("the writer cannot protect an Access 2007 file with a password");
+  if (jet.format != JetFormat::Jet3) {
     PutHeaderPassword(jet, p, EncodeUcs2(password));
   } else {
     const auto single = EncodeWindows1252(password);
@@ -82,7 +86,7 @@ std::string GetHeaderPassword(const JetConstants& jet, std::span<const std::byte
     const auto mask = PasswordDateMask(GetDouble(page0, kHeaderCreationDateOffset));
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= mask[i % mask.size()];
   }
-  if (jet.format == JetFormat::Jet4) {
+  if (jet.format != JetFormat::Jet3) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
       char32_t unit = Get16(bytes, i);
       if (unit == 0) break;

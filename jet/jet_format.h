@@ -84,8 +84,16 @@ inline constexpr JetConstants kJet3{
     .maxPages = 0x80000,  // 1 GiB
 };
 
+// ACE files keep Jet 4's pages; the header names the ACE engine.
+inline constexpr JetConstants kAce2007 = [] {
+  JetConstants c = kJet4;
+  c.format = JetFormat::Ace2007;
+  c.versionByte = 0x02;
+  return c;
+}();
+
 inline const JetConstants& ConstantsFor(JetFormat format) {
-  return format == JetFormat::Jet3 ? kJet3 : kJet4;
+  return format == JetFormat::Jet3 ? kJet3 : format == JetFormat::Ace2007 ? kAce2007 : kJet4;
 }
 
 // The layout of a file whose header carries `versionByte` (0 Jet 3, 1 Jet 4,
@@ -140,6 +148,7 @@ inline constexpr std::uint8_t kTypeText = 0x0A;
 inline constexpr std::uint8_t kTypeOle = 0x0B;
 inline constexpr std::uint8_t kTypeMemo = 0x0C;
 inline constexpr std::uint8_t kTypeGuid = 0x0F;
+inline constexpr std::uint8_t kTypeComplex = 0x12;  // the row holds a key into a hidden table
 
 // Column flags.
 inline constexpr std::uint8_t kColumnFixed = 0x01;

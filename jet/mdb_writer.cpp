@@ -1,9 +1,12 @@
 #include "jet/mdb_writer.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <map>
 #include <set>
 
+#include "jet/byte_order.h"
 #include "jet/data_page.h"
 #include "jet/header_page.h"
 #include "jet/jet_format.h"
@@ -13,10 +16,66 @@
 #include "jet/system_catalog.h"
 #include "jet/table_definition.h"
 #include "jet/table_layout.h"
+#include "jet/text_encoding.h"
 #include "jet/usage_map.h"
 
 namespace corvid::jet {
 namespace {
+
+// The FileData value of an attached file: the flag (1 compressed, 0 as is),
+// the length of the content, then the content (a header naming the file's
+// extension, then the file), zlib-compressed when asked.
+Bytes EncodeAttachment(const AttachmentFile& file, const std::string& extension) {
+  Bytes header;
+  ByteAppender h(header);
+  const std::u16string units = Utf8ToUtf16(extension);
+  const auto extensionUnits = static_cast<std::uint32_t>(units.empty() ? 0 : units.size() + 1);
+  h.U32(12 + 2 * extensionUnits);
+  h.U32(1);
+  h.U32(extensionUnits);
+  if (!units.empty()) {
+    h.Bytes(EncodeUcs2(units));
+    h.U16(0);
+  }
+  const std::uint64_t contentLength = header.size() + file.data.size();
+  if (contentLength > 0x3FFFFFFFu) throw WriterError("attachment \"" + file.fileName + "\" is larger than 1 GiB");
+  Bytes out;
+  ByteAppender o(out);
+  o.U32(file.compress ? 1 : 0);
+  o.U32(static_cast<std::uint32_t>(contentLength));
+  if (!file.compress) {
+    o.Bytes(header);
+    o.Bytes(file.data);
+    return out;
+  }
+  z_stream z{};
+  if (deflateInit(&z, std::clamp(file.compressionLevel, 1, 9)) != Z_OK) throw WriterError("zlib could not start");
+  struct End {
+    z_stream& z;
+    ~End() { deflateEnd(&z); }
+  } end{z};
+  const std::size_t prefix = out.size();
+  out.resize(prefix + deflateBound(&z, static_cast<uLong>(contentLength)));
+  z.next_out = reinterpret_cast<Bytef*>(out.data() + prefix);
+  z.avail_out = static_cast<uInt>(out.size() - prefix);
+  auto feed = [&](std::span<const std::byte> bytes, int flush) {
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<std::byte*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    const int rc = deflate(&z, flush);
+    if (rc != (flush == Z_FINISH ? Z_STREAM_END : Z_OK)) throw WriterError("zlib could not compress an attachment");
+  };
+  feed(header, Z_NO_FLUSH);
+  feed(file.data, Z_FINISH);
+  out.resize(prefix + z.total_out);
+  return out;
+}
+
+// The extension of a file name: after its last ".", unless a separator follows.
+std::string FileExtension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.find_first_of("/\\:", dot + 1) != std::string::npos) return {};
+  return name.substr(dot + 1);
+}
 
 constexpr std::uint32_t kHeaderPage = 0;
 constexpr std::uint32_t kMapPage = 1;
@@ -61,6 +120,25 @@ class TableState final : public TableWriter, private LongValueStore {
   }
   std::int64_t RowCount() const override { return rowCount_; }
   const TableDef& Definition() const override { return def_; }
+
+  void AddAttachment(std::string_view column, std::int32_t key, const AttachmentFile& file) override {
+    if (!usable_) throw WriterError("the database writer has finished or failed; no more rows can be added");
+    TableState* hidden = nullptr;
+    for (auto& [name, table] : attachmentTables_)
+      if (NameKey(name) == NameKey(column)) hidden = table;
+    if (!hidden)
+      throw WriterError("table \"" + def_.name + "\" has no Attachment column \"" + std::string(column) + "\"");
+    const std::size_t characters = Utf8ToUtf16(file.fileName).size();
+    if (characters == 0 || characters > 255)
+      throw WriterError("an attachment of table \"" + def_.name + "\" needs a file name of 1..255 characters");
+    const std::string extension = FileExtension(file.fileName);
+    const Bytes stored = EncodeAttachment(file, extension);
+    const Value values[] = {std::int64_t{key}, ByteView{stored}, Null,           file.fileName,
+                            Null,              extension,         Null,           Null};
+    hidden->AddRow(values);
+  }
+  // The hidden table that holds the files of Attachment column `column`.
+  void SetAttachmentTable(const std::string& column, TableState* table) { attachmentTables_.emplace_back(column, table); }
 
   void FlushPage() {
     if (page_.Empty()) return;
@@ -107,6 +185,7 @@ class TableState final : public TableWriter, private LongValueStore {
   std::size_t lastPageFree_ = 0;
   std::int64_t rowCount_ = 0;
   std::int32_t nextAutoNumber_ = 1;
+  std::vector<std::pair<std::string, TableState*>> attachmentTables_;
 };
 
 }  // namespace
@@ -133,20 +212,50 @@ class MdbWriter::Impl {
     header_ = BuildHeaderPage(jet_, HeaderFields{options_.password, options_.creationDate, options_.sortOrder, 1252});
     file_.Allocate(3);  // header, usage maps, catalog tdef
     for (const auto& name : SystemTableNames()) names_.insert(NameKey(name));
+    for (const auto& def : AceSystemTableDefinitions()) names_.insert(NameKey(def.name));
   }
 
   TableWriter& AddTable(TableDef definition) {
     if (!usable_) throw WriterError("the database writer has finished or failed; no more tables can be added");
     TableLayout layout = LayoutTable(jet_, definition);
-    if (!names_.insert(NameKey(definition.name)).second)
+    if (names_.contains(NameKey(definition.name)))
       throw WriterError("the database already has a table named \"" + definition.name + "\"");
-    const auto count = static_cast<std::uint32_t>(TableDefinitionPageCount(jet_, layout));
-    const std::uint32_t first = Guard([&] { return file_.Allocate(count); });
-    std::vector<std::uint32_t> tdefPages;
-    for (std::uint32_t k = 0; k < count; ++k) tdefPages.push_back(first + k);
+    // Every Attachment column brings a hidden table for its files.
+    std::vector<std::pair<std::string, TableLayout>> hidden;
+    for (ColumnLayout& c : layout.columns) {
+      if (c.def.type != ColumnType::Attachment) continue;
+      c.complexId = nextComplexId_ + static_cast<std::uint32_t>(hidden.size());
+      TableDef flat = AttachmentTableDefinition(definition.name, c.def.name, c.complexId);
+      TableLayout flatLayout = LayoutTable(jet_, flat);
+      if (names_.contains(NameKey(flat.name)))
+        throw WriterError("the database already has a table named \"" + flat.name + "\"");
+      hidden.emplace_back(c.def.name, std::move(flatLayout));
+    }
+    names_.insert(NameKey(definition.name));
+    auto allocate = [&](const TableLayout& l) {
+      const auto count = static_cast<std::uint32_t>(TableDefinitionPageCount(jet_, l));
+      const std::uint32_t first = Guard([&] { return file_.Allocate(count); });
+      std::vector<std::uint32_t> pages;
+      for (std::uint32_t k = 0; k < count; ++k) pages.push_back(first + k);
+      return pages;
+    };
+    std::vector<std::uint32_t> tdefPages = allocate(layout);
     tables_.push_back(std::make_unique<TableState>(jet_, std::move(definition), std::move(layout),
                                                    std::move(tdefPages), file_, usable_));
-    return *tables_.back();
+    TableState& table = *tables_.back();
+    for (auto& [column, flatLayout] : hidden) {
+      names_.insert(NameKey(flatLayout.name));
+      std::vector<std::uint32_t> pages = allocate(flatLayout);
+      TableDef flatDef = AttachmentTableDefinition(table.Definition().name, column, nextComplexId_);
+      tables_.push_back(std::make_unique<TableState>(jet_, std::move(flatDef), std::move(flatLayout),
+                                                     std::move(pages), file_, usable_));
+      table.SetAttachmentTable(column, tables_.back().get());
+      hiddenTables_.insert(tables_.back().get());
+      complexColumns_.push_back({column, nextComplexId_, 0, tables_.back()->TdefPages().front(),
+                                 table.TdefPages().front()});
+      ++nextComplexId_;
+    }
+    return table;
   }
 
   void AddQuery(StoredQuery query) {
@@ -176,7 +285,10 @@ class MdbWriter::Impl {
   void WriteCatalogAndMaps() {
     // System tables: the catalog lives at page 2; the others get their pages now.
     std::vector<std::unique_ptr<TableState>> system;
-    for (const TableDef& def : SystemTableDefinitions()) {
+    std::vector<TableDef> systemDefs = SystemTableDefinitions();
+    if (jet_.format == JetFormat::Ace2007)
+      for (const TableDef& def : AceSystemTableDefinitions()) systemDefs.push_back(def);
+    for (const TableDef& def : systemDefs) {
       TableLayout layout = LayoutTable(jet_, def, true);
       std::vector<std::uint32_t> pages;
       const auto count = static_cast<std::uint32_t>(TableDefinitionPageCount(jet_, layout));
@@ -191,13 +303,26 @@ class MdbWriter::Impl {
           std::make_unique<TableState>(jet_, def, std::move(layout), std::move(pages), file_, catalogOpen_));
     }
     std::vector<CatalogEntry> entries;
-    for (const auto& t : system) entries.push_back({t->Definition().name, t->TdefPages().front(), true});
-    for (const auto& t : tables_) entries.push_back({t->Definition().name, t->TdefPages().front(), false});
+    for (const auto& t : system) {
+      CatalogEntry e{t->Definition().name, t->TdefPages().front(), true};
+      if (e.name == kAttachmentTemplateName) {
+        e.flags = kTemplateTableFlags;
+        for (ComplexColumnEntry& c : complexColumns_) c.templatePage = e.tdefPage;
+      }
+      entries.push_back(std::move(e));
+    }
+    for (const auto& t : tables_) {
+      CatalogEntry e{t->Definition().name, t->TdefPages().front(), false};
+      if (hiddenTables_.contains(t.get())) e.flags = kHiddenTableFlags;
+      entries.push_back(std::move(e));
+    }
     TableState& catalog = *system.front();
     for (const auto& row : CatalogRows(entries, options_.creationDate, queries_)) catalog.AddRow(row);
     for (auto& t : system)
       if (t->Definition().name == "MSysQueries")
         for (const auto& row : QueryRows(queries_)) t->AddRow(row);
+      else if (t->Definition().name == kComplexColumnsTableName)
+        for (const auto& row : ComplexColumnRows(complexColumns_)) t->AddRow(row);
     catalogOpen_ = false;
     for (auto& t : system) t->Flush();
 
@@ -252,6 +377,9 @@ class MdbWriter::Impl {
   std::set<std::u16string> names_;
   bool usable_ = true;
   bool catalogOpen_ = true;
+  std::uint32_t nextComplexId_ = 1;
+  std::set<const TableState*> hiddenTables_;
+  std::vector<ComplexColumnEntry> complexColumns_;
 };
 
 MdbWriter::MdbWriter(std::string path, WriterOptions options)

@@ -32,8 +32,9 @@
 namespace corvid::jet {
 
 enum class JetFormat {
-  Jet3,  // Access 97: 2 KiB pages, single-byte text (Windows-1252)
-  Jet4,  // Access 2000-2003: 4 KiB pages, UCS-2 text
+  Jet3,     // Access 97: 2 KiB pages, single-byte text (Windows-1252)
+  Jet4,     // Access 2000-2003: 4 KiB pages, UCS-2 text
+  Ace2007,  // Access 2007 (.accdb): Jet 4's pages; attachment columns; no database password
 };
 
 enum class ColumnType {
@@ -50,6 +51,8 @@ enum class ColumnType {
   OleObject,   // long binary
   Binary,      // Binary(n), n bytes (1..255)
   Guid,        // Replication ID, 16 bytes
+  Attachment,  // files attached to a row (Ace2007 only): the row holds a Long key
+               // (or NULL), the files go to a hidden table (TableWriter::AddAttachment)
 };
 
 struct ColumnDef {
@@ -127,6 +130,16 @@ class RowTooLargeError : public WriterError {
   using WriterError::WriterError;
 };
 
+// One file attached to a row. The writer stores it as Access does: a
+// header naming the file's extension, then the bytes, zlib-compressed unless
+// `compress` is false.
+struct AttachmentFile {
+  std::string fileName;                // UTF-8, e.g. "scan 0001.pdf"; 1..255 characters
+  std::span<const std::byte> data;     // must stay alive during AddAttachment only
+  bool compress = true;
+  int compressionLevel = 6;            // zlib's 1..9
+};
+
 class TableWriter {
  public:
   virtual ~TableWriter() = default;
@@ -143,6 +156,9 @@ class TableWriter {
   }
   virtual std::int64_t RowCount() const = 0;
   virtual const TableDef& Definition() const = 0;
+  // Attaches `file` to the rows whose Attachment column `column` holds
+  // `key` (rows and their files may be added in any order).
+  virtual void AddAttachment(std::string_view column, std::int32_t key, const AttachmentFile& file) = 0;
 };
 
 class MdbWriter {

@@ -80,6 +80,7 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
   }
 
   switch (type) {
+    case ColumnType::Attachment:
     case ColumnType::Long:
     case ColumnType::AutoNumber: {
       const auto v = integerIn(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
@@ -167,7 +168,7 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
       if (type == ColumnType::Text && units.size() > column.maxChars)
         Fail(rowNumber, column, "text of " + std::to_string(units.size()) + " characters is longer than the column's " +
                                     std::to_string(column.maxChars));
-      if (jet_.format == JetFormat::Jet4) {
+      if (jet_.format != JetFormat::Jet3) {
         const bool compress = column.def.compressUnicode &&
                               (type == ColumnType::Text || units.size() <= kMaxCompressedMemoChars);
         field.owned = EncodeJet4Text(units, compress);

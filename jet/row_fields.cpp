@@ -13,7 +13,7 @@ std::vector<std::size_t> VariableOffsets(const JetConstants& jet, std::span<cons
                                          std::size_t maskSize) {
   std::vector<std::size_t> offsets;
   const std::size_t end = row.size();
-  if (jet.format == JetFormat::Jet4) {
+  if (jet.format != JetFormat::Jet3) {
     if (end < maskSize + 2) Damaged();
     const std::size_t count = Get16(row, end - maskSize - 2);
     if (end < maskSize + 4 + 2 * count) Damaged();

@@ -20,7 +20,7 @@ struct Offsets {
 };
 
 Offsets OffsetsFor(const JetConstants& jet) {
-  if (jet.format == JetFormat::Jet4) return {16, 20, 40, 45, 47, 51, 55, 59, 0, 5, 7, 15, 16, 21, 23};
+  if (jet.format != JetFormat::Jet3) return {16, 20, 40, 45, 47, 51, 55, 59, 0, 5, 7, 15, 16, 21, 23};
   return {12, 16, 20, 25, 27, 31, 35, 39, 0, 1, 3, 13, 0, 14, 16};
 }
 
@@ -61,7 +61,7 @@ std::string DecodeName(const JetConstants& jet, std::span<const std::byte> bytes
       out += static_cast<char>(0x80 | (cp & 0x3F));
     }
   };
-  if (jet.format == JetFormat::Jet4) {
+  if (jet.format != JetFormat::Jet3) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) append(Get16(bytes, i));
   } else {
     // Windows-1252: the letters Access allows in names are the Latin-1 ones.
@@ -135,12 +135,12 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
     entry.varIndex = static_cast<std::uint16_t>(Get16(e, o.columnVarIndex));
     entry.fixedOffset = static_cast<std::uint16_t>(Get16(e, o.columnFixedOffset));
     entry.length = static_cast<std::uint16_t>(Get16(e, o.columnLength));
-    entry.compress = jet.format == JetFormat::Jet4 && (std::to_integer<std::uint8_t>(e[o.columnCompress]) & 0x01);
+    entry.compress = jet.format != JetFormat::Jet3 && (std::to_integer<std::uint8_t>(e[o.columnCompress]) & 0x01);
     entries.push_back(entry);
   }
   for (Entry& entry : entries) {
     std::size_t length;
-    if (jet.format == JetFormat::Jet4) {
+    if (jet.format != JetFormat::Jet3) {
       if (at + 2 > stream.size()) throw damaged();
       length = Get16(stream, at);
       at += 2;

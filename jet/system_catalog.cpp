@@ -1,5 +1,8 @@
 #include "jet/system_catalog.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace corvid::jet {
 namespace {
 
@@ -48,6 +51,60 @@ const std::vector<TableDef>& SystemTableDefinitions() {
   return defs;
 }
 
+const std::vector<TableDef>& AceSystemTableDefinitions() {
+  static const std::vector<TableDef> defs{
+      TableDef{kComplexColumnsTableName,
+               {Col("ColumnName", ColumnType::Text, 255), Col("ComplexTypeObjectID", ColumnType::Long),
+                Col("FlatTableID", ColumnType::Long), Col("ConceptualTableID", ColumnType::Long),
+                Col("ComplexID", ColumnType::Long)}},
+      TableDef{kAttachmentTemplateName,
+               {Col("FileURL", ColumnType::Memo), Col("FileName", ColumnType::Text, 255),
+                Col("FileType", ColumnType::Text, 255), Col("FileData", ColumnType::OleObject),
+                Col("FileTimeStamp", ColumnType::DateTime), Col("FileFlags", ColumnType::Long)}},
+  };
+  return defs;
+}
+
+namespace {
+
+// The first `units` UTF-16 code units of a UTF-8 name, cut at a character.
+std::string FirstUnits(const std::string& name, std::size_t units) {
+  std::size_t used = 0, at = 0;
+  while (at < name.size()) {
+    const auto lead = static_cast<unsigned char>(name[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::size_t cost = length == 4 ? 2 : 1;
+    if (used + cost > units) break;
+    used += cost;
+    at += length;
+  }
+  return name.substr(0, std::min(at, name.size()));
+}
+
+}  // namespace
+
+TableDef AttachmentTableDefinition(const std::string& table, const std::string& column, std::uint32_t complexId) {
+  // Access names the hidden table after a GUID and the column; any unique
+  // hex text does, as readers find the table by its id.
+  char hex[33];
+  std::snprintf(hex, sizeof hex, "%032X", complexId);
+  constexpr std::size_t kNameUnits = 64;
+  return TableDef{FirstUnits("f_" + std::string(hex) + "_" + column, kNameUnits),
+                  {Col(FirstUnits("_" + column, kNameUnits).c_str(), ColumnType::Long),
+                   Col("FileData", ColumnType::OleObject), Col("FileFlags", ColumnType::Long),
+                   Col("FileName", ColumnType::Text, 255), Col("FileTimeStamp", ColumnType::DateTime),
+                   Col("FileType", ColumnType::Text, 255), Col("FileURL", ColumnType::Memo),
+                   Col(FirstUnits(table + "_" + column, kNameUnits).c_str(), ColumnType::AutoNumber)}};
+}
+
+std::vector<std::vector<Value>> ComplexColumnRows(const std::vector<ComplexColumnEntry>& entries) {
+  std::vector<std::vector<Value>> rows;
+  for (const ComplexColumnEntry& e : entries)
+    rows.push_back({e.columnName, std::int64_t{e.templatePage}, std::int64_t{e.flatPage}, std::int64_t{e.tablePage},
+                    std::int64_t{e.complexId}});
+  return rows;
+}
+
 std::vector<std::string> SystemTableNames() {
   std::vector<std::string> names;
   for (const auto& def : SystemTableDefinitions()) names.push_back(def.name);
@@ -76,7 +133,7 @@ std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tab
   add(kRelationshipsContainer, kRootContainer, "Relationships", kTypeContainer, kSystemFlag);
   add(kDatabaseObject, kDatabasesContainer, "MSysDb", kTypeDatabase, kSystemFlag);
   for (const auto& t : tables)
-    add(t.tdefPage, kTablesContainer, t.name, kTypeTable, t.system ? kSystemFlag : 0);
+    add(t.tdefPage, kTablesContainer, t.name, kTypeTable, t.flags ? *t.flags : t.system ? kSystemFlag : 0);
   for (std::size_t n = 0; n < queries.size(); ++n)
     add(QueryObjectId(n), kTablesContainer, queries[n].name, kTypeQuery, queries[n].type);
   return rows;

@@ -17,7 +17,7 @@ constexpr std::uint16_t kWindows1252 = 0x4E4;
 bool IsTextual(const ColumnLayout& c) { return c.jetType == kTypeText || c.jetType == kTypeMemo; }
 
 std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout, const TableStatistics& stats) {
-  const bool jet4 = jet.format == JetFormat::Jet4;
+  const bool jet4 = jet.format != JetFormat::Jet3;
   std::vector<std::byte> s(jet.tdefHeaderSize, std::byte{0});
   const auto columnCount = static_cast<std::uint32_t>(layout.columns.size());
   const auto tableType = layout.systemTable ? kSystemTable : kUserTable;
@@ -63,7 +63,8 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       Put16(e, 5, c.number);
       Put16(e, 7, varSlot);
       Put16(e, 9, c.number + 1u);
-      Put16(e, 11, 0x409);
+      if (c.jetType == kTypeComplex) Put32(e, 11, c.complexId);  // instead of the sort order
+      else Put16(e, 11, 0x409);
       Put8(e, 15, c.flags);
       Put8(e, 16, IsTextual(c) && c.def.compressUnicode ? 0x01 : 0x00);
       Put16(e, 21, c.fixedOffset);
@@ -146,7 +147,7 @@ std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet
       pos += n;
       used = kPageHeader + n;
     }
-    if (jet.format == JetFormat::Jet4) Put16(page, 2, static_cast<std::uint32_t>(jet.pageSize - used));
+    if (jet.format != JetFormat::Jet3) Put16(page, 2, static_cast<std::uint32_t>(jet.pageSize - used));
     Put32(page, 4, k + 1 < count ? pageNumbers[k + 1] : 0);
     pages.push_back(std::move(page));
   }

@@ -29,6 +29,7 @@ TypeInfo InfoFor(ColumnType type) {
     case ColumnType::Binary: return {kTypeBinary, false, 0, false};
     case ColumnType::Memo: return {kTypeMemo, false, 0, true};
     case ColumnType::OleObject: return {kTypeOle, false, 0, true};
+    case ColumnType::Attachment: return {kTypeComplex, true, 4, false};
   }
   throw WriterError("unknown column type");
 }
@@ -52,6 +53,7 @@ std::string_view ColumnTypeName(ColumnType type) {
     case ColumnType::OleObject: return "OLE Object";
     case ColumnType::Binary: return "Binary";
     case ColumnType::Guid: return "GUID";
+    case ColumnType::Attachment: return "Attachment";
   }
   return "unknown";
 }
@@ -106,6 +108,9 @@ TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool syste
     CheckObjectName(jet, col.name, "column name");
     if (!seen.insert(NameKey(col.name)).second)
       throw WriterError("table " + Quoted(def.name) + " has two columns named " + Quoted(col.name));
+    if (col.type == ColumnType::Attachment && jet.format != JetFormat::Ace2007)
+      throw WriterError("column " + Quoted(col.name) + " of table " + Quoted(def.name) +
+                        ": Attachment columns need the Access 2007 format");
     const TypeInfo info = InfoFor(col.type);
     ColumnLayout c;
     c.def = col;
@@ -115,6 +120,9 @@ TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool syste
     c.longValue = info.longValue;
     c.flags = static_cast<std::uint8_t>((info.fixed ? kColumnFixed : 0) | kColumnNullable |
                                         (col.type == ColumnType::AutoNumber ? kColumnAutoLong : 0));
+    // Access marks complex columns as it marks AutoNumbers: their keys are
+    // handed out by the database.
+    if (col.type == ColumnType::Attachment) c.flags |= kColumnAutoLong;
     if (col.type == ColumnType::Text || col.type == ColumnType::Binary) {
       const int size = col.size == 0 ? (col.type == ColumnType::Text ? 50 : 255) : col.size;
       if (size < 1 || size > 255)

@@ -26,6 +26,7 @@ struct ColumnLayout {
   std::uint16_t storedLength = 0;    // tdef column length
   std::uint8_t flags = 0;
   std::size_t maxChars = 0;          // Text: characters; Binary: bytes
+  std::uint32_t complexId = 0;       // Attachment: its row in MSysComplexColumns
 };
 
 struct TableLayout {

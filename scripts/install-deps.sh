@@ -10,7 +10,7 @@ packages=(
   libmdb3 mdbtools-dev mdbtools
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   dpkg-dev file lintian desktop-file-utils
-  libgsf-1-dev libzip-dev libssl-dev libxml2-dev
+  libgsf-1-dev libzip-dev libssl-dev libxml2-dev zlib1g-dev
   clang-14 libclang-rt-14-dev clang-format
 )
 missing=()

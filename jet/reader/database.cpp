@@ -48,6 +48,16 @@ void Table::ReadLongValue(const LongValue& value, const std::function<void(std::
   }
 }
 
+std::shared_ptr<LongValueCursor> Table::OpenLongValue(const LongValue& value) const {
+  // The cursor refers to the database's pages: it shares ownership of them.
+  struct Held {
+    std::shared_ptr<DatabaseState> state;
+    LongValueCursor cursor;
+  };
+  auto held = std::make_shared<Held>(Held{state_, LongValueCursor(state_->pages, state_->format, value)});
+  return std::shared_ptr<LongValueCursor>(held, &held->cursor);
+}
+
 std::string Table::MemoText(const LongValue& value) const { return state_->text.Decode(LongValueBytes(value)); }
 
 Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions options) {

@@ -19,6 +19,7 @@
 
 #include "jet/reader/catalog.h"
 #include "jet/reader/database_state.h"
+#include "jet/reader/long_value.h"
 #include "jet/reader/row_cursor.h"
 #include "jet/reader/table_definition.h"
 
@@ -43,6 +44,9 @@ class Table {
   void ReadLongValue(const LongValue& value, const std::function<void(std::span<const std::byte>)>& sink) const;
   // A Memo's text.
   std::string MemoText(const LongValue& value) const;
+  // The value's bytes pulled piece by piece; the cursor keeps this table's
+  // database alive.
+  std::shared_ptr<LongValueCursor> OpenLongValue(const LongValue& value) const;
 
  private:
   friend class Database;

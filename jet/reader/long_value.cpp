@@ -9,42 +9,49 @@
 
 namespace corvid::jet::reader {
 
-void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue& value,
-                   const std::function<void(std::span<const std::byte>)>& sink) {
-  if (value.storage == kLongValueInline) {
-    if (!value.inlineBytes.empty()) sink(value.inlineBytes);
-    return;
+LongValueCursor::LongValueCursor(PageSource& pages, const ReadFormat& format, LongValue value)
+    : pages_(pages), format_(format), value_(std::move(value)) {}
+
+std::span<const std::byte> LongValueCursor::Next() {
+  if (!started_) {
+    started_ = true;
+    if (value_.storage == kLongValueInline) return value_.inlineBytes;
+    if (value_.length == 0) return {};
+    if (value_.length > pages_.FileSize())
+      throw DamageError("a long value of " + std::to_string(value_.length) + " bytes is longer than the file");
+    if (value_.storage == kLongValueSingleRow) {
+      const std::span<const std::byte> row = RowAtPointer(pages_, format_, value_.pointer, holder_);
+      if (row.size() < value_.length)
+        throw DamageError("the long value's row holds " + std::to_string(row.size()) + " of its " +
+                              std::to_string(value_.length) + " bytes",
+                          DamageLocation{.page = value_.pointer >> 8, .row = static_cast<int>(value_.pointer & 0xFF)});
+      return row.first(value_.length);
+    }
+    remaining_ = value_.length;
+    pointer_ = value_.pointer;
   }
-  if (value.length == 0) return;
-  if (value.length > pages.FileSize())
-    throw DamageError("a long value of " + std::to_string(value.length) + " bytes is longer than the file");
-  PagePtr holder;
-  if (value.storage == kLongValueSingleRow) {
-    const std::span<const std::byte> row = RowAtPointer(pages, format, value.pointer, holder);
-    if (row.size() < value.length)
-      throw DamageError("the long value's row holds " + std::to_string(row.size()) + " of its " +
-                            std::to_string(value.length) + " bytes",
-                        DamageLocation{.page = value.pointer >> 8, .row = static_cast<int>(value.pointer & 0xFF)});
-    sink(row.first(value.length));
-    return;
-  }
-  std::size_t remaining = value.length;
-  std::uint32_t pointer = value.pointer;
-  std::unordered_set<std::uint32_t> seen;
-  while (remaining > 0) {
-    const DamageLocation where{.page = pointer >> 8, .row = static_cast<int>(pointer & 0xFF)};
-    if (pointer == 0)
-      throw DamageError("the long value's chain ends " + std::to_string(remaining) + " bytes short of its " +
-                        std::to_string(value.length));
-    if (!seen.insert(pointer).second) throw DamageError("the long value's chain loops back", where);
-    const std::span<const std::byte> row = RowAtPointer(pages, format, pointer, holder);
+  // Chained rows: a zero-length piece row is passed over, not taken for the end.
+  while (remaining_ > 0) {
+    const DamageLocation where{.page = pointer_ >> 8, .row = static_cast<int>(pointer_ & 0xFF)};
+    if (pointer_ == 0)
+      throw DamageError("the long value's chain ends " + std::to_string(remaining_) + " bytes short of its " +
+                        std::to_string(value_.length));
+    if (!seen_.insert(pointer_).second) throw DamageError("the long value's chain loops back", where);
+    const std::span<const std::byte> row = RowAtPointer(pages_, format_, pointer_, holder_);
     if (row.size() < 4) throw DamageError("a long-value chain row of " + std::to_string(row.size()) + " bytes", where);
     const std::uint32_t next = Read32(row, 0);
-    const std::span<const std::byte> piece = row.subspan(4, std::min(remaining, row.size() - 4));
-    if (!piece.empty()) sink(piece);
-    remaining -= piece.size();
-    pointer = next;
+    const std::span<const std::byte> piece = row.subspan(4, std::min(remaining_, row.size() - 4));
+    remaining_ -= piece.size();
+    pointer_ = next;
+    if (!piece.empty()) return piece;
   }
+  return {};
+}
+
+void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue& value,
+                   const std::function<void(std::span<const std::byte>)>& sink) {
+  LongValueCursor cursor(pages, format, value);
+  for (std::span<const std::byte> piece = cursor.Next(); !piece.empty(); piece = cursor.Next()) sink(piece);
 }
 
 Bytes ReadLongValueBytes(PageSource& pages, const ReadFormat& format, const LongValue& value) {

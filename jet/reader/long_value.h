@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 #include "jet/reader/page_source.h"
@@ -14,6 +15,31 @@
 #include "jet/reader/value.h"
 
 namespace corvid::jet::reader {
+
+// The value's bytes piece by piece, pulled: each piece stays valid until the
+// next call. Holds one page at a time, so memory does not grow with the
+// value. Throws DamageError (naming the LVAL page and row at fault) when the
+// next piece cannot be read.
+class LongValueCursor {
+ public:
+  // `pages` must outlive the cursor.
+  LongValueCursor(PageSource& pages, const ReadFormat& format, LongValue value);
+
+  // The next piece; empty at the end.
+  std::span<const std::byte> Next();
+
+  std::uint32_t Length() const { return value_.length; }
+
+ private:
+  PageSource& pages_;
+  const ReadFormat& format_;
+  LongValue value_;
+  PagePtr holder_;
+  bool started_ = false;
+  std::size_t remaining_ = 0;
+  std::uint32_t pointer_ = 0;
+  std::unordered_set<std::uint32_t> seen_;
+};
 
 // Hands the value's bytes to `sink` piece by piece, in order. Throws
 // DamageError (naming the LVAL page and row at fault) when the value cannot

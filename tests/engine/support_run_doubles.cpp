@@ -50,7 +50,10 @@ namespace {
 
 class FakeBlobReader : public BlobReader {
 public:
-    explicit FakeBlobReader(FakeBlob blob) : blob_(std::move(blob)) {}
+    explicit FakeBlobReader(FakeBlob blob, std::optional<std::size_t> damageAfter = std::nullopt)
+        : blob_(std::move(blob)), damageAfter_(damageAfter) {
+        if (damageAfter_ == 0u) throw AttachmentDamage("damaged on opening");
+    }
     std::int64_t Size() override {
         return blob_.claimedSize ? *blob_.claimedSize : static_cast<std::int64_t>(blob_.bytes.size());
     }
@@ -60,6 +63,10 @@ public:
         std::size_t n = std::min(buffer.size(), blob_.bytes.size() - position_);
         if (blob_.damagedAfter) n = std::min(n, *blob_.damagedAfter - position_);
         if (blob_.chunk != 0) n = std::min(n, blob_.chunk);
+        if (damageAfter_) {
+            if (position_ >= *damageAfter_) throw AttachmentDamage("damaged after " + std::to_string(position_) + " bytes");
+            n = std::min(n, *damageAfter_ - position_);
+        }
         std::memcpy(buffer.data(), blob_.bytes.data() + position_, n);
         position_ += n;
         return n;
@@ -71,6 +78,7 @@ public:
 
 private:
     FakeBlob blob_;
+    std::optional<std::size_t> damageAfter_;
     std::size_t position_ = 0;
 };
 
@@ -152,6 +160,32 @@ std::unique_ptr<BlobReader> FakeTable::OpenBlobStream(int position) {
     if (const auto* text = std::get_if<std::string>(&cell))
         return std::make_unique<FakeBlobReader>(FakeBlob{*text});
     return std::make_unique<FakeBlobReader>(FakeBlob{});
+}
+
+bool FakeTable::IsAttachmentField(int position) {
+    return !rows.empty() && position >= 0 && static_cast<std::size_t>(position) < rows[0].size() &&
+           std::holds_alternative<FakeAttachments>(rows[0][static_cast<std::size_t>(position)]);
+}
+
+std::size_t FakeTable::AttachmentCount(int position) {
+    const auto* files = std::get_if<FakeAttachments>(&Cell(position));
+    return files ? files->files.size() : 0;
+}
+
+const FakeAttachment& FakeTable::Attached(int position, std::size_t index) const {
+    const auto* files = std::get_if<FakeAttachments>(&Cell(position));
+    if (!files || index >= files->files.size()) throw std::out_of_range("no such attachment");
+    return files->files[index];
+}
+
+std::string FakeTable::AttachmentFileName(int position, std::size_t index) {
+    return Attached(position, index).fileName;
+}
+
+std::unique_ptr<BlobReader> FakeTable::OpenAttachment(int position, std::size_t index) {
+    const FakeAttachment& a = Attached(position, index);
+    ++openAttachments;
+    return std::make_unique<FakeBlobReader>(a.file, a.damageAfter);
 }
 
 namespace {

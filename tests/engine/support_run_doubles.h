@@ -67,8 +67,21 @@ struct FakeBlob {
     std::string damage = "damaged long value";
 };
 
-// A cell: text for ordinary fields, a blob for the blob field; nullopt is NULL.
-using FakeCell = std::variant<std::monostate, std::string, FakeBlob>;
+// One attached file: its name and bytes. With `damageAfter` set, the stream
+// throws AttachmentDamage once that many bytes were read (0: on opening).
+struct FakeAttachment {
+    std::string fileName;
+    FakeBlob file;
+    std::optional<std::size_t> damageAfter = std::nullopt;
+};
+// The value of an attachment field: its files in stored order.
+struct FakeAttachments {
+    std::vector<FakeAttachment> files;
+};
+
+// A cell: text for ordinary fields, a blob for the blob field, the files of
+// an attachment field; monostate is NULL.
+using FakeCell = std::variant<std::monostate, std::string, FakeBlob, FakeAttachments>;
 
 class FakeTable : public RecordTable {
 public:
@@ -102,10 +115,17 @@ public:
     bool Eof() override;
     void Next() override;
     std::unique_ptr<BlobReader> OpenBlobStream(int position) override;
+    // A field is an attachment field when the first row holds FakeAttachments there.
+    bool IsAttachmentField(int position) override;
+    std::size_t AttachmentCount(int position) override;
+    std::string AttachmentFileName(int position, std::size_t index) override;
+    std::unique_ptr<BlobReader> OpenAttachment(int position, std::size_t index) override;
+    int openAttachments = 0;
     std::int64_t ListedCount() override { return listed; }
     std::vector<std::string> TakeDamageNotes() override;
 
 private:
+    const FakeAttachment& Attached(int position, std::size_t index) const;
     std::string name_;
     std::vector<std::string> pendingNotes_;
     void Arrive(std::size_t row);

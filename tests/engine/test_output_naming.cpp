@@ -51,6 +51,38 @@ TEST(OutputName, BothModes) {
     EXPECT_EQ(OutputName("/tmp/", c.name1, c.name2, c.fromField1), c.expected) << c.name1;
 }
 
+TEST(AttachmentOutputName, RecordNameThenCleanedFileNameAndExtension) {
+  struct Case {
+    std::string fileName;
+    bool fromField1;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"scan 0001.pdf", false, "/out/7_scan_0001.pdf"},
+      {"attachment1.txt", false, "/out/7_attachment1.txt"},
+      {"archive.tar.gz", false, "/out/7_archive_tar.gz"},
+      {"photo.J P", false, "/out/7_photo.J_P"},  // the extension is cleaned like the name
+      {"a:b.jpg", false, "/out/7_b.jpg"},
+      {"noextension", false, "/out/7_noextension"},  // recognition adds one
+      {"trailing.", false, "/out/7_trailing"},
+      {"dir.d/name", false, "/out/7_name"},          // a separator after the dot: no extension
+      {"\\\\server\\share\\x.png", false, "/out/7_x.png"},
+      {".hidden", false, "/out/7_.hidden"},
+      {"scan 0001.pdf", true, "/out/scan_0001.pdf"},  // the file's own name replaces field 1
+      {"noextension", true, "/out/noextension"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(AttachmentOutputName("/out/", "/out/7", c.fileName, c.fromField1), c.expected) << c.fileName;
+  for (const std::string name : {"../../etc/passwd", "..", "a/../../b.jpg", "x.a/..", "C:\\..\\x.jpg"}) {
+    for (bool fromField1 : {false, true}) {
+      const std::string path = AttachmentOutputName("/out/", "/out/7", name, fromField1);
+      ASSERT_EQ(path.rfind("/out/", 0), 0u) << name;
+      EXPECT_EQ(path.find('/', 5), std::string::npos) << name << " -> " << path;
+      EXPECT_NE(path.substr(5), "..") << name;
+    }
+  }
+}
+
 // Whatever the fields hold, the file lands directly in the output directory.
 TEST(OutputName, HostileFieldTextsStayInsideTheDirectory) {
   const std::string hostile[] = {

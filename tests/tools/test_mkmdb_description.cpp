@@ -2,6 +2,7 @@
 // itself (build, bench, password), judged by mdbtools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,44 @@ using testing::TempDir;
 std::string Tool() {
   const char* build = std::getenv("CORVID_BUILD_DIR");
   return std::string(build ? build : "build") + "/tools/mkmdb/corvid-mkmdb";
+}
+
+// An Access 2007 file whose attachment column names files: mdb-export
+// reads the hidden table with one row per attached file, under the key of
+// its row.
+TEST(MdbDescription, AttachedFilesGoToTheHiddenTableOfAnAce2007File) {
+  TempDir dir;
+  std::ofstream(dir.File("a.txt"), std::ios::binary) << "first file";
+  std::ofstream(dir.File("scan 1.pdf"), std::ios::binary) << "%PDF-1.4";
+  std::istringstream in(R"(format ace2007
+table Docs
+column id long
+column files attachment
+row 1, files:a.txt;scan 1.pdf
+row 2, NULL
+row 3, files:a.txt
+)");
+  const Description parsed = ParseDescription(in, dir.Path().string());
+  EXPECT_EQ(parsed.options.format, JetFormat::Ace2007);
+  const std::string path = dir.File("docs.accdb");
+  WriteDescribedDatabase(parsed, path);
+
+  const std::vector<std::string> tables = MdbTables(path, true);
+  std::string hidden;
+  for (const std::string& t : tables)
+    if (t.rfind("f_", 0) == 0) hidden = t;
+  ASSERT_FALSE(hidden.empty());
+  EXPECT_EQ(hidden.substr(hidden.size() - 6), "_files");
+  EXPECT_NE(std::find(tables.begin(), tables.end(), "MSysComplexColumns"), tables.end());
+  EXPECT_EQ(MdbTables(path), std::vector<std::string>{"Docs"});
+
+  const auto judged = ReadWithLibmdb(path, hidden);
+  ASSERT_TRUE(judged.found);
+  std::vector<std::string> rows;
+  for (const auto& r : judged.rows) rows.push_back(r[0].value + " " + r[3].value + " " + r[5].value);
+  EXPECT_EQ(rows, (std::vector<std::string>{"1 a.txt txt", "1 scan 1.pdf pdf", "3 a.txt txt"}));
+  EXPECT_EQ(MdbExportLines(path, hidden).size(), 3u);  // one line per attached file
+  EXPECT_EQ(MdbExportLines(path, "Docs").size(), 3u);
 }
 
 TEST(MdbDescription, DescribedDatabaseReadsBackExactly) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 
 namespace corvid::mkmdb {
 
@@ -106,7 +107,7 @@ const std::map<std::string, ColumnType>& TypeNames() {
       {"byte", ColumnType::Byte},         {"yesno", ColumnType::YesNo},           {"currency", ColumnType::Currency},
       {"double", ColumnType::Double},     {"datetime", ColumnType::DateTime},     {"text", ColumnType::Text},
       {"memo", ColumnType::Memo},         {"ole", ColumnType::OleObject},         {"binary", ColumnType::Binary},
-      {"guid", ColumnType::Guid}};
+      {"guid", ColumnType::Guid},         {"attachment", ColumnType::Attachment}};
   return names;
 }
 
@@ -212,6 +213,7 @@ Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::stri
   switch (column.type) {
     case ColumnType::Long:
     case ColumnType::AutoNumber:
+    case ColumnType::Attachment:  // the key the row's files carry
     case ColumnType::Integer:
     case ColumnType::Byte:
       return ParseInteger(t, column, line);
@@ -263,8 +265,10 @@ Description ParseDescription(std::istream& in, std::string baseDirectory) {
         d.options.format = JetFormat::Jet4;
       } else if (f == "jet3") {
         d.options.format = JetFormat::Jet3;
+      } else if (f == "ace2007") {
+        d.options.format = JetFormat::Ace2007;
       } else {
-        LineError(line, "unknown format \"" + rest + "\" (jet3 or jet4)");
+        LineError(line, "unknown format \"" + rest + "\" (jet3, jet4 or ace2007)");
       }
     } else if (keyword == "password") {
       const auto words = Words(rest, line);
@@ -311,20 +315,54 @@ Description ParseDescription(std::istream& in, std::string baseDirectory) {
   return d;
 }
 
+namespace {
+
+// The files of an attachment value "files:a.pdf;b.jpg", or none.
+std::vector<std::filesystem::path> AttachedFiles(const RawValue& raw, const ColumnDef& column,
+                                                 const std::string& baseDirectory) {
+  if (column.type != ColumnType::Attachment || raw.quoted || raw.text.rfind("files:", 0) != 0) return {};
+  std::vector<std::filesystem::path> files;
+  std::stringstream list(raw.text.substr(6));
+  for (std::string item; std::getline(list, item, ';');) {
+    std::filesystem::path p(item);
+    if (p.is_relative() && !baseDirectory.empty()) p = std::filesystem::path(baseDirectory) / p;
+    files.push_back(std::move(p));
+  }
+  return files;
+}
+
+}  // namespace
+
 void WriteDescribedDatabase(const Description& description, const std::string& path) {
   MdbWriter writer(path, description.options);
   for (const auto& table : description.tables) {
     auto& t = writer.AddTable(table.definition);
     std::vector<Value> row;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
+      const int line = table.rowLines[r];
+      // An attachment value "files:..." stores the row number as the key the files carry.
+      const auto key = static_cast<std::int32_t>(r + 1);
+      std::vector<std::pair<std::string, std::vector<std::filesystem::path>>> attachments;
       row.clear();
-      for (std::size_t c = 0; c < table.rows[r].size(); ++c)
-        row.push_back(ConvertValue(table.rows[r][c], table.definition.columns[c], description.baseDirectory,
-                                   table.rowLines[r]));
+      for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+        const ColumnDef& column = table.definition.columns[c];
+        auto files = AttachedFiles(table.rows[r][c], column, description.baseDirectory);
+        if (files.empty()) {
+          row.push_back(ConvertValue(table.rows[r][c], column, description.baseDirectory, line));
+        } else {
+          row.push_back(std::int64_t{key});
+          attachments.emplace_back(column.name, std::move(files));
+        }
+      }
       try {
         t.AddRow(row);
+        for (const auto& [column, files] : attachments)
+          for (const auto& file : files) {
+            const Bytes bytes = ReadBytesFile(file.string(), line);
+            t.AddAttachment(column, key, {file.filename().string(), bytes});
+          }
       } catch (const WriterError& e) {
-        LineError(table.rowLines[r], e.what());
+        LineError(line, e.what());
       }
     }
   }

@@ -1,7 +1,7 @@
 // A small text format describing a database, for corvid-mkmdb:
 //
 //   # comment
-//   format jet4                 (or jet3; optional)
+//   format jet4                 (or jet3, or ace2007 for an .accdb file; optional)
 //   password "s3cret"           (optional)
 //   table Photos
 //   column id autonumber
@@ -12,10 +12,11 @@
 //   row 7, "Bob", hex:FFD8FFE0
 //
 // Types: long, autonumber, integer, byte, yesno, currency, double, datetime,
-// text, memo, ole, binary, guid. Values: NULL; integers; decimals; true/false;
+// text, memo, ole, binary, guid, attachment (ace2007 only). Values: NULL; integers; decimals; true/false;
 // "quoted text" (\" \\ \n \t escapes); dates as 2024-01-31 or
 // "2024-01-31 13:45:00"; GUIDs as {01234567-89AB-CDEF-0123-456789ABCDEF};
-// bytes as hex:..., file:PATH (relative to the folder of the file being read) or quoted text.
+// bytes as hex:..., file:PATH (relative to the folder of the file being read) or quoted text;
+// attached files as files:PATH;PATH... (each stored under its own file name).
 // Names with spaces are quoted. Errors name the line.
 #pragma once
 
