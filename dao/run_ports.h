@@ -1,6 +1,9 @@
 #pragma once
 // The engine's database ports on the real components: the extraction run
-// drives TVxDaoDatabase and TVxDaoTable through these adapters.
+// drives TVxDaoDatabase and TVxDaoTable through these adapters. The
+// engine's DataDamageError (a record or value of a damaged file) becomes the
+// run's RecordDamageError with the same text; every other error passes as
+// it is.
 
 #include <memory>
 #include <string>
@@ -37,6 +40,8 @@ class DaoRecordTable : public RecordTable {
   bool Eof() override;
   void Next() override;
   std::unique_ptr<BlobReader> OpenBlobStream(int position) override;
+  std::int64_t ListedCount() override;
+  std::vector<std::string> TakeDamageNotes() override;
 
  private:
   TVxDaoTable& table_;

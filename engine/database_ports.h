@@ -3,7 +3,8 @@
 // first to last record, and a read-only blob stream per record. The database
 // layer adapts its components to these; tests use in-memory doubles.
 // Every failure is reported by throwing an exception (std::exception) whose
-// what() is the message the user sees.
+// what() is the message the user sees; damage in the file that spoils one
+// record (a value, a blob, the step onto the record) is a RecordDamageError.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "engine/record_damage_error.h"
 
 namespace corvid {
 
@@ -57,6 +60,14 @@ public:
     virtual void Next() = 0;
     // A read-only stream on the blob field at `position` of the current record.
     virtual std::unique_ptr<BlobReader> OpenBlobStream(int position) = 0;
+
+    // The number of records the table's definition lists, -1 when unknown.
+    // Records that the file lists but that cannot be found or read make it
+    // larger than the number of records visited.
+    virtual std::int64_t ListedCount() { return -1; }
+    // Damage met while reading since the last call, one line per damaged
+    // page or record, in the order found; none for a sound file.
+    virtual std::vector<std::string> TakeDamageNotes() { return {}; }
 };
 
 }  // namespace corvid

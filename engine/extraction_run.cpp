@@ -10,6 +10,7 @@
 
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/directories.h"
+#include "engine/digest_pipeline.h"
 #include "engine/field_index.h"
 #include "SrcLib/file_names.h"
 #include "engine/input_guard.h"
@@ -19,7 +20,6 @@
 #include "engine/record_filter.h"
 #include "engine/run_log_lines.h"
 #include "engine/run_manifest.h"
-#include "engine/sha256.h"
 
 namespace corvid {
 namespace {
@@ -28,6 +28,10 @@ namespace {
 constexpr std::int64_t kLargestBlob = (std::int64_t{1} << 31) - 1;
 // A buffer much larger than the blobs that follow a huge one is given back.
 constexpr std::size_t kKeptBufferSize = std::size_t{64} << 20;
+// Moves onto the next record that fail in a row before the walk gives up on
+// the rest of the table (an engine that fails the same way again is stuck
+// at once).
+constexpr int kMostFailedMovesInARow = 1000;
 
 std::string FailureText(std::exception_ptr failure) {
     try {
@@ -107,6 +111,7 @@ public:
         // filter box) the value is written as it is.
         unwrapping_ = inputs_.unwrap && !inputs_.nameFromField1 && inputs_.filterField != "dmp";
         report_.unwrapping = unwrapping_;
+        if (manifest_ != nullptr) digests_ = std::make_unique<DigestPipeline>(*manifest_);
     }
 
     void Run(const std::function<void(std::int64_t)>& progress) {
@@ -126,22 +131,93 @@ public:
         options_.deepSearch = inputs_.deepSearch;
         options_.filterFieldBox = inputs_.filterField;
 
+        LogDamageNotes();
         while (!table_.Eof()) {
             try {
                 ProcessRecord();
+            } catch (const RecordDamageError& damage) {
+                SkipDamagedRecord(damage);
             } catch (...) {
                 NoteFailure();
                 throw;
             }
-            table_.Next();
+            LogDamageNotes();
+            const bool moved = MoveToNextRecord();
             ++report_.recordsVisited;
             if (progress) progress(report_.recordsVisited);
+            if (!moved) break;
         }
+        LogDamageNotes();
+        CountDamage();
+        if (digests_) digests_->Finish();
         open.Close();
         host_.AddLogLine(ClosingLine(inputs_.table, report_.recordsVisited));
     }
 
 private:
+    // A record that cannot be read: its line in the log, and the run goes
+    // on with the next one. Nothing of it was written (the value is read
+    // whole before a file is created, and a file appears only when complete).
+    void SkipDamagedRecord(const RecordDamageError& damage) {
+        ++damagedRecords_;
+        LogDamage(damage.what());
+        if (manifest_ != nullptr) {
+            digests_->DropFile();  // a file left unfinished has no digest
+            Note(ManifestOutcome::Unreadable);
+        }
+    }
+
+    // Steps to the next record. A step that fails for damage counts as one
+    // record that could not be read, and the next step is tried; false when
+    // the walk has to stop before the end (the same failure again, or too
+    // many in a row): the records not reached then count through the
+    // number the table lists.
+    bool MoveToNextRecord() {
+        std::string previousFailure;
+        for (int failures = 0;; ++failures) {
+            try {
+                table_.Next();
+                LogDamageNotes();
+                return true;
+            } catch (const RecordDamageError& damage) {
+                const std::string text = damage.what();
+                LogDamageNotes();
+                if (failures > 0 && text == previousFailure) return false;
+                ++failedMoves_;
+                LogDamage(text);
+                if (failures + 1 >= kMostFailedMovesInARow) return false;
+                previousFailure = text;
+            }
+            LogDamageNotes();
+            if (table_.Eof()) return true;
+        }
+    }
+
+    void LogDamageNotes() {
+        for (const std::string& note : table_.TakeDamageNotes()) LogDamage(note);
+    }
+
+    // One line per damaged page or record; a note that repeats the line
+    // just logged (the error that was thrown for it) is not logged twice.
+    void LogDamage(const std::string& line) {
+        if (line.empty() || line == lastDamageLine_) return;
+        lastDamageLine_ = line;
+        ++report_.damageLines;
+        host_.AddLogLine(line);
+    }
+
+    // N records read of M: N are the records visited whose values could be
+    // read; the K unreadable ones are those skipped for damage, the failed
+    // moves, and what the table lists beyond every record seen.
+    void CountDamage() {
+        report_.recordsListed = table_.ListedCount();
+        const std::int64_t seen = report_.recordsVisited + failedMoves_;
+        const std::int64_t unseen = report_.recordsListed > seen ? report_.recordsListed - seen : 0;
+        report_.recordsRead = report_.recordsVisited - damagedRecords_;
+        report_.recordsUnreadable = damagedRecords_ + failedMoves_ + unseen;
+        report_.damaged = report_.recordsUnreadable > 0 || report_.damageLines > 0;
+    }
+
     std::string OptionalText(int position) {
         return position >= 0 ? table_.FieldText(position) : std::string();
     }
@@ -151,15 +227,17 @@ private:
     }
 
     void ProcessRecord() {
+        if (manifest_ != nullptr) {
+            row_ = ManifestRow{};
+            row_.table = inputs_.table;
+            row_.blobField = inputs_.blobField;
+        }
         if (nameField1_ < 0) MissingField(inputs_.nameField1);
         const std::string name1 = table_.FieldText(nameField1_);
         const std::string name2 = OptionalText(nameField2_);
         (void)OptionalText(extensionField_);  // read for every record; it names nothing
         const std::string filterText = OptionalText(filterField_);
         if (manifest_ != nullptr) {
-            row_ = ManifestRow{};
-            row_.table = inputs_.table;
-            row_.blobField = inputs_.blobField;
             row_.name1 = name1;
             row_.name2 = name2;
             row_.filterText = filterText;
@@ -174,11 +252,11 @@ private:
         }
 
         // The directory is made before the blob is looked at, even for an
-        // empty one. A directory that cannot be made shows as a file that
-        // cannot be created.
+        // empty one. A directory that cannot be made matters only when a
+        // file is to be created in it: then its own reason is reported.
         const std::string directory =
-            OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText);
-        MakeDirectoryPath(directory);
+            FittedDirectory(OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText));
+        directoryMade_ = MakeDirectoryPath(directory, directoryFailure_);
         std::string path = OutputName(directory, name1, name2, inputs_.nameFromField1);
 
         if (blobField_ < 0) MissingField(inputs_.blobField);
@@ -262,13 +340,14 @@ private:
 
     // Writes the output file (header block, then `document` from the start
     // position) and, when asked, the dump copy of the whole `payload`.
-    void WriteFiles(const std::string& path, const RecognitionResult& recognised,
+    void WriteFiles(const std::string& wantedPath, const RecognitionResult& recognised,
                     std::span<const std::byte> document, std::span<const std::byte> payload,
                     ManifestOutcome outcome) {
         const std::size_t start = std::clamp<std::size_t>(recognised.startPosition, 1, document.size() + 1) - 1;
+        const std::string path = FittedPath(wantedPath);
         databaseGuard_.Check(path);
         {
-            AtomicOutputFile output(path);
+            AtomicOutputFile output = CreateOutput(path);
             if (recognised.bitmapFileHeader) Write(output, kBitmapFileHeader);
             Write(output, document.subspan(start));
             output.Commit();
@@ -292,10 +371,49 @@ private:
         host_.AddLogLine(path);
     }
 
+    // The subdirectory named after the filter field's value is shortened
+    // like a file name when it is longer than the file system holds; the
+    // log says so once per directory.
+    std::string FittedDirectory(const std::string& directory) {
+        const std::size_t typed = inputs_.outputDirectory.size();
+        if (directory.size() <= typed + 1 + kLongestFileName) return directory;
+        const std::string subdirectory = directory.substr(typed, directory.size() - typed - 1);
+        std::string fitted = inputs_.outputDirectory + FitFileName(subdirectory) + "/";
+        if (shortenedDirectories_.insert(directory).second)
+            host_.AddLogLine(directory + ": the name is " + std::to_string(subdirectory.size()) +
+                             " bytes long, more than the file system holds; written as " + fitted);
+        return fitted;
+    }
+
+    // A name longer than the file system holds is shortened (keeping its
+    // extension, and room for the dump copy's ".dmp"), and the log says so.
+    std::string FittedPath(const std::string& path) {
+        const std::size_t longest = kLongestFileName - (inputs_.dumpCopy ? 4 : 0);
+        std::string fitted = FitFileName(path, longest);
+        if (fitted != path) {
+            const std::size_t slash = path.rfind('/');
+            const std::size_t length = path.size() - (slash == std::string::npos ? 0 : slash + 1);
+            host_.AddLogLine(path + ": the name is " + std::to_string(length) +
+                             " bytes long, more than the file system holds; written as " + fitted);
+        }
+        return fitted;
+    }
+
+    // The output file; when its directory could not be made, that failure
+    // (with the system's reason) is the one reported.
+    AtomicOutputFile CreateOutput(const std::string& path) {
+        try {
+            return AtomicOutputFile(path);
+        } catch (const FileError&) {
+            if (!directoryMade_) throw RunFailure(DirectoryFailureText(directoryFailure_));
+            throw;
+        }
+    }
+
     // Writes bytes, and hashes them when a manifest wants the digest.
     void Write(AtomicOutputFile& file, std::span<const std::byte> bytes) {
         file.Write(bytes);
-        if (manifest_ != nullptr) hash_.Update(bytes);
+        if (digests_) digests_->Add(bytes);
     }
 
     // The manifest row of a record that wrote nothing.
@@ -306,8 +424,8 @@ private:
         manifest_->Add(std::move(row));
     }
 
-    // The manifest row of a file just written; its digest is the one of
-    // every byte written since the last row.
+    // The manifest row of a file just written; its digest, of every byte
+    // written since the last row, is filled in when the hashing catches up.
     void NoteFile(ManifestOutcome outcome, const std::string& path, std::int64_t bytes) {
         if (manifest_ == nullptr) return;
         ManifestRow row = row_;
@@ -316,7 +434,7 @@ private:
         const std::size_t dot = path.rfind('.');
         row.kind = PathHasExtension(path) ? path.substr(dot) : std::string();
         row.bytes = bytes;
-        row.sha256 = hash_.HexDigest();
+        digests_->EndFile(manifest_->Rows().size());
         manifest_->Add(std::move(row));
     }
 
@@ -324,7 +442,7 @@ public:
     // The record under way when the run failed gets a row of its own.
     void NoteFailure() {
         if (manifest_ == nullptr) return;
-        (void)hash_.HexDigest();  // drop the digest of a file left unfinished
+        digests_->DropFile();  // a file left unfinished has no digest
         Note(ManifestOutcome::Failed);
     }
 
@@ -336,7 +454,6 @@ private:
     RunManifest* manifest_;
     bool unwrapping_ = false;
     ManifestRow row_;
-    Sha256 hash_;
 
     int blobField_ = -1;
     int nameField1_ = -1;
@@ -348,7 +465,16 @@ private:
     Recogniser recogniser_;
     PayloadBuffer buffer_;
     std::unordered_set<std::string> writtenPaths_;
+    std::unordered_set<std::string> shortenedDirectories_;
+    bool directoryMade_ = true;
+    DirectoryFailure directoryFailure_;
+    std::int64_t damagedRecords_ = 0;  // visited, but a value could not be read
+    std::int64_t failedMoves_ = 0;     // steps onto a record that failed
+    std::string lastDamageLine_;
     InputGuard databaseGuard_ = InputGuard::ForPath(inputs_.database);
+    // Last, so that it is the first to go: it hands its digests to the
+    // manifest before the run writes it, also when the loop is left by a failure.
+    std::unique_ptr<DigestPipeline> digests_;
 };
 
 }  // namespace
@@ -414,8 +540,15 @@ RunReport RunExtraction(RunHost& host, DatabaseConnection& connection, RecordTab
 
     if (failure) {
         report.completed = false;
+        report.damaged = false;
         report.failure = FailureText(failure);
         host.ShowStatus(report.failure, kRed);
+    } else if (report.damaged) {
+        report.completed = true;
+        host.ShowStatus(std::to_string(report.recordsRead) + " of " +
+                            std::to_string(report.recordsRead + report.recordsUnreadable) +
+                            " records read; the database is damaged",
+                        kRed);
     } else {
         report.completed = true;
         host.ShowStatus("ok", kButtonFace);

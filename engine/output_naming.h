@@ -1,6 +1,7 @@
 // Where the extraction run writes a record's payload.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,15 @@ std::string OutputDirectory(std::string_view directoryText, bool filterAsDirecto
 // The name part never holds a separator, so the path stays in `directory`.
 std::string OutputName(std::string_view directory, std::string_view name1,
                        std::string_view name2, bool nameFromField1);
+
+// The longest file name (last path component) the file systems of this
+// platform hold, in bytes.
+inline constexpr std::size_t kLongestFileName = 255;
+
+// `path` with its last component cut to at most `longest` bytes, so that the
+// file system can hold it: the extension (from the last ".", when it is
+// shorter than half the limit) stays, the part in front of it is cut at a
+// UTF-8 character boundary. A path that fits is returned as it is.
+std::string FitFileName(std::string_view path, std::size_t longest = kLongestFileName);
 
 }  // namespace corvid

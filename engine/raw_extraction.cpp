@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
+#include <vector>
 
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/file_names.h"
@@ -72,6 +74,19 @@ private:
     std::int64_t start_ = 0;
     std::int64_t length_ = 0;
 };
+
+// The first bytes of the file, as many as a database's header page holds.
+std::vector<std::byte> FirstBytes(const ExclusiveInputFile& input) {
+    std::vector<std::byte> bytes(static_cast<std::size_t>(std::min<std::int64_t>(input.Size(), 4096)));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const std::size_t more = input.ReadAt(static_cast<std::int64_t>(got), std::span(bytes).subspan(got));
+        if (more == 0) break;
+        got += more;
+    }
+    bytes.resize(got);
+    return bytes;
+}
 
 }  // namespace
 
@@ -151,7 +166,7 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
     return report;
 }
 
-RawReport RunRawExtraction(RunHost& host) {
+RawReport RunRawExtraction(RunHost& host, const EncryptedFileCheck& encrypted) {
     const RunInputs inputs = host.Inputs();
     ForgetCleanedDirectories();
     BusyCursorGuard cursor(host);
@@ -159,6 +174,8 @@ RawReport RunRawExtraction(RunHost& host) {
     RawReport report;
     {
         ExclusiveInputFile input(inputs.database);
+        if (encrypted && encrypted(FirstBytes(input)))
+            throw std::runtime_error(std::string(kEncryptedFileRefusal));
         report = CarveBySignature(input, kTiffLittleEndianSignature, ".tif",
                                   inputs.outputDirectory + "tiff", host);
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,10 +21,20 @@ inline constexpr std::size_t kCarveBufferSize = std::size_t{4} << 20;
 inline constexpr std::byte kTiffLittleEndianSignature[4] = {std::byte{0x49}, std::byte{0x49},
                                                              std::byte{0x2A}, std::byte{0x00}};
 
+// Whether a file is encrypted so that its bytes on disk are ciphertext,
+// judged from its first bytes (up to 4096). The layer that knows the
+// database format provides it; an empty one judges nothing encrypted.
+using EncryptedFileCheck = std::function<bool(std::span<const std::byte> firstBytes)>;
+
+inline constexpr std::string_view kEncryptedFileRefusal =
+    "The file is encrypted; raw carving cannot see its contents. Extract with the password instead.";
+
 // Carves the database file named in the host's inputs into the output
 // directory (files "tiff0002.tif", ...). Failures escape as exceptions whose
 // message is the one the user sees; segment files written before remain.
-RawReport RunRawExtraction(RunHost& host);
+// A file `encrypted` judges encrypted is refused with kEncryptedFileRefusal
+// before anything is written.
+RawReport RunRawExtraction(RunHost& host, const EncryptedFileCheck& encrypted = {});
 
 // Scans `input` for `signature` and writes every stretch from one signature
 // to the next into namePrefix + number (4 digits at least) + extension,

@@ -5,6 +5,7 @@
 
 #include "SrcLib/atomic_output_file.h"
 #include "SrcLib/code_pages.h"
+#include "SrcLib/json_text.h"
 
 namespace corvid {
 namespace {
@@ -39,37 +40,6 @@ void CsvField(std::string& out, std::string_view field) {
     out += '"';
 }
 
-// A JSON string; bytes that are not UTF-8 become U+FFFD so the line stays valid.
-void JsonString(std::string& out, std::string_view text) {
-    out += '"';
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t at = i;
-        const std::optional<char32_t> cp = NextUtf8(text, i);
-        if (!cp) {
-            out += "\\ufffd";
-            continue;
-        }
-        switch (*cp) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (*cp < 0x20) {
-                    static constexpr char kHex[] = "0123456789abcdef";
-                    out += "\\u00";
-                    out += kHex[*cp >> 4];
-                    out += kHex[*cp & 0xF];
-                } else {
-                    out.append(text.substr(at, i - at));
-                }
-        }
-    }
-    out += '"';
-}
-
 std::string OneLine(std::string text) {
     for (char& c : text) {
         if (c == '\r' || c == '\n') c = ' ';
@@ -88,6 +58,7 @@ std::string_view OutcomeText(ManifestOutcome outcome) {
         case ManifestOutcome::RejectedByFilter: return "rejected by the filter";
         case ManifestOutcome::Linked: return "linked";
         case ManifestOutcome::Damaged: return "damaged";
+        case ManifestOutcome::Unreadable: return "unreadable";
         case ManifestOutcome::Failed: return "failed";
     }
     return "";
@@ -120,16 +91,16 @@ std::string RunManifest::Text(const std::string& failure) {
         if (json_) {
             out += '{';
             for (std::size_t i = 0; i < std::size(fields); ++i) {
-                JsonString(out, kJsonKeys[i]);
+                AppendJsonString(out, kJsonKeys[i]);
                 out += ':';
                 if (i == 8) {
                     out += bytes.empty() ? "null" : bytes;
                 } else {
-                    JsonString(out, fields[i]);
+                    AppendJsonString(out, fields[i]);
                 }
                 out += ',';
             }
-            JsonString(out, kJsonKeys[12]);
+            AppendJsonString(out, kJsonKeys[12]);
             out += row.writtenMoreThanOnce ? ":true}\n" : ":false}\n";
         } else {
             for (const std::string_view field : fields) {

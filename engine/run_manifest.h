@@ -11,11 +11,12 @@
 
 namespace corvid {
 
-enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedByFilter, Linked, Damaged, Failed };
+enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedByFilter, Linked, Damaged, Unreadable, Failed };
 
 // "written", "dump copy", "skipped as unknown", "empty", "rejected by the
 // filter", "linked", "damaged" (written by signature from a damaged OLE
-// structure), "failed".
+// structure), "unreadable" (the record or its value could not be read: the
+// database is damaged there), "failed".
 std::string_view OutcomeText(ManifestOutcome outcome);
 
 struct ManifestRow {
@@ -42,6 +43,8 @@ public:
     bool JsonLines() const { return json_; }
     void Add(ManifestRow row) { rows_.push_back(std::move(row)); }
     const std::vector<ManifestRow>& Rows() const { return rows_; }
+    // The digest of the file of row `row`, known after the row was added.
+    void SetDigest(std::size_t row, std::string sha256) { rows_.at(row).sha256 = std::move(sha256); }
 
     // Marks the rows of paths written more than once and writes the file
     // atomically; a non-empty `failure` ends it with "# incomplete: ...".

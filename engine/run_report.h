@@ -26,6 +26,22 @@ struct RunReport {
     std::int64_t rejectedByFilter = 0;
     std::int64_t duplicatePaths = 0;    // writes to a path already written in this run
     std::int64_t bytesWritten = 0;      // bytes of the output files (dump copies included)
+    // Damage. A completed run can still have met damage in the file: then
+    // `damaged` is set and the status line says "N of M records read; the
+    // database is damaged" with N = recordsRead and M = recordsRead +
+    // recordsUnreadable. The counts:
+    //   recordsRead: records visited whose values could be read (visited
+    //     minus those skipped as unreadable);
+    //   recordsUnreadable: records skipped because a value could not be read,
+    //     plus moves onto a record that failed, plus the records the table's
+    //     definition lists beyond all those seen (visited or failed moves);
+    //   recordsListed: what the definition lists, -1 when unknown;
+    //   damageLines: the lines logged about damage (errors and notes).
+    bool damaged = false;
+    std::int64_t recordsRead = 0;
+    std::int64_t recordsUnreadable = 0;
+    std::int64_t recordsListed = -1;
+    std::int64_t damageLines = 0;
     // With unwrapping only:
     bool unwrapping = false;
     std::int64_t linkedObjects = 0;     // links to files outside: nothing written

@@ -48,6 +48,10 @@ OwnArguments TakeOwnArguments(const std::vector<std::string>& arguments) {
       own.headless = true;
     } else if (argument == "--raw") {
       own.raw = true;
+    } else if (argument == "--list") {
+      own.list = true;
+    } else if (argument == "--json") {
+      own.json = true;
     } else if (argument == "--help") {
       own.help = true;
     } else if (argument == "--version") {
@@ -210,6 +214,14 @@ Options (a value option is name=value; names are case-insensitive):
   --raw                             (headless) carve TIFF images straight out
                                     of the file's bytes instead
         corvid --headless --raw /d=./out/ scans.mdb
+  --list                            print a map of the database instead: every
+                                    table with its row count and columns, and
+                                    for OLE Object and Attachment columns how
+                                    many values are filled and what kinds of
+                                    document the first 100 are; no window
+        corvid --list photos.mdb
+  --json                            (with --list) print the map as JSON
+        corvid --list --json photos.mdb
   --headless                        run without a window even with a display
         corvid --headless /t=table /fi=img /fn=id /d=./out/ photos.mdb
   --version                         print the version and end
@@ -220,7 +232,12 @@ Options (a value option is name=value; names are case-insensitive):
 Values are cut to 80 bytes and trimmed. Without a display Corvid runs
 headless: log lines go to standard output, status texts and errors to
 standard error; the exit status is 0 after a completed run, 1 after a
-failure, 2 when no existing database was named.
+failure, 2 when no existing database was named, 3 when the run completed
+but records were missing or damaged (a batch run with the window ends with
+the same statuses). --list exits 0 after a complete map, 1 when the file
+is no database it can open, 2 when no existing database was named, 3 when
+part of the file could not be read (the rest is listed, the damage goes to
+standard error).
 )";
 }
 

@@ -2,8 +2,8 @@
 // The command line: options that prefill the window's parameters, two
 // switches, and a positional database file that starts one unattended run.
 // Arguments arrive already split (quotes are gone). Corvid's own arguments
-// (--open FILE, --headless, --raw, --help, --version, --login-prompt) are
-// taken out first.
+// (--open FILE, --headless, --raw, --list, --json, --help, --version,
+// --login-prompt and the run options) are taken out first.
 
 #include <optional>
 #include <string>
@@ -20,6 +20,8 @@ struct OwnArguments {
   std::optional<std::string> open;
   bool headless = false;
   bool raw = false;
+  bool list = false;  // --list: print a map of the database instead of running
+  bool json = false;  // --json: the map as JSON
   bool help = false;
   bool version = false;
   bool loginPrompt = false;

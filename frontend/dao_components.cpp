@@ -77,6 +77,17 @@ std::int64_t DaoComponents::RecordCount() {
   }
 }
 
+std::unique_ptr<TVxDaoDatabase> MakeDatabaseComponent(std::shared_ptr<CredentialsPrompt> prompt) {
+  auto database = std::make_unique<TVxDaoDatabase>();
+  database->SetName("VxDaoDB");
+  database->BeginLoading();
+  ApplyStoredDatabaseConfiguration(*database);
+  database->FinishSetup();
+  if (prompt) database->SetCredentialsPrompt(std::move(prompt));
+  PresetLoginFromEnvironment(*database);
+  return database;
+}
+
 void PresetLoginFromEnvironment(TVxDaoDatabase& database) {
   const std::pair<const char*, const char*> variables[] = {
       {"CORVID_USER", "USER NAME"}, {"CORVID_PASSWORD", "PASSWORD"}, {"CORVID_DB_PASSWORD", "DBPASSWORD"}};

@@ -34,6 +34,10 @@ class DaoComponents : public RunComponents {
   std::unique_ptr<RecordTable> tablePort_;
 };
 
+// A database component alone, with the same stored configuration, prompt
+// and environment login values as in DaoComponents (for a map of a file).
+std::unique_ptr<TVxDaoDatabase> MakeDatabaseComponent(std::shared_ptr<CredentialsPrompt> prompt = nullptr);
+
 // Fills PresetLoginParams from CORVID_USER, CORVID_PASSWORD and
 // CORVID_DB_PASSWORD ("USER NAME", "PASSWORD", "DBPASSWORD"), each only when set.
 void PresetLoginFromEnvironment(TVxDaoDatabase& database);

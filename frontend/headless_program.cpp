@@ -14,7 +14,9 @@
 #include "dao/terminal_login.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
+#include "frontend/database_encryption.h"
 #include "frontend/error_report.h"
+#include "frontend/exit_status.h"
 #include "frontend/parameter_form.h"
 #include "frontend/persisted_settings.h"
 
@@ -108,7 +110,8 @@ std::string RunSummary(const RunReport& r) {
          std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths) +
          (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
                              ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
-                       : std::string());
+                       : std::string()) +
+         (r.damaged ? ", records unreadable: " + std::to_string(r.recordsUnreadable) : std::string());
 }
 
 std::string RawSummary(const RawReport& r) {
@@ -171,7 +174,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     rawTotal = FileSize(form.Text(EditBox::Emdb));
     rawRunning = true;
     RawReport report;
-    const bool ok = RunHandler([&] { report = RunRawExtraction(host); });
+    const bool ok = RunHandler([&] { report = RunRawExtraction(host, IsEncryptedDatabase); });
     rawRunning = false;
     progress.Clear();
     if (ok) PrintLine(stderr, RawSummary(report));
@@ -204,7 +207,7 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     progress.Clear();
     if (passwordRefused) PrintLine(stderr, PasswordHint(form.Text(EditBox::Emdb)));
     if (report) PrintLine(stderr, RunSummary(*report));
-    status = (report && report->completed) ? 0 : 1;
+    status = ExtractionExitStatus(report);
   }
 
   if (created) RunHandler([&] { SaveSettings(form); });

@@ -2,7 +2,8 @@
 // Corvid without a window: the same settings, command line and batch run as
 // the window, with log lines on standard output, status texts and errors on
 // standard error, and the outcome in the exit status (0 after a completed
-// run, 1 after a failure, 2 when no existing database was named).
+// run, 1 after a failure, 2 when no existing database was named, 3 after a
+// run that completed but found records missing or damaged).
 
 #include <functional>
 #include <memory>

@@ -26,16 +26,22 @@
 #include "SrcLib/oAppInfo.h"
 #include "engine/extraction_run.h"
 #include "engine/raw_extraction.h"
+#include "frontend/database_encryption.h"
 #include "frontend/command_line.h"
 #include "frontend/error_report.h"
+#include "frontend/exit_status.h"
+#include "frontend/name_completion.h"
 #include "frontend/persisted_settings.h"
 #include "frontend/window_layout.h"
 
 namespace corvid {
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+// The core's texts are UTF-8; Qt's are UTF-16.
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // Pshow: a panel without bevel that reports double clicks.
 class DoubleClickPanel : public QFrame {
@@ -141,12 +147,12 @@ void TF::BuildControls() {
     QWidget* widget = nullptr;
     switch (control.kind) {
       case ControlKind::EditBox: {
-        auto* edit = new QLineEdit(Q(control.text), client);
+        auto* edit = new QLineEdit(ToQString(control.text), client);
         widget = edit;
         break;
       }
       case ControlKind::Label: {
-        auto* label = new QLabel(Q(control.text), client);
+        auto* label = new QLabel(ToQString(control.text), client);
         label->setTextFormat(Qt::PlainText);
         if (!control.focuses.empty()) buddies.emplace_back(label, control.focuses);
         if (control.helpCursor) label->setCursor(Qt::WhatsThisCursor);
@@ -161,7 +167,7 @@ void TF::BuildControls() {
         widget = button;
         break;
       }
-      case ControlKind::PushButton: widget = new QPushButton(Q(control.text), client); break;
+      case ControlKind::PushButton: widget = new QPushButton(ToQString(control.text), client); break;
       case ControlKind::Panel: {
         auto* panel = new DoubleClickPanel(client);
         panel->setFrameShape(QFrame::NoFrame);
@@ -170,7 +176,7 @@ void TF::BuildControls() {
         break;
       }
       case ControlKind::StatusPanel: {
-        auto* status = new QLabel(Q(control.text), client);
+        auto* status = new QLabel(ToQString(control.text), client);
         status->setTextFormat(Qt::PlainText);
         status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -185,9 +191,9 @@ void TF::BuildControls() {
         widget = log;
         break;
       }
-      case ControlKind::CheckBox: widget = new QCheckBox(Q(control.text), client); break;
+      case ControlKind::CheckBox: widget = new QCheckBox(ToQString(control.text), client); break;
     }
-    widget->setObjectName(Q(control.name));
+    widget->setObjectName(ToQString(control.name));
     int width = control.width;
     if (control.kind == ControlKind::Label || control.kind == ControlKind::CheckBox) {
       int room = RoomForCaption(control);
@@ -196,7 +202,7 @@ void TF::BuildControls() {
       if (control.kind == ControlKind::Label) width = std::max(width, std::min(room, widget->sizeHint().width()));
     }
     widget->setGeometry(control.left, control.top, width, control.height);
-    if (!control.hint.empty()) widget->setToolTip(Q(control.hint));
+    if (!control.hint.empty()) widget->setToolTip(ToQString(control.hint));
     widget->setVisible(control.visible);
     const bool focusable = control.kind == ControlKind::EditBox || control.kind == ControlKind::PushButton ||
                            control.kind == ControlKind::CheckBox || control.kind == ControlKind::LogBox;
@@ -207,7 +213,7 @@ void TF::BuildControls() {
     }
   }
 
-  auto find = [client](std::string_view name) { return client->findChild<QWidget*>(Q(name)); };
+  auto find = [client](std::string_view name) { return client->findChild<QWidget*>(ToQString(name)); };
   Emdb = static_cast<QLineEdit*>(find("Emdb"));
   Lmdb = static_cast<QLabel*>(find("Lmdb"));
   SBmdb = static_cast<QToolButton*>(find("SBmdb"));
@@ -247,7 +253,7 @@ void TF::BuildControls() {
   std::sort(tabbed.begin(), tabbed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < tabbed.size(); ++i) setTabOrder(tabbed[i - 1].second, tabbed[i].second);
 
-  for (const std::string_view line : HelpLines()) Mlog->appendPlainText(Q(line));
+  for (const std::string_view line : HelpLines()) Mlog->appendPlainText(ToQString(line));
   Mlog->moveCursor(QTextCursor::Start);
   Mlog->verticalScrollBar()->setValue(0);
 
@@ -257,7 +263,8 @@ void TF::BuildControls() {
   OD->setFileMode(QFileDialog::ExistingFile);
   OD->setAcceptMode(QFileDialog::AcceptOpen);
   QStringList filters;
-  for (const FileFilter& filter : DatabaseFileFilters()) filters << Q(filter.caption) + " (" + Q(filter.patterns) + ")";
+  for (const FileFilter& filter : DatabaseFileFilters())
+    filters << ToQString(filter.caption) + " (" + ToQString(filter.patterns) + ")";
   OD->setNameFilters(filters);
   OD->setDefaultSuffix("mdb");
 
@@ -267,6 +274,12 @@ void TF::BuildControls() {
   connect(Edir, &QLineEdit::textChanged, this, [this] { RunHandler([this] { EdirChange(); }); });
   Edir->installEventFilter(this);
   EdirChange();
+
+  names_ = new NameCompletion(this);
+  names_->Attach(Etbl, {Eimg, Efield1, Efield2, Efilter});
+  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(S(text)); });
+  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(S(text)); });
+  names_->TableChanged(S(Etbl->text()));
 }
 
 bool TF::eventFilter(QObject* watched, QEvent* event) {
@@ -278,7 +291,7 @@ bool TF::eventFilter(QObject* watched, QEvent* event) {
 
 void TF::FormCreate() {
   FBatch = false;
-  setWindowTitle(Q(AppInfo().productName + " v" + AppInfo().fileVersion));
+  setWindowTitle(ToQString(AppInfo().productName + " v" + AppInfo().fileVersion));
   LoadSettings(*this);
   FBatch = ParseCommandLine(*this, arguments_);
   if (FBatch) HookIdle();
@@ -334,6 +347,7 @@ void TF::RunGuarded(void (TF::*run)()) {
   show();
   QCoreApplication::processEvents();
   Mlog->clear();
+  names_->WaitForReading();  // the names are read; the file is free for the run
   (this->*run)();
 }
 
@@ -343,7 +357,7 @@ void TF::ExtractRun() {
   lastReport_ = RunExtraction(*this, components_->Connection(), components_->Table());
 }
 
-void TF::RawRun() { RunRawExtraction(*this); }
+void TF::RawRun() { RunRawExtraction(*this, IsEncryptedDatabase); }
 
 void TF::MIexitClick() {
   if (running_) {
@@ -387,7 +401,7 @@ void TF::AppIdle() {
   batchExitCode_ = 1;  // stays 1 unless the run completes
   SaveScreenshot("before");
   DoExtract();
-  batchExitCode_ = (lastReport_ && lastReport_->completed) ? 0 : 1;
+  batchExitCode_ = ExtractionExitStatus(lastReport_);
   SaveScreenshot("after");
   MIexitClick();
 }
@@ -441,11 +455,11 @@ QCheckBox* TF::Check(CheckBox box) const {
   return nullptr;
 }
 
-std::string TF::Text(EditBox box) const { return S(Edit(box)->text()); }
+std::string TF::Text(EditBox box) const { return ToUtf8(Edit(box)->text()); }
 
 void TF::SetText(EditBox box, std::string_view text) {
   QLineEdit* edit = Edit(box);
-  const QString value = Q(text);
+  const QString value = ToQString(text);
   if (edit->text() == value) {
     if (box == EditBox::Edir) EdirChange();  // the check runs even when nothing changed
     return;
@@ -464,7 +478,7 @@ void TF::SetLeft(int left) { move(left, pos().y()); }
 
 RunInputs TF::Inputs() const { return InputsFromForm(*this); }
 
-void TF::AddLogLine(std::string_view line) { Mlog->appendPlainText(Q(line)); }
+void TF::AddLogLine(std::string_view line) { Mlog->appendPlainText(ToQString(line)); }
 
 void TF::ShowStatus(std::string_view text, Colour colour) {
   if (colour != kKeepColour) {
@@ -472,7 +486,7 @@ void TF::ShowStatus(std::string_view text, Colour colour) {
     palette.setColor(QPalette::Window, ToQColor(colour, QApplication::palette()));
     Pstatus->setPalette(palette);
   }
-  Pstatus->setText(Q(text));
+  Pstatus->setText(ToQString(text));
   Pstatus->repaint();  // at once: a run keeps the event loop busy
 }
 

@@ -30,6 +30,8 @@ class QToolButton;
 
 namespace corvid {
 
+class NameCompletion;
+
 class TF : public QMainWindow, public ParameterForm, public RunHost {
   Q_OBJECT
 
@@ -122,9 +124,11 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   // The report of the last extraction run that returned.
   const std::optional<RunReport>& LastReport() const { return lastReport_; }
   // The process exit status the batch run asks for: 1 when it did not
-  // complete, else 0.
+  // complete, 3 when it completed over damage in the database, else 0.
   int BatchExitCode() const { return batchExitCode_; }
   RunComponents* Components() const { return components_.get(); }
+  // The completion lists of the table and field boxes.
+  NameCompletion& Names() const { return *names_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -143,6 +147,7 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
 
   std::vector<std::string> arguments_;
   std::unique_ptr<RunComponents> components_;
+  NameCompletion* names_ = nullptr;  // a child of the window
   std::optional<RunReport> lastReport_;
   bool running_ = false;
   bool closePending_ = false;

@@ -13,11 +13,13 @@
 
 #include "SrcLib/exe_path.h"
 #include "SrcLib/oAppInfo.h"
+#include "dao/dao_database.h"
 #include "frontend/command_line.h"
 #include "frontend/dao_components.h"
 #include "frontend/db_login.h"
 #include "frontend/error_report.h"
 #include "frontend/headless_program.h"
+#include "frontend/list_program.h"
 #include "frontend/main_window.h"
 
 namespace corvid {
@@ -97,6 +99,15 @@ int RunProgram(int argc, char** argv) {
   if (arguments.help) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
+  }
+
+  if (arguments.json && !arguments.list) {
+    std::fputs("corvid: --json goes with --list\n\n", stderr);
+    std::fputs(UsageText().c_str(), stderr);
+    return 2;
+  }
+  if (arguments.list) {
+    return RunListing(arguments, [] { return MakeDatabaseComponent(HeadlessCredentialsPrompt()); });
   }
 
   const bool headless = arguments.headless || arguments.raw || !DisplayConfigured();

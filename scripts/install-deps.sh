@@ -10,7 +10,8 @@ packages=(
   libmdb3 mdbtools-dev mdbtools  # only the tests use them, as an independent oracle
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   dpkg-dev file lintian desktop-file-utils
-  libgsf-1-dev libzip-dev libssl-dev
+  libgsf-1-dev libzip-dev libssl-dev libxml2-dev
+  clang-14 libclang-rt-14-dev clang-format
 )
 missing=()
 for p in "${packages[@]}"; do

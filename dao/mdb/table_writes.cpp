@@ -16,7 +16,8 @@ namespace {
 
 constexpr char kReadOnly[] = "Cannot update. Database or object is read-only.";
 
-std::string Sentence(std::string text) {
+// An error text as the end of a message: capitalised, ending with a full stop.
+std::string AsSentence(std::string text) {
   if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
   if (!text.empty() && text.back() != '.') text += '.';
   return text;
@@ -28,9 +29,9 @@ jet::TableEditor EditorFor(TableRows& rows) {
                           jet::FileIdentity{static_cast<dev_t>(device), static_cast<ino_t>(inode)});
 }
 
-// Runs one change; a failure is the engine's 3027 naming what went wrong.
+// Applies one change to the table's file; a failure is the engine's 3027 naming what went wrong.
 template <class Change>
-auto Written(TableRows& rows, Change change) {
+auto ApplyChange(TableRows& rows, Change change) {
   std::string refusal = EditRefusal(rows);
   if (!refusal.empty()) rows.context().Raise(kCannotUpdate, refusal);
   rows.CountAll();  // every row is located before the change moves or adds one
@@ -40,13 +41,13 @@ auto Written(TableRows& rows, Change change) {
     return result;
   } catch (const jet::RowTooLargeError& error) {
     // Nothing was written.
-    rows.context().Raise(kRecordTooLarge, "Record is too large. " + Sentence(error.what()));
+    rows.context().Raise(kRecordTooLarge, "Record is too large. " + AsSentence(error.what()));
   } catch (const jet::RowValueError& error) {
     // Nothing was written.
-    rows.context().Raise(kConversionError, "Data type conversion error. " + Sentence(error.what()));
+    rows.context().Raise(kConversionError, "Data type conversion error. " + AsSentence(error.what()));
   } catch (const jet::WriterError& error) {
     rows.Reload();
-    rows.context().Raise(kCannotUpdate, "Cannot update. " + Sentence(error.what()));
+    rows.context().Raise(kCannotUpdate, "Cannot update. " + AsSentence(error.what()));
   }
 }
 
@@ -72,13 +73,13 @@ std::string EditRefusal(TableRows& rows) {
   try {
     EditorFor(rows).Check();
   } catch (const jet::WriterError& error) {
-    return base + " " + Sentence(error.what());
+    return base + " " + AsSentence(error.what());
   }
   return {};
 }
 
 std::int32_t WriteNewRow(TableRows& rows, std::span<const jet::Value> values) {
-  return Written(rows, [&](jet::TableEditor editor) {
+  return ApplyChange(rows, [&](jet::TableEditor editor) {
     const jet::RowLocation at = editor.Insert(values);
     return rows.Added(at.page, at.row);
   });
@@ -86,7 +87,7 @@ std::int32_t WriteNewRow(TableRows& rows, std::span<const jet::Value> values) {
 
 void RewriteRow(TableRows& rows, std::int32_t index, std::span<const jet::Value> values,
                 const std::vector<bool>& keep) {
-  Written(rows, [&](jet::TableEditor editor) {
+  ApplyChange(rows, [&](jet::TableEditor editor) {
     const auto& where = rows.LocatorOf(index);
     const jet::RowLocation at = editor.Update({where.page, where.row}, values, keep);
     rows.Moved(index, at.page, at.row);
@@ -95,7 +96,7 @@ void RewriteRow(TableRows& rows, std::int32_t index, std::span<const jet::Value>
 }
 
 void DeleteRow(TableRows& rows, std::int32_t index) {
-  Written(rows, [&](jet::TableEditor editor) {
+  ApplyChange(rows, [&](jet::TableEditor editor) {
     const auto& where = rows.LocatorOf(index);
     editor.Delete({where.page, where.row});
     rows.Removed(index);

@@ -14,6 +14,9 @@ namespace corvid {
 struct RecordValue {
   std::string text;
   bool modified = false;
+  // Why the value could not be read (the file is damaged there; reading the
+  // field raises it again as DataDamageError); empty for a value read.
+  std::string damage;
 };
 
 enum RecFlagValue : std::uint8_t { kRecCurrent = 0, kRecBof = 1, kRecEof = 2, kRecInserted = 3 };

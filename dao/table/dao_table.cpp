@@ -8,6 +8,7 @@
 #include "dao/dao_database.h"
 #include "dao/dataset/data_set_error.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/data_damage_error.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
@@ -388,6 +389,8 @@ void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buff
     return index < fieldDefaults_.size() ? &fieldDefaults_[index] : nullptr;
   };
   if (cached) {
+    if (index < buffer.RecValues.size() && !buffer.RecValues[index].damage.empty())
+      throw dao::DataDamageError(buffer.RecValues[index].damage);
     if (entry && buffer.RecPosition == -1 && entry->empty()) entry = defaultOf();
     if (entry) AssignBytes(*entry, into);
     return;
@@ -419,6 +422,13 @@ void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buff
         std::string text(reinterpret_cast<const char*>(into.data()), into.size());
         AssignBytes(Decrypt(text), into);
       }
+    } catch (const dao::DataDamageError&) {
+      // Damage in this value only: the recordset stays usable where it is,
+      // so it just goes back to the record it was on.
+      into.clear();
+      if (saved > 0 && saved != buffer.RecBookmark && buffer.RecBookmark > 0)
+        Quietly("the damage is the error to report", [&] { GotoBookmarkValue(saved); });
+      throw;
     } catch (...) {
       // The value could not be read: recover the table's position, then let
       // the caller know. An empty stream here would pass a damaged value off
@@ -429,6 +439,13 @@ void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buff
     }
   }
   if (saved > 0 && saved != buffer.RecBookmark && buffer.RecBookmark > 0) GotoBookmarkValue(saved);
+}
+
+std::int32_t TVxDaoTable::ListedCount() const { return cursorOpen_ && recordset_ ? recordset_->ListedCount() : -1; }
+
+std::vector<std::string> TVxDaoTable::TakeDamageNotes() {
+  dao::Database* database = database_ != nullptr ? database_->DatabaseObject() : nullptr;
+  return database != nullptr ? database->TakeDamageNotes() : std::vector<std::string>{};
 }
 
 }  // namespace corvid

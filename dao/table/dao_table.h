@@ -231,6 +231,16 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   // The record count after the current buffers (as CountRecords).
   std::int32_t RecordCountValue() { return CountRecords(); }
 
+  // ---- damage. A record or value that the damaged file does not give
+  // raises dao::DataDamageError (DAO 3049, naming table, page, row and
+  // field) from the read or the move that met it; the table stays usable.
+  // The number of rows the table's definition lists (-1 when closed or
+  // unknown): more than the records visited when the file lost some.
+  std::int32_t ListedCount() const;
+  // The database's lines about damage met since the last call, one per
+  // damaged page or record (none when not connected).
+  std::vector<std::string> TakeDamageNotes();
+
   // End of loading the stored configuration: the parameter list is built
   // from the SQL text now; a failure goes to HandleException, not to the caller.
   void FinishSetup() override;

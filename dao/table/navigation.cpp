@@ -8,6 +8,7 @@
 #include "SrcLib/quietly.h"
 #include "dao/dao_database.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/data_damage_error.h"
 #include "dao/engine/database.h"
 #include "dao/engine/database_error.h"
 #include "dao/engine/engine_error.h"
@@ -87,6 +88,7 @@ bool TVxDaoTable::LoadRecordBuffer(DaoRecordBuffer& buffer) {
   for (std::size_t i = 0; i < FieldDefs().Count(); ++i) {
     RecordValue& entry = buffer.RecValues[i];
     entry.modified = false;
+    entry.damage.clear();
     if (i >= fieldObjects_.size()) {
       entry.text.clear();
       continue;
@@ -113,6 +115,11 @@ bool TVxDaoTable::LoadRecordBuffer(DaoRecordBuffer& buffer) {
       } else {
         entry.text = DecimalSize(field.FieldSize());
       }
+    } catch (const dao::DataDamageError& e) {
+      // Kept for whoever reads the field: a damaged value must not pass for
+      // an empty one.
+      entry.text.clear();
+      entry.damage = e.what();
     } catch (const dao::EngineError& e) {
       if (e.Number() == dao::kRecordDeleted) return false;
       entry.text.clear();
@@ -191,7 +198,9 @@ bool TVxDaoTable::ReadFieldValue(const TField& field, FieldValue* destination) {
   }
   const int no = field.FieldNo();
   if (no <= 0 || static_cast<std::size_t>(no - 1) >= buffer->RecValues.size()) return false;
-  const std::string& text = buffer->RecValues[static_cast<std::size_t>(no - 1)].text;
+  const RecordValue& entry = buffer->RecValues[static_cast<std::size_t>(no - 1)];
+  if (!entry.damage.empty() && !entry.modified) throw dao::DataDamageError(entry.damage);
+  const std::string& text = entry.text;
   if (destination == nullptr) return !text.empty();
   if (IsBlobType(field.DataType()) || field.DataType() == TFieldType::ftIDispatch) return false;
   const bool isGuid = field.ValidChars() == kGuidChars;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "jet/reader/encryption_info.h"
 #include "jet/reader/long_value.h"
+#include "jet/reader/office_codec.h"
 
 namespace corvid::jet::reader {
 namespace {
@@ -54,13 +56,22 @@ Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions opt
   const HeaderPage header = ParseHeaderPage(first);
   if (bytes->Size() < 3 * header.pageSize) throw FormatError("the file is too short for a database");
   auto state = std::make_shared<DatabaseState>(std::move(bytes), header, options.cachePages);
-  if (header.databaseKey != 0) {
-    if (header.version == FileVersion::Ace)
-      throw FormatError("the file is encrypted with a database password (Office encryption), which the reader "
-                        "does not support");
+  if (header.officeEncrypted) {
+    // The password is checked against the header's verifier before any
+    // page is decrypted.
+    const EncryptionInfo info = ReadEncryptionInfo(first);
+    state->pages.SetCodec(OpenOfficeCodec(info, header.databaseKey, options.password));
+  } else if (header.databaseKey != 0) {
     state->pages.SetCodec(std::make_shared<DatabaseKeyCodec>(header.databaseKey));
   }
   return Database(std::move(state));
+}
+
+HeaderPage Database::ReadHeader(const std::string& path) {
+  FileByteSource bytes(path);
+  std::vector<std::byte> first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 4096)));
+  bytes.ReadAt(0, first);
+  return ParseHeaderPage(first);
 }
 
 Database Database::Open(const std::string& path, OpenOptions options) {

@@ -66,6 +66,10 @@ class Database {
   static Database Open(const std::string& path, OpenOptions options = {});
   // A file image in memory; `image` must outlive the database.
   static Database OpenImage(std::span<const std::byte> image, OpenOptions options = {});
+  // The header page of a file alone, with no password: its version and
+  // whether (and how) it is Office-encrypted. FormatError when it is no
+  // database.
+  static HeaderPage ReadHeader(const std::string& path);
 
   const HeaderPage& Header() const { return state_->header; }
   const ReadFormat& Format() const { return state_->format; }

@@ -1,9 +1,11 @@
 #include "jet/reader/header_page.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "jet/reader/checked_bytes.h"
+#include "jet/reader/encryption_info.h"
 #include "jet/reader/errors.h"
 #include "jet/rc4.h"
 
@@ -43,6 +45,10 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
   header.codePage = Read16(block, kHeaderCodePageOffset);
   header.databaseKey = Read32(block, kHeaderDatabaseKeyOffset);
   header.sortOrder = ReadSized(block, format.sortOrderOffset, format.sortOrderSize);
+  if (header.version == FileVersion::Ace && header.databaseKey != 0) {
+    header.officeEncrypted = true;
+    header.encryption = DescribeEncryption(firstBytes.first(std::min(firstBytes.size(), header.pageSize)));
+  }
 
   if (header.version == FileVersion::Jet3) {
     for (std::size_t i = 0; i < format.passwordLength && block[kHeaderPasswordOffset + i] != std::byte{0}; ++i)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "jet/reader/read_format.h"
@@ -23,10 +24,16 @@ struct HeaderPage {
   // The stored password with every mask removed: Jet 3 code-page bytes,
   // Jet 4 / ACE UTF-16LE units; cut at the first zero character.
   std::vector<std::byte> password;
+  // An ACE file whose database key is set is encrypted with Office
+  // encryption (a password is needed to read it); `encryption` names the
+  // scheme, e.g. "agile encryption (version 4.4, ...)". No password is needed
+  // to learn this.
+  bool officeEncrypted = false;
+  std::string encryption;
 };
 
-// The first bytes of the file (at least 0x80 of them are needed; more up
-// to a page are used). Throws FormatError when they are not a Jet or ACE
+// The first bytes of the file (at least 0x98 of them are needed; more up
+// to a page are used: the encryption information lies at 0x299). Throws FormatError when they are not a Jet or ACE
 // header or name a version the reader does not know.
 HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes);
 

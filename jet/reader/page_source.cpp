@@ -67,13 +67,17 @@ PagePtr PageSource::Read(std::uint32_t number) {
     throw DamageError("page " + std::to_string(number) + " lies beyond the end of the file (" +
                           std::to_string(pageCount_) + " pages)",
                       DamageLocation{.page = number});
-  auto page = std::make_shared<Page>(pageSize_);
-  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, *page);
-  if (number != 0) codec_->Decode(number, *page);
+  // The page leaving the cache lends its buffer when nobody holds it.
+  std::shared_ptr<Page> page;
   if (cache_.size() >= cacheLimit_) {
-    cache_.erase(recent_.back());
+    const auto oldest = cache_.find(recent_.back());
+    if (oldest->second.page.use_count() == 1) page = std::const_pointer_cast<Page>(std::move(oldest->second.page));
+    cache_.erase(oldest);
     recent_.pop_back();
   }
+  if (!page) page = std::make_shared<Page>(pageSize_);
+  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, *page);
+  if (number != 0) codec_->Decode(number, *page);
   recent_.push_front(number);
   cache_.emplace(number, Cached{page, recent_.begin()});
   return page;

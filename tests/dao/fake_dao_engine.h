@@ -45,6 +45,8 @@ struct Script {
   // options, lock); without it the call fails with 3251.
   std::function<std::unique_ptr<dao::Recordset>(std::string_view, int, int, int)> openRecordset;
   int engineCount = 0;  // engines alive
+  // Lines the database hands out as damage notes (taken on each call).
+  std::vector<std::string> damageNotes;
 
   void Log(std::string line) { log.push_back(std::move(line)); }
   bool Logged(std::string_view prefix) const {
@@ -208,6 +210,11 @@ class FakeDatabase : public dao::Database {
   dao::Collection<dao::NamedObject>& Relations() override { return relations_; }
   dao::Collection<dao::Recordset>& Recordsets() override { return recordsets_; }
   dao::Properties& DatabaseProperties() override { return properties_; }
+  std::vector<std::string> TakeDamageNotes() override {
+    std::vector<std::string> notes;
+    notes.swap(script_.damageNotes);
+    return notes;
+  }
   void Close() override {
     script_.Log("Database.Close");
     if (script_.closeFailure) throw *script_.closeFailure;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/data_damage_error.h"
 #include "dao/engine/engine_error.h"
 #include "dao/engine/field.h"
 #include "dao/engine/recordset.h"
@@ -41,6 +42,12 @@ struct MemoryTable {
   bool bookmarkable = true;  // false: recordsets without bookmarks (as over some ODBC sources)
   std::map<std::string, std::deque<dao::EngineError>> failures;
   std::vector<std::string> log;
+  // Damage: values (bookmark, column) that raise DataDamageError when read,
+  // rows that MoveNext fails on (standing on them; the next MoveNext leaves
+  // them), and the row count the table's definition lists.
+  std::map<std::pair<std::int32_t, std::size_t>, std::string> damagedValues;
+  std::map<std::int32_t, std::string> unreachableRows;
+  std::int32_t listed = -1;
 
   std::int32_t AddRow(std::vector<dao::Variant> values) {
     values.resize(columns.size(), dao::Null{});
@@ -141,6 +148,10 @@ class MemoryRecordset : public dao::Recordset {
     } else {
       ++pos_;
     }
+    if (!Eof()) {
+      const auto damaged = table_->unreachableRows.find(view_[static_cast<std::size_t>(pos_)]);
+      if (damaged != table_->unreachableRows.end()) throw dao::DataDamageError(damaged->second);
+    }
   }
   void MovePrevious() override {
     if (Bof()) NoCurrent();
@@ -164,6 +175,7 @@ class MemoryRecordset : public dao::Recordset {
   bool Eof() const override { return view_.empty() || pos_ >= static_cast<std::int64_t>(view_.size()); }
   bool Bof() const override { return view_.empty() || pos_ < 0; }
   std::int32_t RecordCount() override { return static_cast<std::int32_t>(view_.size()); }
+  std::int32_t ListedCount() override { return table_->listed; }
   std::int32_t AbsolutePosition() override { return Bof() || Eof() ? -1 : static_cast<std::int32_t>(pos_); }
   void SetAbsolutePosition(std::int32_t position) override { MoveTo(position, true); }
   float PercentPosition() override {
@@ -278,6 +290,8 @@ class MemoryRecordset : public dao::Recordset {
   dao::Variant& CurrentValue(std::size_t column) {
     if (editMode_ != dao::dbEditNone) return copy_[column];
     const std::int32_t bookmark = CurrentBookmark();
+    const auto damaged = table_->damagedValues.find({bookmark, column});
+    if (damaged != table_->damagedValues.end()) throw dao::DataDamageError(damaged->second);
     return table_->rows.at(bookmark)[column];
   }
   void Assign(std::size_t column, const dao::Variant& value) {

@@ -56,7 +56,9 @@ public:
     }
     std::size_t Read(std::span<std::byte> buffer) override {
         if (blob_.held) throw std::logic_error("a held blob was read");
+        if (blob_.damagedAfter && position_ >= *blob_.damagedAfter) throw RecordDamageError(blob_.damage);
         std::size_t n = std::min(buffer.size(), blob_.bytes.size() - position_);
+        if (blob_.damagedAfter) n = std::min(n, *blob_.damagedAfter - position_);
         if (blob_.chunk != 0) n = std::min(n, blob_.chunk);
         std::memcpy(buffer.data(), blob_.bytes.data() + position_, n);
         position_ += n;
@@ -86,6 +88,8 @@ void FakeTable::SetActive(bool activate) {
         if (!knownTables.contains(name_))
             throw std::runtime_error("Table '" + name_ + "' does not exist");
         current = 0;
+        pendingNotes_ = notesAtOpen;
+        Arrive(0);
     }
     active = activate;
 }
@@ -105,6 +109,8 @@ const FakeCell& FakeTable::Cell(int position) const {
 
 std::string FakeTable::FieldText(int position) {
     const FakeCell& cell = Cell(position);
+    if (const auto damaged = damagedCells.find({current, position}); damaged != damagedCells.end())
+        throw RecordDamageError(damaged->second);
     if (const auto* text = std::get_if<std::string>(&cell)) return *text;
     if (std::holds_alternative<FakeBlob>(cell)) return "(BLOB)";
     return {};
@@ -115,13 +121,32 @@ bool FakeTable::Eof() {
     return current >= rows.size();
 }
 
+void FakeTable::Arrive(std::size_t row) {
+    const auto notes = notesAt.find(row);
+    if (notes != notesAt.end()) pendingNotes_.insert(pendingNotes_.end(), notes->second.begin(), notes->second.end());
+}
+
 void FakeTable::Next() {
     if (!active) throw std::runtime_error("table not open");
+    ++nextCalls;
+    if (stuckAfter && current == *stuckAfter) throw RecordDamageError("row after " + std::to_string(current) + " cannot be reached");
     if (current < rows.size()) ++current;
+    Arrive(current);
+    const auto damaged = unreachableRows.find(current);
+    // The cursor stands on the row it could not read; the next step leaves it.
+    if (damaged != unreachableRows.end()) throw RecordDamageError(damaged->second);
+}
+
+std::vector<std::string> FakeTable::TakeDamageNotes() {
+    std::vector<std::string> notes;
+    notes.swap(pendingNotes_);
+    return notes;
 }
 
 std::unique_ptr<BlobReader> FakeTable::OpenBlobStream(int position) {
     const FakeCell& cell = Cell(position);
+    if (const auto damaged = damagedCells.find({current, position}); damaged != damagedCells.end())
+        throw RecordDamageError(damaged->second);
     ++openBlobStreams;
     if (const auto* blob = std::get_if<FakeBlob>(&cell)) return std::make_unique<FakeBlobReader>(*blob);
     if (const auto* text = std::get_if<std::string>(&cell))

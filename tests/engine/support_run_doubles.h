@@ -62,6 +62,9 @@ struct FakeBlob {
     std::optional<std::int64_t> claimedSize;
     // The reader holds the bytes and lends them (Held); reading it fails.
     bool held = false;
+    // Reading fails for damage once this many bytes were delivered.
+    std::optional<std::size_t> damagedAfter;
+    std::string damage = "damaged long value";
 };
 
 // A cell: text for ordinary fields, a blob for the blob field; nullopt is NULL.
@@ -78,6 +81,20 @@ public:
     std::size_t current = 0;
     int openBlobStreams = 0;
 
+    // Damage. A cell (row, field position) whose text or blob stream fails
+    // with the message; rows that Next cannot step onto (it fails with the
+    // message, standing on them; the next Next goes on past them); a row from which
+    // Next always fails the same way; notes the database hands out when the
+    // cursor reaches a row (row rows.size(): when it reaches the end); and
+    // the number of records the table lists.
+    std::map<std::pair<std::size_t, int>, std::string> damagedCells;
+    std::map<std::size_t, std::string> unreachableRows;
+    std::optional<std::size_t> stuckAfter;
+    std::map<std::size_t, std::vector<std::string>> notesAt;
+    std::vector<std::string> notesAtOpen;
+    std::int64_t listed = -1;
+    int nextCalls = 0;
+
     void SetTableName(const std::string& name) override;
     void SetActive(bool activate) override;
     void FieldNames(std::vector<std::string>& names) override;
@@ -85,9 +102,13 @@ public:
     bool Eof() override;
     void Next() override;
     std::unique_ptr<BlobReader> OpenBlobStream(int position) override;
+    std::int64_t ListedCount() override { return listed; }
+    std::vector<std::string> TakeDamageNotes() override;
 
 private:
     std::string name_;
+    std::vector<std::string> pendingNotes_;
+    void Arrive(std::size_t row);
     const FakeCell& Cell(int position) const;
 };
 

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/extraction_run.h"
+#include "engine/run_manifest.h"
 #include "engine/sha256.h"
 #include "support_run_doubles.h"
 #include "tests/fixture_files.h"
@@ -396,6 +398,40 @@ TEST_F(UnwrapRunTest, JsonLinesManifestOfARunThatEndedEarlyIsMarkedIncomplete) {
     EXPECT_THAT(lines[2], HasSubstr("\"outcome\":\"failed\""));
     EXPECT_THAT(lines[2], HasSubstr("\"bytes\":null"));
     EXPECT_EQ(lines[3], "# incomplete: the run ended early: " + report.failure);
+}
+
+// The digests are taken beside the run; the manifest must still be exactly
+// the one of digests taken in line, here for many files (some larger than
+// what the hashing holds at once) and a run that a damaged blob ends.
+TEST_F(UnwrapRunTest, ManifestOfManyFilesAndAnEarlyEndEqualsTheOneOfDigestsTakenInLine) {
+    RunManifest expected(dir_.Prefix() + "expected.csv");
+    std::mt19937 random(3);
+    for (int id = 1; id <= 300; ++id) {
+        const std::size_t size = id % 97 == 0 ? (std::size_t{3} << 19) : random() % 20000;
+        std::string value = kJpeg;
+        while (value.size() < size) value += static_cast<char>(random());
+        if (id == 260) {
+            // Claims more bytes than it holds: the run ends here.
+            table_.rows.push_back({std::to_string(id), FakeBlob(value, 0, 1 << 20), std::string(), std::string()});
+            ManifestRow failed{"table", "img", std::to_string(id)};
+            failed.outcome = ManifestOutcome::Failed;
+            expected.Add(failed);
+            continue;
+        }
+        table_.rows.push_back({std::to_string(id), FakeBlob(value), std::string(), std::string()});
+        if (id > 260) continue;
+        ManifestRow row{"table", "img", std::to_string(id)};
+        row.outputPath = Out(std::to_string(id) + ".jpg");
+        row.kind = ".jpg";
+        row.bytes = static_cast<std::int64_t>(value.size());
+        row.sha256 = Sha256Of(value);
+        expected.Add(row);
+    }
+    host_.inputs.manifestPath = dir_.Prefix() + "manifest.csv";
+    const RunReport report = Run();
+    ASSERT_FALSE(report.completed);
+    EXPECT_EQ(report.filesWritten, 259);
+    EXPECT_EQ(ReadFile(dir_.Path() / "manifest.csv"), expected.Text(report.failure));
 }
 
 TEST_F(UnwrapRunTest, ManifestOfARunThatNeverConnected) {

@@ -257,6 +257,35 @@ TEST_F(RawExtractionTest, PartialMatchConsumesTheSignatureBehindIt) {
     EXPECT_EQ(OutFiles(), (std::map<std::string, std::string>{{"tiff0003.tif", kTiff + "cccc"}}));
 }
 
+TEST_F(RawExtractionTest, AFileJudgedEncryptedIsRefusedBeforeAnythingIsWritten) {
+    // A file full of signatures: carved when the check says clear, refused
+    // when it says encrypted. The check sees the file's first 4096 bytes.
+    std::string input = "head";
+    for (int i = 0; i < 2000; ++i) input += kTiff + "data";
+    WriteFile(host_.inputs.database, input);
+    std::string seen;
+    const EncryptedFileCheck encrypted = [&](std::span<const std::byte> first) {
+        seen.assign(reinterpret_cast<const char*>(first.data()), first.size());
+        return true;
+    };
+    try {
+        RunRawExtraction(host_, encrypted);
+        ADD_FAILURE() << "carved";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), kEncryptedFileRefusal);
+    }
+    EXPECT_EQ(seen, input.substr(0, 4096));
+    EXPECT_THAT(OutFiles(), IsEmpty());
+
+    const RawReport report = RunRawExtraction(host_, [](std::span<const std::byte>) { return false; });
+    EXPECT_EQ(report.filesWritten, 1999);
+
+    // A file shorter than a header page is handed over whole.
+    WriteFile(host_.inputs.database, "II*");
+    EXPECT_THROW(RunRawExtraction(host_, encrypted), std::runtime_error);
+    EXPECT_EQ(seen, "II*");
+}
+
 TEST_F(RawExtractionTest, SignatureAtOffsetZeroIsNotWrittenButCounted) {
     std::string input = kTiff + "first" + kTiff + "second" + kTiff + "third" + kTiff;
     WriteFile(host_.inputs.database, input);

@@ -452,6 +452,21 @@ TEST_F(MainWindow, BatchRunThatEndsEarlyExitsWithOne) {
   EXPECT_FALSE(window->LastReport()->completed);
 }
 
+TEST_F(MainWindow, BatchRunOverADamagedDatabaseExitsWithThreeAndSaysSoInRed) {
+  TempDirectory dir;
+  const std::string db = dir.Path() + "/photos.mdb";
+  std::ofstream(db) << "x";
+  auto window = Create({"/d=" + dir.Path() + "/out/", db});
+  fake_->records = {{"1", "data"}, {"2", "data"}};
+  fake_->listed = 5;  // three records the file lists were never found
+  EXPECT_EQ(QApplication::exec(), 3);
+  ASSERT_TRUE(window->LastReport().has_value());
+  EXPECT_TRUE(window->LastReport()->completed);
+  EXPECT_EQ(window->BatchExitCode(), 3);
+  EXPECT_EQ(S(window->Pstatus->text()), "2 of 5 records read; the database is damaged");
+  EXPECT_EQ(window->Pstatus->palette().color(QPalette::Window), QColor(255, 0, 0));
+}
+
 TEST_F(MainWindow, BatchRunWhoseConnectionFailsStaysOpen) {
   TempDirectory dir;
   const std::string db = dir.Path() + "/photos.mdb";

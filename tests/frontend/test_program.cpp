@@ -1,5 +1,6 @@
 // Runs the real corvid program: headless and window batch runs on databases
-// made by the writer, and the exit statuses of the ways a run can end.
+// made by the writer, the exit statuses of the ways a run can end, and the
+// map of a database (--list).
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,14 @@
 #include <string>
 #include <vector>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "temp_config.h"
+#include "dao/database_map_output.h"
 #include "jet/mdb_writer.h"
+#include "tests/fixture_files.h"
 
 extern char** environ;
 
@@ -363,6 +370,25 @@ TEST_F(Program, RawRunCarvesTiffSegments) {
   EXPECT_EQ(ReadFile(out_ + "tiff0002.tif"), std::string("II*\0", 4) + std::string(100, 'a'));
 }
 
+TEST_F(Program, RawRunRefusesAnOfficeEncryptedFile) {
+  // The encrypted fixture, copied: raw carving would see only ciphertext.
+  const std::string file = dir_.Path() + "/encrypted.accdb";
+  fs::copy_file(std::string(CORVID_FIXTURES_DIR) + "/mdb/office-agile-4.4.accdb", file);
+  fs::create_directories(out_);
+  const Outcome outcome =
+      Run({"--headless", "--raw", "/d=" + out_, file}, {{"CORVID_DB_PASSWORD", "password"}});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("The file is encrypted; raw carving cannot see its contents. Extract with the "
+                             "password instead."),
+            std::string::npos)
+      << outcome.err;
+  EXPECT_TRUE(fs::is_empty(out_));
+  // A clear ACE file of the same kind is carved as before.
+  const std::string clear = dir_.Path() + "/clear.accdb";
+  fs::copy_file(std::string(CORVID_FIXTURES_DIR) + "/mdb/testV2010.accdb", clear);
+  EXPECT_EQ(Run({"--headless", "--raw", "/d=" + out_, clear}).exitCode, 0);
+}
+
 TEST_F(Program, RawRunOnAMissingDirectoryFails) {
   const std::string file = dir_.Path() + "/scan.bin";
   std::ofstream(file, std::ios::binary) << "head" << std::string("II*\0", 4) << "x" << std::string("II*\0", 4);
@@ -370,6 +396,139 @@ TEST_F(Program, RawRunOnAMissingDirectoryFails) {
   EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
   EXPECT_NE(outcome.err.find("/nonexistent-dir/deeper/tiff0002.tif"), std::string::npos) << outcome.err;
   EXPECT_EQ(outcome.err.find("bytes scanned"), std::string::npos) << outcome.err;  // no summary of a failed run
+}
+
+// The map of a database as --list --json prints it, read back.
+DatabaseMap MapFromJson(const std::string& json) {
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+  const QJsonObject root = document.object();
+  DatabaseMap map;
+  map.file = root["file"].toString().toStdString();
+  for (const QJsonValue& t : root["tables"].toArray()) {
+    const QJsonObject tableObject = t.toObject();
+    TableMap table;
+    table.name = tableObject["name"].toString().toStdString();
+    table.rows = tableObject["rows"].toInteger();
+    table.error = tableObject["error"].toString().toStdString();
+    for (const QJsonValue& c : tableObject["columns"].toArray()) {
+      const QJsonObject columnObject = c.toObject();
+      ColumnMap column;
+      column.name = columnObject["name"].toString().toStdString();
+      column.typeNumber = columnObject["typeNumber"].toInt();
+      column.document = columnObject["document"].toBool();
+      column.nonEmpty = columnObject["nonEmpty"].toInteger();
+      column.damaged = columnObject["damaged"].toInteger();
+      const QJsonObject kinds = columnObject["kinds"].toObject();
+      for (auto kind = kinds.begin(); kind != kinds.end(); ++kind)
+        column.kinds[kind.key().toStdString()] = kind.value().toInteger();
+      EXPECT_EQ(columnObject["type"].toString().toStdString(),
+                TypeName(column.typeNumber).empty() ? "unknown" : TypeName(column.typeNumber));
+      if (column.document) {
+        EXPECT_EQ(columnObject["sampled"].toInteger(), SampledValues(column));
+      }
+      table.columns.push_back(std::move(column));
+    }
+    map.tables.push_back(std::move(table));
+  }
+  return map;
+}
+
+TEST_F(Program, ListPrintsTheMapOfNorthwind) {
+  const std::string nwind = corvid::testing_fixtures::MdbFixtureDir() + "nwind.mdb";
+  const Outcome text = Run({"--list", nwind}, {{"QT_QPA_PLATFORM", "offscreen"}});  // never a window
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_EQ(text.err, "");
+  EXPECT_NE(text.out.find("Categories  8 rows\n"
+                          "  CategoryID    Long Integer\n"
+                          "  CategoryName  Text\n"
+                          "  Description   Memo\n"
+                          "  Picture       OLE Object    8 non-empty: 8 .bmp\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("Orders  830 rows\n"), std::string::npos) << text.out;
+  EXPECT_FALSE(fs::exists(config_ + "/Tallowmere/corvid.reg"));  // no settings read or stored
+
+  // The JSON holds the same facts: printed as text, it is the text listing.
+  const Outcome json = Run({"--json", "--list", nwind});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  QJsonParseError error{};
+  QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << json.out;
+  const DatabaseMap map = MapFromJson(json.out);
+  EXPECT_EQ(map.file, nwind);
+  EXPECT_EQ(DatabaseMapText(map), text.out);
+  EXPECT_EQ(map.tables.size(), 9u);
+}
+
+// Names with quotes, backslashes and letters beyond ASCII come through the
+// JSON unchanged.
+TEST_F(Program, ListJsonKeepsAwkwardNames) {
+  const std::string table = "Fotos \"alt\" \\ Größe 写真";
+  const std::string column = "Bild \"1\"\\x ü";
+  {
+    mw::MdbWriter writer(db_);
+    auto& photos = writer.AddTable({table, {{"id", mw::ColumnType::Long}, {column, mw::ColumnType::OleObject}}});
+    photos.AddRow({std::int64_t{1}, Gif()});
+    photos.AddRow({std::int64_t{2}, mw::Null});
+    writer.Finish();
+  }
+  const Outcome json = Run({"--list", "--json", db_});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  const DatabaseMap map = MapFromJson(json.out);
+  ASSERT_EQ(map.tables.size(), 1u) << json.out;
+  EXPECT_EQ(map.tables[0].name, table);
+  EXPECT_EQ(map.tables[0].rows, 2);
+  ASSERT_EQ(map.tables[0].columns.size(), 2u);
+  EXPECT_EQ(map.tables[0].columns[1].name, column);
+  EXPECT_EQ(map.tables[0].columns[1].nonEmpty, 1);
+  EXPECT_EQ(map.tables[0].columns[1].kinds, (std::map<std::string, std::int64_t>{{".gif", 1}}));
+  const Outcome text = Run({"--list", db_});
+  EXPECT_NE(text.out.find(table + "  2 rows\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  " + column + "  OLE Object    1 non-empty: 1 .gif\n"), std::string::npos) << text.out;
+}
+
+TEST_F(Program, ListFailuresAndUsageErrors) {
+  // A file that is no database: exit 1 with the message a run shows for it.
+  const std::string bogus = dir_.Path() + "/notes.mdb";
+  std::ofstream(bogus) << "this is not an Access database\n";
+  const Outcome listed = Run({"--list", bogus});
+  EXPECT_EQ(listed.exitCode, 1);
+  EXPECT_EQ(listed.out, "");
+  ASSERT_FALSE(listed.err.empty());
+  const Outcome run = Run({"--headless", "/d=" + out_, bogus});
+  EXPECT_NE(run.err.find(listed.err), std::string::npos) << "list: " << listed.err << "run: " << run.err;
+
+  const std::vector<std::vector<std::string>> usageErrors = {
+      {"--list"}, {"--list", "--json"}, {"--json", db_}, {"--list", dir_.Path() + "/missing.mdb"}};
+  WritePhotos(db_);
+  for (const auto& arguments : usageErrors) {
+    SCOPED_TRACE(arguments.back());
+    const Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+  }
+  EXPECT_NE(Run({"--list", dir_.Path() + "/missing.mdb"}).err.find("/missing.mdb can't find file..."),
+            std::string::npos);
+}
+
+TEST_F(Program, ListOfAPasswordProtectedDatabase) {
+  WritePhotos(db_, "s3cret");
+  const Outcome opened = Run({"--list", db_}, {{"CORVID_DB_PASSWORD", "s3cret"}});
+  EXPECT_EQ(opened.exitCode, 0) << opened.err;
+  EXPECT_NE(opened.out.find("Photos  3 rows\n"), std::string::npos) << opened.out;
+  EXPECT_NE(opened.out.find("  img  OLE Object    2 non-empty: 1 .dmp, 1 .gif\n"), std::string::npos) << opened.out;
+
+  const Outcome missing = Run({"--list", db_});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("Not a valid password."), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("corvid: " + db_ + " is protected by a database password"), std::string::npos)
+      << missing.err;
+
+  const Outcome cancelled = Run({"--list", "--login-prompt", db_});  // no terminal: cancelled
+  EXPECT_EQ(cancelled.exitCode, 1);
+  EXPECT_NE(cancelled.err.find("You may not gain access"), std::string::npos) << cancelled.err;
 }
 
 }  // namespace

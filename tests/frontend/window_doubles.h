@@ -77,9 +77,14 @@ class FakeComponents : public RunComponents, public DatabaseConnection, public R
     return reader;
   }
 
+  // The records the table lists (-1: unknown); more than `records` is a
+  // damaged database.
+  std::int64_t ListedCount() override { return listed; }
+
   bool loginPrompt = false;
   std::string database;
   std::size_t position = 0;
+  std::int64_t listed = -1;
 };
 
 }  // namespace corvid::testing

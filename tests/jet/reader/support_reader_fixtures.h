@@ -15,7 +15,8 @@ inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
 std::vector<std::string> RealFixtureFiles();
 
-// Files that are Office-encrypted: neither libmdb nor the reader reads them yet.
+// Files that are Office-encrypted: libmdb cannot read them; the reader
+// needs their password.
 bool IsOfficeEncryptedFixture(const std::string& path);
 
 // A scratch directory removed with the object.

@@ -179,7 +179,9 @@ void CompareDatabase(const std::string& path, bool withSystemTables) {
 TEST(ReaderAgainstLibmdb, EveryTableOfEveryRealFixture) {
   for (const std::string& path : testing::RealFixtureFiles()) {
     if (testing::IsOfficeEncryptedFixture(path)) {
-      EXPECT_THROW(Database::Open(path), FormatError) << path;
+      // libmdb cannot decrypt these; without the password the reader
+      // refuses them (their own tests open them with it).
+      EXPECT_THROW(Database::Open(path), PasswordError) << path;
       continue;
     }
     CompareDatabase(path, true);

@@ -209,6 +209,20 @@ TEST(PageSource, FileAndMemoryAgreeAndTheCodecSkipsPageZero) {
   EXPECT_EQ((*memory.Read(1))[0], ~image[4096]);
 }
 
+TEST(PageSource, APageHeldByACallerOutlivesItsEviction) {
+  // The cache reuses the buffer of a page it evicts, but only when no caller
+  // holds that page any more.
+  const auto image = testing::ReadFile(testing::kFixtures + "testV2003.mdb");
+  PageSource memory(std::make_unique<MemoryByteSource>(image), 4096, 2);
+  auto pageAt = [&](std::uint32_t n) {
+    return std::vector<std::byte>(image.begin() + n * 4096, image.begin() + (n + 1) * 4096);
+  };
+  const PagePtr held = memory.Read(1);
+  for (std::uint32_t n = 2; n < 12; ++n) EXPECT_EQ(*memory.Read(n), pageAt(n)) << n;
+  EXPECT_EQ(*held, pageAt(1));
+  EXPECT_EQ(*memory.Read(1), pageAt(1));
+}
+
 TEST(PageSource, ACutOffLastPageIsNotAPage) {
   auto image = testing::ReadFile(testing::kFixtures + "testV2003.mdb");
   image.resize(image.size() - 100);
