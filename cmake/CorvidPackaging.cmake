@@ -84,7 +84,7 @@ wrapper that Access keeps in front of it, and names the file after one or
 two fields of the record. A second mode carves TIFF images straight out of
 the file's bytes.
 .
-It reads Jet 3, Jet 4 and ACE files through libmdb and has a desktop window,
+It reads Jet 3, Jet 4 and ACE files through its own reader and has a desktop window,
 an unattended command-line batch mode and a headless mode. The package also
 holds corvid-mkmdb, which writes Access databases for tests and demos.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # corvid_<version>_<arch>.deb

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-image-formats-plugins libgl1-mesa-dev
-  libmdb3 mdbtools-dev mdbtools
+  libmdb3 mdbtools-dev mdbtools  # only the tests use them, as an independent oracle
   qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   dpkg-dev file lintian desktop-file-utils
   libgsf-1-dev libzip-dev libssl-dev libxml2-dev zlib1g-dev

@@ -52,7 +52,8 @@ class MemoryConfigurationStore : public ConfigurationStore {
 };
 
 // The ProgIDs of our own engine and the value under the ProgID key that
-// marks them as ours (HKCR\<ProgID>, value "Engine" = kLibmdbEngineClass,
+// marks them as ours (HKCR\<ProgID>, value "Engine" = kLibmdbEngineClass, a
+// stored value that keeps its first name,
 // value "Version" = the version text the engine reports).
 inline constexpr std::string_view kLibmdbEngineClass = "corvid.libmdb";
 

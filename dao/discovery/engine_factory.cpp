@@ -21,7 +21,7 @@ std::unique_ptr<DBEngine> CreateEngineObject(const ConfigurationStore& store,
         kClassNotRegistered,
         "Class not registered: no engine here implements '" + std::string(progId) + "'.", "COM");
   std::string version = store.ReadText(Hive::ClassesRoot, progId, "Version");
-  return std::make_unique<LibmdbEngine>(version.empty() ? "12.0" : version);
+  return std::make_unique<JetEngine>(version.empty() ? "12.0" : version);
 }
 
 std::unique_ptr<DBEngine> CreateEngineObject(std::string_view progId) {

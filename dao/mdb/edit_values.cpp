@@ -16,6 +16,8 @@
 namespace corvid::dao {
 namespace {
 
+using jet::reader::ColumnType;
+
 [[noreturn]] void ConversionError(EngineContext& context) {
   context.Raise(kConversionError, "Data type conversion error.");
 }
@@ -94,10 +96,10 @@ std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string text) {
 
 }  // namespace
 
-Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant& value, EngineContext& context) {
+Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value, EngineContext& context) {
   if (IsNull(value)) return value;
-  switch (column.col_type) {
-    case MDB_BOOL: {
+  switch (static_cast<ColumnType>(column.type)) {
+    case ColumnType::Bool: {
       if (auto* b = std::get_if<bool>(&value)) return *b;
       if (auto* s = std::get_if<std::string>(&value)) {
         if (SameText(*s, "True") || SameText(*s, "Yes") || SameText(*s, "On")) return true;
@@ -107,14 +109,14 @@ Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant&
       if (!number) ConversionError(context);
       return *number != 0.0;
     }
-    case MDB_BYTE:
+    case ColumnType::Byte:
       return WholeNumber(value, 0, 255, context);
-    case MDB_INT:
+    case ColumnType::Integer:
       return WholeNumber(value, -32768, 32767, context);
-    case MDB_LONGINT:
+    case ColumnType::Long:
       return WholeNumber(value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
                          context);
-    case MDB_MONEY: {
+    case ColumnType::Money: {
       if (auto* c = std::get_if<Currency>(&value)) return *c;
       if (auto* i = std::get_if<std::int64_t>(&value)) {
         if (*i > std::numeric_limits<std::int64_t>::max() / 10000 || *i < std::numeric_limits<std::int64_t>::min() / 10000)
@@ -125,33 +127,33 @@ Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant&
       if (!number || std::fabs(*number) >= 9.2e14) ConversionError(context);
       return Currency{std::llround(*number * 10000.0)};
     }
-    case MDB_FLOAT:
-    case MDB_DOUBLE: {
+    case ColumnType::Single:
+    case ColumnType::Double: {
       const auto number = AsNumber(value);
       if (!number || std::holds_alternative<Date>(value)) ConversionError(context);
-      if (column.col_type == MDB_FLOAT) return static_cast<float>(*number);
+      if (static_cast<ColumnType>(column.type) == ColumnType::Single) return static_cast<float>(*number);
       return *number;
     }
-    case MDB_DATETIME: {
+    case ColumnType::DateTime: {
       if (auto* d = std::get_if<Date>(&value)) return *d;
       if (std::holds_alternative<std::string>(value) || std::holds_alternative<Bytes>(value)) ConversionError(context);
       const auto number = AsNumber(value);
       if (!number) ConversionError(context);
       return Date{*number};
     }
-    case MDB_TEXT:
-    case MDB_MEMO: {
+    case ColumnType::Text:
+    case ColumnType::Memo: {
       if (std::holds_alternative<Bytes>(value)) ConversionError(context);
       std::string text = VariantToText(value);
       if (auto* b = std::get_if<bool>(&value)) text = *b ? "True" : "False";
-      if (column.col_type == MDB_TEXT) {
+      if (static_cast<ColumnType>(column.type) == ColumnType::Text) {
         const std::size_t chars = static_cast<std::size_t>(DaoSizeOf(column, format));
         if (Utf16Length(text) > chars) TooSmall(context);
       }
       return text;
     }
-    case MDB_BINARY:
-    case MDB_OLE: {
+    case ColumnType::Binary:
+    case ColumnType::Ole: {
       Bytes bytes;
       if (auto* b = std::get_if<Bytes>(&value)) {
         bytes = *b;
@@ -161,10 +163,10 @@ Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant&
       } else {
         ConversionError(context);
       }
-      if (column.col_type == MDB_BINARY && bytes.size() > static_cast<std::size_t>(column.col_size)) TooSmall(context);
+      if (static_cast<ColumnType>(column.type) == ColumnType::Binary && bytes.size() > static_cast<std::size_t>(column.length)) TooSmall(context);
       return bytes;
     }
-    case MDB_REPID: {
+    case ColumnType::Guid: {
       if (auto* b = std::get_if<Bytes>(&value); b && b->size() == 16)
         return GuidText(reinterpret_cast<const unsigned char*>(b->data()));
       auto* s = std::get_if<std::string>(&value);
@@ -178,29 +180,29 @@ Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant&
   }
 }
 
-jet::Value ToWriterValue(const MdbColumn& column, const Variant& value) {
+jet::Value ToWriterValue(const Column& column, const Variant& value) {
   if (IsNull(value)) return jet::Null;
-  switch (column.col_type) {
-    case MDB_BOOL:
+  switch (static_cast<ColumnType>(column.type)) {
+    case ColumnType::Bool:
       return std::get<bool>(value);
-    case MDB_BYTE:
-    case MDB_INT:
-    case MDB_LONGINT:
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long:
       return std::get<std::int64_t>(value);
-    case MDB_MONEY:
+    case ColumnType::Money:
       return jet::Currency{std::get<Currency>(value).scaled};
-    case MDB_DOUBLE:
+    case ColumnType::Double:
       if (auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
       return std::get<double>(value);
-    case MDB_DATETIME:
+    case ColumnType::DateTime:
       return jet::Date{std::get<Date>(value).days};
-    case MDB_TEXT:
-    case MDB_MEMO:
+    case ColumnType::Text:
+    case ColumnType::Memo:
       return std::get<std::string>(value);
-    case MDB_BINARY:
-    case MDB_OLE:
+    case ColumnType::Binary:
+    case ColumnType::Ole:
       return jet::Bytes(std::get<Bytes>(value));
-    case MDB_REPID: {
+    case ColumnType::Guid: {
       const auto stored = ParseGuid(std::get<std::string>(value));
       jet::Guid guid;
       if (stored) guid.bytes = *stored;

@@ -5,7 +5,7 @@
 // writer's values when the row is written.
 
 #include "dao/engine/variant.h"
-#include "dao/mdb/libmdb.h"
+#include "dao/mdb/table_rows.h"
 #include "dao/mdb/mdb_header.h"
 #include "jet/mdb_writer.h"
 
@@ -16,9 +16,9 @@ class EngineContext;
 // The value as the column stores it (Text and Memo as text, numbers in
 // their type, binary as bytes, GUIDs as "{guid {...}}"); Null stays Null.
 // Raises the engine's errors through `context`.
-Variant CoerceToColumn(const MdbColumn& column, MdbFormat format, const Variant& value, EngineContext& context);
+Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value, EngineContext& context);
 
 // The writer's value for a value already in the column's form.
-jet::Value ToWriterValue(const MdbColumn& column, const Variant& value);
+jet::Value ToWriterValue(const Column& column, const Variant& value);
 
 }  // namespace corvid::dao

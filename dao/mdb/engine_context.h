@@ -1,5 +1,5 @@
 #pragma once
-// What every object of the libmdb engine shares with its engine: the Errors
+// What every object of the Jet engine shares with its engine: the Errors
 // collection that records each failure before it is raised.
 
 #include <memory>

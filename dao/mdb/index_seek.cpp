@@ -36,25 +36,24 @@ bool KeyFits(const Variant& key, int type) {
 
 IndexSeek::IndexSeek(TableRows& rows, std::string_view name, EngineContext& context)
     : context_(context) {
-  ::MdbTableDef* table = rows.definition();
-  const MdbIndex* found = nullptr;
-  if (table->indices)
-    for (unsigned i = 0; i < table->num_idxs && !found; ++i) {
-      auto* index = static_cast<const MdbIndex*>(g_ptr_array_index(table->indices, i));
-      if (index->index_type != kForeignIndexType && SameText(index->name, name)) found = index;
+  const jet::reader::IndexDefinition* found = nullptr;
+  for (const jet::reader::IndexDefinition& index : rows.definition().indexes)
+    if (index.kind != kForeignIndexType && SameText(index.name, name)) {
+      found = &index;
+      break;
     }
-  if (!found || found->num_keys == 0)
+  if (!found || found->columns.empty())
     context_.Raise(kNotAnIndex, "'" + std::string(name) + "' isn't an index in this table. Look "
                                 "in the Indexes collection of the TableDef object to determine "
                                 "the valid index names.");
   name_ = found->name;
-  for (unsigned k = 0; k < found->num_keys && k < MDB_MAX_IDX_COLS; ++k) {
-    int column = found->key_col_num[k] - 1;
-    if (column < 0 || column >= rows.columnCount())
+  for (const jet::reader::IndexColumn& key : found->columns) {
+    const int column = rows.ColumnIndexOfNumber(key.columnNumber);
+    if (column < 0)
       context_.Raise(kNotAnIndex, "The index '" + name_ + "' names a field the table '" +
                                       rows.name() + "' does not have.");
     columns_.push_back(column);
-    descending_.push_back(found->key_col_order[k] == MDB_DESC);
+    descending_.push_back(!key.ascending);
     types_.push_back(DaoTypeOf(rows.column(column)));
   }
 }

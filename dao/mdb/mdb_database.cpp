@@ -43,6 +43,10 @@ bool LooksLikeSql(std::string_view source) {
 }
 
 constexpr int kQueryTypeMask = 0xF0;
+constexpr int kObjectTypeMask = 0x7F;
+constexpr int kTableObject = 1;
+constexpr int kContainerObject = 3;
+constexpr int kQueryObject = 5;
 constexpr std::int64_t kParameterAttribute = 2;
 
 // The parameters each stored query declares: MSysQueries rows of attribute
@@ -50,10 +54,10 @@ constexpr std::int64_t kParameterAttribute = 2;
 std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
     const std::shared_ptr<AccessFile>& file, const EngineContextPtr& context) {
   std::map<std::int64_t, std::vector<QueryParameterInfo>> parameters;
-  MdbCatalogEntry* queries = mdb_get_catalogentry_by_name(file->handle(), "MSysQueries");
+  const jet::reader::CatalogEntry* queries = file->FindTable("MSysQueries");
   if (!queries) return parameters;
   try {
-    TableRows rows(file, queries, context);
+    TableRows rows(file, *queries, context);
     int object = -1, attribute = -1, name = -1, flag = -1;
     for (int i = 0; i < rows.columnCount(); ++i) {
       std::string column = rows.column(i).name;
@@ -91,7 +95,7 @@ std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
 
 }  // namespace
 
-LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string connect,
+JetDatabase::JetDatabase(std::shared_ptr<AccessFile> file, std::string connect,
                                EngineContextPtr context)
     : file_(std::move(file)),
       context_(std::move(context)),
@@ -103,30 +107,28 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
       containers_(context_, "Containers"),
       relations_(context_, "Relations"),
       recordsets_(std::make_shared<RecordsetRegistry>(context_)) {
-  MdbHandle* mdb = file_->handle();
   auto dates = ReadCatalogDates(file_, context_);
   auto parameters = ReadQueryParameters(file_, context_);
-  auto parametersOf = [&](const char* name) {
+  auto parametersOf = [&](const std::string& name) {
     auto found = dates.find(name);
     if (found == dates.end()) return std::vector<QueryParameterInfo>{};
     auto declared = parameters.find(found->second.id);
     return declared == parameters.end() ? std::vector<QueryParameterInfo>{} : declared->second;
   };
-  auto datesOf = [&](const char* name) {
+  auto datesOf = [&](const std::string& name) {
     auto found = dates.find(name);
     return found == dates.end() ? ObjectDates{} : found->second;
   };
-  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    switch (entry->object_type) {
-      case MDB_TABLE:
-        tables_.Add(
-            std::make_shared<LibmdbTableDef>(file_, entry, context_, datesOf(entry->object_name)));
+  for (const jet::reader::CatalogEntry& entry : file_->catalog()) {
+    // The low seven bits of the type; forms, reports and the like set the top bit.
+    switch (entry.type & kObjectTypeMask) {
+      case kTableObject:
+        tables_.Add(std::make_shared<JetTableDef>(file_, entry, context_, datesOf(entry.name)));
         break;
-      case MDB_QUERY: {
-        auto query = std::make_shared<LibmdbQueryDef>(
-            entry->object_name, entry->flags & kQueryTypeMask, context_,
-            datesOf(entry->object_name), parametersOf(entry->object_name), file_);
+      case kQueryObject: {
+        auto query = std::make_shared<JetQueryDef>(
+            entry.name, static_cast<int>(entry.flags & kQueryTypeMask), context_,
+            datesOf(entry.name), parametersOf(entry.name), file_);
         // The query lives in this database's collection, so `this` outlives it.
         query->SetSelectRunner([this](sql::SelectStatement& select, int type, int options,
                                       int lockEdits) {
@@ -135,8 +137,8 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
         queries_.Add(std::move(query));
         break;
       }
-      case MDB_SYSTEM_TABLE:  // the catalog's containers (Forms, Reports, ...)
-        containers_.Add(std::make_shared<CatalogName>(entry->object_name));
+      case kContainerObject:  // the catalog's containers (Forms, Reports, ...)
+        containers_.Add(std::make_shared<CatalogName>(entry.name));
         break;
       default:
         break;
@@ -150,23 +152,24 @@ LibmdbDatabase::LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string con
   properties_.Set("QueryTimeout", static_cast<std::int64_t>(queryTimeout_), dbInteger);
 }
 
-LibmdbDatabase::~LibmdbDatabase() {
+JetDatabase::~JetDatabase() {
   if (IsOpen()) Close();
 }
 
-void LibmdbDatabase::CheckOpen() const {
+void JetDatabase::CheckOpen() const {
   if (!file_)
     context_->Raise(kObjectInvalid,
                     "Object invalid or no longer set: the database '" + name_ + "' is closed.");
 }
 
-std::int32_t LibmdbDatabase::CollatingOrder() const {
+std::int32_t JetDatabase::CollatingOrder() const {
   CheckOpen();
-  std::int32_t order = file_->handle()->f->lang_id;
+  // The language id of the collating order: the low word of the header's sort order.
+  auto order = static_cast<std::int32_t>(file_->reader().Header().sortOrder & 0xFFFF);
   return order == 0 ? 1024 : order;
 }
 
-std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source, int type,
+std::unique_ptr<Recordset> JetDatabase::OpenRecordset(std::string_view source, int type,
                                                          int options, int lockEdits) {
   CheckOpen();
   std::string_view name = Unbracketed(source);
@@ -190,7 +193,7 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenRecordset(std::string_view source
                                        "correctly.");
 }
 
-int LibmdbDatabase::CheckedType(int type, int options) const {
+int JetDatabase::CheckedType(int type, int options) const {
   if (options & dbForwardOnly) type = dbOpenForwardOnly;
   if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
       type != dbOpenForwardOnly) {
@@ -203,7 +206,7 @@ int LibmdbDatabase::CheckedType(int type, int options) const {
   return type;
 }
 
-std::unique_ptr<Recordset> LibmdbDatabase::OpenSelect(sql::SelectStatement& select, int type,
+std::unique_ptr<Recordset> JetDatabase::OpenSelect(sql::SelectStatement& select, int type,
                                                       int options, int lockEdits) {
   CheckOpen();
   // SQL gives a dynaset by default and can't give a table-type recordset.
@@ -217,10 +220,10 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenSelect(sql::SelectStatement& sele
   return OpenTable(select.table, &select, type, options, lockEdits);
 }
 
-std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
+std::unique_ptr<Recordset> JetDatabase::OpenTable(std::string_view name,
                                                      sql::SelectStatement* select, int type,
                                                      int options, int lockEdits) {
-  auto* table = static_cast<LibmdbTableDef*>(tables_.Find(name));
+  auto* table = static_cast<JetTableDef*>(tables_.Find(name));
   if (!table)
     context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
                                          std::string(name) +
@@ -237,25 +240,25 @@ std::unique_ptr<Recordset> LibmdbDatabase::OpenTable(std::string_view name,
   return recordset;
 }
 
-QueryDef& LibmdbDatabase::CreateQueryDef(std::string_view name, std::string_view) {
+QueryDef& JetDatabase::CreateQueryDef(std::string_view name, std::string_view) {
   CheckOpen();
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
                                  "query definitions (creating '" + std::string(name) + "').");
 }
 
-Collection<TableDef>& LibmdbDatabase::TableDefs() {
+Collection<TableDef>& JetDatabase::TableDefs() {
   CheckOpen();
   return tables_;
 }
-Collection<QueryDef>& LibmdbDatabase::QueryDefs() {
+Collection<QueryDef>& JetDatabase::QueryDefs() {
   CheckOpen();
   return queries_;
 }
-Collection<NamedObject>& LibmdbDatabase::Containers() {
+Collection<NamedObject>& JetDatabase::Containers() {
   CheckOpen();
   return containers_;
 }
-Collection<NamedObject>& LibmdbDatabase::Relations() {
+Collection<NamedObject>& JetDatabase::Relations() {
   CheckOpen();
   if (!relationsRead_) {
     relationsRead_ = true;
@@ -277,16 +280,21 @@ Collection<NamedObject>& LibmdbDatabase::Relations() {
   }
   return relations_;
 }
-Collection<Recordset>& LibmdbDatabase::Recordsets() {
+Collection<Recordset>& JetDatabase::Recordsets() {
   CheckOpen();
   return *recordsets_;
 }
-Properties& LibmdbDatabase::DatabaseProperties() {
+Properties& JetDatabase::DatabaseProperties() {
   CheckOpen();
   return properties_;
 }
 
-void LibmdbDatabase::Close() {
+std::vector<std::string> JetDatabase::TakeDamageNotes() {
+  if (!file_) return {};
+  return file_->TakeDamageNotes();
+}
+
+void JetDatabase::Close() {
   CheckOpen();
   recordsets_->CloseAll();
   tables_.Clear();

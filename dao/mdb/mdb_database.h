@@ -1,5 +1,5 @@
 #pragma once
-// An Access file opened by the libmdb engine.
+// An Access file opened by the Jet engine.
 
 #include <memory>
 #include <string>
@@ -13,10 +13,10 @@
 
 namespace corvid::dao {
 
-class LibmdbDatabase : public Database {
+class JetDatabase : public Database {
  public:
-  LibmdbDatabase(std::shared_ptr<AccessFile> file, std::string connect, EngineContextPtr context);
-  ~LibmdbDatabase() override;
+  JetDatabase(std::shared_ptr<AccessFile> file, std::string connect, EngineContextPtr context);
+  ~JetDatabase() override;
 
   std::string Name() const override { return name_; }
   std::string Version() const override { return version_; }
@@ -40,6 +40,7 @@ class LibmdbDatabase : public Database {
   Collection<NamedObject>& Relations() override;
   Collection<Recordset>& Recordsets() override;
   Properties& DatabaseProperties() override;
+  std::vector<std::string> TakeDamageNotes() override;
 
   void Close() override;
   bool IsOpen() const { return file_ != nullptr; }
@@ -60,8 +61,8 @@ class LibmdbDatabase : public Database {
   std::string version_;
   std::string connect_;
   std::int32_t queryTimeout_ = 60;
-  ObjectList<TableDef, LibmdbTableDef> tables_;
-  ObjectList<QueryDef, LibmdbQueryDef> queries_;
+  ObjectList<TableDef, JetTableDef> tables_;
+  ObjectList<QueryDef, JetQueryDef> queries_;
   ObjectList<NamedObject> containers_;
   ObjectList<NamedObject> relations_;
   bool relationsRead_ = false;

@@ -8,7 +8,7 @@
 
 namespace corvid::dao {
 
-class LibmdbEngine::Workspaces_ : public DBEngine::WorkspaceList {
+class JetEngine::Workspaces_ : public DBEngine::WorkspaceList {
  public:
   explicit Workspaces_(EngineContextPtr context) : context_(std::move(context)) {}
   int Count() const override { return static_cast<int>(items_.size()); }
@@ -35,7 +35,7 @@ class LibmdbEngine::Workspaces_ : public DBEngine::WorkspaceList {
   std::vector<std::shared_ptr<Workspace>> items_;
 };
 
-LibmdbEngine::LibmdbEngine(std::string version)
+JetEngine::JetEngine(std::string version)
     : version_(std::move(version)),
       context_(std::make_shared<EngineContext>()),
       workspaces_(std::make_unique<Workspaces_>(context_)) {
@@ -43,18 +43,18 @@ LibmdbEngine::LibmdbEngine(std::string version)
   properties_.Set("DefaultType", static_cast<std::int64_t>(defaultType_), dbLong);
 }
 
-LibmdbEngine::~LibmdbEngine() = default;
+JetEngine::~JetEngine() = default;
 
-std::shared_ptr<Workspace> LibmdbEngine::CreateWorkspace(std::string_view name,
+std::shared_ptr<Workspace> JetEngine::CreateWorkspace(std::string_view name,
                                                          std::string_view user,
                                                          std::string_view password, int type) {
   // No workgroup file here: the default workgroup's one account.
   if (!SameText(user, "Admin") || !password.empty())
     context_->Raise(kNotValidAccount, "Not a valid account name or password.", "DAO.DBEngine");
   if (type != dbUseJet && type != dbUseODBC) context_->Raise(kInvalidArgument, "Invalid argument.");
-  return std::make_shared<LibmdbWorkspace>(std::string(name), std::string(user), type, context_);
+  return std::make_shared<JetWorkspace>(std::string(name), std::string(user), type, context_);
 }
 
-DBEngine::WorkspaceList& LibmdbEngine::Workspaces() { return *workspaces_; }
+DBEngine::WorkspaceList& JetEngine::Workspaces() { return *workspaces_; }
 
 }  // namespace corvid::dao

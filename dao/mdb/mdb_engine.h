@@ -1,5 +1,5 @@
 #pragma once
-// The DAO engine object of the libmdb engine.
+// The DAO engine object of the Jet engine.
 
 #include <memory>
 #include <string>
@@ -9,12 +9,12 @@
 
 namespace corvid::dao {
 
-class LibmdbEngine : public DBEngine {
+class JetEngine : public DBEngine {
  public:
   // `version`: the version text this engine answers ("12.0" for the ProgIDs
   // that are really installed).
-  explicit LibmdbEngine(std::string version);
-  ~LibmdbEngine() override;
+  explicit JetEngine(std::string version);
+  ~JetEngine() override;
 
   std::string Version() const override { return version_; }
   std::string SystemDB() const override { return systemDb_; }

@@ -43,7 +43,7 @@ const Properties& MdbColumnField::FieldProperties() const {
   return rows_->columnProperties(column_);
 }
 
-const ::MdbField& MdbColumnField::CurrentField() {
+const StoredValue& MdbColumnField::CurrentField() {
   if (!row_)
     rows_->context().Raise(kInvalidOperation, "Invalid operation: the field '" + Name() +
                                                   "' of a table definition has no value.");
@@ -57,13 +57,11 @@ Variant MdbColumnField::Value() {
     if (const Variant* assigned = row_->Pending(column_)) return *assigned;
     if (row_->EditMode() == 2) return Null{};
   }
-  const ::MdbField& field = CurrentField();
+  const StoredValue& field = CurrentField();
   try {
     return DecodeValue(rows_->file(), rows_->column(column_), field);
-  } catch (const std::runtime_error& error) {
-    if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" +
-                                                 rows_->name() + "': " + error.what() + ".");
+  } catch (const jet::reader::DamageError& error) {
+    rows_->RaiseDamage(error, row_->CurrentTableRow(), Name());
   }
 }
 
@@ -79,22 +77,17 @@ std::int64_t MdbColumnField::FieldSize() {
     std::vector<std::byte> bytes;
     return ReadBytesInto(bytes) ? static_cast<std::int64_t>(bytes.size()) : 0;
   }
-  const ::MdbField& field = CurrentField();
-  const MdbColumn& column = rows_->column(column_);
-  if (field.is_null && column.col_type != MDB_BOOL) return 0;
-  switch (column.col_type) {
-    case MDB_OLE:
-      return LongValueLength(rows_->file(), field);
-    case MDB_MEMO:
-    case MDB_TEXT: {
-      Variant text = Value();
-      return static_cast<std::int64_t>(std::get<std::string>(text).size());
-    }
-    case MDB_BOOL:
-      return 1;
-    default:
-      return field.siz;
+  const StoredValue& field = CurrentField();
+  const Column& column = rows_->column(column_);
+  using jet::reader::ColumnType;
+  if (IsColumnType(column, ColumnType::Bool)) return 1;
+  if (jet::reader::IsNull(field)) return 0;
+  if (IsColumnType(column, ColumnType::Ole)) return LongValueLength(field);
+  if (IsColumnType(column, ColumnType::Memo) || IsColumnType(column, ColumnType::Text)) {
+    Variant text = Value();
+    return static_cast<std::int64_t>(std::get<std::string>(text).size());
   }
+  return StoredSize(column, field);
 }
 
 namespace {
@@ -122,18 +115,16 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
     BytesOfValue(std::move(value), into);
     return true;
   }
-  const ::MdbField& field = CurrentField();
-  const MdbColumn& column = rows_->column(column_);
-  if (field.is_null && column.col_type != MDB_BOOL) return false;
+  const StoredValue& field = CurrentField();
+  const Column& column = rows_->column(column_);
+  if (jet::reader::IsNull(field)) return false;
   try {
-    if (column.col_type == MDB_OLE) {
+    if (IsColumnType(column, jet::reader::ColumnType::Ole)) {
       ReadLongValue(rows_->file(), field, into);
       return true;
     }
-  } catch (const std::runtime_error& error) {
-    if (dynamic_cast<const EngineError*>(&error)) throw;
-    rows_->context().Raise(kDatabaseDamaged, "Cannot read field '" + Name() + "' of table '" +
-                                                 rows_->name() + "': " + error.what() + ".");
+  } catch (const jet::reader::DamageError& error) {
+    rows_->RaiseDamage(error, row_->CurrentTableRow(), Name());
   }
   BytesOfValue(Value(), into);
   return true;

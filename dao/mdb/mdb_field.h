@@ -1,5 +1,5 @@
 #pragma once
-// Fields of the libmdb engine: a column of a TableDef (definition only) or
+// Fields of the engine: a column of a TableDef (definition only) or
 // of a Recordset (Value reads the current row through the recordset's
 // RowValues side).
 
@@ -33,7 +33,7 @@ class MdbColumnField : public Field {
   bool ReadBytesInto(std::vector<std::byte>& into) override;
 
  private:
-  const ::MdbField& CurrentField();
+  const StoredValue& CurrentField();
   std::shared_ptr<TableRows> rows_;
   int column_;
   RowValues* row_;

@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
+#include <algorithm>
 #include <vector>
 
 #include "SrcLib/file_lock.h"
 #include "dao/engine/dao_constants.h"
-#include "dao/mdb/mdb_values.h"
-#include "dao/mdb/table_rows.h"
+#include "SrcLib/text_case.h"
+#include "jet/reader/usage_map.h"
 
 namespace corvid::dao {
 namespace {
@@ -47,32 +49,42 @@ bool ReadAt(int fd, std::byte* into, std::size_t length, off_t offset) {
 
 }  // namespace
 
-// libmdb reads the catalog without noticing pages that are missing: its scan
-// stops quietly (tables vanish) and a property block cut short is parsed as
-// garbage. Walk the catalog table first, with the check for pages past the
-// end of the file and every long value read in full.
-void AccessFile::CheckCatalog(const std::shared_ptr<AccessFile>& file,
-                              const EngineContextPtr& context) {
-  MdbCatalogEntry catalog{};
-  catalog.mdb = file->mdb_;
-  std::strcpy(catalog.object_name, "MSysObjects");
-  catalog.object_type = MDB_TABLE;
-  catalog.table_pg = 2;
-  TableRows rows(file, &catalog, context);
-  std::vector<std::byte> value;
-  for (std::int32_t row = 0; rows.Has(row); ++row) {
-    const auto& fields = rows.Crack(row);
-    for (int column = 0; column < rows.columnCount(); ++column) {
-      if (!IsLongValue(rows.column(column))) continue;
-      try {
-        ReadLongValue(*file, fields[static_cast<std::size_t>(column)], value);
-      } catch (const std::runtime_error&) {
-        context->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file->path_ +
-                                                "': the system catalog is damaged or truncated.");
-      }
-      rows.Crack(row);  // the row's page again, for the next column
-    }
+// Whether pages of the catalog (MSysObjects) lie past the end of the file.
+bool CatalogCutShort(jet::reader::Database& reader) {
+  jet::reader::Table catalog = reader.OpenTableAt(jet::reader::kCatalogPage, "MSysObjects");
+  return MapCutShort(reader, catalog.Definition().usedPagesMap);
+}
+
+bool MapCutShort(jet::reader::Database& reader, std::uint32_t mapRow) {
+  if ((mapRow >> 8) >= reader.Pages().PageCount()) return true;
+  try {
+    return jet::reader::ReadUsageMap(reader.Pages(), reader.Format(), mapRow).pagesBeyondFile > 0;
+  } catch (const jet::reader::DamageError&) {
+    return false;  // damage, not a cut: the reader reports it and recovers
   }
+}
+
+void AccessFile::OpenReader() {
+  jet::reader::OpenOptions options;
+  options.password = password_;
+  reader_ = std::make_unique<jet::reader::Database>(jet::reader::Database::Open(path_, options));
+  damageSeen_ = 0;
+}
+
+const jet::reader::CatalogEntry* AccessFile::FindTable(const std::string& name) const {
+  for (const auto& entry : catalog_)
+    if (entry.IsTable() && SameText(entry.name, name)) return &entry;
+  return nullptr;
+}
+
+std::vector<std::string> AccessFile::TakeDamageNotes() {
+  std::vector<std::string> notes = std::move(earlierNotes_);
+  earlierNotes_.clear();
+  if (!reader_) return notes;
+  const auto& entries = reader_->Report().Entries();
+  for (std::size_t i = damageSeen_; i < entries.size(); ++i) notes.push_back(entries[i].Text());
+  damageSeen_ = entries.size();
+  return notes;
 }
 
 std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
@@ -140,53 +152,54 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
   file->pageCount_ = static_cast<unsigned long>(st.st_size / pageSize);
 
   // The system catalog's definition is page 2; an ACE file encrypted with a
-  // database password has its pages scrambled from there on.
+  // database password has its pages scrambled from there on, which only the
+  // reader (given the password) can tell apart from damage.
+  const std::string encryptedText =
+      "Cannot open " + quoted +
+      ": the file is encrypted with a database password (Office encryption), "
+      "which this engine does not support.";
   std::byte pageType{};
-  if (!ReadAt(file->fd_, &pageType, 1, 2 * pageSize) || pageType != std::byte{2}) {
-    if (header->format == MdbFormat::Ace)
+  const bool catalogClear = ReadAt(file->fd_, &pageType, 1, 2 * pageSize) && pageType == std::byte{2};
+
+  // A clear file's Jet password is checked here; an encrypted one's by the
+  // reader, which needs it to decrypt.
+  if ((catalogClear || header->format != MdbFormat::Ace) && header->password != password)
+    context->Raise(kNotValidPassword, "Not a valid password.");
+
+  file->password_ = std::string(password);
+  try {
+    file->OpenReader();
+    file->encrypted_ = !catalogClear || file->reader_->Header().databaseKey != 0;
+    file->catalog_ = file->reader_->Objects().entries;
+    // In the order the rows lie in the file (a moved row where it went to),
+    // as Access lists them; rows recovered from unlisted pages come last.
+    std::stable_sort(file->catalog_.begin(), file->catalog_.end(), [](const auto& a, const auto& b) {
+      return std::tuple(a.recovered, a.page, a.row) < std::tuple(b.recovered, b.page, b.row);
+    });
+    // The reader recovers what it can of a catalog whose pages are missing;
+    // a file cut short is refused instead, before tables seem to vanish.
+    if (CatalogCutShort(*file->reader_)) throw jet::reader::DamageError("the catalog's pages are cut off");
+  } catch (const jet::reader::PasswordError&) {
+    context->Raise(kNotValidPassword, "Not a valid password.");
+  } catch (const jet::reader::UnsupportedEncryptionError&) {
+    context->Raise(kUnrecognizedFormat, encryptedText);
+  } catch (const jet::reader::DamageError&) {
+    if (!catalogClear && header->format == MdbFormat::Ace) context->Raise(kUnrecognizedFormat, encryptedText);
+    if (!catalogClear)
       context->Raise(kUnrecognizedFormat,
-                     "Cannot open " + quoted +
-                         ": the file is encrypted with a database password (Office encryption), "
-                         "which this engine does not support.");
-    context->Raise(kUnrecognizedFormat,
-                   "Unrecognized database format " + quoted + ": the system catalog is damaged.");
+                     "Unrecognized database format " + quoted + ": the system catalog is damaged.");
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file->path_ +
+                                            "': the system catalog is damaged or truncated.");
+  } catch (const jet::reader::JetError& error) {
+    if (!catalogClear && header->format == MdbFormat::Ace) context->Raise(kUnrecognizedFormat, encryptedText);
+    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ": " + error.what() + ".");
   }
-
-  if (header->password != password) context->Raise(kNotValidPassword, "Not a valid password.");
-
-  file->mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
-  if (!file->mdb_)
-    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
-  CheckCatalog(file, context);
-  if (!mdb_read_catalog(file->mdb_, MDB_ANY))
-    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ".");
-  file->ForgetPage();
   return file;
 }
 
 AccessFile::~AccessFile() {
-  if (mdb_) mdb_close(mdb_);
+  reader_.reset();
   if (fd_ >= 0) ::close(fd_);  // releases the lock
-}
-
-const unsigned char* AccessFile::LongValuePage(unsigned long page) {
-  const auto pageSize = static_cast<std::size_t>(header_.pageSize);
-  if (page >= pageCount_) return nullptr;
-  // Files encoded by Jet (a database key) need libmdb's page decoding.
-  if (mdb_->f->db_key != 0)
-    return mdb_read_alt_pg(mdb_, page) == mdb_->fmt->pg_size ? mdb_->alt_pg_buf : nullptr;
-  if (page >= windowFirst_ && page < windowFirst_ + windowPages_)
-    return window_.data() + (page - windowFirst_) * pageSize;
-  constexpr unsigned long kReadAheadPages = 64;
-  const unsigned long count = std::min(kReadAheadPages, pageCount_ - page);
-  window_.resize(static_cast<std::size_t>(kReadAheadPages) * pageSize);
-  windowPages_ = 0;
-  if (!ReadAt(fd_, reinterpret_cast<std::byte*>(window_.data()), count * pageSize,
-              static_cast<off_t>(page * pageSize)))
-    return nullptr;
-  windowFirst_ = page;
-  windowPages_ = count;
-  return window_.data();
 }
 
 std::pair<unsigned long, unsigned long> AccessFile::identity() const {
@@ -198,22 +211,16 @@ std::pair<unsigned long, unsigned long> AccessFile::identity() const {
 void AccessFile::Refresh() {
   struct stat st {};
   if (::fstat(fd_, &st) == 0) pageCount_ = static_cast<unsigned long>(st.st_size) / header_.pageSize;
-  windowPages_ = 0;
-  loadedPage_ = -1;
   ++generation_;
-  // libmdb reads through a stdio stream, whose buffer may still hold the
-  // old bytes of a changed page; flushing an input stream drops them.
-  if (mdb_ && mdb_->f && mdb_->f->stream) std::fflush(mdb_->f->stream);
-  // libmdb skips reading the page its buffer last held.
-  if (mdb_) mdb_->cur_pg = 0;
-}
-
-bool AccessFile::LoadPage(unsigned long page) {
-  if (loadedPage_ == static_cast<long>(page)) return true;
-  loadedPage_ = -1;
-  if (mdb_read_pg(mdb_, page) != mdb_->fmt->pg_size) return false;
-  loadedPage_ = static_cast<long>(page);
-  return true;
+  // The reader caches pages and knows the file's size from when it opened:
+  // open it anew. Damage it found and nobody took yet is kept.
+  std::vector<std::string> pending = TakeDamageNotes();
+  try {
+    OpenReader();
+  } catch (const jet::reader::JetError&) {
+    // the file no longer opens: later reads fail through the old reader's checks
+  }
+  earlierNotes_ = std::move(pending);
 }
 
 }  // namespace corvid::dao

@@ -1,6 +1,6 @@
 #pragma once
 // An Access file opened read-only for the engine: our own descriptor holding
-// the advisory lock, the parsed header and libmdb's handle with the catalog.
+// the advisory lock, the parsed header, and the Jet reader with the catalog.
 
 #include <memory>
 #include <string>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dao/mdb/engine_context.h"
-#include "dao/mdb/libmdb.h"
+#include "jet/reader/database.h"
 #include "dao/mdb/mdb_header.h"
 
 namespace corvid::dao {
@@ -28,23 +28,18 @@ class AccessFile {
 
   const std::string& path() const { return path_; }
   const MdbHeader& header() const { return header_; }
-  MdbHandle* handle() const { return mdb_; }
   bool locked() const { return locked_; }
   // Whole pages in the file.
   unsigned long pageCount() const { return pageCount_; }
-
-  // Puts `page` into libmdb's page buffer unless it is there already.
-  // Returns false when the page cannot be read.
-  bool LoadPage(unsigned long page);
-  // Marks the page buffer as changed by libmdb itself (a scan step).
-  void NotePageLoaded(unsigned long page) { loadedPage_ = static_cast<long>(page); }
-  // Page `page` for reading long values, or nullptr when it cannot be read.
-  // Pages are read ahead in runs (one system call for many consecutive
-  // pages, as long-value chains mostly are); valid until the next call.
-  const unsigned char* LongValuePage(unsigned long page);
-
-  // libmdb changed its page buffer on its own (catalog, table definition).
-  void ForgetPage() { loadedPage_ = -1; }
+  // The reader over the file; replaced by Refresh, so take it anew after
+  // a change.
+  jet::reader::Database& reader() { return *reader_; }
+  // The catalog's entries (MSysObjects rows) as read when the file opened.
+  const std::vector<jet::reader::CatalogEntry>& catalog() const { return catalog_; }
+  // The entry of the table named `name` (case-insensitive); nullptr when none.
+  const jet::reader::CatalogEntry* FindTable(const std::string& name) const;
+  // Whether the header says the pages are encoded or encrypted.
+  bool encrypted() const { return encrypted_; }
 
   // Whether the database was opened for writing (not read-only); the file
   // itself stays open read-only, a change opens it for its own duration.
@@ -53,16 +48,17 @@ class AccessFile {
   // The device and inode of the open file.
   std::pair<unsigned long, unsigned long> identity() const;
   // The file was changed through this engine: re-read its size and drop the
-  // pages held in memory. Each refresh starts a new generation, so that rows
-  // cracked before it are cracked again.
+  // pages held in memory (the reader opens the file anew). Each refresh
+  // starts a new generation, so that rows read before it are read again.
   void Refresh();
   unsigned generation() const { return generation_; }
-  long loadedPage() const { return loadedPage_; }
+
+  // The reader's damage reports found since the last call, one line each.
+  std::vector<std::string> TakeDamageNotes();
 
  private:
   AccessFile() = default;
-  static void CheckCatalog(const std::shared_ptr<AccessFile>& file,
-                           const EngineContextPtr& context);
+  void OpenReader();
   std::string path_;
   int fd_ = -1;
   bool locked_ = false;
@@ -70,11 +66,18 @@ class AccessFile {
   unsigned generation_ = 0;
   unsigned long pageCount_ = 0;
   MdbHeader header_;
-  MdbHandle* mdb_ = nullptr;
-  long loadedPage_ = -1;
-  std::vector<unsigned char> window_;  // read-ahead pages for long values
-  unsigned long windowFirst_ = 0;
-  unsigned long windowPages_ = 0;
+  std::string password_;
+  bool encrypted_ = false;
+  std::unique_ptr<jet::reader::Database> reader_;
+  std::vector<jet::reader::CatalogEntry> catalog_;
+  std::size_t damageSeen_ = 0;  // report entries already handed out
+  std::vector<std::string> earlierNotes_;  // of readers replaced by Refresh
 };
+
+// Whether the usage map in row `mapRow` (page << 8 | row), or pages it
+// lists, lie past the end of the file: the file was cut short.
+bool MapCutShort(jet::reader::Database& reader, std::uint32_t mapRow);
+// The same for the catalog's map.
+bool CatalogCutShort(jet::reader::Database& reader);
 
 }  // namespace corvid::dao

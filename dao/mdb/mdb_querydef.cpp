@@ -12,7 +12,7 @@ namespace corvid::dao {
 
 // A declared parameter: name and type from the file; the value is the
 // caller's until the query runs.
-class LibmdbQueryDef::StoredParameter : public Parameter {
+class JetQueryDef::StoredParameter : public Parameter {
  public:
   explicit StoredParameter(QueryParameterInfo info) : info_(std::move(info)) {}
   std::string Name() const override { return info_.name; }
@@ -104,7 +104,7 @@ Variant AsDeclaredType(const Variant& value, int type, const std::string& name) 
 
 }  // namespace
 
-LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr context,
+JetQueryDef::JetQueryDef(std::string name, int type, EngineContextPtr context,
                                ObjectDates dates, std::vector<QueryParameterInfo> parameters,
                                std::weak_ptr<AccessFile> file)
     : name_(std::move(name)),
@@ -117,7 +117,7 @@ LibmdbQueryDef::LibmdbQueryDef(std::string name, int type, EngineContextPtr cont
     parameters_.Add(std::make_shared<StoredParameter>(std::move(parameter)));
 }
 
-std::string LibmdbQueryDef::SQL() const {
+std::string JetQueryDef::SQL() const {
   if (!sql_) {
     auto file = file_.lock();
     if (!file) return {};  // the database was closed
@@ -128,12 +128,12 @@ std::string LibmdbQueryDef::SQL() const {
   return *sql_;
 }
 
-void LibmdbQueryDef::SetSQL(std::string_view) {
+void JetQueryDef::SetSQL(std::string_view) {
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
                                  "query definitions (the query '" + name_ + "').");
 }
 
-std::unique_ptr<Recordset> LibmdbQueryDef::OpenRecordset(int type, int options, int lockEdits) {
+std::unique_ptr<Recordset> JetQueryDef::OpenRecordset(int type, int options, int lockEdits) {
   if (!runner_ || file_.expired())
     context_->Raise(kObjectInvalid, "Object invalid or no longer set: the database of the query '" +
                                         name_ + "' is closed.");

@@ -1,5 +1,5 @@
 #pragma once
-// Stored queries of the libmdb engine: name and type from the catalog, the
+// Stored queries of the Jet engine: name and type from the catalog, the
 // SQL rebuilt from MSysQueries when first asked for. A select query whose SQL
 // is "Select * From <table> [Where ...] [Order By ...]" runs (its declared
 // parameters taking the values set on them); anything else raises an error
@@ -29,9 +29,9 @@ struct QueryParameterInfo {
   int type = 0;  // DAO type code
 };
 
-class LibmdbQueryDef : public QueryDef {
+class JetQueryDef : public QueryDef {
  public:
-  LibmdbQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {},
+  JetQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {},
                  std::vector<QueryParameterInfo> parameters = {},
                  std::weak_ptr<AccessFile> file = {});
 

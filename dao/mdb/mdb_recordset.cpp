@@ -327,7 +327,11 @@ void MdbRecordset::Close() {
   registry_.reset();
 }
 
-const ::MdbField& MdbRecordset::CurrentField(int column) {
+std::int32_t MdbRecordset::CurrentTableRow() const {
+  return bof_ || eof_ || current_ < 0 ? -1 : const_cast<MdbRecordset*>(this)->TableRow(current_);
+}
+
+const StoredValue& MdbRecordset::CurrentField(int column) {
   TableRows& rows = Rows();
   if (bof_ || eof_) Raise(kNoCurrentRecord, "No current record.");
   return rows.Crack(TableRow(current_))[static_cast<std::size_t>(column)];
@@ -347,9 +351,8 @@ bool MdbRecordset::Updatable() const {
   if (!rows_ || readOnly_ || (type_ != dbOpenTable && type_ != dbOpenDynaset)) return false;
   // What can be told without touching the file; Edit and AddNew check the rest.
   const AccessFile& file = rows_->file();
-  const MdbTableDef* table = rows_->definition();
-  return file.writable() && file.header().format != MdbFormat::Ace && table->num_idxs == 0 &&
-         table->num_real_idxs == 0 && !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
+  return file.writable() && file.header().format != MdbFormat::Ace && !file.encrypted() &&
+         rows_->definition().indexes.empty() && !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
 }
 
 void MdbRecordset::CheckEditable(bool existingRow) {
@@ -396,8 +399,8 @@ void MdbRecordset::SetPending(int column, const Variant& value) {
     CheckEditable();  // a table that can't change says why first
     Raise(kUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
   }
-  const MdbColumn& definition = rows.column(column);
-  if (definition.is_long_auto && editMode_ == dbEditInProgress)
+  const Column& definition = rows.column(column);
+  if ((definition.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditInProgress)
     Raise(kFieldNotUpdatable, "Field cannot be updated.");
   Variant coerced = WithErrorsRecorded([&] {
     return CoerceToColumn(definition, rows.file().header().format, value, rows.context());
@@ -430,7 +433,7 @@ void MdbRecordset::Update() {
       row.push_back(*assigned);
     } else if (editMode_ == dbEditInProgress && IsLongValue(rows.column(c))) {
       keep[static_cast<std::size_t>(c)] = true;
-      const bool stored = !rows.Crack(TableRow(editing_))[static_cast<std::size_t>(c)].is_null;
+      const bool stored = !jet::reader::IsNull(rows.Crack(TableRow(editing_))[static_cast<std::size_t>(c)]);
       row.push_back(stored ? Variant(Bytes{}) : Variant(Null{}));  // only its Null-ness counts
     } else if (editMode_ == dbEditInProgress) {
       row.push_back(ValueAt(TableRow(editing_), c));
@@ -440,11 +443,11 @@ void MdbRecordset::Update() {
   }
   std::vector<jet::Value> values;
   for (int c = 0; c < rows.columnCount(); ++c) {
-    const MdbColumn& column = rows.column(c);
+    const Column& column = rows.column(c);
     const Variant& value = row[static_cast<std::size_t>(c)];
     const Field& field = fields_.Item(c);
     const std::string qualified = name_ + "." + column.name;
-    if (IsNull(value) && field.Required() && !(column.is_long_auto && editMode_ == dbEditAdd))
+    if (IsNull(value) && field.Required() && !((column.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditAdd))
       Raise(kRequiredFieldNull, "The field '" + qualified +
                                     "' cannot contain a Null value because the Required property for this "
                                     "field is set to True. Enter a value in this field.");
@@ -453,7 +456,7 @@ void MdbRecordset::Update() {
       continue;
     }
     if (const auto* text = std::get_if<std::string>(&value);
-        text && text->empty() && (column.col_type == MDB_TEXT || column.col_type == MDB_MEMO)) {
+        text && text->empty() && (IsColumnType(column, jet::reader::ColumnType::Text) || IsColumnType(column, jet::reader::ColumnType::Memo))) {
       const Property* allow = field.FieldProperties().Find("AllowZeroLength");
       if (allow && std::holds_alternative<bool>(allow->value) && !std::get<bool>(allow->value))
         Raise(kZeroLengthString, "Field '" + qualified + "' cannot be a zero-length string.");
@@ -549,10 +552,8 @@ Variant MdbRecordset::ValueAt(std::int32_t tableRow, int column) {
   const auto& fields = rows.Crack(tableRow);
   try {
     return DecodeValue(rows.file(), rows.column(column), fields[static_cast<std::size_t>(column)]);
-  } catch (const std::runtime_error& error) {
-    if (dynamic_cast<const EngineError*>(&error)) throw;
-    Raise(kDatabaseDamaged, "Cannot read field '" + std::string(rows.column(column).name) +
-                                "' of table '" + name_ + "': " + error.what() + ".");
+  } catch (const jet::reader::DamageError& error) {
+    rows.RaiseDamage(error, tableRow, rows.column(column).name);
   }
 }
 
@@ -594,8 +595,16 @@ MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder
   return selected;
 }
 
+std::int32_t MdbRecordset::ListedCount() {
+  if (!rows_ || filtered_ || (type_ != dbOpenTable && type_ != dbOpenDynaset && type_ != dbOpenSnapshot))
+    return -1;
+  rows_->ReloadIfChanged();
+  return rows_->StoredCount();
+}
+
 void MdbRecordset::Restrict(sql::Condition* where, sql::SortOrder* order) {
   Rows();
+  if (where) filtered_ = true;
   auto list = std::make_shared<RowList>(WithErrorsRecorded([&] { return Select(where, order); }));
   list_ = std::move(list);
   highestVisited_ = -1;
@@ -619,6 +628,7 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
   });
   auto recordset = std::make_unique<MdbRecordset>(rows_, context_, type, registry_);
   if (list_) recordset->list_ = std::make_shared<RowList>(*list_);
+  recordset->filtered_ = filtered_;
   if (where || order)
     recordset->Restrict(where ? &*where : nullptr, order ? &*order : nullptr);
   else

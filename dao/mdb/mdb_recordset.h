@@ -1,5 +1,5 @@
 #pragma once
-// Recordsets of the libmdb engine over one table: table, dynaset, snapshot
+// Recordsets of the Jet engine over one table: table, dynaset, snapshot
 // and forward-only types. Table and dynaset recordsets of a database opened
 // for writing can add, change and delete rows of tables without indexes
 // (see table_writes.h); the others raise 3027. A recordset covers either all rows
@@ -35,6 +35,7 @@ class MdbRecordset : public Recordset, public RowValues {
 
   std::string Name() const override;
   int Type() const override { return type_; }
+  std::int32_t ListedCount() override;
 
   void MoveFirst() override;
   void MoveLast() override;
@@ -96,7 +97,8 @@ class MdbRecordset : public Recordset, public RowValues {
     updated_ = std::move(updated);
   }
   // The current row's fields (raises 3021 without a current record).
-  const ::MdbField& CurrentField(int column) override;
+  const StoredValue& CurrentField(int column) override;
+  std::int32_t CurrentTableRow() const override;
   // While a record is edited or added: the value assigned to the column
   // (checked and converted to its type; 3020 when nothing is being edited),
   // and the assigned value or null when the column was not assigned.
@@ -163,6 +165,7 @@ class MdbRecordset : public Recordset, public RowValues {
   // Null: all rows of the table. Shared with clones, which see the rows
   // added through any of them.
   std::shared_ptr<RowList> list_;
+  bool filtered_ = false;  // rows narrowed by a condition: ListedCount is unknown
   std::string filter_, sort_;            // for the next OpenRecordset
   bool noMatch_ = false;
   // The current index (table type only) and the row order it gave.

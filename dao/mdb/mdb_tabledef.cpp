@@ -63,29 +63,29 @@ class MdbIndexes : public Indexes {
 
 }  // namespace
 
-LibmdbTableDef::LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
+JetTableDef::JetTableDef(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry,
                                EngineContextPtr context, ObjectDates dates)
     : file_(std::move(file)),
       entry_(entry),
       context_(std::move(context)),
-      name_(entry->object_name),
+      name_(entry.name),
       dates_(std::move(dates)) {
-  attributes_ = entry->flags & dbSystemObject;
-  if (entry->flags & kHiddenCatalogFlag) attributes_ |= dbHiddenObject;
+  attributes_ = static_cast<std::int32_t>(entry.flags) & dbSystemObject;
+  if (entry.flags & kHiddenCatalogFlag) attributes_ |= dbHiddenObject;
 }
 
-TableRows& LibmdbTableDef::Definition() const {
+TableRows& JetTableDef::Definition() const {
   if (!definition_) definition_ = std::make_shared<TableRows>(file_, entry_, context_);
   return *definition_;
 }
 
-std::int32_t LibmdbTableDef::RecordCount() {
+std::int32_t JetTableDef::RecordCount() {
   TableRows& definition = Definition();
   definition.ReloadIfChanged();  // rows may have changed through a recordset
   return definition.StoredCount();
 }
 
-Collection<Field>& LibmdbTableDef::Fields() {
+Collection<Field>& JetTableDef::Fields() {
   if (!fields_) {
     Definition();
     fields_ =
@@ -96,40 +96,36 @@ Collection<Field>& LibmdbTableDef::Fields() {
   return *fields_;
 }
 
-Indexes& LibmdbTableDef::TableIndexes() {
+Indexes& JetTableDef::TableIndexes() {
   if (!indexes_) {
     TableRows& definition = Definition();
     auto indexes = std::make_unique<MdbIndexes>(context_, "Indexes of '" + name_ + "'");
-    ::MdbTableDef* table = definition.definition();
-    if (table->indices) {
-      for (unsigned i = 0; i < table->num_idxs; ++i) {
-        auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
-        std::vector<std::string> fields;
-        for (unsigned k = 0; k < index->num_keys && k < MDB_MAX_IDX_COLS; ++k) {
-          int column = index->key_col_num[k] - 1;
-          if (column < 0 || column >= definition.columnCount()) continue;
-          std::string fieldName = definition.column(column).name;
-          if (index->key_col_order[k] == MDB_DESC) fieldName.insert(0, "-");
-          fields.push_back(std::move(fieldName));
-        }
-        indexes->Add(std::make_shared<MdbIndexObject>(context_, index->name, index->index_type == 1,
-                                                      (index->flags & MDB_IDX_UNIQUE) != 0,
-                                                      index->index_type == 2, std::move(fields)));
+    for (const jet::reader::IndexDefinition& index : definition.definition().indexes) {
+      std::vector<std::string> fields;
+      for (const jet::reader::IndexColumn& key : index.columns) {
+        const int column = definition.ColumnIndexOfNumber(key.columnNumber);
+        if (column < 0) continue;
+        std::string fieldName = definition.column(column).name;
+        if (!key.ascending) fieldName.insert(0, "-");
+        fields.push_back(std::move(fieldName));
       }
+      indexes->Add(std::make_shared<MdbIndexObject>(context_, index.name, index.kind == 1,
+                                                    (index.flags & 0x01) != 0, index.kind == 2,
+                                                    std::move(fields)));
     }
     indexes_ = std::move(indexes);
   }
   return *indexes_;
 }
 
-const Properties& LibmdbTableDef::TableProperties() const { return Definition().tableProperties(); }
+const Properties& JetTableDef::TableProperties() const { return Definition().tableProperties(); }
 
-Field& LibmdbTableDef::CreateField(std::string_view, int, int) {
+Field& JetTableDef::CreateField(std::string_view, int, int) {
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
                                  "table definitions (the table '" + name_ + "').");
 }
 
-Index& LibmdbTableDef::CreateIndex(std::string_view name) {
+Index& JetTableDef::CreateIndex(std::string_view name) {
   context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
                                  "Access indexes (creating '" + std::string(name) + "' on '" + name_ + "').");
 }

@@ -1,5 +1,5 @@
 #pragma once
-// TableDefs of the libmdb engine: name and attributes from the catalog; the
+// TableDefs of the Jet engine: name and attributes from the catalog; the
 // definition (fields, indexes, row count) is read when first asked for.
 
 #include <memory>
@@ -13,9 +13,9 @@
 
 namespace corvid::dao {
 
-class LibmdbTableDef : public TableDef {
+class JetTableDef : public TableDef {
  public:
-  LibmdbTableDef(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry, EngineContextPtr context,
+  JetTableDef(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry, EngineContextPtr context,
                  ObjectDates dates = {});
 
   std::string Name() const override { return name_; }
@@ -29,13 +29,13 @@ class LibmdbTableDef : public TableDef {
   Field& CreateField(std::string_view name, int type, int size) override;
   Index& CreateIndex(std::string_view name) override;
 
-  MdbCatalogEntry* entry() const { return entry_; }
+  const jet::reader::CatalogEntry& entry() const { return entry_; }
 
  private:
   TableRows& Definition() const;
 
   std::shared_ptr<AccessFile> file_;
-  MdbCatalogEntry* entry_;
+  jet::reader::CatalogEntry entry_;
   EngineContextPtr context_;
   std::string name_;
   std::int32_t attributes_;

@@ -1,33 +1,38 @@
 #pragma once
-// Column metadata and value decoding for rows cracked by libmdb. Values are
-// read from libmdb's page buffer, which must hold the row's page; long values
-// (Memo, OLE Object) follow their page chain through the alternate buffer.
+// Column metadata as DAO reports it, and the DAO value of a stored value the
+// reader decoded. Long values (Memo, OLE Object) are read through the file's
+// reader when asked for.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "dao/engine/variant.h"
-#include "dao/mdb/libmdb.h"
 #include "dao/mdb/mdb_header.h"
+#include "jet/reader/table_definition.h"
+#include "jet/reader/value.h"
 
 namespace corvid::dao {
 
 class AccessFile;
 
-int DaoTypeOf(const MdbColumn& column);
-std::int32_t DaoSizeOf(const MdbColumn& column, MdbFormat format);
-std::int32_t DaoAttributesOf(const MdbColumn& column);
-bool IsLongValue(const MdbColumn& column);  // Memo and OLE Object
+int DaoTypeOf(const jet::reader::ColumnDefinition& column);
+std::int32_t DaoSizeOf(const jet::reader::ColumnDefinition& column, MdbFormat format);
+std::int32_t DaoAttributesOf(const jet::reader::ColumnDefinition& column);
+bool IsLongValue(const jet::reader::ColumnDefinition& column);  // Memo and OLE Object
+bool IsColumnType(const jet::reader::ColumnDefinition& column, jet::reader::ColumnType type);
 
-// The value of a cracked field. Raises std::runtime_error when a long value's
-// pages are damaged.
-Variant DecodeValue(AccessFile& file, const MdbColumn& column, const MdbField& field);
-// Byte length of a long binary value from its header, without reading it.
-std::int64_t LongValueLength(AccessFile& file, const MdbField& field);
-// The long value's bytes into `into` (resized to its length); one copy from
-// each page.
-void ReadLongValue(AccessFile& file, const MdbField& field, std::vector<std::byte>& into);
+// The DAO value of a stored value of `column`. Throws the reader's
+// DamageError when a long value's pages are damaged.
+Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& column,
+                    const jet::reader::Value& value);
+// Byte length of a long value from its stored header, without reading it.
+std::int64_t LongValueLength(const jet::reader::Value& value);
+// The long value's bytes into `into` (resized to its length).
+void ReadLongValue(AccessFile& file, const jet::reader::Value& value, std::vector<std::byte>& into);
+// The bytes a fixed-size value takes in its row (the column's length for
+// fixed columns, the stored bytes of variable ones).
+std::int64_t StoredSize(const jet::reader::ColumnDefinition& column, const jet::reader::Value& value);
 
 // "{guid {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}}" from the 16 stored bytes.
 std::string GuidText(const unsigned char* bytes);

@@ -21,7 +21,7 @@ class AccountName : public NamedObject {
 }  // namespace
 
 // The workspace's Databases: the databases it opened that are still open.
-class LibmdbWorkspace::OpenDatabases : public Collection<Database> {
+class JetWorkspace::OpenDatabases : public Collection<Database> {
  public:
   explicit OpenDatabases(EngineContextPtr context) : context_(std::move(context)) {}
   int Count() const override { return static_cast<int>(Live().size()); }
@@ -39,29 +39,29 @@ class LibmdbWorkspace::OpenDatabases : public Collection<Database> {
                                        std::string(name) + "'.");
   }
   void Refresh() override {
-    std::erase_if(held_, [](const std::weak_ptr<LibmdbDatabase>& weak) {
+    std::erase_if(held_, [](const std::weak_ptr<JetDatabase>& weak) {
       auto database = weak.lock();
       return !database || !database->IsOpen();
     });
   }
-  void Add(const std::shared_ptr<LibmdbDatabase>& database) { held_.push_back(database); }
+  void Add(const std::shared_ptr<JetDatabase>& database) { held_.push_back(database); }
   void CloseAll() {
     for (auto& database : Live()) database->Close();
     held_.clear();
   }
 
  private:
-  std::vector<std::shared_ptr<LibmdbDatabase>> Live() const {
-    std::vector<std::shared_ptr<LibmdbDatabase>> live;
+  std::vector<std::shared_ptr<JetDatabase>> Live() const {
+    std::vector<std::shared_ptr<JetDatabase>> live;
     for (const auto& weak : held_)
       if (auto database = weak.lock(); database && database->IsOpen()) live.push_back(database);
     return live;
   }
   EngineContextPtr context_;
-  std::vector<std::weak_ptr<LibmdbDatabase>> held_;
+  std::vector<std::weak_ptr<JetDatabase>> held_;
 };
 
-LibmdbWorkspace::LibmdbWorkspace(std::string name, std::string user, int type,
+JetWorkspace::JetWorkspace(std::string name, std::string user, int type,
                                  EngineContextPtr context)
     : name_(std::move(name)),
       user_(std::move(user)),
@@ -80,9 +80,9 @@ LibmdbWorkspace::LibmdbWorkspace(std::string name, std::string user, int type,
   properties_.Set("Type", static_cast<std::int64_t>(type_), dbLong);
 }
 
-LibmdbWorkspace::~LibmdbWorkspace() = default;
+JetWorkspace::~JetWorkspace() = default;
 
-std::shared_ptr<Database> LibmdbWorkspace::OpenDatabase(std::string_view name, int options,
+std::shared_ptr<Database> JetWorkspace::OpenDatabase(std::string_view name, int options,
                                                         bool readOnly,
                                                         std::string_view connect) {
   if (type_ == dbUseODBC)
@@ -101,20 +101,20 @@ std::shared_ptr<Database> LibmdbWorkspace::OpenDatabase(std::string_view name, i
   // The file stays open read-only either way; a database opened for
   // writing lets recordsets change rows, one change at a time.
   file->SetWritable(!readOnly);
-  auto database = std::make_shared<LibmdbDatabase>(std::move(file), std::string(connect), context_);
+  auto database = std::make_shared<JetDatabase>(std::move(file), std::string(connect), context_);
   databases_->Add(database);
   return database;
 }
 
-std::shared_ptr<Database> LibmdbWorkspace::OpenConnection(std::string_view name, int, bool,
+std::shared_ptr<Database> JetWorkspace::OpenConnection(std::string_view name, int, bool,
                                                           std::string_view) {
   context_->Raise(kOdbcCallFailed,
                   "ODBC--call failed: no ODBC driver is available to this engine (connecting to '" +
                       std::string(name) + "').");
 }
 
-Collection<Database>& LibmdbWorkspace::Databases() { return *databases_; }
+Collection<Database>& JetWorkspace::Databases() { return *databases_; }
 
-void LibmdbWorkspace::Close() { databases_->CloseAll(); }
+void JetWorkspace::Close() { databases_->CloseAll(); }
 
 }  // namespace corvid::dao

@@ -1,5 +1,5 @@
 #pragma once
-// A workspace of the libmdb engine. Databases opened in it are listed in
+// A workspace of the Jet engine. Databases opened in it are listed in
 // Databases while they are open.
 
 #include <memory>
@@ -12,12 +12,12 @@
 
 namespace corvid::dao {
 
-class LibmdbDatabase;
+class JetDatabase;
 
-class LibmdbWorkspace : public Workspace {
+class JetWorkspace : public Workspace {
  public:
-  LibmdbWorkspace(std::string name, std::string user, int type, EngineContextPtr context);
-  ~LibmdbWorkspace() override;
+  JetWorkspace(std::string name, std::string user, int type, EngineContextPtr context);
+  ~JetWorkspace() override;
 
   std::string Name() const override { return name_; }
   std::string UserName() const override { return user_; }

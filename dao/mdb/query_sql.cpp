@@ -386,10 +386,10 @@ std::string StoredQuerySql(std::vector<QueryRow> rows) {
 std::map<std::int64_t, std::vector<QueryRow>> ReadStoredQueryRows(
     const std::shared_ptr<AccessFile>& file, const EngineContextPtr& context) {
   std::map<std::int64_t, std::vector<QueryRow>> queries;
-  MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(file->handle(), "MSysQueries");
+  const jet::reader::CatalogEntry* entry = file->FindTable("MSysQueries");
   if (!entry) return queries;
   try {
-    TableRows rows(file, entry, context);
+    TableRows rows(file, *entry, context);
     int object = -1, attribute = -1, order = -1, name1 = -1, name2 = -1, expression = -1,
         flag = -1;
     for (int i = 0; i < rows.columnCount(); ++i) {

@@ -4,7 +4,7 @@
 // recordset implements it; the field knows nothing else of it.
 
 #include "dao/engine/variant.h"
-#include "dao/mdb/libmdb.h"
+#include "jet/reader/value.h"
 
 namespace corvid::dao {
 
@@ -14,9 +14,11 @@ class RowValues {
   virtual bool Updatable() const = 0;
   // 0 (none), 1 (Edit) or 2 (AddNew).
   virtual int EditMode() const = 0;
-  // The current row's stored field of `column` (raises 3021 without a
+  // The current row's stored value of `column` (raises 3021 without a
   // current record).
-  virtual const ::MdbField& CurrentField(int column) = 0;
+  virtual const jet::reader::Value& CurrentField(int column) = 0;
+  // The table row of the current record (-1 without one), for messages.
+  virtual std::int32_t CurrentTableRow() const = 0;
   // The value assigned to `column` in the record being edited or added, or
   // null when it was not assigned.
   virtual const Variant* Pending(int column) const = 0;

@@ -1,88 +1,71 @@
 #include "dao/mdb/table_rows.h"
 
+#include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/data_damage_error.h"
+#include "dao/mdb/stored_properties.h"
+#include "jet/reader/checked_bytes.h"
+#include "jet/reader/data_page.h"
+#include "jet/reader/row_decoder.h"
 
 namespace corvid::dao {
-namespace {
 
-constexpr int kDeletedRow = 0x4000;
-constexpr int kRowOffsetMask = 0x1FFF;
-
-bool IsBooleanProperty(std::string_view name) {
-  return name == "Required" || name == "AllowZeroLength" || name == "ColumnHidden" ||
-         name == "UnicodeCompression" || name == "OrderByOn" || name == "FilterOnLoad" ||
-         name == "OrderByOnLoad" || name == "TotalsRow";
-}
-
-Properties PropertiesOf(const MdbProperties* props) {
-  Properties result;
-  if (!props || !props->hash) return result;
-  GHashTableIter it;
-  gpointer key = nullptr, value = nullptr;
-  g_hash_table_iter_init(&it, props->hash);
-  while (g_hash_table_iter_next(&it, &key, &value)) {
-    std::string name = static_cast<const char*>(key);
-    std::string text = value ? static_cast<const char*>(value) : "";
-    if (IsBooleanProperty(name) && (text == "yes" || text == "no"))
-      result.Set(name, text == "yes", dbBoolean);
-    else
-      result.Set(name, text, dbText);
-  }
-  return result;
-}
-
-}  // namespace
-
-TableRows::TableRows(std::shared_ptr<AccessFile> file, MdbCatalogEntry* entry,
+TableRows::TableRows(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry,
                      EngineContextPtr context)
-    : file_(std::move(file)), context_(std::move(context)), entry_(entry), name_(entry->object_name) {
+    : file_(std::move(file)), context_(std::move(context)), entry_(entry), name_(entry.name) {
   ReadDefinition();
   // A usage map on a page past the end of the file (a file cut short) reads
   // as an empty map: the table would seem to have no rows.
-  MdbHandle* mdb = file_->handle();
-  if (mdb_read_alt_pg(mdb, entry->table_pg) == mdb->fmt->pg_size) {
-    auto mapRow =
-        static_cast<std::uint32_t>(mdb_get_int32(mdb->alt_pg_buf, mdb->fmt->tab_usage_map_offset));
-    if ((mapRow >> 8) >= file_->pageCount())
-      context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
-                                               "': the file is truncated, the page map of table '" +
-                                               name_ + "' is missing.");
-  }
-  mdb_rewind_table(table_);
+  if ((definition_->usedPagesMap >> 8) >= file_->reader().Pages().PageCount())
+    context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
+                                             "': the file is truncated, the page map of table '" +
+                                             name_ + "' is missing.");
 }
 
 void TableRows::ReadDefinition() {
-  MdbTableDef* table = mdb_read_table(entry_);
-  if (table) {
-    // Indexes follow the columns in the definition pages, which libmdb reads
-    // from where the columns ended: read them now, while those pages are loaded.
-    if (mdb_read_columns(table)) mdb_read_indices(table);
-  }
-  file_->ForgetPage();
-  if (!table || !table->columns) {
-    if (table) mdb_free_tabledef(table);
+  jet::reader::Database& reader = file_->reader();
+  try {
+    definition_ = std::make_shared<const jet::reader::TableDefinition>(jet::reader::ReadTableDefinition(
+        reader.Pages(), reader.Format(), reader.Text(), entry_.DefinitionPage(), name_, reader.MutableReport()));
+  } catch (const jet::reader::JetError&) {
     context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
                                              file_->path() + "' cannot be read.");
   }
-  if (table_) mdb_free_tabledef(table_);
-  table_ = table;
-  columns_.clear();
-  columnProperties_.clear();
-  for (unsigned i = 0; i < table_->num_cols; ++i) {
-    auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
-    columns_.push_back(column);
-    columnProperties_.push_back(PropertiesOf(column->props));
+  std::vector<jet::reader::PropertyBlock> blocks;
+  try {
+    blocks = reader.PropertiesOf(entry_);
+  } catch (const jet::reader::DamageError& error) {
+    // Properties describe the table; damaged ones are reported, not fatal.
+    reader.ReportDamage(error.Within({.table = name_}));
   }
-  tableProperties_ = PropertiesOf(table_->props);
-  scratch_.resize(columns_.size());
+  columnProperties_.assign(definition_->columns.size(), Properties{});
+  tableProperties_ = Properties{};
+  for (const auto& block : blocks) {
+    if (block.name.empty()) {
+      tableProperties_ = PropertiesOfBlock(block, reader.Text());
+      continue;
+    }
+    for (std::size_t i = 0; i < definition_->columns.size(); ++i)
+      if (definition_->columns[i].name == block.name) {
+        columnProperties_[i] = PropertiesOfBlock(block, reader.Text());
+        break;
+      }
+  }
   crackedIndex_ = -1;
   definitionGeneration_ = file_->generation();
+}
+
+int TableRows::ColumnIndexOfNumber(std::uint16_t number) const {
+  for (std::size_t i = 0; i < definition_->columns.size(); ++i)
+    if (definition_->columns[i].number == number) return static_cast<int>(i);
+  return -1;
 }
 
 void TableRows::Moved(std::int32_t index, std::uint32_t page, std::uint16_t row) {
   auto& where = rows_.at(static_cast<std::size_t>(index));
   where.page = page;
   where.row = row;
+  where.moved = false;
   crackedIndex_ = -1;
 }
 
@@ -107,32 +90,42 @@ void TableRows::ReloadIfChanged() {
   if (definitionGeneration_ != file_->generation()) ReadDefinition();
 }
 
-TableRows::~TableRows() {
-  if (table_) mdb_free_tabledef(table_);
-}
-
 bool TableRows::ScanNext() {
   if (complete_) return false;
-  // Another reader may have used the page buffer: put the scan's page back.
-  if (table_->cur_pg_num != 0 && !file_->LoadPage(table_->cur_phys_pg)) {
-    complete_ = true;
-    return false;
+  if (!cursor_) {
+    jet::reader::Database& reader = file_->reader();
+    cutShort_ = MapCutShort(reader, definition_->usedPagesMap);
+    cursor_.emplace(reader.TableOf(definition_).Rows());
   }
-  file_->ForgetPage();
-  if (!mdb_fetch_row(table_)) {
+  if (!cursor_->Next(scanned_)) {
     complete_ = true;
-    // libmdb ends a scan quietly when a data page cannot be read; a page the
-    // table's usage map names beyond the end of the file means rows are lost.
-    gint32 next = mdb_map_find_next(file_->handle(), table_->usage_map,
-                                    static_cast<unsigned>(table_->map_sz), table_->cur_phys_pg);
-    if (next > 0 && static_cast<unsigned long>(next) >= file_->pageCount())
+    if (cursor_->RowsRecovered() > 0)
+      file_->reader().MutableReport().Add(
+          {.table = name_}, std::to_string(cursor_->RowsRecovered()) +
+                                " rows were recovered from pages the table's usage map does not list; they are read like the others");
+    cursor_.reset();
+    // Pages the table's usage map names beyond the end of the file: the
+    // file was cut short and rows are lost.
+    if (cutShort_)
       context_->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file_->path() +
                                                "': the file is truncated, rows of table '" + name_ +
                                                "' are missing.");
     return false;
   }
-  file_->NotePageLoaded(table_->cur_phys_pg);
-  rows_.push_back(Locator{table_->cur_phys_pg, static_cast<std::uint16_t>(table_->cur_row - 1)});
+  Locator where{scanned_.page, static_cast<std::uint16_t>(scanned_.row)};
+  where.recovered = scanned_.recovered;
+  try {
+    // A row reached through a lookup row carries the deleted flag in its slot.
+    jet::reader::Database& reader = file_->reader();
+    jet::reader::PagePtr page = reader.Pages().Read(where.page);
+    where.moved = jet::reader::SlotOf(*page, reader.Format(), where.row, true).deleted;
+  } catch (const jet::reader::DamageError&) {
+  }
+  rows_.push_back(where);
+  // The row just read is the one most likely asked for next.
+  cracked_ = std::move(scanned_.values);
+  crackedIndex_ = static_cast<std::int32_t>(rows_.size() - 1);
+  crackedGeneration_ = file_->generation();
   return true;
 }
 
@@ -149,29 +142,58 @@ std::int32_t TableRows::CountAll() {
   return KnownCount();
 }
 
-const std::vector<MdbField>& TableRows::Crack(std::int32_t index) {
+void TableRows::RaiseDamage(const jet::reader::DamageError& error, std::int32_t index, const std::string& field) {
+  jet::reader::DamageLocation where{.table = name_, .field = field};
+  const bool known = index >= 0 && static_cast<std::size_t>(index) < rows_.size();
+  if (known) {
+    where.page = rows_[static_cast<std::size_t>(index)].page;
+    where.row = rows_[static_cast<std::size_t>(index)].row;
+  }
+  const jet::reader::DamageError located = error.Within(where);
+  std::string text = located.Where().Text();
+  if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  text += ": " + located.Problem();
+  // Damage found elsewhere (a long value's page): say which record needs it.
+  if (known && (located.Where().page != where.page || located.Where().row != where.row))
+    text += " (the record at page " + std::to_string(*where.page) + ", row " + std::to_string(*where.row) + ")";
+  throw DataDamageError(text + ".");
+}
+
+const std::vector<StoredValue>& TableRows::Crack(std::int32_t index) {
   const Locator& where = rows_.at(static_cast<std::size_t>(index));
   if (where.deleted) context_->Raise(kRecordDeleted, "Record is deleted.");
-  MdbHandle* mdb = file_->handle();
-  if (!file_->LoadPage(where.page))
-    context_->Raise(kUnrecognizedFormat,
-                    "A page of table '" + name_ + "' in '" + file_->path() + "' cannot be read.");
   if (crackedIndex_ == index && crackedGeneration_ == file_->generation()) return cracked_;
-  int start = 0;
-  size_t length = 0;
-  if (mdb_find_row(mdb, where.row, &start, &length) != 0 || length == 0)
-    context_->Raise(kRecordDeleted, "Record is deleted.");
-  if (start & kDeletedRow) context_->Raise(kRecordDeleted, "Record is deleted.");
-  int count = mdb_crack_row(table_, start & kRowOffsetMask, length, scratch_.data());
-  if (count < 0)
-    context_->Raise(kUnrecognizedFormat,
-                    "A row of table '" + name_ + "' in '" + file_->path() + "' is damaged.");
-  cracked_.assign(columns_.size(), MdbField{});
-  for (auto& field : cracked_) field.is_null = 1;
-  for (int i = 0; i < count && i < static_cast<int>(scratch_.size()); ++i) {
-    int column = scratch_[static_cast<std::size_t>(i)].colnum;
-    if (column >= 0 && column < static_cast<int>(cracked_.size()))
-      cracked_[static_cast<std::size_t>(column)] = scratch_[static_cast<std::size_t>(i)];
+  crackedIndex_ = -1;
+  jet::reader::Database& reader = file_->reader();
+  jet::reader::PagePtr page;
+  jet::reader::RowSlot slot;
+  try {
+    page = reader.Pages().Read(where.page);
+    if (jet::reader::PageType(*page) != jet::reader::kPageData ||
+        where.row >= jet::reader::RowCountOf(*page, reader.Format()))
+      context_->Raise(kRecordDeleted, "Record is deleted.");
+    slot = jet::reader::SlotOf(*page, reader.Format(), where.row);
+    if (slot.deleted) {
+      // A row reached through a lookup row carries the deleted flag.
+      if (!where.moved) context_->Raise(kRecordDeleted, "Record is deleted.");
+      slot = jet::reader::SlotOf(*page, reader.Format(), where.row, true);
+    }
+  } catch (const jet::reader::DamageError& error) {
+    // The row read when it was located; after a change through this engine
+    // a slot that no longer reads is a row deleted or moved meanwhile.
+    if (file_->generation() != 0) context_->Raise(kRecordDeleted, "Record is deleted.");
+    RaiseDamage(error, index);
+  }
+  try {
+    std::span<const std::byte> bytes = std::span<const std::byte>(*page).subspan(slot.start, slot.end - slot.start);
+    if (slot.lookup) {
+      // The row was moved since it was located: read it where it went.
+      const std::uint32_t target = jet::reader::Read32(bytes, 0);
+      bytes = jet::reader::RowAtPointer(reader.Pages(), reader.Format(), target, page);
+    }
+    cracked_ = jet::reader::DecodeRow(bytes, *definition_, reader.Format(), reader.Text());
+  } catch (const jet::reader::DamageError& error) {
+    RaiseDamage(error, index);
   }
   crackedIndex_ = index;
   crackedGeneration_ = file_->generation();

@@ -25,7 +25,7 @@ std::string AsSentence(std::string text) {
 
 jet::TableEditor EditorFor(TableRows& rows) {
   const auto [device, inode] = rows.file().identity();
-  return jet::TableEditor(rows.file().path(), static_cast<std::uint32_t>(rows.entry()->table_pg), rows.name(),
+  return jet::TableEditor(rows.file().path(), rows.entry().DefinitionPage(), rows.name(),
                           jet::FileIdentity{static_cast<dev_t>(device), static_cast<ino_t>(inode)});
 }
 
@@ -62,8 +62,9 @@ std::string EditRefusal(TableRows& rows) {
            "' is an Access 2007 or later file.";
   if (SameText(std::string_view(rows.name()).substr(0, 4), "MSys"))
     return base + " The table '" + rows.name() + "' is a system table.";
-  const MdbTableDef* table = rows.definition();
-  if (table->num_idxs > 0 || table->num_real_idxs > 0)
+  if (file.encrypted())
+    return base + " The database '" + file.path() + "' is encrypted; Corvid does not write encrypted files.";
+  if (!rows.definition().indexes.empty())
     return base + " The table '" + rows.name() + "' has indexes; Corvid does not maintain Access indexes.";
   if (::access(file.path().c_str(), W_OK) != 0) {
     const int error = errno;

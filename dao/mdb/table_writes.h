@@ -5,7 +5,7 @@
 // the table is a user table without indexes (a half-updated Access index
 // would corrupt the file). Each change opens the file for its own duration;
 // afterwards the table's rows (shared by a recordset and its clones) and
-// libmdb's table definition follow the change.
+// reader's table definition follow the change.
 
 #include <cstdint>
 #include <span>

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/reader/value.h"
+
 namespace corvid::jet::reader {
 
 inline constexpr std::uint32_t kCatalogPage = 2;
@@ -28,6 +30,13 @@ struct CatalogEntry {
   std::int16_t type = 0;
   std::uint32_t flags = 0;
   bool recovered = false;  // found by the recovery scan
+  // Where the row lies (a moved row: where it was moved to).
+  std::uint32_t page = 0;
+  int row = 0;
+  // LvProp: where the object's property blob is stored (null when none).
+  Value properties{};
+  // DateCreate and DateUpdate (days since 1899-12-30), when stored.
+  std::optional<double> created, updated;
 
   // Table entries: the first page of the table definition.
   std::uint32_t DefinitionPage() const { return static_cast<std::uint32_t>(id) & 0x00FFFFFFu; }

@@ -108,6 +108,13 @@ const Catalog& Database::Objects() {
       if (SameName(def.columns[i].name, name)) return static_cast<int>(i);
     throw DamageError("the catalog has no column " + std::string(name), DamageLocation{.table = "MSysObjects"});
   };
+  auto optionalColumn = [&def](const char* name) -> int {
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+      if (SameName(def.columns[i].name, name)) return static_cast<int>(i);
+    return -1;
+  };
+  const int properties = optionalColumn("LvProp"), created = optionalColumn("DateCreate"),
+            updated = optionalColumn("DateUpdate");
   const int id = column("Id"), parent = column("ParentId"), nameColumn = column("Name"), type = column("Type"),
             flags = column("Flags");
   RowCursor rows = objects.Rows();
@@ -120,6 +127,16 @@ const Catalog& Database::Objects() {
     e.type = Integer<std::int16_t>(row.values[type]).value_or(0);
     e.flags = Integer<std::uint32_t>(row.values[flags]).value_or(0);
     e.recovered = row.recovered;
+    e.page = row.page;
+    e.row = row.row;
+    if (properties >= 0) e.properties = row.values[properties];
+    auto date = [&row](int column) -> std::optional<double> {
+      if (column < 0) return std::nullopt;
+      if (const auto* d = std::get_if<DateTime>(&row.values[column])) return d->days;
+      return std::nullopt;
+    };
+    e.created = date(created);
+    e.updated = date(updated);
     catalog->entries.push_back(std::move(e));
   }
   catalog_ = std::move(catalog);
@@ -131,6 +148,16 @@ std::vector<std::string> Database::TableNames() {
   for (const CatalogEntry& e : Objects().entries)
     if (e.IsUserTable()) names.push_back(e.name);
   return names;
+}
+
+std::vector<PropertyBlock> Database::PropertiesOf(const CatalogEntry& entry) {
+  const auto* stored = std::get_if<LongValue>(&entry.properties);
+  if (!stored || stored->length == 0) return {};
+  try {
+    return ParsePropertyBlob(ReadLongValueBytes(state_->pages, state_->format, *stored), state_->text);
+  } catch (const DamageError& e) {
+    throw e.Within(DamageLocation{.table = "MSysObjects", .field = "LvProp"});
+  }
 }
 
 Table Database::OpenTable(const std::string& name) {

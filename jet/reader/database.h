@@ -20,6 +20,7 @@
 #include "jet/reader/catalog.h"
 #include "jet/reader/database_state.h"
 #include "jet/reader/long_value.h"
+#include "jet/reader/property_blob.h"
 #include "jet/reader/row_cursor.h"
 #include "jet/reader/table_definition.h"
 
@@ -82,6 +83,9 @@ class Database {
   // The catalog's entries, read on first use (DamageError when MSysObjects
   // cannot be read at all).
   const Catalog& Objects();
+  // The property blocks stored for a catalog entry (none when it has no
+  // LvProp); DamageError when the blob cannot be read or parsed.
+  std::vector<PropertyBlock> PropertiesOf(const CatalogEntry& entry);
   // User tables in catalog order.
   std::vector<std::string> TableNames();
 
@@ -92,6 +96,13 @@ class Database {
   Table OpenTableAt(std::uint32_t page, const std::string& name);
 
   const DamageReport& Report() const { return state_->report; }
+  // For readers of structures the database does not read itself (a table
+  // definition read again, a property blob): where their damage goes.
+  DamageReport& MutableReport() { return state_->report; }
+  void ReportDamage(const DamageError& error) { state_->report.Add(error); }
+
+  // A table over a definition read before (kept alive by the table).
+  Table TableOf(std::shared_ptr<const TableDefinition> def) { return Table(state_, std::move(def)); }
 
  private:
   explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}

@@ -140,7 +140,7 @@ inline constexpr ReadFormat kReadJet4{
     .nameLengthSize = 2,
     .realIndexEntrySize = 52,
     .realIndexColumnsOffset = 4,
-    .realIndexFlagsOffset = 42,
+    .realIndexFlagsOffset = 46,  // after the usage map, the first page and four more bytes
     .logicalIndexEntrySize = 28,
     .logicalIndexNumberOffset = 8,
     .logicalIndexTypeOffset = 23,

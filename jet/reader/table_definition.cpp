@@ -53,7 +53,8 @@ void ReadIndexes(ByteSpan s, std::size_t at, const ReadFormat& f, const TextDeco
       if (column == 0xFFFF) continue;
       r.columns.push_back({column, Read8(e, f.realIndexColumnsOffset + 3 * k + 2) != 0x02});
     }
-    r.firstPage = Read32(e, f.realIndexFlagsOffset - 4);
+    // After the ten column slots: the usage map's row pointer, then the root page.
+    r.firstPage = Read32(e, f.realIndexColumnsOffset + 3 * kMaxIndexColumns + 4);
     r.flags = Read8(e, f.realIndexFlagsOffset);
     at += f.realIndexEntrySize;
   }
