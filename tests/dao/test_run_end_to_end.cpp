@@ -288,9 +288,10 @@ TEST(RunEndToEnd, EmptyNullAndLargeBlobs) {
   EXPECT_TRUE(big == PatternBytes(10 * 1000 * 1000, 3));
 }
 
-// A damaged value ends the run with the failure, instead of passing as an
-// empty blob.
-TEST(RunEndToEnd, DamagedBlobEndsTheRunVisibly) {
+// A damaged value is neither passed as an empty blob nor the end of the run:
+// its record is logged and skipped, the readable records are written, and
+// the run completes saying that the database is damaged.
+TEST(RunEndToEnd, DamagedBlobSkipsItsRecordAndTheRunSaysSo) {
   ScratchDir dir;
   const std::string database = MakeThingsDatabase(dir);
   DamageMiddlePages(database);
@@ -303,9 +304,17 @@ TEST(RunEndToEnd, DamagedBlobEndsTheRunVisibly) {
   host.inputs.filterValue = "*";
   host.inputs.outputDirectory = out.string() + "/";
   const RunReport report = RunOnRealComponents(host);
-  EXPECT_FALSE(report.completed);
-  EXPECT_FALSE(report.failure.empty());
-  EXPECT_EQ(Files(out), (std::vector<std::string>{"1.dmp", "2.dmp"}));
+  ASSERT_TRUE(report.completed) << report.failure;
+  EXPECT_TRUE(report.damaged);
+  EXPECT_GE(report.recordsUnreadable, 1);
+  EXPECT_EQ(report.recordsRead + report.recordsUnreadable, 4);
+  EXPECT_EQ(host.status, std::to_string(report.recordsRead) + " of 4 records read; the database is damaged");
+  const std::vector<std::string> files = Files(out);
+  EXPECT_EQ(static_cast<std::int64_t>(files.size()), report.filesWritten);
+  EXPECT_TRUE(std::ranges::find(files, "1.dmp") != files.end());
+  EXPECT_TRUE(std::ranges::find(files, "2.dmp") != files.end());
+  // The damaged record wrote nothing: every file written is whole.
+  EXPECT_EQ(ReadFileBytes(out / "1.dmp"), PatternBytes(10));
 }
 
 // Unwrapped, every Northwind picture is its Paintbrush bitmap up to the size
