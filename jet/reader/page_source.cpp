@@ -67,7 +67,39 @@ PagePtr PageSource::Read(std::uint32_t number) {
     throw DamageError("page " + std::to_string(number) + " lies beyond the end of the file (" +
                           std::to_string(pageCount_) + " pages)",
                       DamageLocation{.page = number});
-  // The page leaving the cache lends its buffer when nobody holds it.
+  // Reads that run on page by page read ahead, in one call, the pages after
+  // this one that are not cached yet (never past the end of the file).
+  const bool sequential = number == lastMiss_ + 1;
+  lastMiss_ = number;
+  std::uint32_t count = 1;
+  if (sequential) {
+    const std::uint32_t limit = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>({kReadAheadPages, pageCount_ - number, cacheLimit_ / 2 + 1}));
+    while (count < limit && !cache_.contains(number + count)) ++count;
+  }
+  if (count == 1) {
+    std::shared_ptr<Page> page = FreeBuffer();
+    bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, *page);
+    if (number != 0) codec_->Decode(number, *page);
+    Keep(number, page);
+    return page;
+  }
+  window_.resize(static_cast<std::size_t>(count) * pageSize_);
+  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, window_);
+  // Cached last to first, so that the page asked for is the most recent.
+  PagePtr asked;
+  for (std::uint32_t i = count; i-- > 0;) {
+    std::shared_ptr<Page> page = FreeBuffer();
+    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(i * pageSize_), pageSize_, page->begin());
+    if (number + i != 0) codec_->Decode(number + i, *page);
+    Keep(number + i, page);
+    if (i == 0) asked = page;
+  }
+  lastMiss_ = number + count - 1;
+  return asked;
+}
+
+std::shared_ptr<Page> PageSource::FreeBuffer() {
   std::shared_ptr<Page> page;
   if (cache_.size() >= cacheLimit_) {
     const auto oldest = cache_.find(recent_.back());
@@ -76,11 +108,12 @@ PagePtr PageSource::Read(std::uint32_t number) {
     recent_.pop_back();
   }
   if (!page) page = std::make_shared<Page>(pageSize_);
-  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, *page);
-  if (number != 0) codec_->Decode(number, *page);
-  recent_.push_front(number);
-  cache_.emplace(number, Cached{page, recent_.begin()});
   return page;
+}
+
+void PageSource::Keep(std::uint32_t number, std::shared_ptr<Page> page) {
+  recent_.push_front(number);
+  cache_.emplace(number, Cached{std::move(page), recent_.begin()});
 }
 
 }  // namespace corvid::jet::reader

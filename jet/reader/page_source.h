@@ -75,7 +75,16 @@ class PageSource {
   // the end of the file.
   PagePtr Read(std::uint32_t number);
 
+  // Pages read in one system call once reads run on page by page (long
+  // values mostly lie on consecutive pages).
+  static constexpr std::uint32_t kReadAheadPages = 64;
+
  private:
+  // A buffer for a page about to enter the cache: the one of the page that
+  // leaves it, when nobody holds that, else a new one.
+  std::shared_ptr<Page> FreeBuffer();
+  void Keep(std::uint32_t number, std::shared_ptr<Page> page);
+
   std::unique_ptr<ByteSource> bytes_;
   std::size_t pageSize_;
   std::uint32_t pageCount_;
@@ -87,6 +96,8 @@ class PageSource {
     std::list<std::uint32_t>::iterator position;
   };
   std::unordered_map<std::uint32_t, Cached> cache_;
+  std::uint32_t lastMiss_ = 0xFFFFFFFFu;
+  std::vector<std::byte> window_;  // pages read ahead, before they are cached
 };
 
 }  // namespace corvid::jet::reader
