@@ -20,49 +20,49 @@ namespace corvid {
 
 // A failure to open, create, read or write a file; what() is the user's text.
 class FileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 // "Cannot create file \"<path>\". <reason>" and its siblings.
 std::string FileErrorText(std::string_view verb, std::string_view path, int errorNumber);
 
 class AtomicOutputFile {
-public:
-    // Creates the temporary file; throws FileError "Cannot create file ...".
-    explicit AtomicOutputFile(std::string path);
-    AtomicOutputFile(const AtomicOutputFile&) = delete;
-    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
-    // Discards the temporary file unless committed.
-    ~AtomicOutputFile();
+ public:
+  // Creates the temporary file; throws FileError "Cannot create file ...".
+  explicit AtomicOutputFile(std::string path);
+  AtomicOutputFile(const AtomicOutputFile&) = delete;
+  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+  // Discards the temporary file unless committed.
+  ~AtomicOutputFile();
 
-    const std::string& Path() const { return path_; }
-    std::int64_t BytesWritten() const { return written_; }
+  const std::string& Path() const { return path_; }
+  std::int64_t BytesWritten() const { return written_; }
 
-    // Appends bytes; throws FileError "Cannot write file ..." on any failure.
-    void Write(std::span<const std::byte> bytes);
-    // Appends `count` bytes of the file open as `sourceFd`, from `offset`
-    // (kernel copy where possible). Throws FileError; a source that ends
-    // early is a read failure.
-    void CopyFrom(int sourceFd, std::int64_t offset, std::int64_t count);
-    // Puts the complete file under its final name, replacing an older one.
-    // The rename is atomic for every other process, and a process that dies
-    // before it leaves the older file as it was. With `sync` the bytes reach
-    // the disk before the rename, so that even a system crash cannot trade
-    // the older file for an empty one; the runs leave that to the file
-    // system (a sync per file would make re-running into a directory many
-    // times slower).
-    void Commit(bool sync = false);
+  // Appends bytes; throws FileError "Cannot write file ..." on any failure.
+  void Write(std::span<const std::byte> bytes);
+  // Appends `count` bytes of the file open as `sourceFd`, from `offset`
+  // (kernel copy where possible). Throws FileError; a source that ends
+  // early is a read failure.
+  void CopyFrom(int sourceFd, std::int64_t offset, std::int64_t count);
+  // Puts the complete file under its final name, replacing an older one.
+  // The rename is atomic for every other process, and a process that dies
+  // before it leaves the older file as it was. With `sync` the bytes reach
+  // the disk before the rename, so that even a system crash cannot trade
+  // the older file for an empty one; the runs leave that to the file
+  // system (a sync per file would make re-running into a directory many
+  // times slower).
+  void Commit(bool sync = false);
 
-private:
-    void Discard() noexcept;
+ private:
+  void Discard() noexcept;
 
-    std::string path_;
-    std::string directory_;
-    std::string temporaryName_;  // empty for an unnamed O_TMPFILE file
-    int fd_ = -1;
-    std::int64_t written_ = 0;
-    bool committed_ = false;
+  std::string path_;
+  std::string directory_;
+  std::string temporaryName_;  // empty for an unnamed O_TMPFILE file
+  int fd_ = -1;
+  std::int64_t written_ = 0;
+  bool committed_ = false;
 };
 
 // Starts a new run: every directory is looked at again for stale temporaries

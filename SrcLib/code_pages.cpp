@@ -34,7 +34,8 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 std::optional<unsigned char> CodePointToWindows1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
   for (std::size_t k = 0; k < kWindows1252High.size(); ++k)
-    if (kWindows1252High[k] != 0 && kWindows1252High[k] == cp) return static_cast<unsigned char>(0x80 + k);
+    if (kWindows1252High[k] != 0 && kWindows1252High[k] == cp)
+      return static_cast<unsigned char>(0x80 + k);
   return std::nullopt;
 }
 
@@ -90,14 +91,16 @@ std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& i) {
 std::vector<char32_t> DecodeUtf8(std::string_view text) {
   std::vector<char32_t> out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) out.push_back(NextUtf8(text, i).value_or(kReplacementCharacter));
+  for (std::size_t i = 0; i < text.size();)
+    out.push_back(NextUtf8(text, i).value_or(kReplacementCharacter));
   return out;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) AppendUtf16(out, NextUtf8(utf8, i).value_or(kReplacementCharacter));
+  for (std::size_t i = 0; i < utf8.size();)
+    AppendUtf16(out, NextUtf8(utf8, i).value_or(kReplacementCharacter));
   return out;
 }
 
@@ -181,11 +184,13 @@ std::string Utf16LeToUtf8(std::span<const std::byte> bytes) {
   out.reserve(bytes.size());
   const std::size_t units = bytes.size() / 2;
   auto unit = [&](std::size_t i) {
-    return static_cast<char32_t>(static_cast<unsigned>(bytes[2 * i]) | static_cast<unsigned>(bytes[2 * i + 1]) << 8);
+    return static_cast<char32_t>(static_cast<unsigned>(bytes[2 * i]) |
+                                 static_cast<unsigned>(bytes[2 * i + 1]) << 8);
   };
   for (std::size_t i = 0; i < units; ++i) {
     char32_t u = unit(i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+        unit(i + 1) <= 0xDFFF) {
       u = 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {

@@ -34,7 +34,8 @@ bool MakePath(std::string directory, bool requested, DirectoryFailure& failure) 
   if (requested && directory.front() != '/' && directory.size() < 3) return true;
   if (IsDirectory(directory)) return true;
   const std::size_t slash = directory.rfind('/');
-  if (slash == std::string::npos) return MakeOne(directory, failure);  // parent: the current directory
+  if (slash == std::string::npos)
+    return MakeOne(directory, failure);  // parent: the current directory
   std::string parent = directory.substr(0, slash + 1);
   return MakePath(std::move(parent), false, failure) && MakeOne(directory, failure);
 }

@@ -16,7 +16,7 @@ bool ForeignWriteLock(int fd) {
   probe.l_type = F_RDLCK;
   probe.l_whence = SEEK_SET;
   probe.l_start = 0;
-  probe.l_len = 0;  // to the end of the file and beyond
+  probe.l_len = 0;                                      // to the end of the file and beyond
   if (::fcntl(fd, F_GETLK, &probe) != 0) return false;  // no record locks here
   return probe.l_type == F_WRLCK;
 }

@@ -83,11 +83,11 @@ void TAppInfo::ReadVersionInfo() {
 
 void TAppInfo::ReadVersionInfo(const VersionBlock& block) {
   const std::pair<const char*, std::string*> items[] = {
-      {"CompanyName", &companyName},         {"FileDescription", &fileDescription},
-      {"FileVersion", &fileVersion},         {"InternalName", &internalName},
-      {"LegalCopyright", &legalCopyright},   {"LegalTradeMarks", &legalTradeMarks},
+      {"CompanyName", &companyName},           {"FileDescription", &fileDescription},
+      {"FileVersion", &fileVersion},           {"InternalName", &internalName},
+      {"LegalCopyright", &legalCopyright},     {"LegalTradeMarks", &legalTradeMarks},
       {"OriginalFilename", &originalFilename}, {"ProductName", &productName},
-      {"ProductVersion", &productVersion},   {"Comments", &comments},
+      {"ProductVersion", &productVersion},     {"Comments", &comments},
   };
   const std::string prefix = "StringFileInfo\\" + langId + "04E4\\";
   for (const auto& [item, property] : items) {

@@ -128,7 +128,9 @@ void TVxDaoDatabase::Construct() {
 }
 
 TVxDaoDatabase::~TVxDaoDatabase() {
-  if (connected_) Quietly("a destructor does not throw; the file is closed with the engine", [this] { Disconnect(); });
+  if (connected_)
+    Quietly("a destructor does not throw; the file is closed with the engine",
+            [this] { Disconnect(); });
   // Tables that still refer to this connection drop their reference.
   const auto clients = clients_;
   for (AttachedTable* client : clients)
@@ -138,7 +140,8 @@ TVxDaoDatabase::~TVxDaoDatabase() {
   queryDefNames_.clear();
   activeTables_.clear();
   if (objects_->workspace)
-    Quietly("a destructor does not throw; the workspace goes with the engine", [this] { objects_->workspace->Close(); });
+    Quietly("a destructor does not throw; the workspace goes with the engine",
+            [this] { objects_->workspace->Close(); });
   objects_->database.reset();
   objects_->workspace.reset();
   objects_->engine.reset();
@@ -311,14 +314,18 @@ void TVxDaoDatabase::F_Set_UserName(std::string value) {
   RefuseWhileConnected(
       "TVxDaoDatabase.F_Set_UserName: Cannot change User Name while Database is connected!");
   userName_ = std::move(value);
-  if (!Loading()) Quietly("an engine that cannot be built now says why at connecting", [this] { RebuildEngine(); });
+  if (!Loading())
+    Quietly("an engine that cannot be built now says why at connecting",
+            [this] { RebuildEngine(); });
 }
 
 void TVxDaoDatabase::F_Set_Password(std::string value) {
   RefuseWhileConnected(
       "TVxDaoDatabase.F_Set_Password: Cannot change Password while Database is connected!");
   password_ = std::move(value);
-  if (!Loading()) Quietly("an engine that cannot be built now says why at connecting", [this] { RebuildEngine(); });
+  if (!Loading())
+    Quietly("an engine that cannot be built now says why at connecting",
+            [this] { RebuildEngine(); });
 }
 
 void TVxDaoDatabase::F_Set_DatabasePassword(std::string value) {

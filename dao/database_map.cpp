@@ -29,8 +29,8 @@ bool UserTable(dao::TableDef& table) {
 // Walks the table once and fills the document columns' counts and kinds;
 // returns the number of rows visited. Attachment columns are read like OLE
 // values: a value is what the engine gives as the field's bytes.
-std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table, const MapOptions& options,
-                                 Recogniser& recogniser) {
+std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table,
+                                 const MapOptions& options, Recogniser& recogniser) {
   std::vector<std::size_t> documentColumns;
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     if (table.columns[i].document) documentColumns.push_back(i);
@@ -38,11 +38,14 @@ std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table, const
   std::unique_ptr<dao::Recordset> rows = database.OpenRecordset(table.name, 0, dao::dbReadOnly);
   struct CloseRecordset {
     dao::Recordset& rows;
-    ~CloseRecordset() { Quietly("the map is read; closing changes nothing", [&] { rows.Close(); }); }
+    ~CloseRecordset() {
+      Quietly("the map is read; closing changes nothing", [&] { rows.Close(); });
+    }
   } closing{*rows};
 
   std::vector<dao::Field*> fields;
-  for (const std::size_t i : documentColumns) fields.push_back(&rows->Fields().Item(table.columns[i].name));
+  for (const std::size_t i : documentColumns)
+    fields.push_back(&rows->Fields().Item(table.columns[i].name));
 
   std::vector<std::byte> value;
   std::int64_t visited = 0;
@@ -112,37 +115,68 @@ bool DatabaseMap::Incomplete() const {
 
 std::string TypeName(int typeNumber) {
   switch (typeNumber) {
-    case dao::dbBoolean: return "Yes/No";
-    case dao::dbByte: return "Byte";
-    case dao::dbInteger: return "Integer";
-    case dao::dbLong: return "Long Integer";
-    case dao::dbCurrency: return "Currency";
-    case dao::dbSingle: return "Single";
-    case dao::dbDouble: return "Double";
-    case dao::dbDate: return "Date/Time";
-    case dao::dbBinary: return "Binary";
-    case dao::dbText: return "Text";
-    case dao::dbLongBinary: return "OLE Object";
-    case dao::dbMemo: return "Memo";
-    case dao::dbGUID: return "Replication ID";
-    case dao::dbBigInt: return "Large Number";
-    case dao::dbVarBinary: return "VarBinary";
-    case dao::dbChar: return "Char";
-    case dao::dbNumeric: return "Numeric";
-    case dao::dbDecimal: return "Decimal";
-    case dao::dbFloat: return "Float";
-    case dao::dbTime: return "Time";
-    case dao::dbTimeStamp: return "Time Stamp";
-    case dao::dbAttachment: return "Attachment";
-    case dao::dbComplexByte: return "Multi-value Byte";
-    case dao::dbComplexInteger: return "Multi-value Integer";
-    case dao::dbComplexLong: return "Multi-value Long Integer";
-    case dao::dbComplexSingle: return "Multi-value Single";
-    case dao::dbComplexDouble: return "Multi-value Double";
-    case dao::dbComplexGUID: return "Multi-value Replication ID";
-    case dao::dbComplexDecimal: return "Multi-value Decimal";
-    case dao::dbComplexText: return "Multi-value Text";
-    default: return {};
+    case dao::dbBoolean:
+      return "Yes/No";
+    case dao::dbByte:
+      return "Byte";
+    case dao::dbInteger:
+      return "Integer";
+    case dao::dbLong:
+      return "Long Integer";
+    case dao::dbCurrency:
+      return "Currency";
+    case dao::dbSingle:
+      return "Single";
+    case dao::dbDouble:
+      return "Double";
+    case dao::dbDate:
+      return "Date/Time";
+    case dao::dbBinary:
+      return "Binary";
+    case dao::dbText:
+      return "Text";
+    case dao::dbLongBinary:
+      return "OLE Object";
+    case dao::dbMemo:
+      return "Memo";
+    case dao::dbGUID:
+      return "Replication ID";
+    case dao::dbBigInt:
+      return "Large Number";
+    case dao::dbVarBinary:
+      return "VarBinary";
+    case dao::dbChar:
+      return "Char";
+    case dao::dbNumeric:
+      return "Numeric";
+    case dao::dbDecimal:
+      return "Decimal";
+    case dao::dbFloat:
+      return "Float";
+    case dao::dbTime:
+      return "Time";
+    case dao::dbTimeStamp:
+      return "Time Stamp";
+    case dao::dbAttachment:
+      return "Attachment";
+    case dao::dbComplexByte:
+      return "Multi-value Byte";
+    case dao::dbComplexInteger:
+      return "Multi-value Integer";
+    case dao::dbComplexLong:
+      return "Multi-value Long Integer";
+    case dao::dbComplexSingle:
+      return "Multi-value Single";
+    case dao::dbComplexDouble:
+      return "Multi-value Double";
+    case dao::dbComplexGUID:
+      return "Multi-value Replication ID";
+    case dao::dbComplexDecimal:
+      return "Multi-value Decimal";
+    case dao::dbComplexText:
+      return "Multi-value Text";
+    default:
+      return {};
   }
 }
 
@@ -165,7 +199,8 @@ DatabaseMap ReadDatabaseMap(dao::Database& database, const MapOptions& options) 
   return map;
 }
 
-DatabaseMap MapDatabaseFile(TVxDaoDatabase& connection, const std::string& path, const MapOptions& options) {
+DatabaseMap MapDatabaseFile(TVxDaoDatabase& connection, const std::string& path,
+                            const MapOptions& options) {
   // Shared and read-only: a map never changes the file and keeps nobody out.
   connection.F_Set_Exclusive(false);
   connection.F_Set_ReadOnly(true);
@@ -177,7 +212,8 @@ DatabaseMap MapDatabaseFile(TVxDaoDatabase& connection, const std::string& path,
   struct Disconnect {
     TVxDaoDatabase& connection;
     ~Disconnect() {
-      Quietly("the map is read; the file is given back either way", [&] { connection.F_Set_Connected(false); });
+      Quietly("the map is read; the file is given back either way",
+              [&] { connection.F_Set_Connected(false); });
     }
   } disconnect{connection};
   DatabaseMap map = ReadDatabaseMap(*connection.DatabaseObject(), options);

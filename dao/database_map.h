@@ -72,6 +72,7 @@ DatabaseMap ReadDatabaseMap(dao::Database& database, const MapOptions& options =
 // Opens `path` read-only and shared on the connection (with its login rules),
 // maps it and disconnects again, also when reading fails. Throws the
 // connection's error when the file cannot be opened as a database.
-DatabaseMap MapDatabaseFile(TVxDaoDatabase& connection, const std::string& path, const MapOptions& options = {});
+DatabaseMap MapDatabaseFile(TVxDaoDatabase& connection, const std::string& path,
+                            const MapOptions& options = {});
 
 }  // namespace corvid

@@ -31,7 +31,8 @@ std::string ShownType(const ColumnMap& column) {
 // Most frequent kind first; equal counts by extension.
 std::vector<std::pair<std::string, std::int64_t>> KindsInOrder(const ColumnMap& column) {
   std::vector<std::pair<std::string, std::int64_t>> kinds(column.kinds.begin(), column.kinds.end());
-  std::stable_sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+  std::stable_sort(kinds.begin(), kinds.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
   return kinds;
 }
 
@@ -67,7 +68,8 @@ std::string DatabaseMapText(const DatabaseMap& map) {
   for (const TableMap& table : map.tables) {
     if (!firstTable) out += '\n';
     firstTable = false;
-    out += table.name + "  " + std::to_string(table.rows) + (table.rows == 1 ? " row\n" : " rows\n");
+    out +=
+        table.name + "  " + std::to_string(table.rows) + (table.rows == 1 ? " row\n" : " rows\n");
     std::size_t nameWidth = 0, typeWidth = 0;
     for (const ColumnMap& column : table.columns) {
       nameWidth = std::max(nameWidth, DisplayWidth(column.name));

@@ -8,7 +8,9 @@
 namespace corvid {
 
 void DaoDatabaseConnection::SetLoginPrompt(bool prompt) { database_.F_Set_LoginPrompt(prompt); }
-void DaoDatabaseConnection::SetDatabaseType(const std::string& type) { database_.F_Set_DatabaseType(type); }
+void DaoDatabaseConnection::SetDatabaseType(const std::string& type) {
+  database_.F_Set_DatabaseType(type);
+}
 void DaoDatabaseConnection::SetDatabase(const std::string& path) { database_.F_Set_Database(path); }
 void DaoDatabaseConnection::SetConnected(bool connected) { database_.F_Set_Connected(connected); }
 

@@ -15,7 +15,8 @@ namespace corvid {
 
 class ByteCursor {
 public:
-    ByteCursor(std::span<const std::byte> bytes, std::string_view what) : bytes_(bytes), what_(what) {}
+    ByteCursor(std::span<const std::byte> bytes, std::string_view what)
+        : bytes_(bytes), what_(what) {}
 
     std::size_t Offset() const { return offset_; }
     std::size_t Remaining() const { return bytes_.size() - offset_; }
@@ -27,7 +28,8 @@ public:
     }
     std::uint32_t U32() {
         const auto b = Take(4, "a 32-bit value");
-        return Byte(b, 0) | Byte(b, 1) << 8 | Byte(b, 2) << 16 | static_cast<std::uint32_t>(Byte(b, 3)) << 24;
+        return Byte(b, 0) | Byte(b, 1) << 8 | Byte(b, 2) << 16 |
+               static_cast<std::uint32_t>(Byte(b, 3)) << 24;
     }
     // `count` bytes; `item` names them in the error.
     std::span<const std::byte> Take(std::size_t count, std::string_view item) {
@@ -42,7 +44,8 @@ public:
     std::string TextZ(std::string_view item) {
         for (std::size_t i = offset_; i < bytes_.size(); ++i) {
             if (bytes_[i] == std::byte{0}) {
-                std::string text(reinterpret_cast<const char*>(bytes_.data() + offset_), i - offset_);
+                std::string text(reinterpret_cast<const char*>(bytes_.data() + offset_),
+                                 i - offset_);
                 offset_ = i + 1;
                 return text;
             }
@@ -60,11 +63,14 @@ public:
     }
 
     [[noreturn]] void Fail(const std::string& problem) const {
-        throw OleStructureError(std::string(what_) + ": " + problem + " at offset " + std::to_string(offset_));
+        throw OleStructureError(std::string(what_) + ": " + problem + " at offset " +
+                                std::to_string(offset_));
     }
 
 private:
-    static std::uint32_t Byte(std::span<const std::byte> b, std::size_t i) { return std::to_integer<std::uint32_t>(b[i]); }
+    static std::uint32_t Byte(std::span<const std::byte> b, std::size_t i) {
+        return std::to_integer<std::uint32_t>(b[i]);
+    }
 
     std::span<const std::byte> bytes_;
     std::string_view what_;

@@ -16,7 +16,8 @@ constexpr std::size_t kChunks = 3;
 
 }  // namespace
 
-DigestPipeline::DigestPipeline(RunManifest& manifest) : manifest_(manifest), worker_([this] { Work(); }) {}
+DigestPipeline::DigestPipeline(RunManifest& manifest)
+    : manifest_(manifest), worker_([this] { Work(); }) {}
 
 DigestPipeline::~DigestPipeline() {
     if (!worker_.joinable()) return;  // finished

@@ -35,7 +35,8 @@ ExclusiveInputFile::ExclusiveInputFile(std::string path) : path_(std::move(path)
             break;
         case FileLockResult::InUse:
             ::close(fd_);
-            throw FileError("Cannot open file \"" + path_ + "\". The file is in use by another program");
+            throw FileError("Cannot open file \"" + path_ +
+                            "\". The file is in use by another program");
         case FileLockResult::Unavailable:
             break;  // no locks on this file system: go on without
     }

@@ -89,7 +89,8 @@ public:
         }
         std::size_t filled = 0;
         while (filled < needed) {
-            const std::size_t got = blob.Read(std::span<std::byte>(bytes_.get() + filled, needed - filled));
+            const std::size_t got =
+                blob.Read(std::span<std::byte>(bytes_.get() + filled, needed - filled));
             if (got == 0)
                 throw RunFailure("The blob ended after " + std::to_string(filled) + " of " +
                                  std::to_string(needed) + " bytes");
@@ -256,8 +257,8 @@ private:
         // The directory is made before the blob is looked at, even for an
         // empty one. A directory that cannot be made matters only when a
         // file is to be created in it: then its own reason is reported.
-        const std::string directory =
-            FittedDirectory(OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText));
+        const std::string directory = FittedDirectory(
+            OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText));
         directoryMade_ = MakeDirectoryPath(directory, directoryFailure_);
         std::string path = OutputName(directory, name1, name2, inputs_.nameFromField1);
 
@@ -290,9 +291,12 @@ private:
                 Note(ManifestOutcome::Linked);
                 return;
             }
-            if (object.kind == UnwrappedObject::Kind::Document && WriteUnwrapped(object, path, payload)) return;
+            if (object.kind == UnwrappedObject::Kind::Document &&
+                WriteUnwrapped(object, path, payload))
+                return;
             if (object.kind == UnwrappedObject::Kind::Document) {
-                host_.AddLogLine(path + ": " + object.description + " not recognised; the whole value is searched");
+                host_.AddLogLine(path + ": " + object.description +
+                                 " not recognised; the whole value is searched");
             } else {
                 host_.AddLogLine(path + ": " + object.reason + "; the whole value is searched");
                 if (object.damaged) written = ManifestOutcome::Damaged;
@@ -342,7 +346,8 @@ private:
         bool whole = false;
         if (!PathHasExtension(path)) {
             const std::int64_t size = file->Size();
-            if (size < 0) throw RunFailure("The attachment for \"" + path + "\" reports an invalid size");
+            if (size < 0)
+                throw RunFailure("The attachment for \"" + path + "\" reports an invalid size");
             if (size > kLargestBlob)
                 throw RunFailure("The attachment for \"" + path + "\" is too large to recognise: " +
                                  std::to_string(size) + " bytes (the limit is 2 GiB)");
@@ -382,7 +387,8 @@ private:
         if (!object.embeddedName.empty()) {
             const std::string nameExtension = ExtensionOf(object.embeddedName);
             if (nameExtension.size() > 1) extension = "." + CleanFileName(nameExtension.substr(1));
-            if (inputs_.embeddedNames) path += "_" + CleanFileName(BaseNameWithoutExt(object.embeddedName));
+            if (inputs_.embeddedNames)
+                path += "_" + CleanFileName(BaseNameWithoutExt(object.embeddedName));
         }
         if (extension.empty()) extension = object.extension;
         row_.embeddedName = object.embeddedName;
@@ -413,7 +419,8 @@ private:
     void WriteFiles(const std::string& wantedPath, const RecognitionResult& recognised,
                     std::span<const std::byte> document, std::span<const std::byte> payload,
                     ManifestOutcome outcome) {
-        const std::size_t start = std::clamp<std::size_t>(recognised.startPosition, 1, document.size() + 1) - 1;
+        const std::size_t start =
+            std::clamp<std::size_t>(recognised.startPosition, 1, document.size() + 1) - 1;
         const std::string path = FittedPath(wantedPath);
         databaseGuard_.Check(path);
         {

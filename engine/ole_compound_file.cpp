@@ -30,19 +30,21 @@ struct ErrorGuard {
     }
 };
 
-std::vector<std::byte> ReadStream(GsfInfile* root, const char* name, std::size_t limit, GlibLogCapture& log) {
+std::vector<std::byte> ReadStream(GsfInfile* root, const char* name, std::size_t limit,
+                                  GlibLogCapture& log) {
     GObjectPtr<GsfInput> stream(gsf_infile_child_by_name(root, name));
     if (!stream) throw OleStructureError(log.FirstOr("compound file: cannot open the stream"));
     const gsf_off_t size = gsf_input_size(stream.get());
     // A stream cannot hold more bytes than the file it lies in.
     if (size < 0 || static_cast<std::size_t>(size) > limit)
-        throw OleStructureError("compound file: a stream claims " + std::to_string(size) + " bytes in a file of " +
-                                std::to_string(limit));
+        throw OleStructureError("compound file: a stream claims " + std::to_string(size) +
+                                " bytes in a file of " + std::to_string(limit));
     std::vector<std::byte> out(static_cast<std::size_t>(size));
     std::size_t filled = 0;
     while (filled < out.size()) {
         const std::size_t chunk = std::min<std::size_t>(out.size() - filled, 1 << 20);
-        if (gsf_input_read(stream.get(), chunk, reinterpret_cast<guint8*>(out.data() + filled)) == nullptr)
+        if (gsf_input_read(stream.get(), chunk, reinterpret_cast<guint8*>(out.data() + filled)) ==
+            nullptr)
             throw OleStructureError(log.FirstOr("compound file: a stream ends early"));
         filled += chunk;
     }
@@ -52,7 +54,8 @@ std::vector<std::byte> ReadStream(GsfInfile* root, const char* name, std::size_t
 }  // namespace
 
 bool StartsWithCompoundFileSignature(std::span<const std::byte> bytes) {
-    return bytes.size() >= sizeof kSignature && std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+    return bytes.size() >= sizeof kSignature &&
+           std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
 }
 
 CompoundFileContent ReadCompoundFile(std::span<const std::byte> bytes) {
@@ -66,8 +69,9 @@ CompoundFileContent ReadCompoundFile(std::span<const std::byte> bytes) {
     ErrorGuard error;
     GObjectPtr<GsfInfile> root(gsf_infile_msole_new(input.get(), &error.error));
     if (!root) {
-        const std::string reason = error.error != nullptr && error.error->message != nullptr ? error.error->message
-                                                                                           : log.FirstOr("damaged");
+        const std::string reason = error.error != nullptr && error.error->message != nullptr
+                                       ? error.error->message
+                                       : log.FirstOr("damaged");
         throw OleStructureError("compound file: " + reason);
     }
 
@@ -100,11 +104,14 @@ CompoundFileContent ReadCompoundFile(std::span<const std::byte> bytes) {
             content.stream = ReadStream(root.get(), known.stream, bytes.size(), log);
         if (known.kind == CompoundFileContent::Kind::Ole10Native) {
             // The stream starts with the size of the packager data.
-            if (content.stream.size() < 4) throw OleStructureError("\\x01Ole10Native: shorter than its size field");
+            if (content.stream.size() < 4)
+                throw OleStructureError("\\x01Ole10Native: shorter than its size field");
             std::uint32_t size = 0;
-            for (int k = 3; k >= 0; --k) size = size << 8 | std::to_integer<std::uint32_t>(content.stream[k]);
+            for (int k = 3; k >= 0; --k)
+                size = size << 8 | std::to_integer<std::uint32_t>(content.stream[k]);
             if (size > content.stream.size() - 4)
-                throw OleStructureError("\\x01Ole10Native: size " + std::to_string(size) + " runs past the stream's " +
+                throw OleStructureError("\\x01Ole10Native: size " + std::to_string(size) +
+                                        " runs past the stream's " +
                                         std::to_string(content.stream.size() - 4) + " bytes");
             content.stream.erase(content.stream.begin(), content.stream.begin() + 4);
             content.stream.resize(size);

@@ -11,11 +11,11 @@ namespace corvid {
 
 struct CompoundFileContent {
     enum class Kind {
-        Ole10Native,    // "\x01Ole10Native": packager data (its 32-bit size removed)
-        OoxmlPackage,   // "Package": an Office Open XML zip
-        Contents,       // "CONTENTS": a document kept by its viewer's class (PDF)
-        Document,       // WordDocument / Workbook / PowerPoint Document: the file itself
-        Unknown,        // none of these streams
+        Ole10Native,   // "\x01Ole10Native": packager data (its 32-bit size removed)
+        OoxmlPackage,  // "Package": an Office Open XML zip
+        Contents,      // "CONTENTS": a document kept by its viewer's class (PDF)
+        Document,      // WordDocument / Workbook / PowerPoint Document: the file itself
+        Unknown,       // none of these streams
     };
     Kind kind = Kind::Unknown;
     std::vector<std::byte> stream;  // the stream's bytes (Ole10Native, OoxmlPackage, Contents)

@@ -11,8 +11,8 @@ namespace corvid {
 struct PackageContent {
     bool linked = false;
     std::span<const std::byte> fileBytes;  // embedded: the file, a view into the native data
-    std::string fileName;    // UTF-8, the original name without any directory part
-    std::string linkTarget;  // linked: the path the object points to (never opened)
+    std::string fileName;                  // UTF-8, the original name without any directory part
+    std::string linkTarget;                // linked: the path the object points to (never opened)
 };
 
 // Reads packager native data: signature 2, ANSI label and original path

@@ -28,7 +28,8 @@ UnwrappedObject NotExplained(std::string reason, bool damaged) {
     return out;
 }
 
-UnwrappedObject Document(std::span<const std::byte> bytes, std::string extension, std::string description) {
+UnwrappedObject Document(std::span<const std::byte> bytes, std::string extension,
+                         std::string description) {
     UnwrappedObject out;
     out.kind = UnwrappedObject::Kind::Document;
     out.view = bytes;
@@ -58,10 +59,12 @@ UnwrappedObject PaintbrushBitmap(std::span<const std::byte> native) {
     const auto magic = cursor.Take(2, "the BMP signature");
     if (std::memcmp(magic.data(), "BM", 2) != 0) cursor.Fail("the native data is not a BMP file");
     const std::uint32_t fileSize = cursor.U32();
-    if (fileSize < 14 + 12) cursor.Fail("the BMP file size " + std::to_string(fileSize) + " is too small");
+    if (fileSize < 14 + 12)
+        cursor.Fail("the BMP file size " + std::to_string(fileSize) + " is too small");
     if (fileSize > native.size())
-        cursor.Fail("the BMP file size " + std::to_string(fileSize) + " is larger than the native data's " +
-                    std::to_string(native.size()) + " bytes");
+        cursor.Fail("the BMP file size " + std::to_string(fileSize) +
+                    " is larger than the native data's " + std::to_string(native.size()) +
+                    " bytes");
     return Document(native.first(fileSize), ".bmp", "PBrush bitmap");
 }
 
@@ -94,7 +97,8 @@ UnwrappedObject CompoundFile(std::span<const std::byte> native) {
             out.owned = std::move(content.stream);
             return out;
         case Kind::Contents: {
-            const bool pdf = content.stream.size() >= 5 && std::memcmp(content.stream.data(), "%PDF-", 5) == 0;
+            const bool pdf =
+                content.stream.size() >= 5 && std::memcmp(content.stream.data(), "%PDF-", 5) == 0;
             out.kind = UnwrappedObject::Kind::Document;
             out.extension = pdf ? ".pdf" : "";
             out.description = "CONTENTS stream of a compound file";
@@ -120,7 +124,8 @@ UnwrappedObject Unwrap(std::span<const std::byte> value) {
     if (headerSize < kAccessHeaderFixedSize || headerSize > value.size())
         header.Fail("header size " + std::to_string(headerSize) + " outside the value of " +
                     std::to_string(value.size()) + " bytes");
-    if (std::size_t{nameOffset} + nameLength > headerSize || std::size_t{classOffset} + classLength > headerSize)
+    if (std::size_t{nameOffset} + nameLength > headerSize ||
+        std::size_t{classOffset} + classLength > headerSize)
         header.Fail("a name runs past the header");
 
     ByteCursor ole(value.subspan(headerSize), "OLE 1.0 object");

@@ -23,7 +23,9 @@ struct UnwrappedObject {
 
     // Document: the bytes. A view into the value, or into `owned` when they
     // were copied out of a compound file.
-    std::span<const std::byte> Bytes() const { return owned ? std::span<const std::byte>(*owned) : view; }
+    std::span<const std::byte> Bytes() const {
+        return owned ? std::span<const std::byte>(*owned) : view;
+    }
     std::span<const std::byte> view;
     std::optional<std::vector<std::byte>> owned;
 

@@ -67,8 +67,10 @@ std::string OfficeOpenXmlExtension(std::span<const std::byte> zip) {
         (stat.valid & ZIP_STAT_SIZE) == 0)
         throw OleStructureError("zip: [Content_Types].xml has no size");
     if (stat.size > kLargestContentTypes)
-        throw OleStructureError("zip: [Content_Types].xml is too large (" + std::to_string(stat.size) + " bytes)");
-    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(index), 0));
+        throw OleStructureError("zip: [Content_Types].xml is too large (" +
+                                std::to_string(stat.size) + " bytes)");
+    std::unique_ptr<zip_file_t, FileCloser> file(
+        zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(index), 0));
     if (!file) throw OleStructureError(std::string("zip: ") + zip_strerror(archive.get()));
     std::string text(static_cast<std::size_t>(stat.size), '\0');
     std::size_t filled = 0;

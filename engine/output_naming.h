@@ -17,8 +17,8 @@ std::string OutputDirectory(std::string_view directoryText, bool filterAsDirecto
 // name is the cleaned base name of name text 1 plus its own extension (name
 // text 2 unused); otherwise the cleaned text of name 1 followed by name 2.
 // The name part never holds a separator, so the path stays in `directory`.
-std::string OutputName(std::string_view directory, std::string_view name1,
-                       std::string_view name2, bool nameFromField1);
+std::string OutputName(std::string_view directory, std::string_view name1, std::string_view name2,
+                       bool nameFromField1);
 
 // The output path of a file attached to a record. Normally `recordPath`
 // (the record's path from OutputName, field 1 and field 2) + "_" + the

@@ -28,7 +28,8 @@ std::string DecimalText(std::int64_t value) {
 class ScanWindow {
 public:
     ScanWindow(const ExclusiveInputFile& input, std::size_t capacity)
-        : input_(input), capacity_(std::max<std::size_t>(capacity, 1)),
+        : input_(input),
+          capacity_(std::max<std::size_t>(capacity, 1)),
           bytes_(std::make_unique_for_overwrite<std::byte[]>(capacity_)) {}
 
     std::byte At(std::int64_t offset) {
@@ -41,8 +42,7 @@ public:
         while (from < to) {
             if (from < start_ || from >= start_ + length_) Load(from);
             const std::byte* begin = bytes_.get() + (from - start_);
-            const auto available =
-                static_cast<std::size_t>(std::min(to, start_ + length_) - from);
+            const auto available = static_cast<std::size_t>(std::min(to, start_ + length_) - from);
             if (const void* hit = std::memchr(begin, std::to_integer<int>(value), available))
                 return from + (static_cast<const std::byte*>(hit) - begin);
             from += static_cast<std::int64_t>(available);
@@ -77,10 +77,12 @@ private:
 
 // The first bytes of the file, as many as a database's header page holds.
 std::vector<std::byte> FirstBytes(const ExclusiveInputFile& input) {
-    std::vector<std::byte> bytes(static_cast<std::size_t>(std::min<std::int64_t>(input.Size(), 4096)));
+    std::vector<std::byte> bytes(
+        static_cast<std::size_t>(std::min<std::int64_t>(input.Size(), 4096)));
     std::size_t got = 0;
     while (got < bytes.size()) {
-        const std::size_t more = input.ReadAt(static_cast<std::int64_t>(got), std::span(bytes).subspan(got));
+        const std::size_t more =
+            input.ReadAt(static_cast<std::int64_t>(got), std::span(bytes).subspan(got));
         if (more == 0) break;
         got += more;
     }
@@ -96,8 +98,8 @@ std::vector<std::byte> FirstBytes(const ExclusiveInputFile& input) {
 // skipped with memchr, and the positions skipped that way get their progress
 // texts all the same.
 RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte> signature,
-                           std::string_view extension, std::string_view namePrefix,
-                           RunHost& host, std::size_t bufferSize) {
+                           std::string_view extension, std::string_view namePrefix, RunHost& host,
+                           std::size_t bufferSize) {
     RawReport report;
     report.bytesScanned = input.Size();
     if (signature.empty()) return report;
@@ -110,8 +112,8 @@ RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte>
     ScanWindow window(input, bufferSize);
     const InputGuard inputGuard = InputGuard::ForDescriptor(input.Descriptor());
     const std::byte first = signature[0];
-    std::int64_t nextProgress = 0;  // the next multiple of the step to show
-    std::int64_t previousStart = 0; // 0 also stands for "no previous signature"
+    std::int64_t nextProgress = 0;   // the next multiple of the step to show
+    std::int64_t previousStart = 0;  // 0 also stands for "no previous signature"
     std::int64_t position = 0;
 
     auto showProgressUpTo = [&](std::int64_t last) {

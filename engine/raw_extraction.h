@@ -19,7 +19,7 @@ inline constexpr std::size_t kCarveBufferSize = std::size_t{4} << 20;
 
 // "II*\0", the little-endian TIFF signature.
 inline constexpr std::byte kTiffLittleEndianSignature[4] = {std::byte{0x49}, std::byte{0x49},
-                                                             std::byte{0x2A}, std::byte{0x00}};
+                                                            std::byte{0x2A}, std::byte{0x00}};
 
 // Whether a file is encrypted so that its bytes on disk are ciphertext,
 // judged from its first bytes (up to 4096). The layer that knows the
@@ -27,7 +27,8 @@ inline constexpr std::byte kTiffLittleEndianSignature[4] = {std::byte{0x49}, std
 using EncryptedFileCheck = std::function<bool(std::span<const std::byte> firstBytes)>;
 
 inline constexpr std::string_view kEncryptedFileRefusal =
-    "The file is encrypted; raw carving cannot see its contents. Extract with the password instead.";
+    "The file is encrypted; raw carving cannot see its contents. Extract with the password "
+    "instead.";
 
 // Carves the database file named in the host's inputs into the output
 // directory (files "tiff0002.tif", ...). Failures escape as exceptions whose
@@ -41,7 +42,7 @@ RawReport RunRawExtraction(RunHost& host, const EncryptedFileCheck& encrypted = 
 // logging each name first. Progress goes to the status line. `bufferSize` is
 // the size of the read buffer (tests use small ones).
 RawReport CarveBySignature(ExclusiveInputFile& input, std::span<const std::byte> signature,
-                           std::string_view extension, std::string_view namePrefix,
-                           RunHost& host, std::size_t bufferSize = kCarveBufferSize);
+                           std::string_view extension, std::string_view namePrefix, RunHost& host,
+                           std::size_t bufferSize = kCarveBufferSize);
 
 }  // namespace corvid

@@ -10,17 +10,17 @@ namespace corvid {
 
 // Computed once per run from the filter value.
 struct PreparedFilter {
-  std::string text;     // trimmed to word characters, lower-cased
-  std::int32_t lower;   // first number of the filter value, -1 when it has no digits
-  std::int32_t upper;   // second number, or the lower bound when there is none
-  bool Numeric() const { return lower >= 0; }
+    std::string text;    // trimmed to word characters, lower-cased
+    std::int32_t lower;  // first number of the filter value, -1 when it has no digits
+    std::int32_t upper;  // second number, or the lower bound when there is none
+    bool Numeric() const { return lower >= 0; }
 };
 
 PreparedFilter PrepareFilter(std::string_view filterValue);
 
 struct FilterOutcome {
-  bool pass;
-  std::optional<std::string> logLine;  // the line the run adds to the log, if any
+    bool pass;
+    std::optional<std::string> logLine;  // the line the run adds to the log, if any
 };
 
 // Tests one record. An empty filter text or an empty field text passes

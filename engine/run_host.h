@@ -11,15 +11,15 @@ namespace corvid {
 
 // Everything a run reads from the window, captured once when it starts.
 struct RunInputs {
-    std::string database;         // Emdb: path of the Access file
-    std::string table;            // Etbl
-    std::string blobField;        // Eimg
-    std::string nameField1;       // Efield1
-    std::string nameField2;       // Efield2 (may be empty)
-    std::string extensionField;   // Efext (read per record, no effect)
-    std::string filterField;      // Efilter ("dmp" also switches recognition off)
-    std::string filterValue;      // Evalue
-    std::string outputDirectory;  // Edir, used as a plain prefix
+    std::string database;            // Emdb: path of the Access file
+    std::string table;               // Etbl
+    std::string blobField;           // Eimg
+    std::string nameField1;          // Efield1
+    std::string nameField2;          // Efield2 (may be empty)
+    std::string extensionField;      // Efext (read per record, no effect)
+    std::string filterField;         // Efilter ("dmp" also switches recognition off)
+    std::string filterValue;         // Evalue
+    std::string outputDirectory;     // Edir, used as a plain prefix
     bool loginPrompt = false;        // CBlogin
     bool filterAsDirectory = false;  // CBfilter
     bool nameFromField1 = false;     // CBext

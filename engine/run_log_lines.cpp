@@ -31,7 +31,8 @@ std::string ShortDateText(std::time_t when) { return FormatTime(when, "%x"); }
 std::string LongTimeText(std::time_t when) { return FormatTime(when, "%X"); }
 
 std::string HeadingLine(const RunHost& host) {
-    return ShortDateText(std::time(nullptr)) + " - " + host.ProductName() + " v" + host.FileVersion();
+    return ShortDateText(std::time(nullptr)) + " - " + host.ProductName() + " v" +
+           host.FileVersion();
 }
 
 std::string ClosingLine(std::string_view tableName, std::int64_t recordsVisited) {

@@ -10,12 +10,32 @@
 namespace corvid {
 namespace {
 
-constexpr std::string_view kColumns[] = {"table",    "blob field", "name 1",        "name 2",      "filter",
-                                         "outcome",  "path",       "kind",          "bytes",       "sha256",
-                                         "embedded name", "link target", "written more than once"};
-constexpr std::string_view kJsonKeys[] = {"table",  "blobField",    "name1",      "name2",  "filter",
-                                          "outcome", "path",        "kind",       "bytes",  "sha256",
-                                          "embeddedName", "linkTarget", "writtenMoreThanOnce"};
+constexpr std::string_view kColumns[] = {"table",
+                                         "blob field",
+                                         "name 1",
+                                         "name 2",
+                                         "filter",
+                                         "outcome",
+                                         "path",
+                                         "kind",
+                                         "bytes",
+                                         "sha256",
+                                         "embedded name",
+                                         "link target",
+                                         "written more than once"};
+constexpr std::string_view kJsonKeys[] = {"table",
+                                          "blobField",
+                                          "name1",
+                                          "name2",
+                                          "filter",
+                                          "outcome",
+                                          "path",
+                                          "kind",
+                                          "bytes",
+                                          "sha256",
+                                          "embeddedName",
+                                          "linkTarget",
+                                          "writtenMoreThanOnce"};
 
 bool EndsWith(std::string_view text, std::string_view end) {
     if (text.size() < end.size()) return false;
@@ -51,15 +71,24 @@ std::string OneLine(std::string text) {
 
 std::string_view OutcomeText(ManifestOutcome outcome) {
     switch (outcome) {
-        case ManifestOutcome::Written: return "written";
-        case ManifestOutcome::DumpCopy: return "dump copy";
-        case ManifestOutcome::SkippedUnknown: return "skipped as unknown";
-        case ManifestOutcome::Empty: return "empty";
-        case ManifestOutcome::RejectedByFilter: return "rejected by the filter";
-        case ManifestOutcome::Linked: return "linked";
-        case ManifestOutcome::Damaged: return "damaged";
-        case ManifestOutcome::Unreadable: return "unreadable";
-        case ManifestOutcome::Failed: return "failed";
+        case ManifestOutcome::Written:
+            return "written";
+        case ManifestOutcome::DumpCopy:
+            return "dump copy";
+        case ManifestOutcome::SkippedUnknown:
+            return "skipped as unknown";
+        case ManifestOutcome::Empty:
+            return "empty";
+        case ManifestOutcome::RejectedByFilter:
+            return "rejected by the filter";
+        case ManifestOutcome::Linked:
+            return "linked";
+        case ManifestOutcome::Damaged:
+            return "damaged";
+        case ManifestOutcome::Unreadable:
+            return "unreadable";
+        case ManifestOutcome::Failed:
+            return "failed";
     }
     return "";
 }
@@ -69,11 +98,14 @@ RunManifest::RunManifest(std::string path)
 
 std::string RunManifest::Text(const std::string& failure) {
     std::unordered_map<std::string, int> writes;
-    auto wroteFile = [](const ManifestRow& row) { return row.bytes >= 0 && !row.outputPath.empty(); };
+    auto wroteFile = [](const ManifestRow& row) {
+        return row.bytes >= 0 && !row.outputPath.empty();
+    };
     for (const ManifestRow& row : rows_) {
         if (wroteFile(row)) ++writes[row.outputPath];
     }
-    for (ManifestRow& row : rows_) row.writtenMoreThanOnce = wroteFile(row) && writes[row.outputPath] > 1;
+    for (ManifestRow& row : rows_)
+        row.writtenMoreThanOnce = wroteFile(row) && writes[row.outputPath] > 1;
 
     std::string out;
     if (!json_) {
@@ -85,9 +117,11 @@ std::string RunManifest::Text(const std::string& failure) {
     }
     for (const ManifestRow& row : rows_) {
         const std::string bytes = row.bytes >= 0 ? std::to_string(row.bytes) : std::string();
-        const std::string_view fields[] = {row.table,   row.blobField,  row.name1, row.name2,  row.filterText,
-                                           OutcomeText(row.outcome),    row.outputPath,        row.kind,
-                                           bytes,       row.sha256,     row.embeddedName,      row.linkTarget};
+        const std::string_view fields[] = {
+            row.table,      row.blobField,    row.name1,
+            row.name2,      row.filterText,   OutcomeText(row.outcome),
+            row.outputPath, row.kind,         bytes,
+            row.sha256,     row.embeddedName, row.linkTarget};
         if (json_) {
             out += '{';
             for (std::size_t i = 0; i < std::size(fields); ++i) {

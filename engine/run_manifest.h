@@ -11,7 +11,17 @@
 
 namespace corvid {
 
-enum class ManifestOutcome { Written, DumpCopy, SkippedUnknown, Empty, RejectedByFilter, Linked, Damaged, Unreadable, Failed };
+enum class ManifestOutcome {
+    Written,
+    DumpCopy,
+    SkippedUnknown,
+    Empty,
+    RejectedByFilter,
+    Linked,
+    Damaged,
+    Unreadable,
+    Failed
+};
 
 // "written", "dump copy", "skipped as unknown", "empty", "rejected by the
 // filter", "linked", "damaged" (written by signature from a damaged OLE
@@ -28,9 +38,9 @@ struct ManifestRow {
     std::string filterText;
     ManifestOutcome outcome = ManifestOutcome::Written;
     std::string outputPath;
-    std::string kind;          // the extension written, e.g. ".jpg"
-    std::int64_t bytes = -1;   // -1: nothing written
-    std::string sha256;        // of the written bytes
+    std::string kind;         // the extension written, e.g. ".jpg"
+    std::int64_t bytes = -1;  // -1: nothing written
+    std::string sha256;       // of the written bytes
     std::string embeddedName;
     std::string linkTarget;
     bool writtenMoreThanOnce = false;  // set when the manifest is written
@@ -45,7 +55,9 @@ public:
     void Add(ManifestRow row) { rows_.push_back(std::move(row)); }
     const std::vector<ManifestRow>& Rows() const { return rows_; }
     // The digest of the file of row `row`, known after the row was added.
-    void SetDigest(std::size_t row, std::string sha256) { rows_.at(row).sha256 = std::move(sha256); }
+    void SetDigest(std::size_t row, std::string sha256) {
+        rows_.at(row).sha256 = std::move(sha256);
+    }
 
     // Marks the rows of paths written more than once and writes the file
     // atomically; a non-empty `failure` ends it with "# incomplete: ...".

@@ -26,7 +26,8 @@ void Sha256::Update(std::span<const std::byte> bytes) {
 std::string Sha256::HexDigest() {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context_->md, digest, &length) != 1) throw std::runtime_error("SHA-256 failed");
+    if (EVP_DigestFinal_ex(context_->md, digest, &length) != 1)
+        throw std::runtime_error("SHA-256 failed");
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text;
     for (unsigned int i = 0; i < length; ++i) {

@@ -139,7 +139,8 @@ bool ParseCommandLine(ParameterForm& form, const std::vector<std::string>& argum
     }
     const std::string_view whole = argument;
     const std::string_view name = TrimBlanks(whole.substr(0, equals));
-    const std::string_view value = TrimBlanks(CutAtCharacterBoundary(whole.substr(equals + 1), kMaxValueBytes));
+    const std::string_view value =
+        TrimBlanks(CutAtCharacterBoundary(whole.substr(equals + 1), kMaxValueBytes));
     const std::string key = "|" + LowerAsciiLetters(name) + "|";
     for (const ValueOption& option : kValueOptions) {
       if (option.aliases.find(key) != std::string_view::npos) {

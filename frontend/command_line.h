@@ -26,14 +26,14 @@ struct OwnArguments {
   bool version = false;
   bool loginPrompt = false;
   // The run's check boxes and the manifest: they set that run only.
-  bool deep = false;            // --deep
-  bool skipUnknown = false;     // --skip-unknown
-  bool dump = false;            // --dump
-  bool nameFromField1 = false;  // --name-from-field1
-  bool unwrap = false;          // --unwrap
-  bool embeddedNames = false;   // --embedded-names
+  bool deep = false;                    // --deep
+  bool skipUnknown = false;             // --skip-unknown
+  bool dump = false;                    // --dump
+  bool nameFromField1 = false;          // --name-from-field1
+  bool unwrap = false;                  // --unwrap
+  bool embeddedNames = false;           // --embedded-names
   std::optional<std::string> manifest;  // --manifest=FILE
-  std::vector<std::string> rest;  // everything else, in order
+  std::vector<std::string> rest;        // everything else, in order
 };
 
 // Separates our own arguments from the rest; `arguments` excludes argument 0.

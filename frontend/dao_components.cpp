@@ -89,10 +89,12 @@ std::unique_ptr<TVxDaoDatabase> MakeDatabaseComponent(std::shared_ptr<Credential
 }
 
 void PresetLoginFromEnvironment(TVxDaoDatabase& database) {
-  const std::pair<const char*, const char*> variables[] = {
-      {"CORVID_USER", "USER NAME"}, {"CORVID_PASSWORD", "PASSWORD"}, {"CORVID_DB_PASSWORD", "DBPASSWORD"}};
+  const std::pair<const char*, const char*> variables[] = {{"CORVID_USER", "USER NAME"},
+                                                           {"CORVID_PASSWORD", "PASSWORD"},
+                                                           {"CORVID_DB_PASSWORD", "DBPASSWORD"}};
   for (const auto& [variable, name] : variables) {
-    if (const char* value = std::getenv(variable)) database.PresetLoginParams().SetValue(name, value);
+    if (const char* value = std::getenv(variable))
+      database.PresetLoginParams().SetValue(name, value);
   }
 }
 

@@ -36,7 +36,8 @@ class DaoComponents : public RunComponents {
 
 // A database component alone, with the same stored configuration, prompt
 // and environment login values as in DaoComponents (for a map of a file).
-std::unique_ptr<TVxDaoDatabase> MakeDatabaseComponent(std::shared_ptr<CredentialsPrompt> prompt = nullptr);
+std::unique_ptr<TVxDaoDatabase> MakeDatabaseComponent(
+    std::shared_ptr<CredentialsPrompt> prompt = nullptr);
 
 // Fills PresetLoginParams from CORVID_USER, CORVID_PASSWORD and
 // CORVID_DB_PASSWORD ("USER NAME", "PASSWORD", "DBPASSWORD"), each only when set.

@@ -15,7 +15,8 @@ ErrorReporter& Reporter() {
 
 std::string ErrorBoxText(std::string_view message) {
   std::string text(message);
-  if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+    text += '.';
   return text;
 }
 

@@ -101,31 +101,39 @@ class StandardErrorPrompt : public CredentialsPrompt {
 
 }  // namespace
 
-std::shared_ptr<CredentialsPrompt> HeadlessCredentialsPrompt() { return std::make_shared<StandardErrorPrompt>(); }
+std::shared_ptr<CredentialsPrompt> HeadlessCredentialsPrompt() {
+  return std::make_shared<StandardErrorPrompt>();
+}
 
 std::string RunSummary(const RunReport& r) {
-  return "records visited: " + std::to_string(r.recordsVisited) + ", files written: " +
-         std::to_string(r.filesWritten) + ", skipped as unknown: " + std::to_string(r.skippedUnknown) +
-         ", empty blobs: " + std::to_string(r.emptyBlobs) + ", rejected by the filter: " +
-         std::to_string(r.rejectedByFilter) + ", paths written more than once: " + std::to_string(r.duplicatePaths) +
-         (r.unwrapping ? ", linked: " + std::to_string(r.linkedObjects) +
-                             ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
-                       : std::string()) +
+  return "records visited: " + std::to_string(r.recordsVisited) +
+         ", files written: " + std::to_string(r.filesWritten) +
+         ", skipped as unknown: " + std::to_string(r.skippedUnknown) +
+         ", empty blobs: " + std::to_string(r.emptyBlobs) +
+         ", rejected by the filter: " + std::to_string(r.rejectedByFilter) +
+         ", paths written more than once: " + std::to_string(r.duplicatePaths) +
+         (r.unwrapping
+              ? ", linked: " + std::to_string(r.linkedObjects) +
+                    ", written from damaged OLE structures: " + std::to_string(r.damagedObjects)
+              : std::string()) +
          (r.attachmentsWritten > 0 || r.damagedAttachments > 0
               ? ", attachments written: " + std::to_string(r.attachmentsWritten) +
                     ", damaged attachments left out: " + std::to_string(r.damagedAttachments)
               : std::string()) +
-         (r.damaged ? ", records unreadable: " + std::to_string(r.recordsUnreadable) : std::string());
+         (r.damaged ? ", records unreadable: " + std::to_string(r.recordsUnreadable)
+                    : std::string());
 }
 
 std::string RawSummary(const RawReport& r) {
-  return "bytes scanned: " + std::to_string(r.bytesScanned) + ", TIFF signatures found: " +
-         std::to_string(r.signaturesFound) + ", files written: " + std::to_string(r.filesWritten);
+  return "bytes scanned: " + std::to_string(r.bytesScanned) +
+         ", TIFF signatures found: " + std::to_string(r.signaturesFound) +
+         ", files written: " + std::to_string(r.filesWritten);
 }
 
 std::string PasswordHint(std::string_view database) {
   return "corvid: " + std::string(database) +
-         " is protected by a database password; give it with CORVID_DB_PASSWORD=... in the environment, "
+         " is protected by a database password; give it with CORVID_DB_PASSWORD=... in the "
+         "environment, "
          "or add --login-prompt to be asked for it on the terminal";
 }
 
@@ -142,7 +150,8 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
   form.onStatus = [&](std::string_view text, Colour colour) {
     // The raw run's position numbers are progress, not messages.
     if (rawRunning && colour == kKeepColour && AllDigits(text)) {
-      progress.Show("bytes scanned: " + std::string(text) + (rawTotal >= 0 ? " of " + std::to_string(rawTotal) : ""));
+      progress.Show("bytes scanned: " + std::string(text) +
+                    (rawTotal >= 0 ? " of " + std::to_string(rawTotal) : ""));
       return;
     }
     progress.Clear();
@@ -167,7 +176,8 @@ int RunHeadless(const OwnArguments& arguments, const ComponentsFactory& makeComp
     status = 1;
   } else if (arguments.open) {
     // The box is filled (and stored below) for the next window; nothing runs.
-    std::fputs("corvid: --open fills the window's database box; without a window nothing runs\n", stderr);
+    std::fputs("corvid: --open fills the window's database box; without a window nothing runs\n",
+               stderr);
     status = 2;
   } else if (!batch) {
     std::fputs("corvid: no existing database file among the arguments\n\n", stderr);

@@ -60,7 +60,8 @@ int RunListing(const OwnArguments& arguments, const ConnectionFactory& makeConne
   std::fflush(stdout);
   for (const std::string& note : map->damage) PrintLine(note);
   for (const TableMap& table : map->tables) {
-    if (!table.error.empty()) PrintLine("corvid: table " + table.name + " cannot be read: " + table.error);
+    if (!table.error.empty())
+      PrintLine("corvid: table " + table.name + " cannot be read: " + table.error);
   }
   return map->Incomplete() ? 3 : 0;
 }

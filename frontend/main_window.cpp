@@ -61,10 +61,14 @@ class DoubleClickPanel : public QFrame {
 QColor ToQColor(Colour colour, const QPalette& palette) {
   if (colour & 0xFF000000u) {
     switch (colour & 0xFFu) {
-      case 5: return palette.color(QPalette::Base);        // window background
-      case 8: return palette.color(QPalette::WindowText);  // window text
-      case 15: return palette.color(QPalette::Button);     // button face
-      default: return palette.color(QPalette::Window);
+      case 5:
+        return palette.color(QPalette::Base);  // window background
+      case 8:
+        return palette.color(QPalette::WindowText);  // window text
+      case 15:
+        return palette.color(QPalette::Button);  // button face
+      default:
+        return palette.color(QPalette::Window);
     }
   }
   return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
@@ -104,7 +108,8 @@ void FitCaption(QWidget& widget, int room) {
 
 }  // namespace
 
-TF::TF(std::vector<std::string> arguments, std::unique_ptr<RunComponents> components, QWidget* parent)
+TF::TF(std::vector<std::string> arguments, std::unique_ptr<RunComponents> components,
+       QWidget* parent)
     : QMainWindow(parent), arguments_(std::move(arguments)), components_(std::move(components)) {
   setObjectName("F");
   setWindowTitle("F");
@@ -117,8 +122,9 @@ TF::TF(std::vector<std::string> arguments, std::unique_ptr<RunComponents> compon
   BuildMenu();
   BuildControls();
   // Single fixed border, system menu and minimise only.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   layout()->setSizeConstraint(QLayout::SetFixedSize);  // client area plus the menu bar
   move(387, 104);
 }
@@ -167,7 +173,9 @@ void TF::BuildControls() {
         widget = button;
         break;
       }
-      case ControlKind::PushButton: widget = new QPushButton(ToQString(control.text), client); break;
+      case ControlKind::PushButton:
+        widget = new QPushButton(ToQString(control.text), client);
+        break;
       case ControlKind::Panel: {
         auto* panel = new DoubleClickPanel(client);
         panel->setFrameShape(QFrame::NoFrame);
@@ -191,7 +199,9 @@ void TF::BuildControls() {
         widget = log;
         break;
       }
-      case ControlKind::CheckBox: widget = new QCheckBox(ToQString(control.text), client); break;
+      case ControlKind::CheckBox:
+        widget = new QCheckBox(ToQString(control.text), client);
+        break;
     }
     widget->setObjectName(ToQString(control.name));
     int width = control.width;
@@ -199,13 +209,15 @@ void TF::BuildControls() {
       int room = RoomForCaption(control);
       if (control.kind == ControlKind::CheckBox) width = room = std::min(width, room);
       FitCaption(*widget, room);
-      if (control.kind == ControlKind::Label) width = std::max(width, std::min(room, widget->sizeHint().width()));
+      if (control.kind == ControlKind::Label)
+        width = std::max(width, std::min(room, widget->sizeHint().width()));
     }
     widget->setGeometry(control.left, control.top, width, control.height);
     if (!control.hint.empty()) widget->setToolTip(ToQString(control.hint));
     widget->setVisible(control.visible);
-    const bool focusable = control.kind == ControlKind::EditBox || control.kind == ControlKind::PushButton ||
-                           control.kind == ControlKind::CheckBox || control.kind == ControlKind::LogBox;
+    const bool focusable =
+        control.kind == ControlKind::EditBox || control.kind == ControlKind::PushButton ||
+        control.kind == ControlKind::CheckBox || control.kind == ControlKind::LogBox;
     if (focusable) {
       tabbed.emplace_back(control.tabOrder, widget);
     } else {
@@ -213,7 +225,9 @@ void TF::BuildControls() {
     }
   }
 
-  auto find = [client](std::string_view name) { return client->findChild<QWidget*>(ToQString(name)); };
+  auto find = [client](std::string_view name) {
+    return client->findChild<QWidget*>(ToQString(name));
+  };
   Emdb = static_cast<QLineEdit*>(find("Emdb"));
   Lmdb = static_cast<QLabel*>(find("Lmdb"));
   SBmdb = static_cast<QToolButton*>(find("SBmdb"));
@@ -250,8 +264,10 @@ void TF::BuildControls() {
   Emanifest->setPlaceholderText("Manifest file");
 
   for (const auto& [label, target] : buddies) label->setBuddy(find(target));
-  std::sort(tabbed.begin(), tabbed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (std::size_t i = 1; i < tabbed.size(); ++i) setTabOrder(tabbed[i - 1].second, tabbed[i].second);
+  std::sort(tabbed.begin(), tabbed.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < tabbed.size(); ++i)
+    setTabOrder(tabbed[i - 1].second, tabbed[i].second);
 
   for (const std::string_view line : HelpLines()) Mlog->appendPlainText(ToQString(line));
   Mlog->moveCursor(QTextCursor::Start);
@@ -277,8 +293,10 @@ void TF::BuildControls() {
 
   names_ = new NameCompletion(this);
   names_->Attach(Etbl, {Eimg, Efield1, Efield2, Efilter});
-  connect(Emdb, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->DatabaseChanged(ToUtf8(text)); });
-  connect(Etbl, &QLineEdit::textChanged, names_, [this](const QString& text) { names_->TableChanged(ToUtf8(text)); });
+  connect(Emdb, &QLineEdit::textChanged, names_,
+          [this](const QString& text) { names_->DatabaseChanged(ToUtf8(text)); });
+  connect(Etbl, &QLineEdit::textChanged, names_,
+          [this](const QString& text) { names_->TableChanged(ToUtf8(text)); });
   names_->TableChanged(ToUtf8(Etbl->text()));
 }
 
@@ -380,7 +398,8 @@ void TF::EdirChange() {
   const QFileInfo info(Edir->text());
   QPalette palette = Edir->palette();
   const bool exists = !Edir->text().isEmpty() && info.exists() && info.isDir();
-  palette.setColor(QPalette::Text, exists ? QApplication::palette().color(QPalette::WindowText) : QColor(255, 0, 0));
+  palette.setColor(QPalette::Text, exists ? QApplication::palette().color(QPalette::WindowText)
+                                          : QColor(255, 0, 0));
   Edir->setPalette(palette);
 }
 
@@ -427,30 +446,48 @@ void TF::SaveScreenshot(const char* moment) {
 
 QLineEdit* TF::Edit(EditBox box) const {
   switch (box) {
-    case EditBox::Emdb: return Emdb;
-    case EditBox::Edir: return Edir;
-    case EditBox::Etbl: return Etbl;
-    case EditBox::Eimg: return Eimg;
-    case EditBox::Efilter: return Efilter;
-    case EditBox::Evalue: return Evalue;
-    case EditBox::Efield1: return Efield1;
-    case EditBox::Efield2: return Efield2;
-    case EditBox::Efext: return Efext;
-    case EditBox::Emanifest: return Emanifest;
+    case EditBox::Emdb:
+      return Emdb;
+    case EditBox::Edir:
+      return Edir;
+    case EditBox::Etbl:
+      return Etbl;
+    case EditBox::Eimg:
+      return Eimg;
+    case EditBox::Efilter:
+      return Efilter;
+    case EditBox::Evalue:
+      return Evalue;
+    case EditBox::Efield1:
+      return Efield1;
+    case EditBox::Efield2:
+      return Efield2;
+    case EditBox::Efext:
+      return Efext;
+    case EditBox::Emanifest:
+      return Emanifest;
   }
   return nullptr;
 }
 
 QCheckBox* TF::Check(CheckBox box) const {
   switch (box) {
-    case CheckBox::CBfilter: return CBfilter;
-    case CheckBox::CBext: return CBext;
-    case CheckBox::CBlogin: return CBlogin;
-    case CheckBox::CBdmp: return CBdmp;
-    case CheckBox::CBskip: return CBskip;
-    case CheckBox::CBdeep: return CBdeep;
-    case CheckBox::CBunwrap: return CBunwrap;
-    case CheckBox::CBnames: return CBnames;
+    case CheckBox::CBfilter:
+      return CBfilter;
+    case CheckBox::CBext:
+      return CBext;
+    case CheckBox::CBlogin:
+      return CBlogin;
+    case CheckBox::CBdmp:
+      return CBdmp;
+    case CheckBox::CBskip:
+      return CBskip;
+    case CheckBox::CBdeep:
+      return CBdeep;
+    case CheckBox::CBunwrap:
+      return CBunwrap;
+    case CheckBox::CBnames:
+      return CBnames;
   }
   return nullptr;
 }

@@ -39,8 +39,8 @@ class TF : public QMainWindow, public ParameterForm, public RunHost {
   // `arguments`: the command line without argument 0 and without Corvid's own
   // arguments. `components`: the database side of the extraction run (may be
   // null; "Go..." then reports that no database layer is available).
-  explicit TF(std::vector<std::string> arguments = {}, std::unique_ptr<RunComponents> components = nullptr,
-              QWidget* parent = nullptr);
+  explicit TF(std::vector<std::string> arguments = {},
+              std::unique_ptr<RunComponents> components = nullptr, QWidget* parent = nullptr);
   ~TF() override;
 
   // ---- Controls (named as in the layout table) ----------------------------

@@ -14,7 +14,9 @@
 namespace corvid {
 namespace {
 
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 bool IsFile(const std::string& path) {
   struct stat info {};
@@ -82,7 +84,8 @@ void NameCompletion::DatabaseChanged(const std::string& path) {
       return;  // not a database we can read: the lists stay empty
     }
     QMetaObject::invokeMethod(
-        this, [this, generation, names = std::move(names)] { Deliver(generation, names); }, Qt::QueuedConnection);
+        this, [this, generation, names = std::move(names)] { Deliver(generation, names); },
+        Qt::QueuedConnection);
   });
 }
 

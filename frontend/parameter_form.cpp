@@ -4,16 +4,26 @@ namespace corvid {
 
 std::string_view DesignText(EditBox box) {
   switch (box) {
-    case EditBox::Emdb: return "*.mdb";
-    case EditBox::Edir: return "/tmp/";
-    case EditBox::Etbl: return "table";
-    case EditBox::Eimg: return "img";
-    case EditBox::Efilter: return "filter";
-    case EditBox::Evalue: return "*";
-    case EditBox::Efield1: return "id";
-    case EditBox::Efield2: return "";
-    case EditBox::Efext: return "";
-    case EditBox::Emanifest: return "";
+    case EditBox::Emdb:
+      return "*.mdb";
+    case EditBox::Edir:
+      return "/tmp/";
+    case EditBox::Etbl:
+      return "table";
+    case EditBox::Eimg:
+      return "img";
+    case EditBox::Efilter:
+      return "filter";
+    case EditBox::Evalue:
+      return "*";
+    case EditBox::Efield1:
+      return "id";
+    case EditBox::Efield2:
+      return "";
+    case EditBox::Efext:
+      return "";
+    case EditBox::Emanifest:
+      return "";
   }
   return "";
 }
@@ -42,11 +52,14 @@ RunInputs InputsFromForm(const ParameterForm& form) {
 }
 
 PlainForm::PlainForm() {
-  for (int i = 0; i < kEditBoxCount; ++i) texts_[i] = std::string(DesignText(static_cast<EditBox>(i)));
+  for (int i = 0; i < kEditBoxCount; ++i)
+    texts_[i] = std::string(DesignText(static_cast<EditBox>(i)));
 }
 
 std::string PlainForm::Text(EditBox box) const { return texts_[static_cast<int>(box)]; }
-void PlainForm::SetText(EditBox box, std::string_view text) { texts_[static_cast<int>(box)] = std::string(text); }
+void PlainForm::SetText(EditBox box, std::string_view text) {
+  texts_[static_cast<int>(box)] = std::string(text);
+}
 bool PlainForm::Checked(CheckBox box) const { return checks_[static_cast<int>(box)]; }
 void PlainForm::SetChecked(CheckBox box, bool checked) { checks_[static_cast<int>(box)] = checked; }
 

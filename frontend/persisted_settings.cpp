@@ -13,9 +13,9 @@ struct StoredText {
 
 // The string values in the order they are read and written (after WinTop and WinLeft).
 constexpr StoredText kStoredTexts[] = {
-    {"fMDB", EditBox::Emdb},       {"fDIR", EditBox::Edir},      {"fTBL", EditBox::Etbl},
-    {"fIMG", EditBox::Eimg},       {"fFILTER", EditBox::Efilter}, {"fVALUE", EditBox::Evalue},
-    {"field1", EditBox::Efield1},  {"field2", EditBox::Efield2},
+    {"fMDB", EditBox::Emdb},      {"fDIR", EditBox::Edir},       {"fTBL", EditBox::Etbl},
+    {"fIMG", EditBox::Eimg},      {"fFILTER", EditBox::Efilter}, {"fVALUE", EditBox::Evalue},
+    {"field1", EditBox::Efield1}, {"field2", EditBox::Efield2},
 };
 
 }  // namespace
@@ -37,7 +37,8 @@ void SaveSettings(const ParameterForm& form) {
   if (!key) return;
   key->WriteInteger("WinTop", form.Top());
   key->WriteInteger("WinLeft", form.Left());
-  for (const StoredText& stored : kStoredTexts) key->WriteString(stored.name, form.Text(stored.box));
+  for (const StoredText& stored : kStoredTexts)
+    key->WriteString(stored.name, form.Text(stored.box));
 }
 
 }  // namespace corvid

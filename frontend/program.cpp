@@ -31,8 +31,9 @@ bool Set(const char* name) {
 }
 
 void ShowErrorBox(std::string_view message) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
-                  QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(
+      QMessageBox::Critical, QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
+      QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
 }
 
@@ -42,18 +43,22 @@ bool RunWindow(int argc, char** argv, const OwnArguments& arguments, int& exitCo
   const bool platformChosen = Set("QT_QPA_PLATFORM");
   if (!platformChosen) {
     // Try the real display first; "offscreen" last means it could not be opened.
-    qputenv("QT_QPA_PLATFORM", Set("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;wayland;offscreen");
+    qputenv("QT_QPA_PLATFORM",
+            Set("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;wayland;offscreen");
   }
   QApplication app(argc, argv);
   if (!platformChosen) {
     qunsetenv("QT_QPA_PLATFORM");
     if (QGuiApplication::platformName() == "offscreen") return false;
   }
-  QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
+  QCoreApplication::setApplicationName(
+      QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
   SetErrorReporter(ShowErrorBox);
 
   std::unique_ptr<RunComponents> components;
-  RunHandler([&] { components = std::make_unique<DaoComponents>(std::make_shared<DialogCredentialsPrompt>()); });
+  RunHandler([&] {
+    components = std::make_unique<DaoComponents>(std::make_shared<DialogCredentialsPrompt>());
+  });
   int code = 0;
   {
     TF window(arguments.rest, std::move(components));
@@ -79,7 +84,9 @@ void StartWindow(TF& window, const OwnArguments& arguments) {
   }
 }
 
-bool DisplayConfigured() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+bool DisplayConfigured() {
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
 
 int RunProgram(int argc, char** argv) {
   InitialiseExePath();
@@ -117,8 +124,10 @@ int RunProgram(int argc, char** argv) {
     std::fputs("corvid: the display cannot be opened; running without a window\n", stderr);
   }
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
-  return RunHeadless(arguments, [] { return std::make_unique<DaoComponents>(HeadlessCredentialsPrompt()); });
+  QCoreApplication::setApplicationName(
+      QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
+  return RunHeadless(arguments,
+                     [] { return std::make_unique<DaoComponents>(HeadlessCredentialsPrompt()); });
 }
 
 }  // namespace corvid

@@ -57,11 +57,21 @@ std::string Quote(std::string_view text) {
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (u < 0x20 || u == 0x7F) {
           char buf[5];
@@ -100,11 +110,21 @@ bool Unquote(std::string_view& line, std::string& out) {
     if (i >= line.size()) return false;
     const char e = line[i++];
     switch (e) {
-      case '\\': out += '\\'; break;
-      case '"': out += '"'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case '\\':
+        out += '\\';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'x': {
         if (i + 2 > line.size()) return false;
         const int hi = HexDigit(line[i]), lo = HexDigit(line[i + 1]);
@@ -113,7 +133,8 @@ bool Unquote(std::string_view& line, std::string& out) {
         i += 2;
         break;
       }
-      default: return false;
+      default:
+        return false;
     }
   }
   return false;
@@ -171,11 +192,16 @@ std::string HexBytes(const std::string& data) {
 
 std::string Serialise(RegistryValueType type, const std::string& data) {
   switch (type) {
-    case RegistryValueType::String: return Quote(data);
-    case RegistryValueType::ExpandString: return "expand:" + Quote(data);
-    case RegistryValueType::DWord: return "dword:" + HexNumber(data);
-    case RegistryValueType::QWord: return "qword:" + HexNumber(data);
-    case RegistryValueType::Binary: return "hex:" + HexBytes(data);
+    case RegistryValueType::String:
+      return Quote(data);
+    case RegistryValueType::ExpandString:
+      return "expand:" + Quote(data);
+    case RegistryValueType::DWord:
+      return "dword:" + HexNumber(data);
+    case RegistryValueType::QWord:
+      return "qword:" + HexNumber(data);
+    case RegistryValueType::Binary:
+      return "hex:" + HexBytes(data);
   }
   return {};
 }
@@ -337,9 +363,12 @@ bool RegistryKey::ValueExists(std::string_view name) const { return Find(name) !
 std::int32_t RegistryKey::ReadInteger(std::string_view name) const {
   const RegistryValue* value = Find(name);
   if (!value) throw RegistryError("Failed to get data for " + Quoted(name));
-  const bool isText = value->type == RegistryValueType::String || value->type == RegistryValueType::ExpandString;
-  if (!isText && value->data.size() > 4) throw RegistryError("Failed to get data for " + Quoted(name));
-  if (value->type != RegistryValueType::DWord) throw RegistryError("Invalid data type for " + Quoted(name));
+  const bool isText =
+      value->type == RegistryValueType::String || value->type == RegistryValueType::ExpandString;
+  if (!isText && value->data.size() > 4)
+    throw RegistryError("Failed to get data for " + Quoted(name));
+  if (value->type != RegistryValueType::DWord)
+    throw RegistryError("Invalid data type for " + Quoted(name));
   std::uint32_t bits = 0;
   for (std::size_t i = 0; i < value->data.size(); ++i) {
     bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(value->data[i])) << (8 * i);

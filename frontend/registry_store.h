@@ -64,7 +64,8 @@ class RegistryKey {
   std::vector<std::string> ValueNames() const;
 
  private:
-  RegistryKey(std::string path, std::string file) : path_(std::move(path)), file_(std::move(file)) {}
+  RegistryKey(std::string path, std::string file)
+      : path_(std::move(path)), file_(std::move(file)) {}
   bool Load();
   bool Store() const;
 

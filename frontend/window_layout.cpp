@@ -18,7 +18,8 @@ constexpr ControlSpec kControls[] = {
     {"Pstatus", K::StatusPanel, "", 0, 434, 413, 21, 16, true, "", "", false},
     {"Efield1", K::EditBox, "id", 8, 145, 100, 25, 8, true, "", "", false},
     {"Lfield", K::Label, "Field 1. with filename", 8, 130, 101, 13, -1, true,
-     "Fieldname with filename (or first part of filename if combined with Field 2)", "Efield1", true},
+     "Fieldname with filename (or first part of filename if combined with Field 2)", "Efield1",
+     true},
     {"Eimg", K::EditBox, "img", 8, 99, 100, 25, 4, true, "", "", false},
     {"Limg", K::Label, "Field with image", 8, 84, 76, 13, -1, true,
      "The blob field conaining the image data (not the filename...)", "Eimg", true},
@@ -33,14 +34,15 @@ constexpr ControlSpec kControls[] = {
     {"CBfilter", K::CheckBox, "Use filter field as directory", 8, 229, 192, 17, 14, true,
      "Use the value in the filter column as a directory", "", false},
     {"CBext", K::CheckBox, "Use value in field 1 as filename", 8, 168, 184, 17, 11, false,
-     "If the field includes a filename with extension, use the extension as filetype... (NOT CHECKING FOR HEADERS)",
+     "If the field includes a filename with extension, use the extension as filetype... (NOT "
+     "CHECKING FOR HEADERS)",
      "", false},
     {"CBlogin", K::CheckBox, "Login Prompt (Use: Database Password)", 115, 61, 260, 17, 3, false,
      "Use loginprompt when connecting to database", "", false},
     {"CBdmp", K::CheckBox, "Create .dmp", 329, 99, 169, 17, 7, false,
      "Create field-content-dump-files for all records", "", false},
-    {"CBskip", K::CheckBox, "Skip unknown formats", 222, 168, 152, 17, 12, false, "Skip not recognized formats", "",
-     false},
+    {"CBskip", K::CheckBox, "Skip unknown formats", 222, 168, 152, 17, 12, false,
+     "Skip not recognized formats", "", false},
     {"Lfield2", K::Label, "Field 2. with filename", 115, 130, 101, 13, -1, true,
      "Second part of filename (Field1+Field2)", "Efield2", true},
     {"Efield2", K::EditBox, "", 115, 145, 100, 25, 9, true, "", "", false},
@@ -53,12 +55,15 @@ constexpr ControlSpec kControls[] = {
     // Shown and hidden with the check boxes above; never stored. They lie
     // where the never-shown extension field would be.
     {"CBunwrap", K::CheckBox, "Unwrap OLE objects", 222, 130, 104, 17, 20, false,
-     "Read OLE objects by their structure: packaged files, bitmaps and Office documents come out whole", "", false},
+     "Read OLE objects by their structure: packaged files, bitmaps and Office documents come out "
+     "whole",
+     "", false},
     {"CBnames", K::CheckBox, "Use embedded file names", 222, 148, 152, 17, 21, false,
      "With unwrapping: append a packaged file's own name to the file name", "", false},
     {"Emanifest", K::EditBox, "", 329, 118, 78, 25, 22, false,
-     "Manifest file: one row per record and file written (CSV; JSON Lines for .json/.jsonl); empty for none", "",
-     false},
+     "Manifest file: one row per record and file written (CSV; JSON Lines for .json/.jsonl); empty "
+     "for none",
+     "", false},
 };
 
 constexpr std::string_view kHelpLines[] = {

@@ -9,7 +9,16 @@
 
 namespace corvid {
 
-enum class ControlKind { EditBox, Label, PictureButton, PushButton, Panel, StatusPanel, LogBox, CheckBox };
+enum class ControlKind {
+  EditBox,
+  Label,
+  PictureButton,
+  PushButton,
+  Panel,
+  StatusPanel,
+  LogBox,
+  CheckBox
+};
 
 struct ControlSpec {
   std::string_view name;
@@ -18,7 +27,7 @@ struct ControlSpec {
   int left, top, width, height;
   int tabOrder;  // design tab position; -1 for labels. Panels and labels take no focus.
   bool visible;
-  std::string_view hint;   // tooltip; empty for none
+  std::string_view hint;     // tooltip; empty for none
   std::string_view focuses;  // labels: the control their access key / click focuses
   bool helpCursor;
 };

@@ -30,10 +30,12 @@ DataPage DataPage::FromBytes(const JetConstants& jet, std::span<const std::byte>
   std::copy(image.begin(), image.end(), page.page_.begin());
   const std::size_t rows = Get16(image, jet.dataRowCountOffset);
   const std::size_t headerEnd = jet.dataRowCountOffset + 2 + 2 * rows;
-  if (rows > jet.maxRowsPerPage || headerEnd > jet.pageSize) throw WriterError("data page with a bad row count");
+  if (rows > jet.maxRowsPerPage || headerEnd > jet.pageSize)
+    throw WriterError("data page with a bad row count");
   std::size_t lowest = jet.pageSize;
   for (std::size_t r = 0; r < rows; ++r) {
-    const std::size_t offset = Get16(image, jet.dataRowCountOffset + 2 + 2 * r) & 0x1FFF;  // without flag bits
+    const std::size_t offset =
+        Get16(image, jet.dataRowCountOffset + 2 + 2 * r) & 0x1FFF;  // without flag bits
     if (offset < headerEnd || offset > lowest) throw WriterError("data page with bad row offsets");
     lowest = offset;
   }

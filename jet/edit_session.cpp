@@ -22,7 +22,8 @@ FileIdentity EditSession::IdentityOf(int fd) {
   return FileIdentity{st.st_dev, st.st_ino};
 }
 
-EditSession::EditSession(const std::string& path, std::optional<FileIdentity> expected) : path_(path) {
+EditSession::EditSession(const std::string& path, std::optional<FileIdentity> expected)
+    : path_(path) {
   fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd_ < 0) {
     const int error = errno;
@@ -41,7 +42,8 @@ EditSession::EditSession(const std::string& path, std::optional<FileIdentity> ex
   }
   if (expected && (st.st_dev != expected->device || st.st_ino != expected->inode)) {
     ::close(fd_);
-    throw WriterError("\"" + path + "\" was replaced by another file since the database was opened");
+    throw WriterError("\"" + path +
+                      "\" was replaced by another file since the database was opened");
   }
 }
 
@@ -71,7 +73,8 @@ void EditSession::SetPageSize(std::size_t pageSize) {
   if (st.st_size % static_cast<off_t>(pageSize) != 0)
     throw WriterError("\"" + path_ + "\" does not end on a page boundary; it may be damaged");
   pageSize_ = pageSize;
-  originalPages_ = pageCount_ = static_cast<std::uint32_t>(st.st_size / static_cast<off_t>(pageSize));
+  originalPages_ = pageCount_ =
+      static_cast<std::uint32_t>(st.st_size / static_cast<off_t>(pageSize));
 }
 
 EditSession::~EditSession() {
@@ -87,11 +90,13 @@ const std::vector<std::byte>& EditSession::Read(std::uint32_t page) {
   std::size_t done = 0;
   const off_t offset = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   while (done < bytes.size()) {
-    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    const ssize_t n =
+        ::pread(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int error = n < 0 ? errno : EIO;
-      throw WriterError("cannot read page " + std::to_string(page) + " of \"" + path_ + "\": " + ErrnoText(error));
+      throw WriterError("cannot read page " + std::to_string(page) + " of \"" + path_ +
+                        "\": " + ErrnoText(error));
     }
     done += static_cast<std::size_t>(n);
   }
@@ -99,13 +104,15 @@ const std::vector<std::byte>& EditSession::Read(std::uint32_t page) {
 }
 
 void EditSession::Write(std::uint32_t page, std::span<const std::byte> bytes) {
-  if (page >= pageCount_ || bytes.size() != pageSize_) throw WriterError("internal error: page write out of range");
+  if (page >= pageCount_ || bytes.size() != pageSize_)
+    throw WriterError("internal error: page write out of range");
   changed_[page].assign(bytes.begin(), bytes.end());
 }
 
 std::uint32_t EditSession::Allocate(std::uint32_t count) {
   if (static_cast<std::uint64_t>(pageCount_) + count > maxPages_)
-    throw WriterError("the database would grow beyond the most pages a file of its format may hold");
+    throw WriterError(
+        "the database would grow beyond the most pages a file of its format may hold");
   const std::uint32_t first = pageCount_;
   for (std::uint32_t k = 0; k < count; ++k) changed_[first + k].assign(pageSize_, std::byte{0});
   pageCount_ += count;
@@ -117,11 +124,13 @@ void EditSession::WriteAt(std::uint32_t page, const std::vector<std::byte>& byte
   std::size_t done = 0;
   const off_t offset = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    const ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
-      throw WriterError("cannot write page " + std::to_string(page) + " of \"" + path_ + "\": " + ErrnoText(error));
+      throw WriterError("cannot write page " + std::to_string(page) + " of \"" + path_ +
+                        "\": " + ErrnoText(error));
     }
     done += static_cast<std::size_t>(n);
   }

@@ -24,8 +24,8 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
   std::span<std::byte> p(page);
   Put32(p, 0, 0x00000100);  // page type 0, then 01 00 00
   const bool ace = jet.format == JetFormat::Ace2007;
-  std::copy_n(reinterpret_cast<const std::byte*>(ace ? kEngineNameAce : kEngineNameJet), sizeof kEngineNameJet - 1,
-              page.begin() + kHeaderEngineNameOffset);
+  std::copy_n(reinterpret_cast<const std::byte*>(ace ? kEngineNameAce : kEngineNameJet),
+              sizeof kEngineNameJet - 1, page.begin() + kHeaderEngineNameOffset);
   Put32(p, kHeaderVersionOffset, jet.versionByte);
 
   // The masked block as Access leaves it in a new database.
@@ -52,7 +52,8 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
     throw WriterError("the database password may have at most 20 characters");
   // Access protects an .accdb file with a password by encrypting it, which
   // the writer does not do.
-  if (ace && !password.empty()) throw WriterError("the writer cannot protect an Access 2007 file with a password");
+  if (ace && !password.empty())
+    throw WriterError("the writer cannot protect an Access 2007 file with a password");
   if (jet.format != JetFormat::Jet3) {
     PutHeaderPassword(jet, p, EncodeUcs2(password));
   } else {
@@ -68,7 +69,8 @@ void UnmaskHeader(const JetConstants& jet, std::span<std::byte> page0) {
   ApplyRc4(kHeaderMaskKey, page0.subspan(kHeaderMaskedStart, jet.maskedHeaderLength));
 }
 
-void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0, std::span<const std::byte> encoded) {
+void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0,
+                       std::span<const std::byte> encoded) {
   std::span<std::byte> field = page0.subspan(kHeaderPasswordOffset, jet.passwordLength);
   std::fill(field.begin(), field.end(), std::byte{0});
   std::copy_n(encoded.begin(), std::min(encoded.size(), field.size()), field.begin());

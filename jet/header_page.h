@@ -36,7 +36,8 @@ std::array<std::byte, 4> PasswordDateMask(double creationDate);
 // Writes the password field of an unmasked page-0 image: `encoded` (UCS-2 in
 // Jet 4, Windows-1252 in Jet 3; at most jet.passwordLength bytes, the rest is
 // zero-filled), masked with the image's creation date in Jet 4.
-void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0, std::span<const std::byte> encoded);
+void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0,
+                       std::span<const std::byte> encoded);
 
 // The password of an unmasked page-0 image as UTF-8, empty when there is
 // none. Jet 4 stores UTF-16; Jet 3 Windows-1252 (bytes the code page leaves

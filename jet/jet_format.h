@@ -15,29 +15,29 @@ namespace corvid::jet {
 struct JetConstants {
   JetFormat format;
   std::size_t pageSize;
-  std::uint8_t versionByte;          // header offset 0x14
-  std::size_t maskedHeaderLength;    // bytes from 0x18 masked with the header key
-  std::size_t passwordLength;        // bytes at 0x42
-  bool passwordMaskedByDate;         // Jet 4 xors the password with the creation date
+  std::uint8_t versionByte;        // header offset 0x14
+  std::size_t maskedHeaderLength;  // bytes from 0x18 masked with the header key
+  std::size_t passwordLength;      // bytes at 0x42
+  bool passwordMaskedByDate;       // Jet 4 xors the password with the creation date
 
   // Data pages (table rows and long values).
-  std::size_t dataRowCountOffset;    // 2-byte row count; the offsets table follows
-  std::size_t maxRowSize;            // largest row Access accepts on a data page
+  std::size_t dataRowCountOffset;  // 2-byte row count; the offsets table follows
+  std::size_t maxRowSize;          // largest row Access accepts on a data page
   std::size_t maxRowsPerPage;
 
   // Long values.
-  std::size_t maxInlineLongValue;    // stored inside the row up to this size
-  std::size_t maxLongValueRow;       // largest long-value row (single page or chain row)
+  std::size_t maxInlineLongValue;  // stored inside the row up to this size
+  std::size_t maxLongValueRow;     // largest long-value row (single page or chain row)
 
   // Table definitions.
-  std::size_t tdefHeaderSize;        // fixed block before the column entries
+  std::size_t tdefHeaderSize;  // fixed block before the column entries
   std::size_t columnEntrySize;
-  std::size_t nameLengthSize;        // column name length field: 1 (Jet 3) or 2 bytes
-  std::size_t usageMapRowSize;       // inline (type 0) usage map row: type + start page + bitmap
+  std::size_t nameLengthSize;   // column name length field: 1 (Jet 3) or 2 bytes
+  std::size_t usageMapRowSize;  // inline (type 0) usage map row: type + start page + bitmap
   std::size_t maxColumns;
-  std::size_t maxNameLength;         // characters in a table or column name
-  std::size_t textBytesPerChar;      // Text(n) column length is n * this
-  std::uint32_t maxPages;            // the largest file Access accepts, in pages
+  std::size_t maxNameLength;     // characters in a table or column name
+  std::size_t textBytesPerChar;  // Text(n) column length is n * this
+  std::uint32_t maxPages;        // the largest file Access accepts, in pages
 };
 
 inline constexpr JetConstants kJet4{
@@ -110,12 +110,13 @@ inline constexpr char kEngineNameJet[] = "Standard Jet DB";
 inline constexpr char kEngineNameAce[] = "Standard ACE DB";
 inline constexpr std::size_t kHeaderVersionOffset = 0x14;
 inline constexpr std::size_t kHeaderMaskedStart = 0x18;
-inline constexpr std::size_t kHeaderMaskedEnd = kHeaderMaskedStart + 128;  // end of the longer (Jet 4) block
+inline constexpr std::size_t kHeaderMaskedEnd =
+    kHeaderMaskedStart + 128;  // end of the longer (Jet 4) block
 inline constexpr std::array<std::uint8_t, 4> kHeaderMaskKey{0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7
 inline constexpr std::size_t kHeaderJet3SortOrderOffset = 0x3A;
 inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
-inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;    // 0: pages are not encoded
-inline constexpr std::size_t kHeaderPasswordOffset = 0x42;       // passwordLength bytes
+inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;  // 0: pages are not encoded
+inline constexpr std::size_t kHeaderPasswordOffset = 0x42;     // passwordLength bytes
 inline constexpr std::size_t kHeaderJet4SortOrderOffset = 0x6E;
 inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;  // Jet 4: days since 1899-12-30
 inline constexpr std::size_t kMaxPasswordChars = 20;

@@ -38,7 +38,8 @@ Bytes EncodeAttachment(const AttachmentFile& file, const std::string& extension)
     h.U16(0);
   }
   const std::uint64_t contentLength = header.size() + file.data.size();
-  if (contentLength > 0x3FFFFFFFu) throw WriterError("attachment \"" + file.fileName + "\" is larger than 1 GiB");
+  if (contentLength > 0x3FFFFFFFu)
+    throw WriterError("attachment \"" + file.fileName + "\" is larger than 1 GiB");
   Bytes out;
   ByteAppender o(out);
   o.U32(file.compress ? 1 : 0);
@@ -49,7 +50,8 @@ Bytes EncodeAttachment(const AttachmentFile& file, const std::string& extension)
     return out;
   }
   z_stream z{};
-  if (deflateInit(&z, std::clamp(file.compressionLevel, 1, 9)) != Z_OK) throw WriterError("zlib could not start");
+  if (deflateInit(&z, std::clamp(file.compressionLevel, 1, 9)) != Z_OK)
+    throw WriterError("zlib could not start");
   struct End {
     z_stream& z;
     ~End() { deflateEnd(&z); }
@@ -62,7 +64,8 @@ Bytes EncodeAttachment(const AttachmentFile& file, const std::string& extension)
     z.next_in = reinterpret_cast<Bytef*>(const_cast<std::byte*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
     const int rc = deflate(&z, flush);
-    if (rc != (flush == Z_FINISH ? Z_STREAM_END : Z_OK)) throw WriterError("zlib could not compress an attachment");
+    if (rc != (flush == Z_FINISH ? Z_STREAM_END : Z_OK))
+      throw WriterError("zlib could not compress an attachment");
   };
   feed(header, Z_NO_FLUSH);
   feed(file.data, Z_FINISH);
@@ -73,7 +76,8 @@ Bytes EncodeAttachment(const AttachmentFile& file, const std::string& extension)
 // The extension of a file name: after its last ".", unless a separator follows.
 std::string FileExtension(const std::string& name) {
   const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || name.find_first_of("/\\:", dot + 1) != std::string::npos) return {};
+  if (dot == std::string::npos || name.find_first_of("/\\:", dot + 1) != std::string::npos)
+    return {};
   return name.substr(dot + 1);
 }
 
@@ -85,8 +89,8 @@ constexpr std::uint32_t kCatalogPage = 2;
 // pages already written.
 class TableState final : public TableWriter, private LongValueStore {
  public:
-  TableState(const JetConstants& jet, TableDef def, TableLayout layout, std::vector<std::uint32_t> tdefPages,
-             PageFile& file, bool& usable)
+  TableState(const JetConstants& jet, TableDef def, TableLayout layout,
+             std::vector<std::uint32_t> tdefPages, PageFile& file, bool& usable)
       : jet_(jet),
         def_(std::move(def)),
         layout_(std::move(layout)),
@@ -100,7 +104,8 @@ class TableState final : public TableWriter, private LongValueStore {
   }
 
   void AddRow(std::span<const Value> values) override {
-    if (!usable_) throw WriterError("the database writer has finished or failed; no more rows can be added");
+    if (!usable_)
+      throw WriterError("the database writer has finished or failed; no more rows can be added");
     // A value the table cannot take is rejected with nothing written; the
     // writer stays usable.
     std::int32_t autoNumber = nextAutoNumber_;
@@ -121,24 +126,30 @@ class TableState final : public TableWriter, private LongValueStore {
   std::int64_t RowCount() const override { return rowCount_; }
   const TableDef& Definition() const override { return def_; }
 
-  void AddAttachment(std::string_view column, std::int32_t key, const AttachmentFile& file) override {
-    if (!usable_) throw WriterError("the database writer has finished or failed; no more rows can be added");
+  void AddAttachment(std::string_view column, std::int32_t key,
+                     const AttachmentFile& file) override {
+    if (!usable_)
+      throw WriterError("the database writer has finished or failed; no more rows can be added");
     TableState* hidden = nullptr;
     for (auto& [name, table] : attachmentTables_)
       if (NameKey(name) == NameKey(column)) hidden = table;
     if (!hidden)
-      throw WriterError("table \"" + def_.name + "\" has no Attachment column \"" + std::string(column) + "\"");
+      throw WriterError("table \"" + def_.name + "\" has no Attachment column \"" +
+                        std::string(column) + "\"");
     const std::size_t characters = Utf8ToUtf16(file.fileName).size();
     if (characters == 0 || characters > 255)
-      throw WriterError("an attachment of table \"" + def_.name + "\" needs a file name of 1..255 characters");
+      throw WriterError("an attachment of table \"" + def_.name +
+                        "\" needs a file name of 1..255 characters");
     const std::string extension = FileExtension(file.fileName);
     const Bytes stored = EncodeAttachment(file, extension);
-    const Value values[] = {std::int64_t{key}, ByteView{stored}, Null,           file.fileName,
-                            Null,              extension,         Null,           Null};
+    const Value values[] = {
+        std::int64_t{key}, ByteView{stored}, Null, file.fileName, Null, extension, Null, Null};
     hidden->AddRow(values);
   }
   // The hidden table that holds the files of Attachment column `column`.
-  void SetAttachmentTable(const std::string& column, TableState* table) { attachmentTables_.emplace_back(column, table); }
+  void SetAttachmentTable(const std::string& column, TableState* table) {
+    attachmentTables_.emplace_back(column, table);
+  }
 
   void FlushPage() {
     if (page_.Empty()) return;
@@ -151,7 +162,9 @@ class TableState final : public TableWriter, private LongValueStore {
     FlushPage();
     for (auto& [column, pages] : longValues_) pages.Flush();
   }
-  const std::map<std::uint16_t, ColumnLongValuePages>& LongValuePages() const { return longValues_; }
+  const std::map<std::uint16_t, ColumnLongValuePages>& LongValuePages() const {
+    return longValues_;
+  }
 
   const TableLayout& Layout() const { return layout_; }
   const std::vector<std::uint32_t>& TdefPages() const { return tdefPages_; }
@@ -209,14 +222,16 @@ class MdbWriter::Impl {
         path_(std::move(path)),
         file_(path_, jet_.pageSize, jet_.maxPages) {
     // The header is checked now so that a bad password fails early.
-    header_ = BuildHeaderPage(jet_, HeaderFields{options_.password, options_.creationDate, options_.sortOrder, 1252});
+    header_ = BuildHeaderPage(
+        jet_, HeaderFields{options_.password, options_.creationDate, options_.sortOrder, 1252});
     file_.Allocate(3);  // header, usage maps, catalog tdef
     for (const auto& name : SystemTableNames()) names_.insert(NameKey(name));
     for (const auto& def : AceSystemTableDefinitions()) names_.insert(NameKey(def.name));
   }
 
   TableWriter& AddTable(TableDef definition) {
-    if (!usable_) throw WriterError("the database writer has finished or failed; no more tables can be added");
+    if (!usable_)
+      throw WriterError("the database writer has finished or failed; no more tables can be added");
     TableLayout layout = LayoutTable(jet_, definition);
     if (names_.contains(NameKey(definition.name)))
       throw WriterError("the database already has a table named \"" + definition.name + "\"");
@@ -247,8 +262,8 @@ class MdbWriter::Impl {
       names_.insert(NameKey(flatLayout.name));
       std::vector<std::uint32_t> pages = allocate(flatLayout);
       TableDef flatDef = AttachmentTableDefinition(table.Definition().name, column, nextComplexId_);
-      tables_.push_back(std::make_unique<TableState>(jet_, std::move(flatDef), std::move(flatLayout),
-                                                     std::move(pages), file_, usable_));
+      tables_.push_back(std::make_unique<TableState>(
+          jet_, std::move(flatDef), std::move(flatLayout), std::move(pages), file_, usable_));
       table.SetAttachmentTable(column, tables_.back().get());
       hiddenTables_.insert(tables_.back().get());
       complexColumns_.push_back({column, nextComplexId_, 0, tables_.back()->TdefPages().front(),
@@ -299,8 +314,8 @@ class MdbWriter::Impl {
         const std::uint32_t first = file_.Allocate(count);
         for (std::uint32_t k = 0; k < count; ++k) pages.push_back(first + k);
       }
-      system.push_back(
-          std::make_unique<TableState>(jet_, def, std::move(layout), std::move(pages), file_, catalogOpen_));
+      system.push_back(std::make_unique<TableState>(jet_, def, std::move(layout), std::move(pages),
+                                                    file_, catalogOpen_));
     }
     std::vector<CatalogEntry> entries;
     for (const auto& t : system) {
@@ -317,7 +332,8 @@ class MdbWriter::Impl {
       entries.push_back(std::move(e));
     }
     TableState& catalog = *system.front();
-    for (const auto& row : CatalogRows(entries, options_.creationDate, queries_)) catalog.AddRow(row);
+    for (const auto& row : CatalogRows(entries, options_.creationDate, queries_))
+      catalog.AddRow(row);
     for (auto& t : system)
       if (t->Definition().name == "MSysQueries")
         for (const auto& row : QueryRows(queries_)) t->AddRow(row);
@@ -356,7 +372,8 @@ class MdbWriter::Impl {
       s.usedPagesMap = storeMap(t->DataPages());
       s.freePagesMap = storeMap(t->PagesWithFreeSpace());
       for (const auto& [column, pages] : t->LongValuePages())
-        s.longValueMaps.push_back({column, storeMap(pages.Pages()), storeMap(pages.PagesWithFreeSpace())});
+        s.longValueMaps.push_back(
+            {column, storeMap(pages.Pages()), storeMap(pages.PagesWithFreeSpace())});
       stats[t] = s;
     }
     file_.Write(mapPageNumber, mapPage.Bytes());
@@ -385,7 +402,9 @@ class MdbWriter::Impl {
 MdbWriter::MdbWriter(std::string path, WriterOptions options)
     : impl_(std::make_unique<Impl>(std::move(path), std::move(options))) {}
 MdbWriter::~MdbWriter() = default;
-TableWriter& MdbWriter::AddTable(TableDef definition) { return impl_->AddTable(std::move(definition)); }
+TableWriter& MdbWriter::AddTable(TableDef definition) {
+  return impl_->AddTable(std::move(definition));
+}
 void MdbWriter::AddQuery(StoredQuery query) { impl_->AddQuery(std::move(query)); }
 void MdbWriter::Finish() { impl_->Finish(); }
 const std::string& MdbWriter::Path() const { return impl_->Path(); }

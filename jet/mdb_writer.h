@@ -66,7 +66,7 @@ struct ColumnDef {
 };
 
 struct TableDef {
-  std::string name;  // UTF-8; same rules as column names; must not start with "MSys"
+  std::string name;                // UTF-8; same rules as column names; must not start with "MSys"
   std::vector<ColumnDef> columns;  // 1..255 columns, names unique (case-insensitive)
 };
 
@@ -87,8 +87,8 @@ struct ByteView {
 };
 // std::monostate is NULL. An empty std::string is an empty (not NULL) text;
 // an empty Bytes/ByteView is an empty (not NULL) binary value.
-using Value = std::variant<std::monostate, std::int64_t, double, bool, std::string, Bytes,
-                           ByteView, Date, Currency, Guid>;
+using Value = std::variant<std::monostate, std::int64_t, double, bool, std::string, Bytes, ByteView,
+                           Date, Currency, Guid>;
 
 inline constexpr std::monostate Null{};
 
@@ -134,10 +134,10 @@ class RowTooLargeError : public WriterError {
 // header naming the file's extension, then the bytes, zlib-compressed unless
 // `compress` is false.
 struct AttachmentFile {
-  std::string fileName;                // UTF-8, e.g. "scan 0001.pdf"; 1..255 characters
-  std::span<const std::byte> data;     // must stay alive during AddAttachment only
+  std::string fileName;             // UTF-8, e.g. "scan 0001.pdf"; 1..255 characters
+  std::span<const std::byte> data;  // must stay alive during AddAttachment only
   bool compress = true;
-  int compressionLevel = 6;            // zlib's 1..9
+  int compressionLevel = 6;  // zlib's 1..9
 };
 
 class TableWriter {
@@ -158,7 +158,8 @@ class TableWriter {
   virtual const TableDef& Definition() const = 0;
   // Attaches `file` to the rows whose Attachment column `column` holds
   // `key` (rows and their files may be added in any order).
-  virtual void AddAttachment(std::string_view column, std::int32_t key, const AttachmentFile& file) = 0;
+  virtual void AddAttachment(std::string_view column, std::int32_t key,
+                             const AttachmentFile& file) = 0;
 };
 
 class MdbWriter {

@@ -22,18 +22,22 @@ std::string ErrnoText() { return std::strerror(errno); }
 }  // namespace
 
 PageFile::PageFile(std::string finalPath, std::size_t pageSize, std::uint32_t maxPages)
-    : finalPath_(std::move(finalPath)), pageSize_(pageSize), maxPages_(std::min(maxPages, 0x00FFFFFFu)) {
+    : finalPath_(std::move(finalPath)),
+      pageSize_(pageSize),
+      maxPages_(std::min(maxPages, 0x00FFFFFFu)) {
   if (finalPath_.empty()) throw WriterError("no output file name given");
   const std::filesystem::path target(finalPath_);
   if (std::filesystem::is_directory(target))
     throw WriterError("cannot write the database \"" + finalPath_ + "\": it is a directory");
-  std::string pattern = (target.has_parent_path() ? target.parent_path().string() + "/" : std::string()) +
-                        "." + target.filename().string() + ".XXXXXX";
+  std::string pattern =
+      (target.has_parent_path() ? target.parent_path().string() + "/" : std::string()) + "." +
+      target.filename().string() + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkstemp(name.data());
   if (fd_ < 0)
-    throw WriterError("cannot create a temporary file beside \"" + finalPath_ + "\": " + ErrnoText());
+    throw WriterError("cannot create a temporary file beside \"" + finalPath_ +
+                      "\": " + ErrnoText());
   tempPath_ = name.data();
   ::fchmod(fd_, 0644);
   buffer_.reserve(kBufferBytes);
@@ -47,7 +51,8 @@ PageFile::~PageFile() {
 std::uint32_t PageFile::Allocate(std::uint32_t count) {
   const std::uint32_t first = pageCount_;
   if (static_cast<std::uint64_t>(pageCount_) + count > maxPages_)
-    throw WriterError("the database would grow beyond " + std::to_string(maxPages_ * pageSize_ >> 20) +
+    throw WriterError("the database would grow beyond " +
+                      std::to_string(maxPages_ * pageSize_ >> 20) +
                       " MiB, the most an Access file of this format may hold");
   if (buffer_.size() + count * pageSize_ > kBufferBytes) Flush();
   if (count * pageSize_ > kBufferBytes) {
@@ -64,7 +69,8 @@ std::uint32_t PageFile::Allocate(std::uint32_t count) {
 }
 
 void PageFile::Write(std::uint32_t page, std::span<const std::byte> bytes) {
-  if (page >= pageCount_ || bytes.size() != pageSize_) throw WriterError("internal error: page write out of range");
+  if (page >= pageCount_ || bytes.size() != pageSize_)
+    throw WriterError("internal error: page write out of range");
   if (page >= bufferFirstPage_) {
     std::copy(bytes.begin(), bytes.end(), buffer_.begin() + (page - bufferFirstPage_) * pageSize_);
     return;
@@ -72,7 +78,8 @@ void PageFile::Write(std::uint32_t page, std::span<const std::byte> bytes) {
   const off_t offset = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    const ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw WriterError("cannot write \"" + tempPath_ + "\": " + ErrnoText());
@@ -91,7 +98,8 @@ void PageFile::Flush() {
   const off_t offset = static_cast<off_t>(bufferFirstPage_) * static_cast<off_t>(pageSize_);
   std::size_t done = 0;
   while (done < buffer_.size()) {
-    const ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, offset + static_cast<off_t>(done));
+    const ssize_t n = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done,
+                               offset + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw WriterError("cannot write \"" + tempPath_ + "\": " + ErrnoText());
@@ -111,7 +119,8 @@ void PageFile::Commit() {
   }
   fd_ = -1;
   if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
-    throw WriterError("cannot rename the finished database to \"" + finalPath_ + "\": " + ErrnoText());
+    throw WriterError("cannot rename the finished database to \"" + finalPath_ +
+                      "\": " + ErrnoText());
   committed_ = true;
 }
 

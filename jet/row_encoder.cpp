@@ -45,16 +45,20 @@ std::span<const std::byte> BytesOf(const Value& value) {
 RowEncoder::RowEncoder(const JetConstants& jet, const TableLayout& layout)
     : jet_(jet), layout_(layout), fields_(layout.columns.size()) {}
 
-void RowEncoder::Fail(std::int64_t rowNumber, const ColumnLayout& column, const std::string& what) const {
-  throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ", column \"" +
-                    column.def.name + "\" (" + std::string(ColumnTypeName(column.def.type)) + "): " + what);
+void RowEncoder::Fail(std::int64_t rowNumber, const ColumnLayout& column,
+                      const std::string& what) const {
+  throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) +
+                    ", column \"" + column.def.name + "\" (" +
+                    std::string(ColumnTypeName(column.def.type)) + "): " + what);
 }
 
-void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const ColumnLayout& column, Field& field,
-                         std::int32_t& autoNumber) const {
+void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const ColumnLayout& column,
+                         Field& field, std::int32_t& autoNumber) const {
   field = Field{};
   const ColumnType type = column.def.type;
-  auto wrongKind = [&] { Fail(rowNumber, column, std::string("cannot store ") + ValueKind(value)); };
+  auto wrongKind = [&] {
+    Fail(rowNumber, column, std::string("cannot store ") + ValueKind(value));
+  };
   auto fixedBytes = [&](std::size_t n) -> std::span<std::byte> {
     field.owned.assign(n, std::byte{0});
     field.bytes = field.owned;
@@ -65,15 +69,17 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
     const auto* v = std::get_if<std::int64_t>(&value);
     if (!v) wrongKind();
     if (*v < lo || *v > hi)
-      Fail(rowNumber, column, "value " + std::to_string(*v) + " is outside " + std::to_string(lo) + ".." +
-                                  std::to_string(hi));
+      Fail(rowNumber, column,
+           "value " + std::to_string(*v) + " is outside " + std::to_string(lo) + ".." +
+               std::to_string(hi));
     return *v;
   };
 
   if (std::holds_alternative<std::monostate>(value)) {
     if (type == ColumnType::AutoNumber) {
       Put32(fixedBytes(4), 0, static_cast<std::uint32_t>(autoNumber));
-      if (autoNumber == std::numeric_limits<std::int32_t>::max()) Fail(rowNumber, column, "AutoNumber exhausted");
+      if (autoNumber == std::numeric_limits<std::int32_t>::max())
+        Fail(rowNumber, column, "AutoNumber exhausted");
       ++autoNumber;
     }
     return;  // NULL (Yes/No: No)
@@ -83,10 +89,12 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
     case ColumnType::Attachment:
     case ColumnType::Long:
     case ColumnType::AutoNumber: {
-      const auto v = integerIn(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+      const auto v = integerIn(std::numeric_limits<std::int32_t>::min(),
+                               std::numeric_limits<std::int32_t>::max());
       Put32(fixedBytes(4), 0, static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
       if (type == ColumnType::AutoNumber && v >= autoNumber) {
-        if (v == std::numeric_limits<std::int32_t>::max()) Fail(rowNumber, column, "AutoNumber exhausted");
+        if (v == std::numeric_limits<std::int32_t>::max())
+          Fail(rowNumber, column, "AutoNumber exhausted");
         autoNumber = static_cast<std::int32_t>(v + 1);
       }
       break;
@@ -114,7 +122,8 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
       if (const auto* c = std::get_if<Currency>(&value)) {
         units = c->tenThousandths;
       } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
-        if (*i > std::numeric_limits<std::int64_t>::max() / 10000 || *i < std::numeric_limits<std::int64_t>::min() / 10000)
+        if (*i > std::numeric_limits<std::int64_t>::max() / 10000 ||
+            *i < std::numeric_limits<std::int64_t>::min() / 10000)
           Fail(rowNumber, column, "value " + std::to_string(*i) + " is too large for Currency");
         units = *i * 10000;
       } else {
@@ -166,8 +175,9 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
         Fail(rowNumber, column, "the text is not valid UTF-8");
       }
       if (type == ColumnType::Text && units.size() > column.maxChars)
-        Fail(rowNumber, column, "text of " + std::to_string(units.size()) + " characters is longer than the column's " +
-                                    std::to_string(column.maxChars));
+        Fail(rowNumber, column,
+             "text of " + std::to_string(units.size()) +
+                 " characters is longer than the column's " + std::to_string(column.maxChars));
       if (jet_.format != JetFormat::Jet3) {
         const bool compress = column.def.compressUnicode &&
                               (type == ColumnType::Text || units.size() <= kMaxCompressedMemoChars);
@@ -183,11 +193,13 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
     }
     case ColumnType::Binary:
     case ColumnType::OleObject: {
-      if (!std::holds_alternative<Bytes>(value) && !std::holds_alternative<ByteView>(value)) wrongKind();
+      if (!std::holds_alternative<Bytes>(value) && !std::holds_alternative<ByteView>(value))
+        wrongKind();
       field.bytes = BytesOf(value);
       if (type == ColumnType::Binary && field.bytes.size() > column.maxChars)
-        Fail(rowNumber, column, std::to_string(field.bytes.size()) + " bytes are more than the column's " +
-                                    std::to_string(column.maxChars));
+        Fail(rowNumber, column,
+             std::to_string(field.bytes.size()) + " bytes are more than the column's " +
+                 std::to_string(column.maxChars));
       field.null = false;
       break;
     }
@@ -197,23 +209,26 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
 }
 
 std::size_t RowEncoder::LongValueRowBytes(const Field& field) const {
-  return kLongValueHeaderSize + (field.bytes.size() <= jet_.maxInlineLongValue ? field.bytes.size() : 0);
+  return kLongValueHeaderSize +
+         (field.bytes.size() <= jet_.maxInlineLongValue ? field.bytes.size() : 0);
 }
 
-void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber, LongValueStore& store,
-                        std::int32_t& nextAutoNumber, std::vector<std::byte>& row) {
+void RowEncoder::Encode(std::span<const Value> values, std::int64_t rowNumber,
+                        LongValueStore& store, std::int32_t& nextAutoNumber,
+                        std::vector<std::byte>& row) {
   std::int32_t autoNumber = nextAutoNumber;
   Prepare(values, rowNumber, autoNumber);
   Assemble(store, row);
   nextAutoNumber = autoNumber;
 }
 
-std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber,
-                               std::span<const std::optional<std::vector<std::byte>>> stored) {
+std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowNumber,
+                                std::int32_t& nextAutoNumber,
+                                std::span<const std::optional<std::vector<std::byte>>> stored) {
   if (values.size() != layout_.columns.size())
     throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": " +
-                      std::to_string(values.size()) + " values for " + std::to_string(layout_.columns.size()) +
-                      " columns");
+                      std::to_string(values.size()) + " values for " +
+                      std::to_string(layout_.columns.size()) + " columns");
   std::int32_t autoNumber = nextAutoNumber;
   std::size_t varBytes = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -245,14 +260,16 @@ std::size_t RowEncoder::Prepare(std::span<const Value> values, std::int64_t rowN
     // Readers allow one unused jump slot; a longer offset table would need more.
     if (eod / 256 + 1 < jumps)
       throw WriterError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) +
-                        ": a row with this many variable-length columns cannot be stored in the Access 97 format");
+                        ": a row with this many variable-length columns cannot be stored in the "
+                        "Access 97 format");
   } else if (nvar > 0) {
     size += 2 * (nvar + 2);
   }
   if (size > jet_.maxRowSize)
-    throw RowTooLargeError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) + ": the row needs " +
-                      std::to_string(size) + " bytes; a row may hold at most " + std::to_string(jet_.maxRowSize) +
-                      " (store large values in Memo or OLE Object columns)");
+    throw RowTooLargeError("table \"" + layout_.name + "\", row " + std::to_string(rowNumber) +
+                           ": the row needs " + std::to_string(size) +
+                           " bytes; a row may hold at most " + std::to_string(jet_.maxRowSize) +
+                           " (store large values in Memo or OLE Object columns)");
   nextAutoNumber = autoNumber;
   return size;
 }
@@ -275,9 +292,11 @@ void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {
     const ColumnLayout& column = layout_.columns[i];
     const Field& field = fields_[i];
     const bool present = column.def.type == ColumnType::YesNo ? field.boolValue : !field.null;
-    if (present) nullMask[column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
+    if (present)
+      nullMask[column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
     if (column.fixed && !field.null && column.fixedSize > 0)
-      std::copy(field.bytes.begin(), field.bytes.end(), row.begin() + countSize + column.fixedOffset);
+      std::copy(field.bytes.begin(), field.bytes.end(),
+                row.begin() + countSize + column.fixedOffset);
   }
   ByteAppender out(row);
   for (std::size_t i = 0; i < columnCount; ++i) {
@@ -314,15 +333,16 @@ void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {
       AssembleJet3Tail(row, offsets, eod);
     } else {
       out.U16(static_cast<std::uint32_t>(eod));
-      for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) out.U16(static_cast<std::uint32_t>(*it));
+      for (auto it = offsets.rbegin(); it != offsets.rend(); ++it)
+        out.U16(static_cast<std::uint32_t>(*it));
       out.U16(static_cast<std::uint32_t>(offsets.size()));
     }
   }
   for (std::uint8_t b : nullMask) out.U8(b);
 }
 
-void RowEncoder::AssembleJet3Tail(std::vector<std::byte>& row, const std::vector<std::size_t>& offsets,
-                                  std::size_t eod) const {
+void RowEncoder::AssembleJet3Tail(std::vector<std::byte>& row,
+                                  const std::vector<std::size_t>& offsets, std::size_t eod) const {
   // Offsets are single bytes; a jump table lists, for each 256-byte boundary,
   // the first offset entry (the end-of-data entry counts last) at or past it.
   const std::size_t nvar = offsets.size();
@@ -332,10 +352,13 @@ void RowEncoder::AssembleJet3Tail(std::vector<std::byte>& row, const std::vector
   while ((base + jumps - 1) / 256 != jumps) jumps = (base + jumps - 1) / 256;
   const std::size_t realJumps = eod / 256;
   if (realJumps + 1 < jumps)
-    throw WriterError("table \"" + layout_.name + "\": a row with this many variable-length columns cannot be stored in the Access 97 format");
+    throw WriterError("table \"" + layout_.name +
+                      "\": a row with this many variable-length columns cannot be stored in the "
+                      "Access 97 format");
   ByteAppender out(row);
   out.U8(static_cast<std::uint32_t>(eod & 0xFF));
-  for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) out.U8(static_cast<std::uint32_t>(*it & 0xFF));
+  for (auto it = offsets.rbegin(); it != offsets.rend(); ++it)
+    out.U8(static_cast<std::uint32_t>(*it & 0xFF));
   // Jump slots, stored from the farthest (a dummy when unused) to slot 0.
   std::vector<std::uint8_t> slots(jumps, 0xFF);
   for (std::size_t j = 0; j < realJumps; ++j) {

@@ -47,7 +47,8 @@ class RowEncoder {
   // bytes exactly as an existing row holds them (its long-value header, and
   // the data of an inline value), copied into the row as they are in place
   // of the column's value; the long value itself stays where it is.
-  std::size_t Prepare(std::span<const Value> values, std::int64_t rowNumber, std::int32_t& nextAutoNumber,
+  std::size_t Prepare(std::span<const Value> values, std::int64_t rowNumber,
+                      std::int32_t& nextAutoNumber,
                       std::span<const std::optional<std::vector<std::byte>>> stored = {});
   void Assemble(LongValueStore& store, std::vector<std::byte>& row);
 
@@ -60,7 +61,8 @@ class RowEncoder {
     bool stored = false;               // bytes are a stored long-value field, copied as they are
   };
 
-  [[noreturn]] void Fail(std::int64_t rowNumber, const ColumnLayout& column, const std::string& what) const;
+  [[noreturn]] void Fail(std::int64_t rowNumber, const ColumnLayout& column,
+                         const std::string& what) const;
   void Convert(const Value& value, std::int64_t rowNumber, const ColumnLayout& column, Field& field,
                std::int32_t& autoNumber) const;
   std::size_t LongValueRowBytes(const Field& field) const;

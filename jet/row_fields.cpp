@@ -17,7 +17,8 @@ std::vector<std::size_t> VariableOffsets(const JetConstants& jet, std::span<cons
     if (end < maskSize + 2) Damaged();
     const std::size_t count = Get16(row, end - maskSize - 2);
     if (end < maskSize + 4 + 2 * count) Damaged();
-    for (std::size_t i = 0; i <= count; ++i) offsets.push_back(Get16(row, end - maskSize - 4 - 2 * i));
+    for (std::size_t i = 0; i <= count; ++i)
+      offsets.push_back(Get16(row, end - maskSize - 4 - 2 * i));
     return offsets;
   }
   if (end < maskSize + 1) Damaged();
@@ -26,12 +27,14 @@ std::vector<std::size_t> VariableOffsets(const JetConstants& jet, std::span<cons
   // the offset table itself crossed that boundary.
   const std::size_t slots = (end - 1) / 256;
   if (end < maskSize + 2 + slots + count) Damaged();
-  const std::size_t firstOffset = end - maskSize - 2 - slots;  // the first column's start; the others below it
+  const std::size_t firstOffset =
+      end - maskSize - 2 - slots;  // the first column's start; the others below it
   std::size_t jumps = slots;
   if (jumps > 0 && (firstOffset - count) / 256 < jumps) --jumps;
   std::size_t used = 0;
   for (std::size_t i = 0; i <= count; ++i) {
-    while (used < jumps && i == std::to_integer<std::size_t>(row[end - maskSize - 2 - used])) ++used;
+    while (used < jumps && i == std::to_integer<std::size_t>(row[end - maskSize - 2 - used]))
+      ++used;
     offsets.push_back(std::to_integer<std::size_t>(row[firstOffset - i]) + 256 * used);
   }
   return offsets;
@@ -60,8 +63,9 @@ std::vector<StoredLongValue> LongValuesOfRow(const JetConstants& jet, const Tabl
     const std::size_t start = offsets[c.varIndex];
     const std::size_t next = offsets[c.varIndex + 1];
     if (next < start || next > row.size()) Damaged();
-    found.push_back({c.number, std::vector<std::byte>(row.begin() + static_cast<std::ptrdiff_t>(start),
-                                                      row.begin() + static_cast<std::ptrdiff_t>(next))});
+    found.push_back(
+        {c.number, std::vector<std::byte>(row.begin() + static_cast<std::ptrdiff_t>(start),
+                                          row.begin() + static_cast<std::ptrdiff_t>(next))});
   }
   return found;
 }

@@ -17,11 +17,13 @@ constexpr std::uint32_t kOffsetMask = 0x1FFF;
 RowPage::RowPage(const JetConstants& jet, std::span<const std::byte> image) : jet_(jet) {
   if (image.size() != jet.pageSize || image[0] != std::byte{kPageTypeData})
     throw WriterError("page is not a data page");
-  header_.assign(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(jet.dataRowCountOffset));
+  header_.assign(image.begin(),
+                 image.begin() + static_cast<std::ptrdiff_t>(jet.dataRowCountOffset));
   owner_ = Get32(image, 4);
   const std::size_t count = Get16(image, jet.dataRowCountOffset);
   const std::size_t headerEnd = jet.dataRowCountOffset + 2 + 2 * count;
-  if (count > jet.maxRowsPerPage || headerEnd > jet.pageSize) throw WriterError("data page with a bad row count");
+  if (count > jet.maxRowsPerPage || headerEnd > jet.pageSize)
+    throw WriterError("data page with a bad row count");
   std::size_t end = jet.pageSize;
   for (std::size_t r = 0; r < count; ++r) {
     const std::uint32_t entry = Get16(image, jet.dataRowCountOffset + 2 + 2 * r);
@@ -61,7 +63,8 @@ bool RowPage::FitsNew(std::size_t size) const {
 }
 
 void RowPage::Replace(std::size_t row, std::span<const std::byte> bytes) {
-  if (!FitsReplacement(row, bytes.size())) throw WriterError("internal error: row replacement does not fit its page");
+  if (!FitsReplacement(row, bytes.size()))
+    throw WriterError("internal error: row replacement does not fit its page");
   Slot& slot = rows_.at(row);
   slot.bytes.assign(bytes.begin(), bytes.end());
   slot.deleted = false;
@@ -88,7 +91,8 @@ std::vector<std::byte> RowPage::Image() const {
   for (std::size_t r = 0; r < rows_.size(); ++r) {
     const Slot& slot = rows_[r];
     const std::size_t start = end - slot.bytes.size();
-    std::copy(slot.bytes.begin(), slot.bytes.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+    std::copy(slot.bytes.begin(), slot.bytes.end(),
+              page.begin() + static_cast<std::ptrdiff_t>(start));
     std::uint32_t entry = static_cast<std::uint32_t>(start);
     if (slot.deleted) entry |= kDeletedFlag;
     if (slot.lookup) entry |= kLookupFlag;

@@ -14,13 +14,15 @@ constexpr std::uint8_t kUserTable = 0x4E;
 constexpr std::size_t kMaxTdefPages = 64;
 
 struct Offsets {
-  std::size_t rowCount, autoNumber, tableType, columnCount, logicalIndexes, realIndexes, usedMap, freeMap;
-  std::size_t columnType, columnNumber, columnVarIndex, columnFlags, columnCompress, columnFixedOffset,
-      columnLength;
+  std::size_t rowCount, autoNumber, tableType, columnCount, logicalIndexes, realIndexes, usedMap,
+      freeMap;
+  std::size_t columnType, columnNumber, columnVarIndex, columnFlags, columnCompress,
+      columnFixedOffset, columnLength;
 };
 
 Offsets OffsetsFor(const JetConstants& jet) {
-  if (jet.format != JetFormat::Jet3) return {16, 20, 40, 45, 47, 51, 55, 59, 0, 5, 7, 15, 16, 21, 23};
+  if (jet.format != JetFormat::Jet3)
+    return {16, 20, 40, 45, 47, 51, 55, 59, 0, 5, 7, 15, 16, 21, 23};
   return {12, 16, 20, 25, 27, 31, 35, 39, 0, 1, 3, 13, 0, 14, 16};
 }
 
@@ -28,20 +30,24 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // The bytes of a table definition spread over its pages.
 std::vector<std::byte> DefinitionStream(EditSession& session, std::uint32_t first,
-                                        std::vector<std::uint32_t>& pages, const std::string& table) {
+                                        std::vector<std::uint32_t>& pages,
+                                        const std::string& table) {
   std::vector<std::byte> stream;
   std::uint32_t page = first;
   while (page != 0) {
     if (pages.size() == kMaxTdefPages || std::find(pages.begin(), pages.end(), page) != pages.end())
-      throw WriterError("the definition of table " + Quoted(table) + " has a page chain that does not end");
+      throw WriterError("the definition of table " + Quoted(table) +
+                        " has a page chain that does not end");
     if (page >= session.OriginalPageCount())
-      throw WriterError("the definition of table " + Quoted(table) + " continues beyond the end of the file");
+      throw WriterError("the definition of table " + Quoted(table) +
+                        " continues beyond the end of the file");
     const auto& image = session.Read(page);
     if (image[0] != std::byte{kPageTypeTableDefinition})
       throw WriterError("page " + std::to_string(page) + " is not a table definition page; table " +
                         Quoted(table) + " cannot be read");
     pages.push_back(page);
-    stream.insert(stream.end(), image.begin() + (pages.size() == 1 ? 0 : kContinuationHeader), image.end());
+    stream.insert(stream.end(), image.begin() + (pages.size() == 1 ? 0 : kContinuationHeader),
+                  image.end());
     page = Get32(image, 4);
   }
   return stream;
@@ -73,19 +79,33 @@ std::string DecodeName(const JetConstants& jet, std::span<const std::byte> bytes
 ColumnType TypeOf(std::uint8_t jetType, std::uint8_t flags, bool& known) {
   known = true;
   switch (jetType) {
-    case kTypeBool: return ColumnType::YesNo;
-    case kTypeByte: return ColumnType::Byte;
-    case kTypeInt: return ColumnType::Integer;
-    case kTypeLong: return (flags & kColumnAutoLong) ? ColumnType::AutoNumber : ColumnType::Long;
-    case kTypeMoney: return ColumnType::Currency;
-    case kTypeDouble: return ColumnType::Double;
-    case kTypeDateTime: return ColumnType::DateTime;
-    case kTypeBinary: return ColumnType::Binary;
-    case kTypeText: return ColumnType::Text;
-    case kTypeOle: return ColumnType::OleObject;
-    case kTypeMemo: return ColumnType::Memo;
-    case kTypeGuid: return ColumnType::Guid;
-    default: known = false; return ColumnType::Long;
+    case kTypeBool:
+      return ColumnType::YesNo;
+    case kTypeByte:
+      return ColumnType::Byte;
+    case kTypeInt:
+      return ColumnType::Integer;
+    case kTypeLong:
+      return (flags & kColumnAutoLong) ? ColumnType::AutoNumber : ColumnType::Long;
+    case kTypeMoney:
+      return ColumnType::Currency;
+    case kTypeDouble:
+      return ColumnType::Double;
+    case kTypeDateTime:
+      return ColumnType::DateTime;
+    case kTypeBinary:
+      return ColumnType::Binary;
+    case kTypeText:
+      return ColumnType::Text;
+    case kTypeOle:
+      return ColumnType::OleObject;
+    case kTypeMemo:
+      return ColumnType::Memo;
+    case kTypeGuid:
+      return ColumnType::Guid;
+    default:
+      known = false;
+      return ColumnType::Long;
   }
 }
 
@@ -101,15 +121,18 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
   const std::vector<std::byte> s = DefinitionStream(session, tdefPage, t.tdefPages, tableName);
   const std::span<const std::byte> stream(s);
   auto damaged = [&]() -> WriterError {
-    return WriterError("the definition of table " + Quoted(tableName) + " is damaged or in a form the editor does not know");
+    return WriterError("the definition of table " + Quoted(tableName) +
+                       " is damaged or in a form the editor does not know");
   };
 
   if (std::to_integer<std::uint8_t>(stream[o.tableType]) != kUserTable)
-    throw WriterError("table " + Quoted(tableName) + " is a system table; only user tables can be edited");
+    throw WriterError("table " + Quoted(tableName) +
+                      " is a system table; only user tables can be edited");
   const std::uint32_t logicalIndexes = Get32(stream, o.logicalIndexes);
   const std::uint32_t realIndexes = Get32(stream, o.realIndexes);
   if (logicalIndexes > 0 || realIndexes > 0)
-    throw WriterError("table " + Quoted(tableName) + " has indexes; their entries would have to change with every row");
+    throw WriterError("table " + Quoted(tableName) +
+                      " has indexes; their entries would have to change with every row");
   t.rowCount = Get32(stream, o.rowCount);
   t.lastAutoNumber = static_cast<std::int32_t>(Get32(stream, o.autoNumber));
   t.usedPagesMap = Get32(stream, o.usedMap);
@@ -135,7 +158,8 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
     entry.varIndex = static_cast<std::uint16_t>(Get16(e, o.columnVarIndex));
     entry.fixedOffset = static_cast<std::uint16_t>(Get16(e, o.columnFixedOffset));
     entry.length = static_cast<std::uint16_t>(Get16(e, o.columnLength));
-    entry.compress = jet.format != JetFormat::Jet3 && (std::to_integer<std::uint8_t>(e[o.columnCompress]) & 0x01);
+    entry.compress = jet.format != JetFormat::Jet3 &&
+                     (std::to_integer<std::uint8_t>(e[o.columnCompress]) & 0x01);
     entries.push_back(entry);
   }
   for (Entry& entry : entries) {
@@ -156,7 +180,8 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
 
   // Columns in column-number order; the layout rules must give back exactly
   // what the file records.
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.number < b.number; });
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.number < b.number; });
   t.definition.name = tableName;
   for (const Entry& entry : entries) {
     bool known = false;
@@ -164,9 +189,10 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
     column.name = entry.name;
     column.type = TypeOf(entry.type, entry.flags, known);
     if (!known)
-      throw WriterError("column " + Quoted(entry.name) + " of table " + Quoted(tableName) + " has a type (" +
-                        std::to_string(entry.type) + ") the editor cannot write");
-    if (column.type == ColumnType::Text) column.size = entry.length / static_cast<int>(jet.textBytesPerChar);
+      throw WriterError("column " + Quoted(entry.name) + " of table " + Quoted(tableName) +
+                        " has a type (" + std::to_string(entry.type) + ") the editor cannot write");
+    if (column.type == ColumnType::Text)
+      column.size = entry.length / static_cast<int>(jet.textBytesPerChar);
     if (column.type == ColumnType::Binary) column.size = entry.length;
     column.compressUnicode = entry.compress;
     t.definition.columns.push_back(std::move(column));
@@ -180,11 +206,13 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
     const Entry& e = entries[i];
     const ColumnLayout& c = t.layout.columns[i];
     const bool fixed = (e.flags & kColumnFixed) != 0;
-    const bool same = e.number == c.number && fixed == c.fixed &&
-                      (c.fixed ? (c.fixedSize == 0 || e.fixedOffset == c.fixedOffset) : e.varIndex == c.varIndex);
+    const bool same =
+        e.number == c.number && fixed == c.fixed &&
+        (c.fixed ? (c.fixedSize == 0 || e.fixedOffset == c.fixedOffset) : e.varIndex == c.varIndex);
     if (!same)
-      throw WriterError("table " + Quoted(tableName) + " has a column layout the editor cannot write (column " +
-                        Quoted(e.name) + "; columns deleted or changed in Access leave gaps)");
+      throw WriterError("table " + Quoted(tableName) +
+                        " has a column layout the editor cannot write (column " + Quoted(e.name) +
+                        "; columns deleted or changed in Access leave gaps)");
   }
 
   // The long-value columns' own maps: (column, used map, free map) entries

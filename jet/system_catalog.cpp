@@ -19,34 +19,40 @@ constexpr std::int64_t kTypeQuery = 5;
 constexpr std::int64_t kFirstQueryId = 0x10000001;
 constexpr int kEndAttribute = 255;
 
-ColumnDef Col(const char* name, ColumnType type, int size = 0) { return ColumnDef{name, type, size, true}; }
+ColumnDef Col(const char* name, ColumnType type, int size = 0) {
+  return ColumnDef{name, type, size, true};
+}
 
 }  // namespace
 
 const std::vector<TableDef>& SystemTableDefinitions() {
   static const std::vector<TableDef> defs{
-      TableDef{kCatalogTableName,
-               {Col("Id", ColumnType::Long), Col("ParentId", ColumnType::Long), Col("Name", ColumnType::Text, 255),
-                Col("Type", ColumnType::Integer), Col("DateCreate", ColumnType::DateTime),
-                Col("DateUpdate", ColumnType::DateTime), Col("Owner", ColumnType::Binary, 255),
-                Col("Flags", ColumnType::Long), Col("Database", ColumnType::Memo), Col("Connect", ColumnType::Memo),
-                Col("ForeignName", ColumnType::Text, 255), Col("RmtInfoShort", ColumnType::Binary, 255),
-                Col("RmtInfoLong", ColumnType::OleObject), Col("Lv", ColumnType::OleObject),
-                Col("LvProp", ColumnType::OleObject), Col("LvModule", ColumnType::OleObject),
-                Col("LvExtra", ColumnType::OleObject)}},
+      TableDef{
+          kCatalogTableName,
+          {Col("Id", ColumnType::Long), Col("ParentId", ColumnType::Long),
+           Col("Name", ColumnType::Text, 255), Col("Type", ColumnType::Integer),
+           Col("DateCreate", ColumnType::DateTime), Col("DateUpdate", ColumnType::DateTime),
+           Col("Owner", ColumnType::Binary, 255), Col("Flags", ColumnType::Long),
+           Col("Database", ColumnType::Memo), Col("Connect", ColumnType::Memo),
+           Col("ForeignName", ColumnType::Text, 255), Col("RmtInfoShort", ColumnType::Binary, 255),
+           Col("RmtInfoLong", ColumnType::OleObject), Col("Lv", ColumnType::OleObject),
+           Col("LvProp", ColumnType::OleObject), Col("LvModule", ColumnType::OleObject),
+           Col("LvExtra", ColumnType::OleObject)}},
       TableDef{"MSysACEs",
-               {Col("ObjectId", ColumnType::Long), Col("SID", ColumnType::Binary, 255), Col("ACM", ColumnType::Long),
-                Col("FInheritable", ColumnType::YesNo)}},
+               {Col("ObjectId", ColumnType::Long), Col("SID", ColumnType::Binary, 255),
+                Col("ACM", ColumnType::Long), Col("FInheritable", ColumnType::YesNo)}},
       TableDef{"MSysQueries",
                {Col("ObjectId", ColumnType::Long), Col("Attribute", ColumnType::Byte),
                 Col("Order", ColumnType::Binary, 255), Col("Name1", ColumnType::Text, 255),
                 Col("Name2", ColumnType::Text, 255), Col("Expression", ColumnType::Memo),
                 Col("Flag", ColumnType::Integer), Col("LvExtra", ColumnType::Long)}},
-      TableDef{"MSysRelationships",
-               {Col("ccolumn", ColumnType::Long), Col("grbit", ColumnType::Long), Col("icolumn", ColumnType::Long),
-                Col("szColumn", ColumnType::Text, 64), Col("szObject", ColumnType::Text, 64),
-                Col("szReferencedColumn", ColumnType::Text, 64), Col("szReferencedObject", ColumnType::Text, 64),
-                Col("szRelationship", ColumnType::Text, 64)}},
+      TableDef{
+          "MSysRelationships",
+          {Col("ccolumn", ColumnType::Long), Col("grbit", ColumnType::Long),
+           Col("icolumn", ColumnType::Long), Col("szColumn", ColumnType::Text, 64),
+           Col("szObject", ColumnType::Text, 64), Col("szReferencedColumn", ColumnType::Text, 64),
+           Col("szReferencedObject", ColumnType::Text, 64),
+           Col("szRelationship", ColumnType::Text, 64)}},
   };
   return defs;
 }
@@ -54,9 +60,9 @@ const std::vector<TableDef>& SystemTableDefinitions() {
 const std::vector<TableDef>& AceSystemTableDefinitions() {
   static const std::vector<TableDef> defs{
       TableDef{kComplexColumnsTableName,
-               {Col("ColumnName", ColumnType::Text, 255), Col("ComplexTypeObjectID", ColumnType::Long),
-                Col("FlatTableID", ColumnType::Long), Col("ConceptualTableID", ColumnType::Long),
-                Col("ComplexID", ColumnType::Long)}},
+               {Col("ColumnName", ColumnType::Text, 255),
+                Col("ComplexTypeObjectID", ColumnType::Long), Col("FlatTableID", ColumnType::Long),
+                Col("ConceptualTableID", ColumnType::Long), Col("ComplexID", ColumnType::Long)}},
       TableDef{kAttachmentTemplateName,
                {Col("FileURL", ColumnType::Memo), Col("FileName", ColumnType::Text, 255),
                 Col("FileType", ColumnType::Text, 255), Col("FileData", ColumnType::OleObject),
@@ -83,25 +89,27 @@ std::string FirstUnits(const std::string& name, std::size_t units) {
 
 }  // namespace
 
-TableDef AttachmentTableDefinition(const std::string& table, const std::string& column, std::uint32_t complexId) {
+TableDef AttachmentTableDefinition(const std::string& table, const std::string& column,
+                                   std::uint32_t complexId) {
   // Access names the hidden table after a GUID and the column; any unique
   // hex text does, as readers find the table by its id.
   char hex[33];
   std::snprintf(hex, sizeof hex, "%032X", complexId);
   constexpr std::size_t kNameUnits = 64;
-  return TableDef{FirstUnits("f_" + std::string(hex) + "_" + column, kNameUnits),
-                  {Col(FirstUnits("_" + column, kNameUnits).c_str(), ColumnType::Long),
-                   Col("FileData", ColumnType::OleObject), Col("FileFlags", ColumnType::Long),
-                   Col("FileName", ColumnType::Text, 255), Col("FileTimeStamp", ColumnType::DateTime),
-                   Col("FileType", ColumnType::Text, 255), Col("FileURL", ColumnType::Memo),
-                   Col(FirstUnits(table + "_" + column, kNameUnits).c_str(), ColumnType::AutoNumber)}};
+  return TableDef{
+      FirstUnits("f_" + std::string(hex) + "_" + column, kNameUnits),
+      {Col(FirstUnits("_" + column, kNameUnits).c_str(), ColumnType::Long),
+       Col("FileData", ColumnType::OleObject), Col("FileFlags", ColumnType::Long),
+       Col("FileName", ColumnType::Text, 255), Col("FileTimeStamp", ColumnType::DateTime),
+       Col("FileType", ColumnType::Text, 255), Col("FileURL", ColumnType::Memo),
+       Col(FirstUnits(table + "_" + column, kNameUnits).c_str(), ColumnType::AutoNumber)}};
 }
 
 std::vector<std::vector<Value>> ComplexColumnRows(const std::vector<ComplexColumnEntry>& entries) {
   std::vector<std::vector<Value>> rows;
   for (const ComplexColumnEntry& e : entries)
-    rows.push_back({e.columnName, std::int64_t{e.templatePage}, std::int64_t{e.flatPage}, std::int64_t{e.tablePage},
-                    std::int64_t{e.complexId}});
+    rows.push_back({e.columnName, std::int64_t{e.templatePage}, std::int64_t{e.flatPage},
+                    std::int64_t{e.tablePage}, std::int64_t{e.complexId}});
   return rows;
 }
 
@@ -133,7 +141,10 @@ std::vector<std::vector<Value>> CatalogRows(const std::vector<CatalogEntry>& tab
   add(kRelationshipsContainer, kRootContainer, "Relationships", kTypeContainer, kSystemFlag);
   add(kDatabaseObject, kDatabasesContainer, "MSysDb", kTypeDatabase, kSystemFlag);
   for (const auto& t : tables)
-    add(t.tdefPage, kTablesContainer, t.name, kTypeTable, t.flags ? *t.flags : t.system ? kSystemFlag : 0);
+    add(t.tdefPage, kTablesContainer, t.name, kTypeTable,
+        t.flags    ? *t.flags
+        : t.system ? kSystemFlag
+                   : 0);
   for (std::size_t n = 0; n < queries.size(); ++n)
     add(QueryObjectId(n), kTablesContainer, queries[n].name, kTypeQuery, queries[n].type);
   return rows;

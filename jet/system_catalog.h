@@ -27,7 +27,8 @@ const std::vector<TableDef>& AceSystemTableDefinitions();
 
 // The columns of the hidden table of attachment column `column` of table
 // `table`: the key, the template's columns, the table's own AutoNumber.
-TableDef AttachmentTableDefinition(const std::string& table, const std::string& column, std::uint32_t complexId);
+TableDef AttachmentTableDefinition(const std::string& table, const std::string& column,
+                                   std::uint32_t complexId);
 
 // Catalog flags of the tables a complex column brings.
 inline constexpr std::int64_t kTemplateTableFlags = static_cast<std::int32_t>(0x80030000u);

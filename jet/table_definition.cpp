@@ -16,7 +16,8 @@ constexpr std::uint16_t kWindows1252 = 0x4E4;
 
 bool IsTextual(const ColumnLayout& c) { return c.jetType == kTypeText || c.jetType == kTypeMemo; }
 
-std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout, const TableStatistics& stats) {
+std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout,
+                              const TableStatistics& stats) {
   const bool jet4 = jet.format != JetFormat::Jet3;
   std::vector<std::byte> s(jet.tdefHeaderSize, std::byte{0});
   const auto columnCount = static_cast<std::uint32_t>(layout.columns.size());
@@ -63,8 +64,10 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       Put16(e, 5, c.number);
       Put16(e, 7, varSlot);
       Put16(e, 9, c.number + 1u);
-      if (c.jetType == kTypeComplex) Put32(e, 11, c.complexId);  // instead of the sort order
-      else Put16(e, 11, 0x409);
+      if (c.jetType == kTypeComplex)
+        Put32(e, 11, c.complexId);  // instead of the sort order
+      else
+        Put16(e, 11, 0x409);
       Put8(e, 15, c.flags);
       Put8(e, 16, IsTextual(c) && c.def.compressUnicode ? 0x01 : 0x00);
       Put16(e, 21, c.fixedOffset);
@@ -74,8 +77,8 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       Put16(e, 1, c.number);
       Put16(e, 3, varSlot);
       Put16(e, 5, c.number);
-      Put16(e, 9, 0x409);           // sort order
-      Put16(e, 11, kWindows1252);   // code page (Access records it for every column)
+      Put16(e, 9, 0x409);          // sort order
+      Put16(e, 11, kWindows1252);  // code page (Access records it for every column)
       Put8(e, 13, c.flags);
       Put16(e, 14, c.fixedOffset);
       Put16(e, 16, c.storedLength);
@@ -89,7 +92,9 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
       out.Bytes(bytes);
     } else {
       const auto bytes = EncodeWindows1252(name);
-      if (!bytes) throw WriterError("column name \"" + c.def.name + "\" has a character outside Windows-1252");
+      if (!bytes)
+        throw WriterError("column name \"" + c.def.name +
+                          "\" has a character outside Windows-1252");
       out.U8(static_cast<std::uint32_t>(bytes->size()));
       out.Bytes(*bytes);
     }
@@ -120,9 +125,9 @@ std::size_t TableDefinitionPageCount(const JetConstants& jet, const TableLayout&
   return PagesFor(jet, Stream(jet, layout, TableStatistics{}).size());
 }
 
-std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet, const TableLayout& layout,
-                                                         const TableStatistics& stats,
-                                                         std::span<const std::uint32_t> pageNumbers) {
+std::vector<std::vector<std::byte>> BuildTableDefinition(
+    const JetConstants& jet, const TableLayout& layout, const TableStatistics& stats,
+    std::span<const std::uint32_t> pageNumbers) {
   const std::vector<std::byte> stream = Stream(jet, layout, stats);
   const std::size_t count = PagesFor(jet, stream.size());
   if (pageNumbers.size() != count) throw WriterError("internal error: wrong number of tdef pages");
@@ -147,7 +152,8 @@ std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet
       pos += n;
       used = kPageHeader + n;
     }
-    if (jet.format != JetFormat::Jet3) Put16(page, 2, static_cast<std::uint32_t>(jet.pageSize - used));
+    if (jet.format != JetFormat::Jet3)
+      Put16(page, 2, static_cast<std::uint32_t>(jet.pageSize - used));
     Put32(page, 4, k + 1 < count ? pageNumbers[k + 1] : 0);
     pages.push_back(std::move(page));
   }

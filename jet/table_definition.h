@@ -14,16 +14,16 @@
 namespace corvid::jet {
 
 struct LongValueMaps {
-  std::uint16_t column = 0;          // column number of a Memo / OLE Object column
-  std::uint32_t usedPagesMap = 0;    // its long-value pages
-  std::uint32_t freePagesMap = 0;    // those with room left
+  std::uint16_t column = 0;        // column number of a Memo / OLE Object column
+  std::uint32_t usedPagesMap = 0;  // its long-value pages
+  std::uint32_t freePagesMap = 0;  // those with room left
 };
 
 struct TableStatistics {
   std::uint32_t rowCount = 0;
-  std::int32_t lastAutoNumber = 0;   // the last AutoNumber handed out (0: none yet)
-  std::uint32_t usedPagesMap = 0;    // page << 8 | row of the usage map row
-  std::uint32_t freePagesMap = 0;    // the same for the free-space map
+  std::int32_t lastAutoNumber = 0;  // the last AutoNumber handed out (0: none yet)
+  std::uint32_t usedPagesMap = 0;   // page << 8 | row of the usage map row
+  std::uint32_t freePagesMap = 0;   // the same for the free-space map
   // One entry per long-value column (missing ones are written as 0).
   std::vector<LongValueMaps> longValueMaps;
 };
@@ -32,8 +32,8 @@ struct TableStatistics {
 std::size_t TableDefinitionPageCount(const JetConstants& jet, const TableLayout& layout);
 
 // The tdef pages, for the given page numbers (TableDefinitionPageCount of them).
-std::vector<std::vector<std::byte>> BuildTableDefinition(const JetConstants& jet, const TableLayout& layout,
-                                                         const TableStatistics& stats,
-                                                         std::span<const std::uint32_t> pageNumbers);
+std::vector<std::vector<std::byte>> BuildTableDefinition(
+    const JetConstants& jet, const TableLayout& layout, const TableStatistics& stats,
+    std::span<const std::uint32_t> pageNumbers);
 
 }  // namespace corvid::jet

@@ -28,13 +28,17 @@ const JetConstants& FormatOf(EditSession& session, const std::string& path) {
     throw WriterError(Quoted(path) + " is not an Access database");
   const auto version = std::to_integer<unsigned>(prefix[kHeaderVersionOffset]);
   if (version >= 2)
-    throw WriterError(Quoted(path) + " is an Access 2007 or later (ACE) file; the editor writes Access 97 and 2000-2003 files only");
+    throw WriterError(Quoted(path) +
+                      " is an Access 2007 or later (ACE) file; the editor writes Access 97 and "
+                      "2000-2003 files only");
   const JetConstants& jet = version == 0 ? kJet3 : kJet4;
   if (prefix.size() < jet.pageSize) throw WriterError(Quoted(path) + " is truncated");
   prefix.resize(jet.pageSize);
   UnmaskHeader(jet, prefix);
   if (Get32(prefix, kHeaderDatabaseKeyOffset) != 0)
-    throw WriterError(Quoted(path) + " has its pages encoded with a database key; the editor cannot write encoded pages");
+    throw WriterError(
+        Quoted(path) +
+        " has its pages encoded with a database key; the editor cannot write encoded pages");
   session.SetPageSize(jet.pageSize);
   session.SetPageLimit(jet.maxPages);
   return jet;
@@ -53,7 +57,9 @@ class NewLongValues final : public LongValueStore {
   void Flush() {
     for (auto& [column, pages] : columns_) pages->Flush();
   }
-  const std::map<std::uint16_t, std::unique_ptr<ColumnLongValuePages>>& Columns() const { return columns_; }
+  const std::map<std::uint16_t, std::unique_ptr<ColumnLongValuePages>>& Columns() const {
+    return columns_;
+  }
 
  private:
   ColumnLongValuePages& Pages(std::uint16_t column) {
@@ -82,20 +88,21 @@ struct TableEditor::Change {
 
   RowPage TablePage(RowLocation where) {
     if (where.page == 0 || where.page >= session.OriginalPageCount())
-      throw WriterError("row " + std::to_string(where.row) + " of page " + std::to_string(where.page) +
-                        " is not a row of table " + Quoted(name));
+      throw WriterError("row " + std::to_string(where.row) + " of page " +
+                        std::to_string(where.page) + " is not a row of table " + Quoted(name));
     RowPage page(jet, session.Read(where.page));
     if (page.Owner() != tdefPage || !page.Exists(where.row) || page.Lookup(where.row))
-      throw WriterError("row " + std::to_string(where.row) + " of page " + std::to_string(where.page) +
-                        " is not a row of table " + Quoted(name));
+      throw WriterError("row " + std::to_string(where.row) + " of page " +
+                        std::to_string(where.page) + " is not a row of table " + Quoted(name));
     if (page.Deleted(where.row))
       throw WriterError("the row of table " + Quoted(name) + " was deleted");
     return page;
   }
 
   // Encodes a row; long values go on new pages.
-  std::vector<std::byte> Encode(std::span<const Value> values, std::int64_t rowNumber,
-                                std::span<const std::optional<std::vector<std::byte>>> stored = {}) {
+  std::vector<std::byte> Encode(
+      std::span<const Value> values, std::int64_t rowNumber,
+      std::span<const std::optional<std::vector<std::byte>>> stored = {}) {
     RowEncoder encoder(jet, table.layout);
     std::int32_t next = table.lastAutoNumber + 1;
     try {
@@ -147,13 +154,17 @@ struct TableEditor::Change {
       std::uint32_t pointer = Get32(value.field, 4);
       const bool single = (flags & kLongValueSinglePage) != 0;
       for (std::size_t n = 0; pointer != 0; ++n) {
-        if (n == kMaxChainRows) throw WriterError("a long value of table " + Quoted(name) + " has a chain that does not end");
+        if (n == kMaxChainRows)
+          throw WriterError("a long value of table " + Quoted(name) +
+                            " has a chain that does not end");
         const std::uint32_t page = pointer >> 8;
         const std::uint32_t slot = pointer & 0xFF;
-        if (page >= session.PageCount()) throw WriterError("a long value of table " + Quoted(name) + " points beyond the file");
+        if (page >= session.PageCount())
+          throw WriterError("a long value of table " + Quoted(name) + " points beyond the file");
         RowPage lval(jet, session.Read(page));
         if (lval.Owner() != DataPage::kLongValueOwner || !lval.Exists(slot))
-          throw WriterError("a long value of table " + Quoted(name) + " points to a page that holds none");
+          throw WriterError("a long value of table " + Quoted(name) +
+                            " points to a page that holds none");
         if (lval.Deleted(slot)) break;
         const auto bytes = lval.Row(slot);
         pointer = single || bytes.size() < 4 ? 0 : Get32(bytes, 0);
@@ -175,13 +186,15 @@ struct TableEditor::Change {
       for (const LongValueMaps& maps : table.longValueMaps) {
         if (maps.column != column) continue;
         if (maps.usedPagesMap != 0) AddToUsageMap(jet, session, maps.usedPagesMap, pages->Pages());
-        if (maps.freePagesMap != 0) AddToUsageMap(jet, session, maps.freePagesMap, pages->PagesWithFreeSpace());
+        if (maps.freePagesMap != 0)
+          AddToUsageMap(jet, session, maps.freePagesMap, pages->PagesWithFreeSpace());
       }
     }
     std::vector<std::byte> tdef = session.Read(table.tdefPages.front());
     const auto count = static_cast<std::int64_t>(table.rowCount) + rowDelta;
     Put32(tdef, RowCountOffset(jet), static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
-    if (autoNumber > table.lastAutoNumber) Put32(tdef, AutoNumberOffset(jet), static_cast<std::uint32_t>(autoNumber));
+    if (autoNumber > table.lastAutoNumber)
+      Put32(tdef, AutoNumberOffset(jet), static_cast<std::uint32_t>(autoNumber));
     session.Write(table.tdefPages.front(), tdef);
     session.Commit();
   }
@@ -198,7 +211,10 @@ struct TableEditor::Change {
 
 TableEditor::TableEditor(std::string path, std::uint32_t tdefPage, std::string tableName,
                          std::optional<FileIdentity> identity)
-    : path_(std::move(path)), tdefPage_(tdefPage), tableName_(std::move(tableName)), identity_(identity) {}
+    : path_(std::move(path)),
+      tdefPage_(tdefPage),
+      tableName_(std::move(tableName)),
+      identity_(identity) {}
 
 StoredTable TableEditor::Check() const {
   Change change(*this);
@@ -207,13 +223,15 @@ StoredTable TableEditor::Check() const {
 
 RowLocation TableEditor::Insert(std::span<const Value> values) {
   Change change(*this);
-  const std::vector<std::byte> row = change.Encode(values, static_cast<std::int64_t>(change.table.rowCount) + 1);
+  const std::vector<std::byte> row =
+      change.Encode(values, static_cast<std::int64_t>(change.table.rowCount) + 1);
   const RowLocation at = change.Place(row);
   change.Finish(+1);
   return at;
 }
 
-RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values, const std::vector<bool>& keepStored) {
+RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values,
+                                const std::vector<bool>& keepStored) {
   Change change(*this);
   RowPage page = change.TablePage(where);
   const std::vector<std::byte> old(page.Row(where.row).begin(), page.Row(where.row).end());
@@ -222,7 +240,8 @@ RowLocation TableEditor::Update(RowLocation where, std::span<const Value> values
   std::vector<Value> adjusted(values.begin(), values.end());
   std::vector<std::optional<std::vector<std::byte>>> stored(columns.size());
   std::vector<std::uint16_t> kept;
-  const std::vector<StoredLongValue> oldLongValues = LongValuesOfRow(change.jet, change.table.layout, old);
+  const std::vector<StoredLongValue> oldLongValues =
+      LongValuesOfRow(change.jet, change.table.layout, old);
   for (std::size_t i = 0; i < columns.size() && i < keepStored.size() && i < adjusted.size(); ++i) {
     if (!keepStored[i] || !columns[i].longValue) continue;
     adjusted[i] = Null;  // the row held no value

@@ -71,7 +71,8 @@ class TableEditor {
   // a Memo or OLE Object column keeps the value the row holds, untouched
   // where it is (its entry in `values` is not used). The old long values
   // the row no longer uses are freed.
-  RowLocation Update(RowLocation where, std::span<const Value> values, const std::vector<bool>& keepStored = {});
+  RowLocation Update(RowLocation where, std::span<const Value> values,
+                     const std::vector<bool>& keepStored = {});
   RowLocation Update(RowLocation where, std::initializer_list<Value> values,
                      const std::vector<bool>& keepStored = {}) {
     return Update(where, std::span<const Value>(values.begin(), values.size()), keepStored);

@@ -17,19 +17,32 @@ struct TypeInfo {
 TypeInfo InfoFor(ColumnType type) {
   switch (type) {
     case ColumnType::Long:
-    case ColumnType::AutoNumber: return {kTypeLong, true, 4, false};
-    case ColumnType::Integer: return {kTypeInt, true, 2, false};
-    case ColumnType::Byte: return {kTypeByte, true, 1, false};
-    case ColumnType::YesNo: return {kTypeBool, true, 0, false};
-    case ColumnType::Currency: return {kTypeMoney, true, 8, false};
-    case ColumnType::Double: return {kTypeDouble, true, 8, false};
-    case ColumnType::DateTime: return {kTypeDateTime, true, 8, false};
-    case ColumnType::Guid: return {kTypeGuid, true, 16, false};
-    case ColumnType::Text: return {kTypeText, false, 0, false};
-    case ColumnType::Binary: return {kTypeBinary, false, 0, false};
-    case ColumnType::Memo: return {kTypeMemo, false, 0, true};
-    case ColumnType::OleObject: return {kTypeOle, false, 0, true};
-    case ColumnType::Attachment: return {kTypeComplex, true, 4, false};
+    case ColumnType::AutoNumber:
+      return {kTypeLong, true, 4, false};
+    case ColumnType::Integer:
+      return {kTypeInt, true, 2, false};
+    case ColumnType::Byte:
+      return {kTypeByte, true, 1, false};
+    case ColumnType::YesNo:
+      return {kTypeBool, true, 0, false};
+    case ColumnType::Currency:
+      return {kTypeMoney, true, 8, false};
+    case ColumnType::Double:
+      return {kTypeDouble, true, 8, false};
+    case ColumnType::DateTime:
+      return {kTypeDateTime, true, 8, false};
+    case ColumnType::Guid:
+      return {kTypeGuid, true, 16, false};
+    case ColumnType::Text:
+      return {kTypeText, false, 0, false};
+    case ColumnType::Binary:
+      return {kTypeBinary, false, 0, false};
+    case ColumnType::Memo:
+      return {kTypeMemo, false, 0, true};
+    case ColumnType::OleObject:
+      return {kTypeOle, false, 0, true};
+    case ColumnType::Attachment:
+      return {kTypeComplex, true, 4, false};
   }
   throw WriterError("unknown column type");
 }
@@ -40,20 +53,34 @@ std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 std::string_view ColumnTypeName(ColumnType type) {
   switch (type) {
-    case ColumnType::Long: return "Long Integer";
-    case ColumnType::AutoNumber: return "AutoNumber";
-    case ColumnType::Integer: return "Integer";
-    case ColumnType::Byte: return "Byte";
-    case ColumnType::YesNo: return "Yes/No";
-    case ColumnType::Currency: return "Currency";
-    case ColumnType::Double: return "Double";
-    case ColumnType::DateTime: return "Date/Time";
-    case ColumnType::Text: return "Text";
-    case ColumnType::Memo: return "Memo";
-    case ColumnType::OleObject: return "OLE Object";
-    case ColumnType::Binary: return "Binary";
-    case ColumnType::Guid: return "GUID";
-    case ColumnType::Attachment: return "Attachment";
+    case ColumnType::Long:
+      return "Long Integer";
+    case ColumnType::AutoNumber:
+      return "AutoNumber";
+    case ColumnType::Integer:
+      return "Integer";
+    case ColumnType::Byte:
+      return "Byte";
+    case ColumnType::YesNo:
+      return "Yes/No";
+    case ColumnType::Currency:
+      return "Currency";
+    case ColumnType::Double:
+      return "Double";
+    case ColumnType::DateTime:
+      return "Date/Time";
+    case ColumnType::Text:
+      return "Text";
+    case ColumnType::Memo:
+      return "Memo";
+    case ColumnType::OleObject:
+      return "OLE Object";
+    case ColumnType::Binary:
+      return "Binary";
+    case ColumnType::Guid:
+      return "GUID";
+    case ColumnType::Attachment:
+      return "Attachment";
   }
   return "unknown";
 }
@@ -61,7 +88,8 @@ std::string_view ColumnTypeName(ColumnType type) {
 std::u16string NameKey(std::string_view name) {
   std::u16string key = Utf8ToUtf16(name);
   for (auto& c : key) {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = static_cast<char16_t>(c + 0x20);
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+      c = static_cast<char16_t>(c + 0x20);
   }
   return key;
 }
@@ -81,17 +109,20 @@ void CheckObjectName(const JetConstants& jet, std::string_view name, std::string
     throw WriterError(std::string(what) + " " + Quoted(name) + " starts with a space");
   for (char16_t c : units) {
     if (c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']')
-      throw WriterError(std::string(what) + " " + Quoted(name) +
-                        " contains a character not allowed in names (. ! ` [ ] or a control character)");
+      throw WriterError(
+          std::string(what) + " " + Quoted(name) +
+          " contains a character not allowed in names (. ! ` [ ] or a control character)");
   }
   if (jet.format == JetFormat::Jet3 && !EncodeWindows1252(units))
-    throw WriterError(std::string(what) + " " + Quoted(name) + " has a character outside Windows-1252");
+    throw WriterError(std::string(what) + " " + Quoted(name) +
+                      " has a character outside Windows-1252");
 }
 
 TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool systemTable) {
   CheckObjectName(jet, def.name, "table name");
   if (!systemTable && NameKey(def.name).starts_with(u"msys"))
-    throw WriterError("table name " + Quoted(def.name) + " uses the prefix MSys reserved for system tables");
+    throw WriterError("table name " + Quoted(def.name) +
+                      " uses the prefix MSys reserved for system tables");
   if (def.columns.empty()) throw WriterError("table " + Quoted(def.name) + " has no columns");
   if (def.columns.size() > jet.maxColumns)
     throw WriterError("table " + Quoted(def.name) + " has " + std::to_string(def.columns.size()) +
@@ -127,8 +158,8 @@ TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool syste
       const int size = col.size == 0 ? (col.type == ColumnType::Text ? 50 : 255) : col.size;
       if (size < 1 || size > 255)
         throw WriterError("column " + Quoted(col.name) + " of table " + Quoted(def.name) + ": " +
-                          std::string(ColumnTypeName(col.type)) + " size " + std::to_string(col.size) +
-                          " is outside 1..255");
+                          std::string(ColumnTypeName(col.type)) + " size " +
+                          std::to_string(col.size) + " is outside 1..255");
       c.maxChars = static_cast<std::size_t>(size);
       c.storedLength = static_cast<std::uint16_t>(
           col.type == ColumnType::Text ? size * static_cast<int>(jet.textBytesPerChar) : size);

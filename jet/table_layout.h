@@ -17,16 +17,16 @@ namespace corvid::jet {
 struct ColumnLayout {
   ColumnDef def;
   std::uint8_t jetType = 0;
-  std::uint16_t number = 0;          // column number = null-mask bit
+  std::uint16_t number = 0;  // column number = null-mask bit
   bool fixed = false;
-  bool longValue = false;            // Memo / OLE Object
-  std::uint16_t fixedOffset = 0;     // within the fixed area (after the column count)
-  std::uint16_t fixedSize = 0;       // bytes in the fixed area (0 for Yes/No)
-  std::uint16_t varIndex = 0;        // slot in the variable offset table (running count)
-  std::uint16_t storedLength = 0;    // tdef column length
+  bool longValue = false;          // Memo / OLE Object
+  std::uint16_t fixedOffset = 0;   // within the fixed area (after the column count)
+  std::uint16_t fixedSize = 0;     // bytes in the fixed area (0 for Yes/No)
+  std::uint16_t varIndex = 0;      // slot in the variable offset table (running count)
+  std::uint16_t storedLength = 0;  // tdef column length
   std::uint8_t flags = 0;
-  std::size_t maxChars = 0;          // Text: characters; Binary: bytes
-  std::uint32_t complexId = 0;       // Attachment: its row in MSysComplexColumns
+  std::size_t maxChars = 0;     // Text: characters; Binary: bytes
+  std::uint32_t complexId = 0;  // Attachment: its row in MSysComplexColumns
 };
 
 struct TableLayout {

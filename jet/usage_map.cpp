@@ -14,7 +14,9 @@ void SetBit(std::span<std::byte> bitmap, std::size_t bit) {
 
 }  // namespace
 
-std::size_t PagesPerBitmapPage(const JetConstants& jet) { return (jet.pageSize - kBitmapPageHeader) * 8; }
+std::size_t PagesPerBitmapPage(const JetConstants& jet) {
+  return (jet.pageSize - kBitmapPageHeader) * 8;
+}
 
 UsageMap BuildUsageMap(const JetConstants& jet, std::span<const std::uint32_t> pages,
                        const std::function<std::uint32_t()>& allocatePage) {

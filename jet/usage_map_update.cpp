@@ -14,11 +14,13 @@ namespace {
 constexpr std::size_t kInlineHeader = 5;
 constexpr std::size_t kBitmapPageHeader = 4;
 
-std::vector<std::byte> MapRow(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer) {
+std::vector<std::byte> MapRow(const JetConstants& jet, EditSession& session,
+                              std::uint32_t mapPointer) {
   const std::uint32_t page = mapPointer >> 8;
   const std::uint32_t row = mapPointer & 0xFF;
   if (page == 0 || page >= session.PageCount())
-    throw WriterError("a usage map points to page " + std::to_string(page) + ", which the file does not have");
+    throw WriterError("a usage map points to page " + std::to_string(page) +
+                      ", which the file does not have");
   RowPage map(jet, session.Read(page));
   if (!map.Exists(row) || map.Deleted(row) || map.Row(row).empty())
     throw WriterError("a usage map row is missing on page " + std::to_string(page));
@@ -34,7 +36,8 @@ void SetBit(std::span<std::byte> bitmap, std::size_t bit) {
 
 }  // namespace
 
-std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer) {
+std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& session,
+                                        std::uint32_t mapPointer) {
   const std::vector<std::byte> row = MapRow(jet, session, mapPointer);
   std::vector<std::uint32_t> pages;
   const auto type = std::to_integer<unsigned>(row[0]);
@@ -50,16 +53,19 @@ std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& se
       const std::uint32_t bitmapPage = Get32(row, 1 + 4 * entry);
       if (bitmapPage == 0) continue;
       if (bitmapPage >= session.PageCount())
-        throw WriterError("a usage map's bitmap page " + std::to_string(bitmapPage) + " is missing");
+        throw WriterError("a usage map's bitmap page " + std::to_string(bitmapPage) +
+                          " is missing");
       const auto& image = session.Read(bitmapPage);
       if (image[0] != std::byte{kPageTypeUsageBitmap})
         throw WriterError("page " + std::to_string(bitmapPage) + " is not a usage bitmap page");
       const auto bitmap = std::span<const std::byte>(image).subspan(kBitmapPageHeader);
       for (std::size_t bit = 0; bit < perPage; ++bit)
-        if (TestBit(bitmap, bit)) pages.push_back(static_cast<std::uint32_t>(entry * perPage + bit));
+        if (TestBit(bitmap, bit))
+          pages.push_back(static_cast<std::uint32_t>(entry * perPage + bit));
     }
   } else {
-    throw WriterError("a usage map has a type (" + std::to_string(type) + ") the editor does not know");
+    throw WriterError("a usage map has a type (" + std::to_string(type) +
+                      ") the editor does not know");
   }
   return pages;
 }
@@ -111,7 +117,8 @@ void AddToUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t 
       session.Write(bitmapPage, image);
     }
   } else {
-    throw WriterError("a usage map has a type (" + std::to_string(type) + ") the editor does not know");
+    throw WriterError("a usage map has a type (" + std::to_string(type) +
+                      ") the editor does not know");
   }
   if (row == old) return;
   RowPage page(jet, session.Read(mapPage));

@@ -15,7 +15,8 @@
 namespace corvid::jet {
 
 // The pages a stored map row lists, ascending.
-std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer);
+std::vector<std::uint32_t> ReadUsageMap(const JetConstants& jet, EditSession& session,
+                                        std::uint32_t mapPointer);
 
 // Adds `pages` to the map whose row `mapPointer` (page << 8 | row) names.
 void AddToUsageMap(const JetConstants& jet, EditSession& session, std::uint32_t mapPointer,

@@ -26,8 +26,10 @@ std::vector<std::string> ListedFixtures(const std::string& readme) {
   const std::regex row(R"(^\|\s*`([^`]+)`\s*\|)");
   std::smatch match;
   while (std::getline(in, line)) {
-    if (std::regex_match(line, match, heading)) folder = match[1].str() + "/";
-    else if (!folder.empty() && std::regex_search(line, match, row)) files.push_back(folder + match[1].str());
+    if (std::regex_match(line, match, heading))
+      folder = match[1].str() + "/";
+    else if (!folder.empty() && std::regex_search(line, match, row))
+      files.push_back(folder + match[1].str());
   }
   return files;
 }
@@ -37,8 +39,9 @@ class FixturesPresent : public ::testing::Environment {
   void SetUp() override {
     namespace fs = std::filesystem;
     const std::string readme = corvid::testing_fixtures::FixturePath("README.md");
-    ASSERT_TRUE(fs::is_regular_file(readme)) << "missing test fixture: " << readme
-                                             << " (the real Access files belong in tests/fixtures of the checkout)";
+    ASSERT_TRUE(fs::is_regular_file(readme))
+        << "missing test fixture: " << readme
+        << " (the real Access files belong in tests/fixtures of the checkout)";
     const std::vector<std::string> listed = ListedFixtures(readme);
     ASSERT_FALSE(listed.empty()) << readme << " lists no fixture files";
     bool complete = true;
@@ -53,6 +56,7 @@ class FixturesPresent : public ::testing::Environment {
   }
 };
 
-[[maybe_unused]] const auto* const kRegistered = ::testing::AddGlobalTestEnvironment(new FixturesPresent);
+[[maybe_unused]] const auto* const kRegistered =
+    ::testing::AddGlobalTestEnvironment(new FixturesPresent);
 
 }  // namespace

@@ -26,8 +26,9 @@ inline std::string MdbFixtureDir() { return FixturePath("mdb/"); }
 // of those features name them.
 inline std::vector<std::string> PlainMdbFixtures() {
   std::vector<std::string> files;
-  for (const char* name : {"indexTestV2003.mdb", "nwind.mdb", "queryTestV2003.mdb", "test2V2000.mdb",
-                           "testUnicodeCompV2003.mdb", "testV2003.mdb", "testV2010.accdb"})
+  for (const char* name :
+       {"indexTestV2003.mdb", "nwind.mdb", "queryTestV2003.mdb", "test2V2000.mdb",
+        "testUnicodeCompV2003.mdb", "testV2003.mdb", "testV2010.accdb"})
     files.push_back(MdbFixtureDir() + name);
   return files;
 }

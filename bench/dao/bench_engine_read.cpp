@@ -33,8 +33,8 @@ const std::string& BlobDatabase() {
     std::string p = ScratchPath("corvid-bench-engine-blobs.mdb");
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Pictures", {{"id", w::ColumnType::Long},
-                                                {"img", w::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Pictures", {{"id", w::ColumnType::Long}, {"img", w::ColumnType::OleObject}}});
     std::vector<std::byte> blob(200 * 1024);
     std::mt19937 random(7);
     for (auto& b : blob) b = std::byte(random() & 0xFF);
@@ -54,10 +54,9 @@ const std::string& RowDatabase() {
     std::string p = ScratchPath("corvid-bench-engine-rows.mdb");
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Rows", {{"id", w::ColumnType::Long},
-                                            {"name", w::ColumnType::Text, 30}}});
-    for (int i = 0; i < 200000; ++i)
-      table.AddRow({std::int64_t{i}, "row " + std::to_string(i)});
+    auto& table =
+        writer.AddTable({"Rows", {{"id", w::ColumnType::Long}, {"name", w::ColumnType::Text, 30}}});
+    for (int i = 0; i < 200000; ++i) table.AddRow({std::int64_t{i}, "row " + std::to_string(i)});
     writer.Finish();
     return p;
   }();
@@ -116,8 +115,7 @@ void BM_EngineScanRows(benchmark::State& state) {
     auto database = workspace->OpenDatabase(path, 0, true, ";UID=Admin;PWD=;");
     auto recordset = database->OpenRecordset("Rows", dbOpenDynaset);
     Field& name = recordset->Fields().Item("name");
-    for (; !recordset->Eof(); recordset->MoveNext(), ++rows)
-      benchmark::DoNotOptimize(name.Value());
+    for (; !recordset->Eof(); recordset->MoveNext(), ++rows) benchmark::DoNotOptimize(name.Value());
     database->Close();
   }
   state.counters["rows_per_second"] =

@@ -128,8 +128,8 @@ void ReadWhole(const std::string& path) {
 // `asTheRunDoes`: each output written the way the run writes a new file, an
 // unnamed file in the target directory linked under its final name when
 // complete.
-double Floor(const std::string& database, const std::vector<std::uintmax_t>& sizes, const fs::path& dir,
-             bool asTheRunDoes) {
+double Floor(const std::string& database, const std::vector<std::uintmax_t>& sizes,
+             const fs::path& dir, bool asTheRunDoes) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::uintmax_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
@@ -143,7 +143,8 @@ double Floor(const std::string& database, const std::vector<std::uintmax_t>& siz
     if (write(fd, bytes.data(), sizes[i]) != static_cast<ssize_t>(sizes[i])) std::perror("write");
     if (asTheRunDoes) {
       const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-      if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) std::perror("linkat");
+      if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        std::perror("linkat");
     }
     close(fd);
   }
@@ -162,11 +163,16 @@ int main(int argc, char** argv) {
   fs::path dir = "/dev/shm/corvid-bench-" + std::to_string(getpid());
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
-    if (key == "--records") records = std::atol(argv[i + 1]);
-    else if (key == "--mib") mib = std::atol(argv[i + 1]);
-    else if (key == "--dir") dir = argv[i + 1];
-    else if (key == "--repeat") repeat = std::atoi(argv[i + 1]);
-    else if (key == "--keep") keep = std::atoi(argv[i + 1]) != 0;
+    if (key == "--records")
+      records = std::atol(argv[i + 1]);
+    else if (key == "--mib")
+      mib = std::atol(argv[i + 1]);
+    else if (key == "--dir")
+      dir = argv[i + 1];
+    else if (key == "--repeat")
+      repeat = std::atoi(argv[i + 1]);
+    else if (key == "--keep")
+      keep = std::atoi(argv[i + 1]) != 0;
   }
   fs::create_directories(dir);
   const std::string database = (dir / "bench.mdb").string();
@@ -174,20 +180,24 @@ int main(int argc, char** argv) {
   const fs::path outFloor = dir / "floor-out";
 
   // --- generate
-  const auto jpeg = corvid::oledocs::MakeSampleDocument(corvid::oledocs::DocumentFormat::JpegJfif, {64, 48});
-  const std::size_t average = static_cast<std::size_t>(mib) * 1024 * 1024 / static_cast<std::size_t>(records);
+  const auto jpeg =
+      corvid::oledocs::MakeSampleDocument(corvid::oledocs::DocumentFormat::JpegJfif, {64, 48});
+  const std::size_t average =
+      static_cast<std::size_t>(mib) * 1024 * 1024 / static_cast<std::size_t>(records);
   std::mt19937 random(12345);
   std::size_t largestBlob = 0;
   {
     corvid::jet::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Photos", {{"id", corvid::jet::ColumnType::Long},
-                                              {"img", corvid::jet::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Photos",
+         {{"id", corvid::jet::ColumnType::Long}, {"img", corvid::jet::ColumnType::OleObject}}});
     std::vector<std::byte> payload;
     for (long id = 1; id <= records; ++id) {
       const std::size_t target = average * (75 + random() % 51) / 100;  // 75% .. 125% of the mean
       payload.assign(jpeg.begin(), jpeg.end());
       while (payload.size() < target) payload.push_back(static_cast<std::byte>(random()));
-      const auto value = corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
+      const auto value =
+          corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
       largestBlob = std::max(largestBlob, value.size());
       table.AddRow({std::int64_t{id}, corvid::jet::ByteView{value}});
     }
@@ -217,7 +227,8 @@ int main(int argc, char** argv) {
     sizes.push_back(entry.file_size());
     outputBytes += entry.file_size();
   }
-  std::printf("outputs: %zu files, %.1f MiB\n", sizes.size(), static_cast<double>(outputBytes) / (1 << 20));
+  std::printf("outputs: %zu files, %.1f MiB\n", sizes.size(),
+              static_cast<double>(outputBytes) / (1 << 20));
 
   double bestRun = 1e30, bestFloor = 1e30, bestAtomic = 1e30, bestExport = 1e30;
   long peakRss = warm.maxRssKiB;
@@ -229,14 +240,16 @@ int main(int argc, char** argv) {
     fs::remove_all(outFloor);
     bestAtomic = std::min(bestAtomic, Floor(database, sizes, outFloor, true));
     fs::remove_all(outFloor);
-    const ChildResult exported = RunProcess({"mdb-export", "-b", "raw", database, "Photos"}, "/dev/null");
+    const ChildResult exported =
+        RunProcess({"mdb-export", "-b", "raw", database, "Photos"}, "/dev/null");
     if (exported.status == 0) bestExport = std::min(bestExport, exported.seconds);
   }
 
   std::printf("extraction run:            %.3f s\n", bestRun);
   std::printf("floor (read db + writes):  %.3f s\n", bestFloor);
   std::printf("ratio run / floor:         %.2f   (bar: <= 1.5)\n", bestRun / bestFloor);
-  std::printf("floor, atomic writes:      %.3f s (unnamed file linked in place per output)\n", bestAtomic);
+  std::printf("floor, atomic writes:      %.3f s (unnamed file linked in place per output)\n",
+              bestAtomic);
   std::printf("ratio run / atomic floor:  %.2f\n", bestRun / bestAtomic);
   if (bestExport < 1e30) {
     std::printf("mdb-export -b raw:         %.3f s\n", bestExport);

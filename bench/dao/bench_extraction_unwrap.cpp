@@ -93,28 +93,36 @@ int main(int argc, char** argv) {
   fs::path dir = "/dev/shm/corvid-bench-unwrap-" + std::to_string(getpid());
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
-    if (key == "--records") records = std::atol(argv[i + 1]);
-    else if (key == "--mib") mib = std::atol(argv[i + 1]);
-    else if (key == "--dir") dir = argv[i + 1];
-    else if (key == "--repeat") repeat = std::atoi(argv[i + 1]);
+    if (key == "--records")
+      records = std::atol(argv[i + 1]);
+    else if (key == "--mib")
+      mib = std::atol(argv[i + 1]);
+    else if (key == "--dir")
+      dir = argv[i + 1];
+    else if (key == "--repeat")
+      repeat = std::atoi(argv[i + 1]);
   }
   fs::create_directories(dir);
   const std::string database = (dir / "bench.mdb").string();
 
   const auto generateStart = Clock::now();
-  const auto jpeg = corvid::oledocs::MakeSampleDocument(corvid::oledocs::DocumentFormat::JpegJfif, {64, 48});
-  const std::size_t average = static_cast<std::size_t>(mib) * 1024 * 1024 / static_cast<std::size_t>(records);
+  const auto jpeg =
+      corvid::oledocs::MakeSampleDocument(corvid::oledocs::DocumentFormat::JpegJfif, {64, 48});
+  const std::size_t average =
+      static_cast<std::size_t>(mib) * 1024 * 1024 / static_cast<std::size_t>(records);
   std::mt19937 random(12345);
   {
     corvid::jet::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Photos", {{"id", corvid::jet::ColumnType::Long},
-                                              {"img", corvid::jet::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Photos",
+         {{"id", corvid::jet::ColumnType::Long}, {"img", corvid::jet::ColumnType::OleObject}}});
     std::vector<std::byte> payload;
     for (long id = 1; id <= records; ++id) {
       const std::size_t target = average * (75 + random() % 51) / 100;  // 75% .. 125% of the mean
       payload.assign(jpeg.begin(), jpeg.end());
       while (payload.size() < target) payload.push_back(static_cast<std::byte>(random()));
-      const auto value = corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
+      const auto value =
+          corvid::oledocs::WrapPackage("photo.jpg", "C:\\photos\\photo.jpg", payload);
       table.AddRow({std::int64_t{id}, corvid::jet::ByteView{value}});
     }
     writer.Finish();
@@ -162,7 +170,8 @@ int main(int argc, char** argv) {
   std::vector<std::byte> block(1 << 20, std::byte{0x5A});
   const auto hashStart = Clock::now();
   corvid::Sha256 hash;
-  for (std::int64_t done = 0; done < bytes; done += static_cast<std::int64_t>(block.size())) hash.Update(block);
+  for (std::int64_t done = 0; done < bytes; done += static_cast<std::int64_t>(block.size()))
+    hash.Update(block);
   (void)hash.HexDigest();
   const double hashSeconds = Seconds(Clock::now() - hashStart);
 
@@ -173,8 +182,8 @@ int main(int argc, char** argv) {
   std::printf("--unwrap --manifest run:        %.3f s\n", bestUnwrap);
   std::printf("ratio unwrap+manifest / default: %.2f   (bar: <= 1.5)\n", bestUnwrap / bestPlain);
   std::printf("SHA-256 alone over the outputs: %.3f s\n", hashSeconds);
-  std::printf("CPU of the run's thread: default %.3f s, --unwrap --manifest %.3f s, ratio %.2f\n", cpuPlain,
-              cpuUnwrap, cpuUnwrap / cpuPlain);
+  std::printf("CPU of the run's thread: default %.3f s, --unwrap --manifest %.3f s, ratio %.2f\n",
+              cpuPlain, cpuUnwrap, cpuUnwrap / cpuPlain);
   fs::remove_all(dir);
   return 0;
 }

@@ -22,12 +22,14 @@ constexpr int kRows = 100000;
 const std::string& Items() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");
-    std::string p = (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-sql.mdb").string();
+    std::string p =
+        (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-sql.mdb").string();
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Items", {{"id", w::ColumnType::Long},
-                                             {"name", w::ColumnType::Text, 30},
-                                             {"qty", w::ColumnType::Long}}});
+    auto& table = writer.AddTable({"Items",
+                                   {{"id", w::ColumnType::Long},
+                                    {"name", w::ColumnType::Text, 30},
+                                    {"qty", w::ColumnType::Long}}});
     for (int i = 0; i < kRows; ++i)
       table.AddRow({std::int64_t{i}, "Row " + std::to_string(i), std::int64_t{(i * 7919) % 1000}});
     writer.Finish();
@@ -46,13 +48,15 @@ void Walk(benchmark::State& state, Open open) {
     auto database = workspace->OpenDatabase(path, 0, true, ";UID=Admin;PWD=;");
     auto recordset = open(*database);
     Field& name = recordset->Fields().Item("name");
-    for (; !recordset->Eof(); recordset->MoveNext(), ++shown) benchmark::DoNotOptimize(name.Value());
+    for (; !recordset->Eof(); recordset->MoveNext(), ++shown)
+      benchmark::DoNotOptimize(name.Value());
     scanned += kRows;
     database->Close();
   }
   state.counters["table_rows_per_second"] =
       benchmark::Counter(static_cast<double>(scanned), benchmark::Counter::kIsRate);
-  state.counters["rows_shown"] = static_cast<double>(shown) / static_cast<double>(state.iterations());
+  state.counters["rows_shown"] =
+      static_cast<double>(shown) / static_cast<double>(state.iterations());
 }
 
 void BM_PlainScan(benchmark::State& state) {

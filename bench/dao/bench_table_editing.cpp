@@ -82,7 +82,8 @@ void BM_ReadOnlyWalk(benchmark::State& state) {
     }
   }
   benchmark::DoNotOptimize(bytes);
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReadOnlyWalk)->Unit(benchmark::kMillisecond);
 
@@ -107,7 +108,8 @@ void BM_EditMemoAndOlePost(benchmark::State& state) {
     session.table.Next();
     if (session.table.Eof()) session.table.First();
   }
-  state.counters["posts/s"] = benchmark::Counter(static_cast<double>(posts), benchmark::Counter::kIsRate);
+  state.counters["posts/s"] =
+      benchmark::Counter(static_cast<double>(posts), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EditMemoAndOlePost)->Unit(benchmark::kMillisecond);
 
@@ -123,7 +125,8 @@ void BM_InsertThenDelete(benchmark::State& state) {
     session.table.Delete();
     operations += 2;
   }
-  state.counters["changes/s"] = benchmark::Counter(static_cast<double>(operations), benchmark::Counter::kIsRate);
+  state.counters["changes/s"] =
+      benchmark::Counter(static_cast<double>(operations), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_InsertThenDelete)->Unit(benchmark::kMillisecond);
 

@@ -27,11 +27,14 @@ const std::string kNwind = corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"
 const std::string& Items() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");
-    std::string p = (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-locate.mdb").string();
+    std::string p =
+        (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-locate.mdb").string();
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Items", {{"id", w::ColumnType::Long}, {"name", w::ColumnType::Text, 30}}});
-    for (int i = 0; i < kRows; ++i) table.AddRow({std::int64_t{i}, "Row \"" + std::to_string(i) + "\""});
+    auto& table = writer.AddTable(
+        {"Items", {{"id", w::ColumnType::Long}, {"name", w::ColumnType::Text, 30}}});
+    for (int i = 0; i < kRows; ++i)
+      table.AddRow({std::int64_t{i}, "Row \"" + std::to_string(i) + "\""});
     writer.Finish();
     return p;
   }();
@@ -54,7 +57,8 @@ struct Session {
 };
 
 void Count(benchmark::State& state) {
-  state.counters["per_second"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["per_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_LocateLastOfManyOnADynaset(benchmark::State& state) {
@@ -103,8 +107,8 @@ void BM_MasterDetailFollowsTheMaster(benchmark::State& state) {
     for (int i = 0; i < 100; ++i) master.table.Next();
     benchmark::DoNotOptimize(detail.RecordCount());
   }
-  state.counters["master_moves_per_second"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * 101, benchmark::Counter::kIsRate);
+  state.counters["master_moves_per_second"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * 101, benchmark::Counter::kIsRate);
   detail.Close();
 }
 

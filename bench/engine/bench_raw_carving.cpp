@@ -101,10 +101,9 @@ void BM_CarveBuffered(benchmark::State& state) {
         QuietHost host;
         state.ResumeTiming();
         corvid::ExclusiveInputFile input(workspace->input.string());
-        const corvid::RawReport report =
-            corvid::CarveBySignature(input, corvid::kTiffLittleEndianSignature, ".tif",
-                                     workspace->output.string() + "/tiff", host,
-                                     static_cast<std::size_t>(state.range(0)) * 1024);
+        const corvid::RawReport report = corvid::CarveBySignature(
+            input, corvid::kTiffLittleEndianSignature, ".tif", workspace->output.string() + "/tiff",
+            host, static_cast<std::size_t>(state.range(0)) * 1024);
         fastFiles = report.filesWritten;
         benchmark::DoNotOptimize(report);
     }
@@ -140,7 +139,8 @@ std::int64_t CarveByteReads(const std::string& path, std::int64_t size, const st
         if (last == signature[index]) {
             ++counter;
             if (previous > 0) {
-                corvid::AtomicOutputFile segment(prefix + corvid::PadLeftWith(std::to_string(counter), 4, '0') + ".tif");
+                corvid::AtomicOutputFile segment(
+                    prefix + corvid::PadLeftWith(std::to_string(counter), 4, '0') + ".tif");
                 segment.CopyFrom(fd, previous, candidate - 1 - previous);
                 segment.Commit();
                 ++files;
@@ -166,7 +166,8 @@ void BM_CarveOneByteReads(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * workspace->prefixSize);
 }
 
-void Throughput(const benchmark::BenchmarkReporter::Run& run, std::int64_t bytes, double& wall, double& cpu) {
+void Throughput(const benchmark::BenchmarkReporter::Run& run, std::int64_t bytes, double& wall,
+                double& cpu) {
     if (wall != 0) return;
     const double total = static_cast<double>(bytes) * static_cast<double>(run.iterations) / 1e6;
     wall = run.real_accumulated_time > 0 ? total / run.real_accumulated_time : 0;
@@ -180,9 +181,11 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration) continue;
             if (run.benchmark_name().starts_with("BM_CarveBuffered"))
-                Throughput(run, workspace->inputSize, fastMegabytesPerSecond, fastCpuMegabytesPerSecond);
+                Throughput(run, workspace->inputSize, fastMegabytesPerSecond,
+                           fastCpuMegabytesPerSecond);
             if (run.benchmark_name().starts_with("BM_CarveOneByteReads"))
-                Throughput(run, workspace->prefixSize, byteReadMegabytesPerSecond, byteReadCpuMegabytesPerSecond);
+                Throughput(run, workspace->prefixSize, byteReadMegabytesPerSecond,
+                           byteReadCpuMegabytesPerSecond);
         }
     }
 };
@@ -194,10 +197,12 @@ int main(int argc, char** argv) {
     space.inputSize = 1024 * kMiB;
     // Input and segments together need about twice the input size.
     const std::int64_t free = FreeBytes("/dev/shm");
-    while (space.inputSize > 64 * kMiB && free < 2 * space.inputSize + 64 * kMiB) space.inputSize /= 2;
+    while (space.inputSize > 64 * kMiB && free < 2 * space.inputSize + 64 * kMiB)
+        space.inputSize /= 2;
     if (space.inputSize != 1024 * kMiB)
-        std::printf("note: /dev/shm has %lld MiB free; using a %lld MiB input instead of 1024 MiB\n",
-                    static_cast<long long>(free / kMiB), static_cast<long long>(space.inputSize / kMiB));
+        std::printf(
+            "note: /dev/shm has %lld MiB free; using a %lld MiB input instead of 1024 MiB\n",
+            static_cast<long long>(free / kMiB), static_cast<long long>(space.inputSize / kMiB));
     space.prefixSize = std::min<std::int64_t>(64 * kMiB, space.inputSize);
 
     char pattern[] = "/dev/shm/corvid-bench-XXXXXX";
@@ -217,9 +222,13 @@ int main(int argc, char** argv) {
             ->ArgName("buffer_KiB")
             ->Arg(static_cast<std::int64_t>(corvid::kCarveBufferSize / 1024))
             ->Arg(1024)
-            ->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Iterations(3)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark("BM_CarveOneByteReads", BM_CarveOneByteReads)
-            ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::Initialize(&argc, argv);
         Reporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -230,10 +239,12 @@ int main(int argc, char** argv) {
         double load[1] = {0};
         ::getloadavg(load, 1);
         std::printf("\n                         wall clock     CPU time\n");
-        std::printf("buffered carve:        %8.0f MB/s  %8.0f MB/s   (%lld MiB, %lld files, %zu KiB buffer)\n",
-                    fastMegabytesPerSecond, fastCpuMegabytesPerSecond,
-                    static_cast<long long>(space.inputSize / kMiB), static_cast<long long>(fastFiles),
-                    corvid::kCarveBufferSize / 1024);
+        std::printf(
+            "buffered carve:        %8.0f MB/s  %8.0f MB/s   (%lld MiB, %lld files, %zu KiB "
+            "buffer)\n",
+            fastMegabytesPerSecond, fastCpuMegabytesPerSecond,
+            static_cast<long long>(space.inputSize / kMiB), static_cast<long long>(fastFiles),
+            corvid::kCarveBufferSize / 1024);
         std::printf("one-byte read() carve: %8.1f MB/s  %8.1f MB/s   (%lld MiB prefix)\n",
                     byteReadMegabytesPerSecond, byteReadCpuMegabytesPerSecond,
                     static_cast<long long>(space.prefixSize / kMiB));
@@ -242,7 +253,8 @@ int main(int argc, char** argv) {
                         fastMegabytesPerSecond / byteReadMegabytesPerSecond,
                         fastCpuMegabytesPerSecond / byteReadCpuMegabytesPerSecond);
         std::printf("peak resident memory:  %8ld MiB\n", usage.ru_maxrss / 1024);
-        std::printf("load average (1 min):  %8.2f on %ld CPUs\n", load[0], ::sysconf(_SC_NPROCESSORS_ONLN));
+        std::printf("load average (1 min):  %8.2f on %ld CPUs\n", load[0],
+                    ::sysconf(_SC_NPROCESSORS_ONLN));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_raw_carving: %s\n", error.what());
         status = 1;

@@ -28,9 +28,12 @@ std::string ScratchPath(const char* name) {
 std::uint32_t MakeTable(const std::string& path, int rows) {
   {
     MdbWriter writer(path);
-    auto& t = writer.AddTable({"t", {{"id", ColumnType::AutoNumber}, {"name", ColumnType::Text, 50},
-                                     {"img", ColumnType::OleObject}}});
-    for (int i = 0; i < rows; ++i) t.AddRow({Null, std::string("row ") + std::to_string(i), Bytes(100)});
+    auto& t = writer.AddTable({"t",
+                               {{"id", ColumnType::AutoNumber},
+                                {"name", ColumnType::Text, 50},
+                                {"img", ColumnType::OleObject}}});
+    for (int i = 0; i < rows; ++i)
+      t.AddRow({Null, std::string("row ") + std::to_string(i), Bytes(100)});
     writer.Finish();
   }
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
@@ -63,7 +66,11 @@ void BM_UpdateThenDeleteRow(benchmark::State& state) {
   std::filesystem::remove(path);
   state.SetItemsProcessed(3 * state.iterations());
 }
-BENCHMARK(BM_UpdateThenDeleteRow)->Arg(100)->Arg(50 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UpdateThenDeleteRow)
+    ->Arg(100)
+    ->Arg(50 * 1024)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

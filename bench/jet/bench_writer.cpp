@@ -61,8 +61,11 @@ void BM_WriteSmallRows(benchmark::State& state) {
   const std::int64_t rows = state.range(0);
   for (auto _ : state) {
     MdbWriter writer(path);
-    auto& table = writer.AddTable({"Rows", {{"id", ColumnType::AutoNumber}, {"name", ColumnType::Text, 40},
-                                            {"value", ColumnType::Double}, {"when", ColumnType::DateTime}}});
+    auto& table = writer.AddTable({"Rows",
+                                   {{"id", ColumnType::AutoNumber},
+                                    {"name", ColumnType::Text, 40},
+                                    {"value", ColumnType::Double},
+                                    {"when", ColumnType::DateTime}}});
     std::vector<Value> row(4);
     for (std::int64_t i = 0; i < rows; ++i) {
       row[0] = Null;

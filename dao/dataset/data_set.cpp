@@ -335,7 +335,8 @@ void TDataSet::CreateFields() {
   DestroyDefaultFields();
   if (fields_.empty()) {
     for (const TFieldDef& def : fieldDefs_) {
-      auto field = std::make_unique<TField>(*this, def.name, def.dataType, TFieldKind::fkData, def.size);
+      auto field =
+          std::make_unique<TField>(*this, def.name, def.dataType, TFieldKind::fkData, def.size);
       field->SetIsDefault(true);
       field->SetPrecision(def.precision);
       fields_.push_back(std::move(field));
@@ -347,8 +348,7 @@ void TDataSet::CreateFields() {
       int fieldNo = 0;
       for (const TFieldDef& def : fieldDefs_)
         if (SameFieldName(def.name, field->FieldName())) fieldNo = def.fieldNo;
-      if (fieldNo == 0)
-        throw DataSetError("Field '" + field->FieldName() + "' not found");
+      if (fieldNo == 0) throw DataSetError("Field '" + field->FieldName() + "' not found");
       field->Bind(fieldNo, -1);
     } else {
       field->Bind(0, static_cast<int>(calculatedCount_++));
@@ -368,7 +368,8 @@ TField& TDataSet::AddField(std::string name, TFieldType type, TFieldKind kind, i
 }
 
 TField& TDataSet::Fields(std::size_t position) {
-  if (position >= fields_.size()) throw DataSetError("List index out of bounds (" + std::to_string(position) + ")");
+  if (position >= fields_.size())
+    throw DataSetError("List index out of bounds (" + std::to_string(position) + ")");
   return *fields_[position];
 }
 
@@ -400,7 +401,8 @@ std::string TDataSet::FieldText(const TField& field) {
   if (!ReadFieldValue(field, &value)) return {};
   std::string text = NativeValueText(field.DataType(), value, field.ValidChars() == kGuidChars);
   const TFieldType type = field.DataType();
-  if (type == TFieldType::ftString || type == TFieldType::ftFixedChar || type == TFieldType::ftWideString)
+  if (type == TFieldType::ftString || type == TFieldType::ftFixedChar ||
+      type == TFieldType::ftWideString)
     return TranslateStoredText(std::move(text));
   return text;
 }
@@ -425,13 +427,15 @@ void TDataSet::CheckFieldWritable(const TField& field) const {
   }
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
     throw DataSetError("Dataset not in edit or insert mode");
-  if (field.ReadOnly()) throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
+  if (field.ReadOnly())
+    throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
 }
 
 void TDataSet::SetFieldText(TField& field, const std::string& text) {
   CheckFieldWritable(field);
   if (field.FieldKind() == TFieldKind::fkData && field.IsBlob()) {
-    const bool memo = field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftFmtMemo;
+    const bool memo =
+        field.DataType() == TFieldType::ftMemo || field.DataType() == TFieldType::ftFmtMemo;
     const std::string stored = memo ? StoredTextFromUser(text) : text;
     auto stream = CreateBlobStream(field, TBlobStreamMode::bmWrite);
     stream->Write(std::as_bytes(std::span(stored)));

@@ -39,7 +39,9 @@ class TDataSet {
   TDataSet& operator=(const TDataSet&) = delete;
 
   // --- opening and closing
-  bool Active() const { return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening; }
+  bool Active() const {
+    return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening;
+  }
   void SetActive(bool value);
   void Open() { SetActive(true); }
   void Close() { SetActive(false); }
@@ -56,9 +58,15 @@ class TDataSet {
   bool Eof() const { return eof_; }
   bool Bof() const { return bof_; }
   bool IsEmpty() const { return Active() && buffers_.empty(); }
-  int RecordCount() { CheckActive(); return CountRecords(); }
+  int RecordCount() {
+    CheckActive();
+    return CountRecords();
+  }
   int RecNo() { return Active() ? GetRecordNumber() : -1; }
-  void SetRecNo(int value) { CheckActive(); SetRecordNumber(value); }
+  void SetRecNo(int value) {
+    CheckActive();
+    SetRecordNumber(value);
+  }
   // Fetches the current record again and refills the window around it (a
   // record being edited or inserted is first posted or cancelled, as when
   // leaving edit mode).

@@ -3,8 +3,19 @@
 namespace corvid {
 
 enum class TDataSetState : int {
-  dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue,
-  dsOldValue, dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
+  dsInactive,
+  dsBrowse,
+  dsEdit,
+  dsInsert,
+  dsSetKey,
+  dsCalcFields,
+  dsFilter,
+  dsNewValue,
+  dsOldValue,
+  dsCurValue,
+  dsBlockRead,
+  dsInternalCalc,
+  dsOpening
 };
 
 enum class FetchMode : int { Current, Next, Prior };

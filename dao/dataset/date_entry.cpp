@@ -28,19 +28,37 @@ std::string DateOrderOfFormat(std::string_view format) {
   for (std::size_t i = 0; i + 1 < format.size(); ++i) {
     if (format[i] != '%') continue;
     char c = format[++i];
-    while ((c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0' || c == '^' || c == '#') && i + 1 < format.size())
+    while ((c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0' || c == '^' || c == '#') &&
+           i + 1 < format.size())
       c = format[++i];
     switch (c) {
-      case 'd': case 'e': order += 'D'; break;
-      case 'm': case 'b': case 'B': case 'h': order += 'M'; break;
-      case 'y': case 'Y': case 'C': order += 'Y'; break;
-      case 'D': order += "MDY"; break;
-      case 'F': order += "YMD"; break;
-      default: break;
+      case 'd':
+      case 'e':
+        order += 'D';
+        break;
+      case 'm':
+      case 'b':
+      case 'B':
+      case 'h':
+        order += 'M';
+        break;
+      case 'y':
+      case 'Y':
+      case 'C':
+        order += 'Y';
+        break;
+      case 'D':
+        order += "MDY";
+        break;
+      case 'F':
+        order += "YMD";
+        break;
+      default:
+        break;
     }
   }
-  if (order.size() != 3 || order.find('D') == std::string::npos || order.find('M') == std::string::npos ||
-      order.find('Y') == std::string::npos)
+  if (order.size() != 3 || order.find('D') == std::string::npos ||
+      order.find('M') == std::string::npos || order.find('Y') == std::string::npos)
     return "MDY";
   return order;
 }
@@ -65,16 +83,19 @@ std::string UpperCase(std::string text) {
 }
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+    text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    text.remove_suffix(1);
   return text;
 }
 
 // Removes a trailing AM/PM marker; returns +1 for PM, -1 for AM, 0 for none.
 int TakeMeridiem(std::string_view& text, const LocaleTexts& texts) {
   const std::string upper = UpperCase(std::string(text));
-  for (const auto& [marker, sign] : {std::pair{std::string("AM"), -1}, std::pair{std::string("PM"), 1},
-                                     std::pair{UpperCase(texts.am), -1}, std::pair{UpperCase(texts.pm), 1}}) {
+  for (const auto& [marker, sign] :
+       {std::pair{std::string("AM"), -1}, std::pair{std::string("PM"), 1},
+        std::pair{UpperCase(texts.am), -1}, std::pair{UpperCase(texts.pm), 1}}) {
     if (marker.empty() || upper.size() < marker.size()) continue;
     if (upper.compare(upper.size() - marker.size(), marker.size(), marker) == 0) {
       text = Trim(text.substr(0, text.size() - marker.size()));
@@ -121,14 +142,22 @@ std::optional<std::int32_t> ParseDate(std::string_view text, const LocaleTexts& 
   const std::string order = parts[0].digits == 4 ? std::string("YMD") : texts.order;
   for (std::size_t i = 0; i < 3; ++i) {
     switch (order[i]) {
-      case 'Y': year = parts[i].value; yearDigits = parts[i].digits; break;
-      case 'M': month = parts[i].value; break;
-      default: day = parts[i].value; break;
+      case 'Y':
+        year = parts[i].value;
+        yearDigits = parts[i].digits;
+        break;
+      case 'M':
+        month = parts[i].value;
+        break;
+      default:
+        day = parts[i].value;
+        break;
     }
   }
   if (yearDigits <= 2) year += year < 30 ? 2000 : 1900;
   if (year < 1 || year > 9999) return std::nullopt;
-  const std::chrono::year_month_day ymd{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+  const std::chrono::year_month_day ymd{std::chrono::year{year},
+                                        std::chrono::month{static_cast<unsigned>(month)},
                                         std::chrono::day{static_cast<unsigned>(day)}};
   if (!ymd.ok()) return std::nullopt;
   return DayNumberFromCivil({year, static_cast<unsigned>(month), static_cast<unsigned>(day)});
@@ -142,7 +171,8 @@ std::optional<std::int32_t> ParseTime(std::string_view text, const LocaleTexts& 
     text = text.substr(0, dot);
   }
   std::vector<Number> parts;
-  if (text.empty() || text.find(':') == std::string_view::npos || !Numbers(text, ":", parts)) return std::nullopt;
+  if (text.empty() || text.find(':') == std::string_view::npos || !Numbers(text, ":", parts))
+    return std::nullopt;
   if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
   int hour = parts[0].value;
   const int minute = parts[1].value;
@@ -150,7 +180,8 @@ std::optional<std::int32_t> ParseTime(std::string_view text, const LocaleTexts& 
   int milliseconds = 0;
   if (!fraction.empty()) {
     std::vector<Number> ms;
-    if (!Numbers(fraction, {}, ms) || ms.size() != 1 || ms[0].digits > 3 || parts.size() != 3) return std::nullopt;
+    if (!Numbers(fraction, {}, ms) || ms.size() != 1 || ms[0].digits > 3 || parts.size() != 3)
+      return std::nullopt;
     milliseconds = ms[0].value;
     for (std::size_t d = ms[0].digits; d < 3; ++d) milliseconds *= 10;
   }

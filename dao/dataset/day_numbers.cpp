@@ -57,8 +57,7 @@ DayAndTime DayAndTimeFromAutomationDate(double automationDate) {
     ms -= kMillisecondsPerDay;
     whole += automationDate < 0 ? -1.0 : 1.0;
   }
-  return {static_cast<std::int32_t>(whole) + kDayNumberOf1899_12_30,
-          static_cast<std::int32_t>(ms)};
+  return {static_cast<std::int32_t>(whole) + kDayNumberOf1899_12_30, static_cast<std::int32_t>(ms)};
 }
 
 }  // namespace corvid

@@ -66,15 +66,16 @@ std::string GuidText(const std::vector<std::byte>& bytes) {
 }
 
 std::vector<std::byte> ParseGuid(std::string_view text) {
-  if (text.size() == 38 && text.front() == '{' && text.back() == '}')
-    text = text.substr(1, 36);
-  if (text.size() != 36) throw std::invalid_argument("'" + std::string(text) + "' is not a valid GUID value");
+  if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
+  if (text.size() != 36)
+    throw std::invalid_argument("'" + std::string(text) + "' is not a valid GUID value");
   static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
   std::vector<std::byte> bytes(16);
   std::size_t at = 0;
   for (int i = 0; i < 16; ++i) {
     if (i == 4 || i == 6 || i == 8 || i == 10) {
-      if (text[at] != '-') throw std::invalid_argument("'" + std::string(text) + "' is not a valid GUID value");
+      if (text[at] != '-')
+        throw std::invalid_argument("'" + std::string(text) + "' is not a valid GUID value");
       ++at;
     }
     unsigned value = 0;
@@ -99,7 +100,8 @@ std::string NativeValueText(TFieldType type, const FieldValue& value, bool isGui
       if (auto* d = std::get_if<double>(&value)) return FormatFloatText(*d);
       break;
     case TFieldType::ftDate:
-      if (auto* day = std::get_if<std::int32_t>(&value)) return FormatShortDate(CivilFromDayNumber(*day));
+      if (auto* day = std::get_if<std::int32_t>(&value))
+        return FormatShortDate(CivilFromDayNumber(*day));
       break;
     case TFieldType::ftTime:
       if (auto* ms = std::get_if<std::int32_t>(&value)) return FormatLongTime(*ms);

@@ -41,8 +41,9 @@ std::int32_t IntegerFrom(const TField& field, const std::string& text) {
     high = 65535;
   }
   if (r.ec == std::errc::result_out_of_range || value < low || value > high)
-    throw DataSetError(std::string(Trim(text)) + " is not a valid value for field '" + field.DisplayLabel() +
-                       "'. The allowed range is " + std::to_string(low) + " to " + std::to_string(high));
+    throw DataSetError(std::string(Trim(text)) + " is not a valid value for field '" +
+                       field.DisplayLabel() + "'. The allowed range is " + std::to_string(low) +
+                       " to " + std::to_string(high));
   return static_cast<std::int32_t>(value);
 }
 
@@ -104,7 +105,8 @@ FieldValue NativeValueFromText(const TField& field, const std::string& text) {
     case T::ftTypedBinary: {
       if (field.ValidChars() == kGuidChars) {
         std::string t(Trim(text));
-        if (t.rfind("{guid ", 0) == 0 && t.size() > 7 && t.back() == '}') t = t.substr(6, t.size() - 7);
+        if (t.rfind("{guid ", 0) == 0 && t.size() > 7 && t.back() == '}')
+          t = t.substr(6, t.size() - 7);
         try {
           return ParseGuid(t);
         } catch (const std::invalid_argument&) {

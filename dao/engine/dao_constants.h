@@ -110,13 +110,13 @@ enum ErrorNumber : int {
   kIsamNotFound = 3170,           // "Could not find installable ISAM."
   kOdbcCallFailed = 3146,         // "ODBC--call failed."
   // Editing.
-  kUpdateWithoutEdit = 3020,      // "Update or CancelUpdate without AddNew or Edit."
-  kFieldTooSmall = 3163,          // "The field is too small to accept the amount of data ..."
-  kFieldNotUpdatable = 3164,      // "Field cannot be updated."
-  kRequiredFieldNull = 3314,      // "The field '<t>.<f>' cannot contain a Null value ..."
-  kZeroLengthString = 3315,       // "Field '<t>.<f>' cannot be a zero-length string."
-  kConversionError = 3421,        // "Data type conversion error."
-  kRecordTooLarge = 3047,         // "Record is too large."
+  kUpdateWithoutEdit = 3020,  // "Update or CancelUpdate without AddNew or Edit."
+  kFieldTooSmall = 3163,      // "The field is too small to accept the amount of data ..."
+  kFieldNotUpdatable = 3164,  // "Field cannot be updated."
+  kRequiredFieldNull = 3314,  // "The field '<t>.<f>' cannot contain a Null value ..."
+  kZeroLengthString = 3315,   // "Field '<t>.<f>' cannot be a zero-length string."
+  kConversionError = 3421,    // "Data type conversion error."
+  kRecordTooLarge = 3047,     // "Record is too large."
 };
 
 }  // namespace corvid::dao

@@ -81,9 +81,9 @@ class Recordset {
   // current record stays); CancelUpdate drops the assigned values (with
   // nothing pending it does nothing; moving to another record drops them
   // too); Delete deletes the current record, whose bookmark then raises
-  // 3167. Update without Edit or AddNew raises 3020. Only table and dynaset recordsets of a database opened for
-  // writing change rows, and only of tables without indexes: otherwise
-  // 3027 "Cannot update. Database or object is read-only." with the reason.
+  // 3167. Update without Edit or AddNew raises 3020. Only table and dynaset recordsets of a
+  // database opened for writing change rows, and only of tables without indexes: otherwise 3027
+  // "Cannot update. Database or object is read-only." with the reason.
   virtual void Edit() = 0;
   virtual void AddNew() = 0;
   virtual void Update() = 0;

@@ -51,7 +51,8 @@ std::optional<double> AsNumber(const Variant& value) {
   return std::nullopt;
 }
 
-std::int64_t WholeNumber(const Variant& value, std::int64_t lo, std::int64_t hi, EngineContext& context) {
+std::int64_t WholeNumber(const Variant& value, std::int64_t lo, std::int64_t hi,
+                         EngineContext& context) {
   if (auto* i = std::get_if<std::int64_t>(&value)) {
     if (*i < lo || *i > hi) ConversionError(context);
     return *i;
@@ -60,7 +61,8 @@ std::int64_t WholeNumber(const Variant& value, std::int64_t lo, std::int64_t hi,
   if (!number) ConversionError(context);
   // Access rounds half to even when a fraction goes into an integer field.
   const double rounded = std::nearbyint(*number);
-  if (rounded < static_cast<double>(lo) || rounded > static_cast<double>(hi)) ConversionError(context);
+  if (rounded < static_cast<double>(lo) || rounded > static_cast<double>(hi))
+    ConversionError(context);
   return static_cast<std::int64_t>(rounded);
 }
 
@@ -75,9 +77,11 @@ std::size_t Utf16Length(const std::string& utf8) {
 }
 
 std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string text) {
-  if (text.rfind("{guid ", 0) == 0 && text.size() > 7 && text.back() == '}') text = text.substr(6, text.size() - 7);
+  if (text.rfind("{guid ", 0) == 0 && text.size() > 7 && text.back() == '}')
+    text = text.substr(6, text.size() - 7);
   if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
-  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') return std::nullopt;
+  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
+    return std::nullopt;
   std::string hex;
   for (char c : text) {
     if (c == '-') continue;
@@ -88,15 +92,16 @@ std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string text) {
   for (std::size_t i = 0; i < 16; ++i)
     printed[i] = static_cast<std::uint8_t>(std::strtoul(hex.substr(2 * i, 2).c_str(), nullptr, 16));
   // Stored order: the first three groups little-endian, the rest as written.
-  std::array<std::uint8_t, 16> stored{printed[3], printed[2], printed[1], printed[0], printed[5], printed[4],
-                                      printed[7], printed[6]};
+  std::array<std::uint8_t, 16> stored{printed[3], printed[2], printed[1], printed[0],
+                                      printed[5], printed[4], printed[7], printed[6]};
   for (std::size_t i = 8; i < 16; ++i) stored[i] = printed[i];
   return stored;
 }
 
 }  // namespace
 
-Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value, EngineContext& context) {
+Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value,
+                       EngineContext& context) {
   if (IsNull(value)) return value;
   switch (static_cast<ColumnType>(column.type)) {
     case ColumnType::Bool: {
@@ -114,12 +119,13 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
     case ColumnType::Integer:
       return WholeNumber(value, -32768, 32767, context);
     case ColumnType::Long:
-      return WholeNumber(value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
-                         context);
+      return WholeNumber(value, std::numeric_limits<std::int32_t>::min(),
+                         std::numeric_limits<std::int32_t>::max(), context);
     case ColumnType::Money: {
       if (auto* c = std::get_if<Currency>(&value)) return *c;
       if (auto* i = std::get_if<std::int64_t>(&value)) {
-        if (*i > std::numeric_limits<std::int64_t>::max() / 10000 || *i < std::numeric_limits<std::int64_t>::min() / 10000)
+        if (*i > std::numeric_limits<std::int64_t>::max() / 10000 ||
+            *i < std::numeric_limits<std::int64_t>::min() / 10000)
           ConversionError(context);
         return Currency{*i * 10000};
       }
@@ -131,12 +137,14 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
     case ColumnType::Double: {
       const auto number = AsNumber(value);
       if (!number || std::holds_alternative<Date>(value)) ConversionError(context);
-      if (static_cast<ColumnType>(column.type) == ColumnType::Single) return static_cast<float>(*number);
+      if (static_cast<ColumnType>(column.type) == ColumnType::Single)
+        return static_cast<float>(*number);
       return *number;
     }
     case ColumnType::DateTime: {
       if (auto* d = std::get_if<Date>(&value)) return *d;
-      if (std::holds_alternative<std::string>(value) || std::holds_alternative<Bytes>(value)) ConversionError(context);
+      if (std::holds_alternative<std::string>(value) || std::holds_alternative<Bytes>(value))
+        ConversionError(context);
       const auto number = AsNumber(value);
       if (!number) ConversionError(context);
       return Date{*number};
@@ -163,7 +171,9 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
       } else {
         ConversionError(context);
       }
-      if (static_cast<ColumnType>(column.type) == ColumnType::Binary && bytes.size() > static_cast<std::size_t>(column.length)) TooSmall(context);
+      if (static_cast<ColumnType>(column.type) == ColumnType::Binary &&
+          bytes.size() > static_cast<std::size_t>(column.length))
+        TooSmall(context);
       return bytes;
     }
     case ColumnType::Guid: {

@@ -16,7 +16,8 @@ class EngineContext;
 // The value as the column stores it (Text and Memo as text, numbers in
 // their type, binary as bytes, GUIDs as "{guid {...}}"); Null stays Null.
 // Raises the engine's errors through `context`.
-Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value, EngineContext& context);
+Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value,
+                       EngineContext& context);
 
 // The writer's value for a value already in the column's form.
 jet::Value ToWriterValue(const Column& column, const Variant& value);

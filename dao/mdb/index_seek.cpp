@@ -43,9 +43,10 @@ IndexSeek::IndexSeek(TableRows& rows, std::string_view name, EngineContext& cont
       break;
     }
   if (!found || found->columns.empty())
-    context_.Raise(kNotAnIndex, "'" + std::string(name) + "' isn't an index in this table. Look "
-                                "in the Indexes collection of the TableDef object to determine "
-                                "the valid index names.");
+    context_.Raise(kNotAnIndex, "'" + std::string(name) +
+                                    "' isn't an index in this table. Look "
+                                    "in the Indexes collection of the TableDef object to determine "
+                                    "the valid index names.");
   name_ = found->name;
   for (const jet::reader::IndexColumn& key : found->columns) {
     const int column = rows.ColumnIndexOfNumber(key.columnNumber);
@@ -93,10 +94,10 @@ std::optional<std::int32_t> IndexSeek::Find(const std::vector<std::int32_t>& ord
                                             const std::vector<Variant>& keys,
                                             const ValueOf& value) const {
   if (keys.empty() || keys.size() > kMaxKeys || keys.size() > columns_.size())
-    context_.Raise(kInvalidArgument,
-                   "Invalid argument: Seek on the index '" + name_ + "' takes 1 to " +
-                       std::to_string(std::min(columns_.size(), kMaxKeys)) + " key values, not " +
-                       std::to_string(keys.size()) + ".");
+    context_.Raise(kInvalidArgument, "Invalid argument: Seek on the index '" + name_ +
+                                         "' takes 1 to " +
+                                         std::to_string(std::min(columns_.size(), kMaxKeys)) +
+                                         " key values, not " + std::to_string(keys.size()) + ".");
   std::string op(comparison);
   op.erase(std::remove(op.begin(), op.end(), ' '), op.end());
   if (op != "=" && op != "<" && op != "<=" && op != ">" && op != ">=")

@@ -96,7 +96,7 @@ std::map<std::int64_t, std::vector<QueryParameterInfo>> ReadQueryParameters(
 }  // namespace
 
 JetDatabase::JetDatabase(std::shared_ptr<AccessFile> file, std::string connect,
-                               EngineContextPtr context)
+                         EngineContextPtr context)
     : file_(std::move(file)),
       context_(std::move(context)),
       name_(file_->path()),
@@ -130,10 +130,10 @@ JetDatabase::JetDatabase(std::shared_ptr<AccessFile> file, std::string connect,
             entry.name, static_cast<int>(entry.flags & kQueryTypeMask), context_,
             datesOf(entry.name), parametersOf(entry.name), file_);
         // The query lives in this database's collection, so `this` outlives it.
-        query->SetSelectRunner([this](sql::SelectStatement& select, int type, int options,
-                                      int lockEdits) {
-          return OpenSelect(select, type, options, lockEdits);
-        });
+        query->SetSelectRunner(
+            [this](sql::SelectStatement& select, int type, int options, int lockEdits) {
+              return OpenSelect(select, type, options, lockEdits);
+            });
         queries_.Add(std::move(query));
         break;
       }
@@ -170,7 +170,7 @@ std::int32_t JetDatabase::CollatingOrder() const {
 }
 
 std::unique_ptr<Recordset> JetDatabase::OpenRecordset(std::string_view source, int type,
-                                                         int options, int lockEdits) {
+                                                      int options, int lockEdits) {
   CheckOpen();
   std::string_view name = Unbracketed(source);
   // A table or query of that name wins over reading the text as SQL.
@@ -207,7 +207,7 @@ int JetDatabase::CheckedType(int type, int options) const {
 }
 
 std::unique_ptr<Recordset> JetDatabase::OpenSelect(sql::SelectStatement& select, int type,
-                                                      int options, int lockEdits) {
+                                                   int options, int lockEdits) {
   CheckOpen();
   // SQL gives a dynaset by default and can't give a table-type recordset.
   if (type == dbOpenTable) context_->Raise(kInvalidOperation, "Invalid operation.");
@@ -215,14 +215,16 @@ std::unique_ptr<Recordset> JetDatabase::OpenSelect(sql::SelectStatement& select,
   if (!tables_.Find(select.table) && queries_.Find(select.table))
     context_->Raise(kOperationNotSupported,
                     "Operation is not supported for this type of object: selecting from the "
-                    "stored query '" + select.table + "' needs a query engine this engine does "
-                    "not have; select from its table.");
+                    "stored query '" +
+                        select.table +
+                        "' needs a query engine this engine does "
+                        "not have; select from its table.");
   return OpenTable(select.table, &select, type, options, lockEdits);
 }
 
 std::unique_ptr<Recordset> JetDatabase::OpenTable(std::string_view name,
-                                                     sql::SelectStatement* select, int type,
-                                                     int options, int lockEdits) {
+                                                  sql::SelectStatement* select, int type,
+                                                  int options, int lockEdits) {
   auto* table = static_cast<JetTableDef*>(tables_.Find(name));
   if (!table)
     context_->Raise(kObjectNotFound, "The database engine cannot find the input table or query '" +
@@ -242,8 +244,10 @@ std::unique_ptr<Recordset> JetDatabase::OpenTable(std::string_view name,
 
 QueryDef& JetDatabase::CreateQueryDef(std::string_view name, std::string_view) {
   CheckOpen();
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
-                                 "query definitions (creating '" + std::string(name) + "').");
+  context_->Raise(kCannotUpdate,
+                  "Cannot update. Database or object is read-only. Corvid does not change "
+                  "query definitions (creating '" +
+                      std::string(name) + "').");
 }
 
 Collection<TableDef>& JetDatabase::TableDefs() {

@@ -45,9 +45,8 @@ JetEngine::JetEngine(std::string version)
 
 JetEngine::~JetEngine() = default;
 
-std::shared_ptr<Workspace> JetEngine::CreateWorkspace(std::string_view name,
-                                                         std::string_view user,
-                                                         std::string_view password, int type) {
+std::shared_ptr<Workspace> JetEngine::CreateWorkspace(std::string_view name, std::string_view user,
+                                                      std::string_view password, int type) {
   // No workgroup file here: the default workgroup's one account.
   if (!SameText(user, "Admin") || !password.empty())
     context_->Raise(kNotValidAccount, "Not a valid account name or password.", "DAO.DBEngine");

@@ -67,8 +67,9 @@ Variant MdbColumnField::Value() {
 
 void MdbColumnField::SetValue(const Variant& value) {
   if (!row_)
-    rows_->context().Raise(kCannotUpdate, "Cannot update. Database or object is read-only. The field '" +
-                                              Name() + "' belongs to a table definition, which Corvid does not change.");
+    rows_->context().Raise(kCannotUpdate,
+                           "Cannot update. Database or object is read-only. The field '" + Name() +
+                               "' belongs to a table definition, which Corvid does not change.");
   row_->SetPending(column_, value);
 }
 

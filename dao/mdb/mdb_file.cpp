@@ -159,7 +159,8 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
       ": the file is encrypted with a database password (Office encryption), "
       "which this engine does not support.";
   std::byte pageType{};
-  const bool catalogClear = ReadAt(file->fd_, &pageType, 1, 2 * pageSize) && pageType == std::byte{2};
+  const bool catalogClear =
+      ReadAt(file->fd_, &pageType, 1, 2 * pageSize) && pageType == std::byte{2};
 
   // A clear file's Jet password is checked here; an encrypted one's by the
   // reader, which needs it to decrypt.
@@ -173,26 +174,31 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
     file->catalog_ = file->reader_->Objects().entries;
     // In the order the rows lie in the file (a moved row where it went to),
     // as Access lists them; rows recovered from unlisted pages come last.
-    std::stable_sort(file->catalog_.begin(), file->catalog_.end(), [](const auto& a, const auto& b) {
-      return std::tuple(a.recovered, a.page, a.row) < std::tuple(b.recovered, b.page, b.row);
-    });
+    std::stable_sort(
+        file->catalog_.begin(), file->catalog_.end(), [](const auto& a, const auto& b) {
+          return std::tuple(a.recovered, a.page, a.row) < std::tuple(b.recovered, b.page, b.row);
+        });
     // The reader recovers what it can of a catalog whose pages are missing;
     // a file cut short is refused instead, before tables seem to vanish.
-    if (CatalogCutShort(*file->reader_)) throw jet::reader::DamageError("the catalog's pages are cut off");
+    if (CatalogCutShort(*file->reader_))
+      throw jet::reader::DamageError("the catalog's pages are cut off");
   } catch (const jet::reader::PasswordError&) {
     context->Raise(kNotValidPassword, "Not a valid password.");
   } catch (const jet::reader::UnsupportedEncryptionError&) {
     context->Raise(kUnrecognizedFormat, encryptedText);
   } catch (const jet::reader::DamageError&) {
-    if (!catalogClear && header->format == MdbFormat::Ace) context->Raise(kUnrecognizedFormat, encryptedText);
+    if (!catalogClear && header->format == MdbFormat::Ace)
+      context->Raise(kUnrecognizedFormat, encryptedText);
     if (!catalogClear)
       context->Raise(kUnrecognizedFormat,
                      "Unrecognized database format " + quoted + ": the system catalog is damaged.");
     context->Raise(kUnrecognizedFormat, "Unrecognized database format '" + file->path_ +
                                             "': the system catalog is damaged or truncated.");
   } catch (const jet::reader::JetError& error) {
-    if (!catalogClear && header->format == MdbFormat::Ace) context->Raise(kUnrecognizedFormat, encryptedText);
-    context->Raise(kUnrecognizedFormat, "Unrecognized database format " + quoted + ": " + error.what() + ".");
+    if (!catalogClear && header->format == MdbFormat::Ace)
+      context->Raise(kUnrecognizedFormat, encryptedText);
+    context->Raise(kUnrecognizedFormat,
+                   "Unrecognized database format " + quoted + ": " + error.what() + ".");
   }
   return file;
 }
@@ -210,7 +216,8 @@ std::pair<unsigned long, unsigned long> AccessFile::identity() const {
 
 void AccessFile::Refresh() {
   struct stat st {};
-  if (::fstat(fd_, &st) == 0) pageCount_ = static_cast<unsigned long>(st.st_size) / header_.pageSize;
+  if (::fstat(fd_, &st) == 0)
+    pageCount_ = static_cast<unsigned long>(st.st_size) / header_.pageSize;
   ++generation_;
   // The reader caches pages and knows the file's size from when it opened:
   // open it anew. Damage it found and nobody took yet is kept.

@@ -70,7 +70,7 @@ class AccessFile {
   bool encrypted_ = false;
   std::unique_ptr<jet::reader::Database> reader_;
   std::vector<jet::reader::CatalogEntry> catalog_;
-  std::size_t damageSeen_ = 0;  // report entries already handed out
+  std::size_t damageSeen_ = 0;             // report entries already handed out
   std::vector<std::string> earlierNotes_;  // of readers replaced by Refresh
 };
 

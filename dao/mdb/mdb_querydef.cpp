@@ -62,23 +62,32 @@ Variant AsDeclaredType(const Variant& value, int type, const std::string& name) 
                                 "' of the parameter '" + name + "'.");
   };
   switch (type) {
-    case dbByte: case dbInteger: case dbLong: case dbBigInt: case dbSingle: case dbDouble:
-    case dbCurrency: case dbDecimal: case dbBoolean: {
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbBigInt:
+    case dbSingle:
+    case dbDouble:
+    case dbCurrency:
+    case dbDecimal:
+    case dbBoolean: {
       std::vector<sql::Token> tokens;
       try {
         tokens = sql::Tokenize(*text);
       } catch (const std::invalid_argument&) {
         return fail();
       }
-      bool negative = tokens.size() == 3 && tokens[0].kind == sql::TokenKind::kSymbol &&
-                      tokens[0].text == "-";
+      bool negative =
+          tokens.size() == 3 && tokens[0].kind == sql::TokenKind::kSymbol && tokens[0].text == "-";
       const sql::Token& t = tokens[negative ? 1 : 0];
       if (tokens.size() == 2 + (negative ? 1u : 0u)) {
         if (t.kind == sql::TokenKind::kNumber) {
           double number = negative ? -t.number : t.number;
           if (type == dbBoolean) return number != 0;
           if (type == dbSingle || type == dbDouble || type == dbDecimal) return number;
-          if (type == dbCurrency) return Currency{static_cast<std::int64_t>(number * 10000.0 + (number < 0 ? -0.5 : 0.5))};
+          if (type == dbCurrency)
+            return Currency{
+                static_cast<std::int64_t>(number * 10000.0 + (number < 0 ? -0.5 : 0.5))};
           if (number != static_cast<double>(static_cast<std::int64_t>(number))) return number;
           return static_cast<std::int64_t>(number);
         }
@@ -104,9 +113,8 @@ Variant AsDeclaredType(const Variant& value, int type, const std::string& name) 
 
 }  // namespace
 
-JetQueryDef::JetQueryDef(std::string name, int type, EngineContextPtr context,
-                               ObjectDates dates, std::vector<QueryParameterInfo> parameters,
-                               std::weak_ptr<AccessFile> file)
+JetQueryDef::JetQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates,
+                         std::vector<QueryParameterInfo> parameters, std::weak_ptr<AccessFile> file)
     : name_(std::move(name)),
       type_(type),
       context_(context),
@@ -129,8 +137,10 @@ std::string JetQueryDef::SQL() const {
 }
 
 void JetQueryDef::SetSQL(std::string_view) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
-                                 "query definitions (the query '" + name_ + "').");
+  context_->Raise(kCannotUpdate,
+                  "Cannot update. Database or object is read-only. Corvid does not change "
+                  "query definitions (the query '" +
+                      name_ + "').");
 }
 
 std::unique_ptr<Recordset> JetQueryDef::OpenRecordset(int type, int options, int lockEdits) {
@@ -145,7 +155,8 @@ std::unique_ptr<Recordset> JetQueryDef::OpenRecordset(int type, int options, int
   if (text.empty())
     context_->Raise(kOperationNotSupported,
                     "Operation is not supported for this type of object: the SQL of the stored "
-                    "query '" + name_ + "' cannot be read from the file.");
+                    "query '" +
+                        name_ + "' cannot be read from the file.");
   std::optional<sql::SelectStatement> select;
   try {
     select = sql::ParseSelect(WithoutDeclarations(text));

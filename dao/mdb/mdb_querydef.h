@@ -32,8 +32,7 @@ struct QueryParameterInfo {
 class JetQueryDef : public QueryDef {
  public:
   JetQueryDef(std::string name, int type, EngineContextPtr context, ObjectDates dates = {},
-                 std::vector<QueryParameterInfo> parameters = {},
-                 std::weak_ptr<AccessFile> file = {});
+              std::vector<QueryParameterInfo> parameters = {}, std::weak_ptr<AccessFile> file = {});
 
   std::string Name() const override { return name_; }
   // The SQL as Access shows it ("" when the file's rows for the query cannot

@@ -217,7 +217,8 @@ void MdbRecordset::SetPercentPosition(float percent) {
   if (percent < 0.0f || percent > 100.0f) Raise(kInvalidArgument, "Invalid argument.");
   const std::int32_t count = LivePosition(AllRows());
   if (count <= 0) Raise(kNoCurrentRecord, "No current record.");
-  auto position = static_cast<std::int32_t>(std::lround(percent * static_cast<float>(count) / 100.0f));
+  auto position =
+      static_cast<std::int32_t>(std::lround(percent * static_cast<float>(count) / 100.0f));
   GoTo(IndexOfPosition(std::min(position, count - 1)));
 }
 
@@ -352,7 +353,8 @@ bool MdbRecordset::Updatable() const {
   // What can be told without touching the file; Edit and AddNew check the rest.
   const AccessFile& file = rows_->file();
   return file.writable() && file.header().format != MdbFormat::Ace && !file.encrypted() &&
-         rows_->definition().indexes.empty() && !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
+         rows_->definition().indexes.empty() &&
+         !SameText(std::string_view(rows_->name()).substr(0, 4), "MSys");
 }
 
 void MdbRecordset::CheckEditable(bool existingRow) {
@@ -433,7 +435,8 @@ void MdbRecordset::Update() {
       row.push_back(*assigned);
     } else if (editMode_ == dbEditInProgress && IsLongValue(rows.column(c))) {
       keep[static_cast<std::size_t>(c)] = true;
-      const bool stored = !jet::reader::IsNull(rows.Crack(TableRow(editing_))[static_cast<std::size_t>(c)]);
+      const bool stored =
+          !jet::reader::IsNull(rows.Crack(TableRow(editing_))[static_cast<std::size_t>(c)]);
       row.push_back(stored ? Variant(Bytes{}) : Variant(Null{}));  // only its Null-ness counts
     } else if (editMode_ == dbEditInProgress) {
       row.push_back(ValueAt(TableRow(editing_), c));
@@ -447,16 +450,20 @@ void MdbRecordset::Update() {
     const Variant& value = row[static_cast<std::size_t>(c)];
     const Field& field = fields_.Item(c);
     const std::string qualified = name_ + "." + column.name;
-    if (IsNull(value) && field.Required() && !((column.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditAdd))
-      Raise(kRequiredFieldNull, "The field '" + qualified +
-                                    "' cannot contain a Null value because the Required property for this "
-                                    "field is set to True. Enter a value in this field.");
+    if (IsNull(value) && field.Required() &&
+        !((column.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditAdd))
+      Raise(kRequiredFieldNull,
+            "The field '" + qualified +
+                "' cannot contain a Null value because the Required property for this "
+                "field is set to True. Enter a value in this field.");
     if (keep[static_cast<std::size_t>(c)]) {
       values.push_back(jet::Null);
       continue;
     }
     if (const auto* text = std::get_if<std::string>(&value);
-        text && text->empty() && (IsColumnType(column, jet::reader::ColumnType::Text) || IsColumnType(column, jet::reader::ColumnType::Memo))) {
+        text && text->empty() &&
+        (IsColumnType(column, jet::reader::ColumnType::Text) ||
+         IsColumnType(column, jet::reader::ColumnType::Memo))) {
       const Property* allow = field.FieldProperties().Find("AllowZeroLength");
       if (allow && std::holds_alternative<bool>(allow->value) && !std::get<bool>(allow->value))
         Raise(kZeroLengthString, "Field '" + qualified + "' cannot be a zero-length string.");
@@ -596,7 +603,8 @@ MdbRecordset::RowList MdbRecordset::Select(sql::Condition* where, sql::SortOrder
 }
 
 std::int32_t MdbRecordset::ListedCount() {
-  if (!rows_ || filtered_ || (type_ != dbOpenTable && type_ != dbOpenDynaset && type_ != dbOpenSnapshot))
+  if (!rows_ || filtered_ ||
+      (type_ != dbOpenTable && type_ != dbOpenDynaset && type_ != dbOpenSnapshot))
     return -1;
   rows_->ReloadIfChanged();
   return rows_->StoredCount();
@@ -635,7 +643,8 @@ std::unique_ptr<Recordset> MdbRecordset::OpenRecordset(int type, int options) {
     recordset->GoTo(0);
   recordset->SkipDeleted(1);
   recordset->readOnly_ = readOnly_;
-  if (options & (dbReadOnly | dbAppendOnly)) recordset->SetOpenOptions(options | (readOnly_ ? dbReadOnly : 0));
+  if (options & (dbReadOnly | dbAppendOnly))
+    recordset->SetOpenOptions(options | (readOnly_ ? dbReadOnly : 0));
   return recordset;
 }
 
@@ -655,8 +664,8 @@ void MdbRecordset::Find(std::string_view criteria, std::int32_t start, int step)
   for (std::int32_t i = start; i >= 0 && i < count; i += step) {
     std::int32_t row = TableRow(i);
     if (rows_->Deleted(row)) continue;
-    bool match =
-        WithErrorsRecorded([&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
+    bool match = WithErrorsRecorded(
+        [&] { return condition.Matches([&](int c) { return ValueAt(row, c); }); });
     if (match) {
       noMatch_ = false;
       GoTo(i);

@@ -165,8 +165,8 @@ class MdbRecordset : public Recordset, public RowValues {
   // Null: all rows of the table. Shared with clones, which see the rows
   // added through any of them.
   std::shared_ptr<RowList> list_;
-  bool filtered_ = false;  // rows narrowed by a condition: ListedCount is unknown
-  std::string filter_, sort_;            // for the next OpenRecordset
+  bool filtered_ = false;      // rows narrowed by a condition: ListedCount is unknown
+  std::string filter_, sort_;  // for the next OpenRecordset
   bool noMatch_ = false;
   // The current index (table type only) and the row order it gave.
   std::shared_ptr<const IndexSeek> index_;

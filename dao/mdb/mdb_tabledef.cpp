@@ -28,8 +28,10 @@ class MdbIndexObject : public Index {
 
  private:
   [[noreturn]] void ReadOnly() const {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
-                                   "Access indexes (shaping '" + name_ + "').");
+    context_->Raise(kCannotUpdate,
+                    "Cannot update. Database or object is read-only. Corvid does not maintain "
+                    "Access indexes (shaping '" +
+                        name_ + "').");
   }
 
   EngineContextPtr context_;
@@ -47,12 +49,16 @@ class MdbIndexes : public Indexes {
   Index& Item(std::string_view name) override { return list_.Item(name); }
   void Refresh() override {}
   void Delete(std::string_view name) override {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
-                                   "Access indexes (deleting '" + std::string(name) + "').");
+    context_->Raise(kCannotUpdate,
+                    "Cannot update. Database or object is read-only. Corvid does not maintain "
+                    "Access indexes (deleting '" +
+                        std::string(name) + "').");
   }
   void Append(Index& index) override {
-    context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
-                                   "Access indexes (appending '" + index.Name() + "').");
+    context_->Raise(kCannotUpdate,
+                    "Cannot update. Database or object is read-only. Corvid does not maintain "
+                    "Access indexes (appending '" +
+                        index.Name() + "').");
   }
   void Add(std::shared_ptr<MdbIndexObject> index) { list_.Add(std::move(index)); }
 
@@ -64,7 +70,7 @@ class MdbIndexes : public Indexes {
 }  // namespace
 
 JetTableDef::JetTableDef(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry,
-                               EngineContextPtr context, ObjectDates dates)
+                         EngineContextPtr context, ObjectDates dates)
     : file_(std::move(file)),
       entry_(entry),
       context_(std::move(context)),
@@ -121,13 +127,17 @@ Indexes& JetTableDef::TableIndexes() {
 const Properties& JetTableDef::TableProperties() const { return Definition().tableProperties(); }
 
 Field& JetTableDef::CreateField(std::string_view, int, int) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not change "
-                                 "table definitions (the table '" + name_ + "').");
+  context_->Raise(kCannotUpdate,
+                  "Cannot update. Database or object is read-only. Corvid does not change "
+                  "table definitions (the table '" +
+                      name_ + "').");
 }
 
 Index& JetTableDef::CreateIndex(std::string_view name) {
-  context_->Raise(kCannotUpdate, "Cannot update. Database or object is read-only. Corvid does not maintain "
-                                 "Access indexes (creating '" + std::string(name) + "' on '" + name_ + "').");
+  context_->Raise(kCannotUpdate,
+                  "Cannot update. Database or object is read-only. Corvid does not maintain "
+                  "Access indexes (creating '" +
+                      std::string(name) + "' on '" + name_ + "').");
 }
 
 }  // namespace corvid::dao

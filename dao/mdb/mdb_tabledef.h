@@ -15,8 +15,8 @@ namespace corvid::dao {
 
 class JetTableDef : public TableDef {
  public:
-  JetTableDef(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry, EngineContextPtr context,
-                 ObjectDates dates = {});
+  JetTableDef(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry,
+              EngineContextPtr context, ObjectDates dates = {});
 
   std::string Name() const override { return name_; }
   std::int32_t Attributes() const override { return attributes_; }

@@ -13,7 +13,9 @@ namespace {
 
 using jet::reader::ColumnType;
 
-ColumnType TypeOf(const jet::reader::ColumnDefinition& column) { return static_cast<ColumnType>(column.type); }
+ColumnType TypeOf(const jet::reader::ColumnDefinition& column) {
+  return static_cast<ColumnType>(column.type);
+}
 
 // A little-endian integer of type T stored at `at`.
 template <class T>
@@ -25,7 +27,9 @@ T ReadLittleEndian(const unsigned char* at) {
 
 }  // namespace
 
-bool IsColumnType(const jet::reader::ColumnDefinition& column, ColumnType type) { return TypeOf(column) == type; }
+bool IsColumnType(const jet::reader::ColumnDefinition& column, ColumnType type) {
+  return TypeOf(column) == type;
+}
 
 int DaoTypeOf(const jet::reader::ColumnDefinition& column) {
   switch (TypeOf(column)) {
@@ -96,12 +100,14 @@ bool IsLongValue(const jet::reader::ColumnDefinition& column) { return column.Is
 std::string GuidText(const unsigned char* b) {
   char text[64];
   std::snprintf(text, sizeof text, "{guid {%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}}",
-                static_cast<unsigned>(ReadLittleEndian<std::uint32_t>(b)), ReadLittleEndian<std::uint16_t>(b + 4),
-                ReadLittleEndian<std::uint16_t>(b + 6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+                static_cast<unsigned>(ReadLittleEndian<std::uint32_t>(b)),
+                ReadLittleEndian<std::uint16_t>(b + 4), ReadLittleEndian<std::uint16_t>(b + 6),
+                b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return text;
 }
 
-Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& column, const jet::reader::Value& value) {
+Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& column,
+                    const jet::reader::Value& value) {
   using namespace jet::reader;
   return std::visit(
       [&](const auto& v) -> Variant {
@@ -131,7 +137,8 @@ Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& colum
           return dao::Bytes(v);
         } else if constexpr (std::is_same_v<T, LongValue>) {
           dao::Bytes bytes = ReadLongValueBytes(file.reader().Pages(), file.reader().Format(), v);
-          if (column.type == static_cast<std::uint8_t>(ColumnType::Memo)) return file.reader().Text().Decode(bytes);
+          if (column.type == static_cast<std::uint8_t>(ColumnType::Memo))
+            return file.reader().Text().Decode(bytes);
           return bytes;
         } else {
           return dao::Bytes(v.bytes);
@@ -145,7 +152,8 @@ std::int64_t LongValueLength(const jet::reader::Value& value) {
   return stored ? static_cast<std::int64_t>(stored->length) : 0;
 }
 
-void ReadLongValue(AccessFile& file, const jet::reader::Value& value, std::vector<std::byte>& into) {
+void ReadLongValue(AccessFile& file, const jet::reader::Value& value,
+                   std::vector<std::byte>& into) {
   const auto* stored = std::get_if<jet::reader::LongValue>(&value);
   if (!stored || stored->length == 0) {
     into.clear();
@@ -168,9 +176,12 @@ void ReadLongValue(AccessFile& file, const jet::reader::Value& value, std::vecto
   into.resize(copied);
 }
 
-std::int64_t StoredSize(const jet::reader::ColumnDefinition& column, const jet::reader::Value& value) {
-  if (const auto* bytes = std::get_if<jet::reader::Bytes>(&value)) return static_cast<std::int64_t>(bytes->size());
-  if (const auto* text = std::get_if<std::string>(&value)) return static_cast<std::int64_t>(text->size());
+std::int64_t StoredSize(const jet::reader::ColumnDefinition& column,
+                        const jet::reader::Value& value) {
+  if (const auto* bytes = std::get_if<jet::reader::Bytes>(&value))
+    return static_cast<std::int64_t>(bytes->size());
+  if (const auto* text = std::get_if<std::string>(&value))
+    return static_cast<std::int64_t>(text->size());
   return column.length;
 }
 

@@ -32,7 +32,8 @@ std::int64_t LongValueLength(const jet::reader::Value& value);
 void ReadLongValue(AccessFile& file, const jet::reader::Value& value, std::vector<std::byte>& into);
 // The bytes a fixed-size value takes in its row (the column's length for
 // fixed columns, the stored bytes of variable ones).
-std::int64_t StoredSize(const jet::reader::ColumnDefinition& column, const jet::reader::Value& value);
+std::int64_t StoredSize(const jet::reader::ColumnDefinition& column,
+                        const jet::reader::Value& value);
 
 // "{guid {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}}" from the 16 stored bytes.
 std::string GuidText(const unsigned char* bytes);

@@ -61,8 +61,7 @@ class JetWorkspace::OpenDatabases : public Collection<Database> {
   std::vector<std::weak_ptr<JetDatabase>> held_;
 };
 
-JetWorkspace::JetWorkspace(std::string name, std::string user, int type,
-                                 EngineContextPtr context)
+JetWorkspace::JetWorkspace(std::string name, std::string user, int type, EngineContextPtr context)
     : name_(std::move(name)),
       user_(std::move(user)),
       type_(type),
@@ -83,8 +82,7 @@ JetWorkspace::JetWorkspace(std::string name, std::string user, int type,
 JetWorkspace::~JetWorkspace() = default;
 
 std::shared_ptr<Database> JetWorkspace::OpenDatabase(std::string_view name, int options,
-                                                        bool readOnly,
-                                                        std::string_view connect) {
+                                                     bool readOnly, std::string_view connect) {
   if (type_ == dbUseODBC)
     context_->Raise(kOdbcCallFailed,
                     "ODBC--call failed: no ODBC driver is available to this engine (opening '" +
@@ -107,7 +105,7 @@ std::shared_ptr<Database> JetWorkspace::OpenDatabase(std::string_view name, int 
 }
 
 std::shared_ptr<Database> JetWorkspace::OpenConnection(std::string_view name, int, bool,
-                                                          std::string_view) {
+                                                       std::string_view) {
   context_->Raise(kOdbcCallFailed,
                   "ODBC--call failed: no ODBC driver is available to this engine (connecting to '" +
                       std::string(name) + "').");

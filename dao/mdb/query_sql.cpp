@@ -57,12 +57,12 @@ constexpr const char* kNewLine = "\n";
 
 bool ReservedWord(const std::string& name) {
   static const char* const kWords[] = {
-      "ALL",    "AND",    "AS",      "ASC",    "BETWEEN", "BY",     "COLUMN", "CREATE",
-      "DATE",   "DELETE", "DESC",    "DISTINCT", "DROP",  "FROM",   "GROUP",  "HAVING",
-      "IN",     "INDEX",  "INNER",   "INSERT", "INTO",    "IS",     "JOIN",   "KEY",
-      "LEFT",   "LIKE",   "NOT",     "NULL",   "ON",      "OR",     "ORDER",  "PARAMETERS",
-      "PIVOT",  "RIGHT",  "SELECT",  "SET",    "TABLE",   "TIME",   "TOP",    "TRANSFORM",
-      "UNION",  "UPDATE", "VALUE",   "VALUES", "WHERE",   "WITH"};
+      "ALL",   "AND",    "AS",     "ASC",      "BETWEEN", "BY",   "COLUMN", "CREATE",
+      "DATE",  "DELETE", "DESC",   "DISTINCT", "DROP",    "FROM", "GROUP",  "HAVING",
+      "IN",    "INDEX",  "INNER",  "INSERT",   "INTO",    "IS",   "JOIN",   "KEY",
+      "LEFT",  "LIKE",   "NOT",    "NULL",     "ON",      "OR",   "ORDER",  "PARAMETERS",
+      "PIVOT", "RIGHT",  "SELECT", "SET",      "TABLE",   "TIME", "TOP",    "TRANSFORM",
+      "UNION", "UPDATE", "VALUE",  "VALUES",   "WHERE",   "WITH"};
   std::string upper;
   for (unsigned char c : name) upper += static_cast<char>(std::toupper(c));
   for (const char* word : kWords)
@@ -90,22 +90,38 @@ std::string Joined(const std::vector<std::string>& items, const char* separator 
 
 std::string ParameterType(int type) {
   switch (type) {
-    case dbBoolean: return "Bit";
-    case dbByte: return "Byte";
-    case dbInteger: return "Short";
-    case dbLong: return "Long";
-    case dbCurrency: return "Currency";
-    case dbSingle: return "IEEESingle";
-    case dbDouble: return "IEEEDouble";
-    case dbDate: return "DateTime";
-    case dbBinary: return "Binary";
-    case dbText: return "Text ( 255 )";
-    case dbLongBinary: return "LongBinary";
-    case dbMemo: return "Memo";
-    case dbGUID: return "Guid";
-    case dbBigInt: return "BigInt";
-    case dbDecimal: return "Decimal";
-    default: return "Value";
+    case dbBoolean:
+      return "Bit";
+    case dbByte:
+      return "Byte";
+    case dbInteger:
+      return "Short";
+    case dbLong:
+      return "Long";
+    case dbCurrency:
+      return "Currency";
+    case dbSingle:
+      return "IEEESingle";
+    case dbDouble:
+      return "IEEEDouble";
+    case dbDate:
+      return "DateTime";
+    case dbBinary:
+      return "Binary";
+    case dbText:
+      return "Text ( 255 )";
+    case dbLongBinary:
+      return "LongBinary";
+    case dbMemo:
+      return "Memo";
+    case dbGUID:
+      return "Guid";
+    case dbBigInt:
+      return "BigInt";
+    case dbDecimal:
+      return "Decimal";
+    default:
+      return "Value";
   }
 }
 
@@ -250,7 +266,9 @@ class QueryText {
         parts[static_cast<std::size_t>(left)].text += " AND " + on;
         continue;
       }
-      const char* how = join.type == 2 ? " LEFT JOIN " : join.type == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+      const char* how = join.type == 2   ? " LEFT JOIN "
+                        : join.type == 3 ? " RIGHT JOIN "
+                                         : " INNER JOIN ";
       auto side = [&](std::ptrdiff_t i) {
         const Part& part = parts[static_cast<std::size_t>(i)];
         return part.joined ? "(" + part.text + ")" : part.text;
@@ -274,7 +292,8 @@ class QueryText {
   // WHERE, GROUP BY, HAVING and ORDER BY lines, each starting a new line.
   std::string Conditions(bool crosstab) const {
     std::string text;
-    if (const QueryRow* where = First(kWhere)) text += kNewLine + std::string("WHERE ") + where->expression;
+    if (const QueryRow* where = First(kWhere))
+      text += kNewLine + std::string("WHERE ") + where->expression;
     std::vector<std::string> groups;
     for (const QueryRow* row : All(kGroupBy))
       if (!crosstab || row->flag.value_or(0) != kPivot) groups.push_back(row->expression);
@@ -379,9 +398,7 @@ class QueryText {
 
 }  // namespace
 
-std::string StoredQuerySql(std::vector<QueryRow> rows) {
-  return QueryText(std::move(rows)).Sql();
-}
+std::string StoredQuerySql(std::vector<QueryRow> rows) { return QueryText(std::move(rows)).Sql(); }
 
 std::map<std::int64_t, std::vector<QueryRow>> ReadStoredQueryRows(
     const std::shared_ptr<AccessFile>& file, const EngineContextPtr& context) {
@@ -390,17 +407,23 @@ std::map<std::int64_t, std::vector<QueryRow>> ReadStoredQueryRows(
   if (!entry) return queries;
   try {
     TableRows rows(file, *entry, context);
-    int object = -1, attribute = -1, order = -1, name1 = -1, name2 = -1, expression = -1,
-        flag = -1;
+    int object = -1, attribute = -1, order = -1, name1 = -1, name2 = -1, expression = -1, flag = -1;
     for (int i = 0; i < rows.columnCount(); ++i) {
       std::string column = rows.column(i).name;
-      if (column == "ObjectId") object = i;
-      else if (column == "Attribute") attribute = i;
-      else if (column == "Order") order = i;
-      else if (column == "Name1") name1 = i;
-      else if (column == "Name2") name2 = i;
-      else if (column == "Expression") expression = i;
-      else if (column == "Flag") flag = i;
+      if (column == "ObjectId")
+        object = i;
+      else if (column == "Attribute")
+        attribute = i;
+      else if (column == "Order")
+        order = i;
+      else if (column == "Name1")
+        name1 = i;
+      else if (column == "Name2")
+        name2 = i;
+      else if (column == "Expression")
+        expression = i;
+      else if (column == "Flag")
+        flag = i;
     }
     if (object < 0 || attribute < 0) return queries;
     for (std::int32_t row = 0; rows.Has(row); ++row) {
@@ -433,7 +456,8 @@ std::map<std::int64_t, std::vector<QueryRow>> ReadStoredQueryRows(
       item.name2 = text(name2);
       item.expression = text(expression);
       Variant flagValue = value(flag);
-      if (auto* number = std::get_if<std::int64_t>(&flagValue)) item.flag = static_cast<int>(*number);
+      if (auto* number = std::get_if<std::int64_t>(&flagValue))
+        item.flag = static_cast<int>(*number);
       queries[std::get<std::int64_t>(owner)].push_back(std::move(item));
     }
   } catch (const std::exception&) {

@@ -43,7 +43,8 @@ std::string FloatText(double value, int digits) {
 
 }  // namespace
 
-std::string PropertyText(const jet::reader::StoredProperty& property, const jet::reader::TextDecoder& text) {
+std::string PropertyText(const jet::reader::StoredProperty& property,
+                         const jet::reader::TextDecoder& text) {
   const auto& data = property.data;
   switch (static_cast<ColumnType>(property.type)) {
     case ColumnType::Bool:
@@ -72,7 +73,8 @@ std::string PropertyText(const jet::reader::StoredProperty& property, const jet:
   }
 }
 
-Properties PropertiesOfBlock(const jet::reader::PropertyBlock& block, const jet::reader::TextDecoder& text) {
+Properties PropertiesOfBlock(const jet::reader::PropertyBlock& block,
+                             const jet::reader::TextDecoder& text) {
   Properties result;
   for (const auto& property : block.properties) {
     std::string value = PropertyText(property, text);

@@ -10,10 +10,12 @@
 
 namespace corvid::dao {
 
-Properties PropertiesOfBlock(const jet::reader::PropertyBlock& block, const jet::reader::TextDecoder& text);
+Properties PropertiesOfBlock(const jet::reader::PropertyBlock& block,
+                             const jet::reader::TextDecoder& text);
 
 // A stored property value as text: numbers in decimal, text decoded,
 // Yes/No as "yes"/"no", a GUID in braces; "" for binary data.
-std::string PropertyText(const jet::reader::StoredProperty& property, const jet::reader::TextDecoder& text);
+std::string PropertyText(const jet::reader::StoredProperty& property,
+                         const jet::reader::TextDecoder& text);
 
 }  // namespace corvid::dao

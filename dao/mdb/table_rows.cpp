@@ -25,8 +25,9 @@ TableRows::TableRows(std::shared_ptr<AccessFile> file, const jet::reader::Catalo
 void TableRows::ReadDefinition() {
   jet::reader::Database& reader = file_->reader();
   try {
-    definition_ = std::make_shared<const jet::reader::TableDefinition>(jet::reader::ReadTableDefinition(
-        reader.Pages(), reader.Format(), reader.Text(), entry_.DefinitionPage(), name_, reader.MutableReport()));
+    definition_ = std::make_shared<const jet::reader::TableDefinition>(
+        jet::reader::ReadTableDefinition(reader.Pages(), reader.Format(), reader.Text(),
+                                         entry_.DefinitionPage(), name_, reader.MutableReport()));
   } catch (const jet::reader::JetError&) {
     context_->Raise(kUnrecognizedFormat, "The definition of table '" + name_ + "' in '" +
                                              file_->path() + "' cannot be read.");
@@ -100,9 +101,10 @@ bool TableRows::ScanNext() {
   if (!cursor_->Next(scanned_)) {
     complete_ = true;
     if (cursor_->RowsRecovered() > 0)
-      file_->reader().MutableReport().Add(
-          {.table = name_}, std::to_string(cursor_->RowsRecovered()) +
-                                " rows were recovered from pages the table's usage map does not list; they are read like the others");
+      file_->reader().MutableReport().Add({.table = name_},
+                                          std::to_string(cursor_->RowsRecovered()) +
+                                              " rows were recovered from pages the table's usage "
+                                              "map does not list; they are read like the others");
     cursor_.reset();
     // Pages the table's usage map names beyond the end of the file: the
     // file was cut short and rows are lost.
@@ -142,7 +144,8 @@ std::int32_t TableRows::CountAll() {
   return KnownCount();
 }
 
-void TableRows::RaiseDamage(const jet::reader::DamageError& error, std::int32_t index, const std::string& field) {
+void TableRows::RaiseDamage(const jet::reader::DamageError& error, std::int32_t index,
+                            const std::string& field) {
   jet::reader::DamageLocation where{.table = name_, .field = field};
   const bool known = index >= 0 && static_cast<std::size_t>(index) < rows_.size();
   if (known) {
@@ -155,7 +158,8 @@ void TableRows::RaiseDamage(const jet::reader::DamageError& error, std::int32_t 
   text += ": " + located.Problem();
   // Damage found elsewhere (a long value's page): say which record needs it.
   if (known && (located.Where().page != where.page || located.Where().row != where.row))
-    text += " (the record at page " + std::to_string(*where.page) + ", row " + std::to_string(*where.row) + ")";
+    text += " (the record at page " + std::to_string(*where.page) + ", row " +
+            std::to_string(*where.row) + ")";
   throw DataDamageError(text + ".");
 }
 
@@ -185,7 +189,8 @@ const std::vector<StoredValue>& TableRows::Crack(std::int32_t index) {
     RaiseDamage(error, index);
   }
   try {
-    std::span<const std::byte> bytes = std::span<const std::byte>(*page).subspan(slot.start, slot.end - slot.start);
+    std::span<const std::byte> bytes =
+        std::span<const std::byte>(*page).subspan(slot.start, slot.end - slot.start);
     if (slot.lookup) {
       // The row was moved since it was located: read it where it went.
       const std::uint32_t target = jet::reader::Read32(bytes, 0);
@@ -200,7 +205,8 @@ const std::vector<StoredValue>& TableRows::Crack(std::int32_t index) {
   return cracked_;
 }
 
-std::shared_ptr<const std::vector<std::int32_t>> TableRows::IndexOrder(const std::string& key) const {
+std::shared_ptr<const std::vector<std::int32_t>> TableRows::IndexOrder(
+    const std::string& key) const {
   if (indexOrdersGeneration_ != file_->generation()) return nullptr;
   auto found = indexOrders_.find(key);
   return found == indexOrders_.end() ? nullptr : found->second;

@@ -25,7 +25,8 @@ using StoredValue = jet::reader::Value;
 class TableRows {
  public:
   // Reads the table definition of `entry`; raises 3343 when it can't.
-  TableRows(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry, EngineContextPtr context);
+  TableRows(std::shared_ptr<AccessFile> file, const jet::reader::CatalogEntry& entry,
+            EngineContextPtr context);
   TableRows(const TableRows&) = delete;
   TableRows& operator=(const TableRows&) = delete;
 
@@ -33,7 +34,9 @@ class TableRows {
   AccessFile& file() { return *file_; }
   EngineContext& context() { return *context_; }
   int columnCount() const { return static_cast<int>(definition_->columns.size()); }
-  const Column& column(int index) const { return definition_->columns[static_cast<std::size_t>(index)]; }
+  const Column& column(int index) const {
+    return definition_->columns[static_cast<std::size_t>(index)];
+  }
   // The column index of the column numbered `number` in the definition; -1 when none.
   int ColumnIndexOfNumber(std::uint16_t number) const;
   const Properties& columnProperties(int index) const {
@@ -66,9 +69,12 @@ class TableRows {
     bool recovered = false;  // found by the reader's recovery scan
     bool moved = false;      // reached through a lookup row (its slot carries the deleted flag)
   };
-  const Locator& LocatorOf(std::int32_t index) const { return rows_.at(static_cast<std::size_t>(index)); }
+  const Locator& LocatorOf(std::int32_t index) const {
+    return rows_.at(static_cast<std::size_t>(index));
+  }
   bool Deleted(std::int32_t index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() && rows_[static_cast<std::size_t>(index)].deleted;
+    return index >= 0 && static_cast<std::size_t>(index) < rows_.size() &&
+           rows_[static_cast<std::size_t>(index)].deleted;
   }
   std::int32_t DeletedCount() const { return deleted_; }
   const jet::reader::CatalogEntry& entry() const { return entry_; }
@@ -87,7 +93,8 @@ class TableRows {
   // Row orders of the table's indexes over all its rows (by lower-case index
   // name); forgotten when the file changes.
   std::shared_ptr<const std::vector<std::int32_t>> IndexOrder(const std::string& key) const;
-  void KeepIndexOrder(const std::string& key, std::shared_ptr<const std::vector<std::int32_t>> order);
+  void KeepIndexOrder(const std::string& key,
+                      std::shared_ptr<const std::vector<std::int32_t>> order);
 
   // Raises the row's damage as DAO's 3049, naming table, page, row and field.
   [[noreturn]] void RaiseDamage(const jet::reader::DamageError& error, std::int32_t index,

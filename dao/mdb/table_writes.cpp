@@ -44,7 +44,8 @@ auto ApplyChange(TableRows& rows, Change change) {
     rows.context().Raise(kRecordTooLarge, "Record is too large. " + AsSentence(error.what()));
   } catch (const jet::RowValueError& error) {
     // Nothing was written.
-    rows.context().Raise(kConversionError, "Data type conversion error. " + AsSentence(error.what()));
+    rows.context().Raise(kConversionError,
+                         "Data type conversion error. " + AsSentence(error.what()));
   } catch (const jet::WriterError& error) {
     rows.Reload();
     rows.context().Raise(kCannotUpdate, "Cannot update. " + AsSentence(error.what()));
@@ -63,12 +64,15 @@ std::string EditRefusal(TableRows& rows) {
   if (SameText(std::string_view(rows.name()).substr(0, 4), "MSys"))
     return base + " The table '" + rows.name() + "' is a system table.";
   if (file.encrypted())
-    return base + " The database '" + file.path() + "' is encrypted; Corvid does not write encrypted files.";
+    return base + " The database '" + file.path() +
+           "' is encrypted; Corvid does not write encrypted files.";
   if (!rows.definition().indexes.empty())
-    return base + " The table '" + rows.name() + "' has indexes; Corvid does not maintain Access indexes.";
+    return base + " The table '" + rows.name() +
+           "' has indexes; Corvid does not maintain Access indexes.";
   if (::access(file.path().c_str(), W_OK) != 0) {
     const int error = errno;
-    return base + " The file '" + file.path() + "' cannot be written: " + std::strerror(error) + ".";
+    return base + " The file '" + file.path() + "' cannot be written: " + std::strerror(error) +
+           ".";
   }
   try {
     EditorFor(rows).Check();

@@ -16,10 +16,10 @@ namespace corvid::dao::sql {
 struct Node {
   enum Kind { kLiteral, kField, kNot, kAnd, kOr, kCompare, kLike, kIsNull, kLower, kNegate };
   Kind kind = kLiteral;
-  Variant value;     // kLiteral
-  std::string name;  // kField: the field part of the name
-  int column = -1;   // kField once bound
-  std::string op;    // kCompare
+  Variant value;         // kLiteral
+  std::string name;      // kField: the field part of the name
+  int column = -1;       // kField once bound
+  std::string op;        // kCompare
   bool negated = false;  // NOT LIKE, IS NOT NULL
   std::unique_ptr<Node> a, b;
   std::unique_ptr<LikePattern> pattern;  // kLike with a constant pattern
@@ -34,8 +34,8 @@ namespace {
 }
 
 [[noreturn]] void Mismatch(std::string_view text) {
-  throw EngineError(kTypeMismatch, "Data type mismatch in criteria expression '" +
-                                       std::string(text) + "'.");
+  throw EngineError(kTypeMismatch,
+                    "Data type mismatch in criteria expression '" + std::string(text) + "'.");
 }
 
 bool IsReserved(const Token& t) {
@@ -100,9 +100,8 @@ class Parser {
   std::unique_ptr<Node> Comparison() {
     auto left = Operand();
     const Token& t = Peek();
-    if (t.kind == TokenKind::kSymbol &&
-        (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-         t.text == ">=")) {
+    if (t.kind == TokenKind::kSymbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
+                                         t.text == ">" || t.text == "<=" || t.text == ">=")) {
       std::string op = t.text;
       ++pos_;
       auto node = Make(Node::kCompare, std::move(left), Operand());
@@ -117,8 +116,8 @@ class Parser {
     if (Keyword("like")) {
       auto node = Make(Node::kLike, std::move(left), Operand());
       node->negated = negated;
-      if (node->b->kind == Node::kLiteral || (node->b->kind == Node::kLower &&
-                                              node->b->a->kind == Node::kLiteral)) {
+      if (node->b->kind == Node::kLiteral ||
+          (node->b->kind == Node::kLower && node->b->a->kind == Node::kLiteral)) {
         const Node& lit = node->b->kind == Node::kLiteral ? *node->b : *node->b->a;
         if (const auto* s = std::get_if<std::string>(&lit.value)) {
           try {

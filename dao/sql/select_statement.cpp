@@ -31,7 +31,8 @@ SelectStatement ParseSelect(std::string_view sql) {
   if (!IsKeyword(tokens[0], "select"))
     throw EngineError(kInvalidSqlStatement,
                       "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
-                      "'SELECT', or 'UPDATE': " + quoted + ".");
+                      "'SELECT', or 'UPDATE': " +
+                          quoted + ".");
   ++i;
   // "*" or "<table>.*" (as Access writes stored queries), checked against
   // the FROM table below.
@@ -112,7 +113,8 @@ SelectStatement ParseSelect(std::string_view sql) {
   if (orderAt < stop) {
     std::size_t startChar = tokens[orderAt].offset;
     std::size_t endChar = stop < end ? tokens[stop].offset : sql.size();
-    statement.orderBy.emplace(tokens, orderAt + 2, stop, sql.substr(startChar, endChar - startChar));
+    statement.orderBy.emplace(tokens, orderAt + 2, stop,
+                              sql.substr(startChar, endChar - startChar));
   }
   return statement;
 }

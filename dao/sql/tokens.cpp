@@ -28,8 +28,7 @@ long long DaysFromCivil(long long y, unsigned m, unsigned d) {
 long long Digits(std::string_view text, std::size_t& at) {
   std::size_t start = at;
   long long value = 0;
-  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) &&
-         at - start < 9)
+  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && at - start < 9)
     value = value * 10 + (text[at++] - '0');
   return at == start ? -1 : value;
 }
@@ -56,7 +55,8 @@ double DateLiteral(std::string_view body) {
     if (year < 0) bad();
     if (year < 100) year += year < 30 ? 2000 : 1900;
     if (first < 1 || first > 12 || day < 1 || day > 31) bad();
-    long long serial = DaysFromCivil(year, static_cast<unsigned>(first), static_cast<unsigned>(day));
+    long long serial =
+        DaysFromCivil(year, static_cast<unsigned>(first), static_cast<unsigned>(day));
     // Reject dates such as 02/30: the day must survive the round trip.
     if (DaysFromCivil(year, static_cast<unsigned>(first), 1) + day - 1 != serial ||
         (first < 12 ? DaysFromCivil(year, static_cast<unsigned>(first + 1), 1)

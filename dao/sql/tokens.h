@@ -14,8 +14,8 @@ enum class TokenKind { kName, kBracketName, kString, kNumber, kDate, kGuid, kSym
 
 struct Token {
   TokenKind kind = TokenKind::kEnd;
-  std::string text;      // the name, the string's value, the symbol, the number's digits
-  double number = 0.0;   // kNumber, and kDate as days since 30 December 1899
+  std::string text;     // the name, the string's value, the symbol, the number's digits
+  double number = 0.0;  // kNumber, and kDate as days since 30 December 1899
   std::size_t offset = 0;
 };
 

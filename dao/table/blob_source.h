@@ -21,7 +21,8 @@ class BlobSource {
   // Fills `into` with the value of `field` in the record `buffer` holds, as
   // stored (or its default in a new record). Throws the engine's error when
   // the value cannot be read, after recovering the source's position.
-  virtual void ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer, std::vector<std::byte>& into) = 0;
+  virtual void ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer,
+                             std::vector<std::byte>& into) = 0;
   // A stream changed the value in the active buffer.
   virtual void BlobModified() = 0;
 

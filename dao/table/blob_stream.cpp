@@ -22,7 +22,8 @@ std::vector<std::byte> BytesOf(const std::string& text) {
 }  // namespace
 
 TVxBlobStream::TVxBlobStream(TField& field, TBlobStreamMode mode)
-    : TVxBlobStream(dynamic_cast<BlobSource&>(field.DataSet()), field, mode) {}  // std::bad_cast for any other data set
+    : TVxBlobStream(dynamic_cast<BlobSource&>(field.DataSet()), field, mode) {
+}  // std::bad_cast for any other data set
 
 TVxBlobStream::TVxBlobStream(BlobSource& source, TField& field, TBlobStreamMode mode)
     : field_(field), source_(source), mode_(mode) {
@@ -35,7 +36,8 @@ TVxBlobStream::TVxBlobStream(BlobSource& source, TField& field, TBlobStreamMode 
     return;
   }
   const auto index = static_cast<std::size_t>(field_.FieldNo() - 1);
-  if (field_.FieldNo() > 0 && index < buffer_->RecValues.size() && buffer_->RecValues[index].modified) {
+  if (field_.FieldNo() > 0 && index < buffer_->RecValues.size() &&
+      buffer_->RecValues[index].modified) {
     // A value written through the table already: the stream holds it, not
     // the value the file still has.
     data_ = BytesOf(buffer_->RecValues[index].text);
@@ -62,7 +64,8 @@ std::size_t TVxBlobStream::Read(std::span<std::byte> destination) {
   if (!open_) return 0;
   const auto size = static_cast<std::int64_t>(data_.size());
   const std::int64_t available = size - position_;
-  const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(destination.size()), available);
+  const std::int64_t count =
+      std::min<std::int64_t>(static_cast<std::int64_t>(destination.size()), available);
   if (count <= 0 || position_ < 0) return 0;
   std::memcpy(destination.data(), data_.data() + position_, static_cast<std::size_t>(count));
   position_ += count;
@@ -72,9 +75,11 @@ std::size_t TVxBlobStream::Read(std::span<std::byte> destination) {
 std::size_t TVxBlobStream::Write(std::span<const std::byte> source) {
   if (!open_ || mode_ == TBlobStreamMode::bmRead) return 0;
   if (mode_ == TBlobStreamMode::bmReadWrite && !modified_) CheckWritable();
-  const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
+  const auto keep = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
   data_.resize(keep);
-  if (position_ > static_cast<std::int64_t>(keep)) data_.resize(static_cast<std::size_t>(position_));
+  if (position_ > static_cast<std::int64_t>(keep))
+    data_.resize(static_cast<std::size_t>(position_));
   data_.insert(data_.end(), source.begin(), source.end());
   position_ += static_cast<std::int64_t>(source.size());
   StoreInBuffer(keep);
@@ -83,9 +88,15 @@ std::size_t TVxBlobStream::Write(std::span<const std::byte> source) {
 
 std::int64_t TVxBlobStream::Seek(std::int64_t offset, SeekOrigin origin) {
   switch (origin) {
-    case SeekOrigin::Beginning: position_ = offset; break;
-    case SeekOrigin::Current: position_ += offset; break;
-    case SeekOrigin::End: position_ = static_cast<std::int64_t>(data_.size()) + offset; break;
+    case SeekOrigin::Beginning:
+      position_ = offset;
+      break;
+    case SeekOrigin::Current:
+      position_ += offset;
+      break;
+    case SeekOrigin::End:
+      position_ = static_cast<std::int64_t>(data_.size()) + offset;
+      break;
   }
   return position_;
 }
@@ -93,7 +104,8 @@ std::int64_t TVxBlobStream::Seek(std::int64_t offset, SeekOrigin origin) {
 void TVxBlobStream::Truncate() {
   if (!open_ || mode_ == TBlobStreamMode::bmRead) return;
   if (mode_ == TBlobStreamMode::bmReadWrite && !modified_) CheckWritable();
-  const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
+  const auto keep = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(position_, 0, static_cast<std::int64_t>(data_.size())));
   data_.resize(keep);
   StoreInBuffer(keep);
 }

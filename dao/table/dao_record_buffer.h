@@ -23,10 +23,10 @@ enum RecFlagValue : std::uint8_t { kRecCurrent = 0, kRecBof = 1, kRecEof = 2, kR
 
 class DaoRecordBuffer : public RecordBuffer {
  public:
-  std::int32_t RecPosition = 0;          // 0-based; -1 for a new record
-  std::vector<RecordValue> RecValues;    // one entry per field definition
+  std::int32_t RecPosition = 0;        // 0-based; -1 for a new record
+  std::vector<RecordValue> RecValues;  // one entry per field definition
   std::uint8_t RecFlag = kRecCurrent;
-  std::int32_t RecBookmark = 0;          // first four bytes of the bookmark, little-endian
+  std::int32_t RecBookmark = 0;  // first four bytes of the bookmark, little-endian
 };
 
 }  // namespace corvid

@@ -32,7 +32,8 @@ TVxDaoTable::TVxDaoTable(Component* owner) : Component(owner) {
 }
 
 TVxDaoTable::~TVxDaoTable() {
-  Quietly("a destructor does not throw; the database closes what is left", [&] { SetActive(false); });
+  Quietly("a destructor does not throw; the database closes what is left",
+          [&] { SetActive(false); });
   DetachMaster();
   if (database_) database_->RemoveClient(*this);
   if (comInitialized_) dao::CoUninitializeApartment();
@@ -137,7 +138,8 @@ bool TVxDaoTable::LockEdits() const {
 }
 
 void TVxDaoTable::F_Set_SQL(std::vector<std::string> lines) {
-  bool nonEmpty = std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return !l.empty(); });
+  bool nonEmpty =
+      std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return !l.empty(); });
   sql_ = std::move(lines);
   if (nonEmpty) {
     queryDefParameters_.clear();
@@ -171,7 +173,8 @@ void TVxDaoTable::F_Set_Params(const TParams& params) {
 }
 
 void TVxDaoTable::F_Set_QueryDefName(std::string name) {
-  RefuseWhileActive("TVxDaoTable.F_Set_QueryDefName: Cannot set QueryDefName while Table is Active!");
+  RefuseWhileActive(
+      "TVxDaoTable.F_Set_QueryDefName: Cannot set QueryDefName while Table is Active!");
   queryDefName_ = std::move(name);
   queryDefTypeName_.clear();
   if (queryDefName_.empty()) return;
@@ -191,7 +194,8 @@ void TVxDaoTable::F_Set_QueryDefName(std::string name) {
       std::size_t start = 0;
       while (start <= text.size()) {
         const auto end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         queryDefSqlText_.push_back(std::move(line));
         if (end == std::string::npos) break;
@@ -206,13 +210,16 @@ void TVxDaoTable::F_Set_QueryDefName(std::string name) {
 
 void TVxDaoTable::F_Set_QueryDefSQLText(std::vector<std::string> lines) {
   queryDefSqlText_ = std::move(lines);
-  if (!queryDefSqlModify_ || Active() || !database_ || !database_->Connected() || queryDefName_.empty())
+  if (!queryDefSqlModify_ || Active() || !database_ || !database_->Connected() ||
+      queryDefName_.empty())
     return;
   std::string text;
-  for (std::size_t i = 0; i < queryDefSqlText_.size(); ++i) text += (i ? "\n" : "") + queryDefSqlText_[i];
+  for (std::size_t i = 0; i < queryDefSqlText_.size(); ++i)
+    text += (i ? "\n" : "") + queryDefSqlText_[i];
   if (paramCheck_) text = SubstituteParams(text, params_);
   const auto& names = database_->QueryDefNames();
-  const bool exists = std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, queryDefName_); });
+  const bool exists = std::any_of(names.begin(), names.end(),
+                                  [&](const std::string& n) { return SameText(n, queryDefName_); });
   if (exists)
     database_->SetQueryDefSql(queryDefName_, text);
   else
@@ -226,20 +233,34 @@ std::string TVxDaoTable::QueryDefType() const {
     dao::Database* db = database_->DatabaseObject();
     if (!db) return {};
     switch (db->QueryDefs().Item(queryDefName_).Type()) {
-      case 0: return "dbQSelect";
-      case 224: return "dbQProcedure";
-      case 240: return "dbQAction";
-      case 16: return "dbQCrosstab";
-      case 32: return "dbQDelete";
-      case 48: return "dbQUpdate";
-      case 64: return "dbQAppend";
-      case 80: return "dbQMakeTable";
-      case 96: return "dbQDDL";
-      case 112: return "dbQSQLPassThrough";
-      case 128: return "dbQSetOperation";
-      case 144: return "dbQSPTBulk";
-      case 160: return "dbQCompound";
-      default: return {};
+      case 0:
+        return "dbQSelect";
+      case 224:
+        return "dbQProcedure";
+      case 240:
+        return "dbQAction";
+      case 16:
+        return "dbQCrosstab";
+      case 32:
+        return "dbQDelete";
+      case 48:
+        return "dbQUpdate";
+      case 64:
+        return "dbQAppend";
+      case 80:
+        return "dbQMakeTable";
+      case 96:
+        return "dbQDDL";
+      case 112:
+        return "dbQSQLPassThrough";
+      case 128:
+        return "dbQSetOperation";
+      case 144:
+        return "dbQSPTBulk";
+      case 160:
+        return "dbQCompound";
+      default:
+        return {};
     }
   } catch (...) {
     return {};
@@ -263,7 +284,8 @@ void TVxDaoTable::F_Set_IndexName(std::string name) {
 }
 
 std::int32_t TVxDaoTable::IndexFieldCount() const {
-  if (tableType_ != 1 || !database_ || !database_->Connected() || tableName_.empty() || indexName_.empty())
+  if (tableType_ != 1 || !database_ || !database_->Connected() || tableName_.empty() ||
+      indexName_.empty())
     return 0;
   try {
     auto& def = database_->DatabaseObject()->TableDefs().Item(tableName_);
@@ -366,7 +388,8 @@ void TVxDaoTable::CheckBlobWritable(const TField& field) const {
   const TDataSetState state = State();
   if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert)
     throw DataSetError("Dataset not in edit or insert mode");
-  if (field.ReadOnly()) throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
+  if (field.ReadOnly())
+    throw DataSetError("Field '" + field.DisplayLabel() + "' cannot be modified");
 }
 
 namespace {
@@ -378,13 +401,15 @@ void AssignBytes(const std::string& text, std::vector<std::byte>& into) {
 
 }  // namespace
 
-void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer, std::vector<std::byte>& into) {
+void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer,
+                                std::vector<std::byte>& into) {
   const int fieldNo = field.FieldNo();
   if (fieldNo <= 0) return;
   const auto index = static_cast<std::size_t>(fieldNo - 1);
   const bool cached = (field.DataType() == TFieldType::ftMemo && cacheMemos_) ||
                       (field.DataType() == TFieldType::ftBlob && cacheBlobs_);
-  const std::string* entry = index < buffer.RecValues.size() ? &buffer.RecValues[index].text : nullptr;
+  const std::string* entry =
+      index < buffer.RecValues.size() ? &buffer.RecValues[index].text : nullptr;
   const auto defaultOf = [&]() -> const std::string* {
     return index < fieldDefaults_.size() ? &fieldDefaults_[index] : nullptr;
   };
@@ -434,14 +459,17 @@ void TVxDaoTable::ReadBlobValue(const TField& field, const DaoRecordBuffer& buff
       // the caller know. An empty stream here would pass a damaged value off
       // as an empty one, and the extraction run would skip it in silence.
       into.clear();
-      if (!IsUnidirectional()) Quietly("the read's own error is the one to report", [this] { RefreshRecovery(); });
+      if (!IsUnidirectional())
+        Quietly("the read's own error is the one to report", [this] { RefreshRecovery(); });
       throw;
     }
   }
   if (saved > 0 && saved != buffer.RecBookmark && buffer.RecBookmark > 0) GotoBookmarkValue(saved);
 }
 
-std::int32_t TVxDaoTable::ListedCount() const { return cursorOpen_ && recordset_ ? recordset_->ListedCount() : -1; }
+std::int32_t TVxDaoTable::ListedCount() const {
+  return cursorOpen_ && recordset_ ? recordset_->ListedCount() : -1;
+}
 
 std::vector<std::string> TVxDaoTable::TakeDamageNotes() {
   dao::Database* database = database_ != nullptr ? database_->DatabaseObject() : nullptr;

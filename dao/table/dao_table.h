@@ -43,8 +43,18 @@ class TDataSource;
 
 // OpenRecordset options; the DAO value of member n is 1 << n.
 enum class TOpenOption : int {
-  dbDenyWrite, dbDenyRead, dbReadOnly, dbAppendOnly, dbInconsistent, dbConsistent,
-  dbSQLPassThrough, dbFailOnError, dbForwardOnly, dbSeeChanges, dbRunAsync, dbExecDirect
+  dbDenyWrite,
+  dbDenyRead,
+  dbReadOnly,
+  dbAppendOnly,
+  dbInconsistent,
+  dbConsistent,
+  dbSQLPassThrough,
+  dbFailOnError,
+  dbForwardOnly,
+  dbSeeChanges,
+  dbRunAsync,
+  dbExecDirect
 };
 using TOOSet = std::set<TOpenOption>;
 std::int32_t OpenOptionBits(const TOOSet& options);
@@ -96,7 +106,9 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   const std::string& QueryDefName() const { return queryDefName_; }
   void F_Set_QueryDefName(std::string name);
   const std::vector<std::string>& QueryDefParameters() const { return queryDefParameters_; }
-  void F_Set_QueryDefParameters(std::vector<std::string> lines) { queryDefParameters_ = std::move(lines); }
+  void F_Set_QueryDefParameters(std::vector<std::string> lines) {
+    queryDefParameters_ = std::move(lines);
+  }
   const std::vector<std::string>& QueryDefSQLText() const { return queryDefSqlText_; }
   void F_Set_QueryDefSQLText(std::vector<std::string> lines);
   bool QueryDefSQLModify() const { return queryDefSqlModify_; }
@@ -295,7 +307,8 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   // A cached value comes from the buffer; any other is read from the
   // recordset at the buffer's record (the table moves there and back) and
   // decrypted.
-  void ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer, std::vector<std::byte>& into) override;
+  void ReadBlobValue(const TField& field, const DaoRecordBuffer& buffer,
+                     std::vector<std::byte>& into) override;
   void BlobModified() override { MarkModified(); }
 
  private:
@@ -331,8 +344,9 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   void SplitKeys(std::string_view keyFields, const std::vector<std::string>& keyValues,
                  std::vector<KeyField>& fields) const;
   void MoveToMatch(dao::Recordset& clone);
-  bool LocateWithoutBookmarks(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                              TLocateOptions options, std::int32_t rememberedPos);
+  bool LocateWithoutBookmarks(const std::vector<KeyField>& fields,
+                              const std::vector<std::string>& values, TLocateOptions options,
+                              std::int32_t rememberedPos);
   // master/detail
   std::string MasterCondition();
   void ApplyMasterCondition(std::unique_ptr<dao::Recordset>& recordset, dao::Database& db);
@@ -400,7 +414,8 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   std::vector<std::string> fieldDefaults_;
   std::vector<bool> fieldUpdatable_;
   std::vector<std::string> fieldCaptions_;
-  std::vector<std::string> allFieldNames_, nonBlobFieldNames_, nonFtBlobFieldNames_, fieldTypeNames_;
+  std::vector<std::string> allFieldNames_, nonBlobFieldNames_, nonFtBlobFieldNames_,
+      fieldTypeNames_;
   std::vector<bool> guidFields_;  // per field definition
   bool encrypterReady_ = false;
   bool closingByDatabase_ = false;

@@ -74,8 +74,9 @@ std::string TVxDaoTable::StoredTextFromUser(std::string text) const {
 
 void TVxDaoTable::CancelPendingUpdate() {
   if (!recordset_) return;
-  Quietly("an engine that cannot cancel has nothing pending to drop",
-          [&] { if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate(); });
+  Quietly("an engine that cannot cancel has nothing pending to drop", [&] {
+    if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate();
+  });
 }
 
 void TVxDaoTable::CheckCanModify() const {
@@ -90,8 +91,9 @@ void TVxDaoTable::CheckCanModify() const {
     } catch (...) {
       // AddNew is asked only for the engine's refusal; any other failure tells nothing more
     }
-    Quietly("an engine that cannot cancel has nothing pending to drop",
-            [&] { if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate(); });
+    Quietly("an engine that cannot cancel has nothing pending to drop", [&] {
+      if (recordset_->EditMode() != dao::dbEditNone) recordset_->CancelUpdate();
+    });
   }
   TDataSet::CheckCanModify();
 }
@@ -131,7 +133,8 @@ void TVxDaoTable::InternalEdit() {
 
 void TVxDaoTable::InternalInsert() {
   if (recordset_ && recordset_->EditMode() == dao::dbEditInProgress) {
-    Quietly("an edit still pending gives way to the new record", [&] { recordset_->CancelUpdate(); });
+    Quietly("an edit still pending gives way to the new record",
+            [&] { recordset_->CancelUpdate(); });
   }
   insertBuffer_.reset();
 }
@@ -147,7 +150,8 @@ void TVxDaoTable::InitNewRecord(RecordBuffer& rawBuffer) {
   // A default expression of the field object is the value to post.
   for (std::size_t i = 0; i < FieldCount(); ++i) {
     const TField& field = Fields(i);
-    if (field.FieldKind() != TFieldKind::fkData || field.FieldNo() <= 0 || field.DefaultExpression().empty())
+    if (field.FieldKind() != TFieldKind::fkData || field.FieldNo() <= 0 ||
+        field.DefaultExpression().empty())
       continue;
     const auto index = static_cast<std::size_t>(field.FieldNo() - 1);
     if (index >= buffer.RecValues.size()) continue;
@@ -182,8 +186,9 @@ void TVxDaoTable::StartPostedEdit(DaoRecordBuffer& buffer) {
     }
     if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Edit();
   } catch (const std::exception& error) {
-    Quietly("the edit's own error is the one reported",
-            [&] { if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Move(0); });
+    Quietly("the edit's own error is the one reported", [&] {
+      if (recordset_->EditMode() != dao::dbEditInProgress) recordset_->Move(0);
+    });
     if (IsRecordDeleted(error)) {
       // The record is gone: nothing can take the changes. Show what is there.
       Cancel();
@@ -241,7 +246,8 @@ void TVxDaoTable::InternalPost() {
     } catch (const OperationAborted&) {
       throw;
     } catch (const std::exception& error) {
-      if (State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert) throw;  // recovered already
+      if (State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert)
+        throw;  // recovered already
       const TDataAction action = ErrorAction(OnPostError, error);
       if (inserting) CancelPendingUpdate();  // an insert starts again with AddNew
       RetryOrThrow(action);

@@ -20,7 +20,8 @@ std::string Joined(const std::vector<std::string>& names) {
 }
 
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
-  return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, name); });
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return SameText(n, name); });
 }
 
 // Reopens the table on leaving the scope when it was open before.
@@ -70,8 +71,8 @@ TVxDaoIndexDef& TVxDaoIndexDefs::Add(std::string name, std::string fields, TInde
 void TVxDaoIndexDefs::Read() {
   defs_.clear();
   TVxDaoDatabase* database = table_.Database();
-  if (table_.TableType() != 1 || table_.TableName().empty() || !database || !database->Connected() ||
-      database->EngineType() == 1)
+  if (table_.TableType() != 1 || table_.TableName().empty() || !database ||
+      !database->Connected() || database->EngineType() == 1)
     return;
   try {
     dao::Database* db = database->DatabaseObject();
@@ -82,7 +83,8 @@ void TVxDaoIndexDefs::Read() {
       dao::Index& index = indexes.Item(i);
       TVxDaoIndexDef def;
       def.name = index.Name();
-      Quietly("an index that cannot say is not a foreign key", [&] { def.foreign = index.Foreign(); });
+      Quietly("an index that cannot say is not a foreign key",
+              [&] { def.foreign = index.Foreign(); });
       try {
         if (index.Primary()) def.options.insert(TIndexOption::ixPrimary);
         if (index.Unique()) def.options.insert(TIndexOption::ixUnique);
@@ -115,9 +117,11 @@ void TVxDaoIndexDefs::Update() {
   if (!db) return;
   dao::TableDef& tableDef = db->TableDefs().Item(table_.TableName());
   std::vector<std::string> columns;
-  for (int i = 0; i < tableDef.Fields().Count(); ++i) columns.push_back(tableDef.Fields().Item(i).Name());
+  for (int i = 0; i < tableDef.Fields().Count(); ++i)
+    columns.push_back(tableDef.Fields().Item(i).Name());
   std::vector<std::string> existing;
-  for (int i = 0; i < tableDef.TableIndexes().Count(); ++i) existing.push_back(tableDef.TableIndexes().Item(i).Name());
+  for (int i = 0; i < tableDef.TableIndexes().Count(); ++i)
+    existing.push_back(tableDef.TableIndexes().Item(i).Name());
 
   const std::vector<TVxDaoIndexDef> wanted = defs_;
   {
@@ -126,8 +130,10 @@ void TVxDaoIndexDefs::Update() {
       if (Contains(existing, def.name)) continue;
       const std::vector<std::string> ascending = SplitKeyNames(def.fields);
       const std::vector<std::string> descending = SplitKeyNames(def.descFields);
-      const bool known = std::all_of(ascending.begin(), ascending.end(), [&](const std::string& n) { return Contains(columns, n); }) &&
-                         std::all_of(descending.begin(), descending.end(), [&](const std::string& n) { return Contains(columns, n); });
+      const bool known = std::all_of(ascending.begin(), ascending.end(),
+                                     [&](const std::string& n) { return Contains(columns, n); }) &&
+                         std::all_of(descending.begin(), descending.end(),
+                                     [&](const std::string& n) { return Contains(columns, n); });
       if (!known) continue;
       dao::Index& index = tableDef.CreateIndex(def.name);
       if (def.Has(TIndexOption::ixPrimary)) index.SetPrimary(true);

@@ -28,8 +28,9 @@ class CloneGuard {
  public:
   explicit CloneGuard(std::unique_ptr<dao::Recordset> clone) : clone_(std::move(clone)) {}
   ~CloneGuard() {
-    Quietly("a destructor does not throw; the clone is given up either way",
-            [&] { if (clone_) clone_->Close(); });
+    Quietly("a destructor does not throw; the clone is given up either way", [&] {
+      if (clone_) clone_->Close();
+    });
   }
   CloneGuard(const CloneGuard&) = delete;
   CloneGuard& operator=(const CloneGuard&) = delete;
@@ -55,7 +56,8 @@ std::optional<double> NumberOf(const std::string& text, const ConditionLocale& l
   const std::string plain = PlainNumber(text, locale);
   double value = 0;
   const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (plain.empty() || result.ec != std::errc{} || result.ptr != plain.data() + plain.size()) return std::nullopt;
+  if (plain.empty() || result.ec != std::errc{} || result.ptr != plain.data() + plain.size())
+    return std::nullopt;
   return value;
 }
 
@@ -68,7 +70,8 @@ double AutomationDate(const DayAndTime& value) {
 // A key value as a Seek key of the field's kind. A text that does not read
 // as the field's kind stays text, and Seek refuses it with the engine's
 // type-mismatch error.
-dao::Variant SeekKey(const KeyField& field, const std::string& text, const ConditionLocale& locale) {
+dao::Variant SeekKey(const KeyField& field, const std::string& text,
+                     const ConditionLocale& locale) {
   if (text == kNullKeyText) return dao::Null{};
   switch (field.type) {
     case TFieldType::ftString:
@@ -131,8 +134,8 @@ dao::Variant SeekKey(const KeyField& field, const std::string& text, const Condi
 // Whether a record's value satisfies a key the way locate means it: equal,
 // or for text fields with the partial option, starting with the key (text
 // compared without regard to case, as the index orders it).
-bool SatisfiesKey(const dao::Variant& value, const KeyField& field, const std::string& key, bool partial,
-                  const ConditionLocale& locale) {
+bool SatisfiesKey(const dao::Variant& value, const KeyField& field, const std::string& key,
+                  bool partial, const ConditionLocale& locale) {
   const dao::Variant wanted = SeekKey(field, key, locale);
   if (dao::IsNull(wanted) || dao::IsNull(value)) return dao::IsNull(wanted) && dao::IsNull(value);
   if (const auto* text = std::get_if<std::string>(&value)) {
@@ -154,8 +157,10 @@ bool SatisfiesKey(const dao::Variant& value, const KeyField& field, const std::s
   };
   const auto a = number(value), b = number(wanted);
   if (a && b) {
-    if (std::holds_alternative<float>(value)) return static_cast<float>(*a) == static_cast<float>(*b);
-    if (std::holds_alternative<dao::Date>(value)) return std::fabs(*a - *b) < 0.5 / kMillisecondsPerDay;
+    if (std::holds_alternative<float>(value))
+      return static_cast<float>(*a) == static_cast<float>(*b);
+    if (std::holds_alternative<dao::Date>(value))
+      return std::fabs(*a - *b) < 0.5 / kMillisecondsPerDay;
     return *a == *b;
   }
   return value == wanted;
@@ -164,7 +169,8 @@ bool SatisfiesKey(const dao::Variant& value, const KeyField& field, const std::s
 }  // namespace
 
 bool TVxDaoTable::LocatePreconditions() const {
-  return Active() && !IsEmpty() && !HasRecordFilter() && recordset_ && database_ && database_->Connected();
+  return Active() && !IsEmpty() && !HasRecordFilter() && recordset_ && database_ &&
+         database_->Connected();
 }
 
 std::vector<KeyField> TVxDaoTable::KeyFieldsOf(const std::vector<std::string>& names) const {
@@ -222,14 +228,17 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
   // Table-type: an index whose fields are the key fields, then one led by a
   // key field that holds them all, or IndexName.
   auto inKeys = [&](const std::string& name) {
-    return std::any_of(fields.begin(), fields.end(), [&](const KeyField& k) { return SameText(k.name, name); });
+    return std::any_of(fields.begin(), fields.end(),
+                       [&](const KeyField& k) { return SameText(k.name, name); });
   };
   auto exact = [&]() -> const TVxDaoIndexDef* {
     for (const TVxDaoIndexDef& def : indexDefs_) {
       if (def.foreign) continue;
       const auto list = def.FieldList();
-      if (list.size() == fields.size() && std::all_of(fields.begin(), fields.end(), [&](const KeyField& k) {
-            return std::any_of(list.begin(), list.end(), [&](const std::string& n) { return SameText(n, k.name); });
+      if (list.size() == fields.size() &&
+          std::all_of(fields.begin(), fields.end(), [&](const KeyField& k) {
+            return std::any_of(list.begin(), list.end(),
+                               [&](const std::string& n) { return SameText(n, k.name); });
           }))
         return &def;
     }
@@ -241,7 +250,8 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
       const auto list = def.FieldList();
       if (list.size() >= fields.size() && !list.empty() && inKeys(list.front()) &&
           std::all_of(fields.begin(), fields.end(), [&](const KeyField& k) {
-            return std::any_of(list.begin(), list.end(), [&](const std::string& n) { return SameText(n, k.name); });
+            return std::any_of(list.begin(), list.end(),
+                               [&](const std::string& n) { return SameText(n, k.name); });
           }))
         return &def;
     }
@@ -259,7 +269,8 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
     if (!chosen) chosen = covering();
   }
   if (!chosen)
-    throw DatabaseError("Index Property is Empty!\nYou must set an index before using Locate with StandardTables");
+    throw DatabaseError(
+        "Index Property is Empty!\nYou must set an index before using Locate with StandardTables");
 
   // Keys in the index's field order, up to the last index field with a value.
   const std::vector<std::string> indexFields = chosen->FieldList();
@@ -288,7 +299,8 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
   for (std::size_t k = 0; k < fields.size(); ++k) {
     const int no = FieldByName(fields[k].name).FieldNo();
     if (no <= 0) continue;
-    if (!SatisfiesKey(clone->Fields().Item(no - 1).Value(), fields[k], keyValues[k], partial, locale))
+    if (!SatisfiesKey(clone->Fields().Item(no - 1).Value(), fields[k], keyValues[k], partial,
+                      locale))
       return false;
   }
   // Bookmarks name records, not places in an order: the clone's bookmark
@@ -297,7 +309,8 @@ bool TVxDaoTable::Locate(std::string_view keyFields, const std::vector<std::stri
   return true;
 }
 
-bool TVxDaoTable::LocateWithoutBookmarks(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
+bool TVxDaoTable::LocateWithoutBookmarks(const std::vector<KeyField>& fields,
+                                         const std::vector<std::string>& values,
                                          TLocateOptions options, std::int32_t rememberedPos) {
   const bool caseless = (options & loCaseInsensitive) != 0;
   const bool partial = (options & loPartialKey) != 0;
@@ -351,23 +364,32 @@ bool TVxDaoTable::LocateWithoutBookmarks(const std::vector<KeyField>& fields, co
   return false;
 }
 
-bool TVxDaoTable::FindKey(FindKind kind, std::string_view keyFields, const std::vector<std::string>& keyValues,
-                          TLocateOptions options) {
+bool TVxDaoTable::FindKey(FindKind kind, std::string_view keyFields,
+                          const std::vector<std::string>& keyValues, TLocateOptions options) {
   if (!LocatePreconditions()) return false;
   std::vector<KeyField> fields;
   SplitKeys(keyFields, keyValues, fields);
   if (!hasBookmarks_) return false;
   if (DaoRecordBuffer* active = ActiveRecordBuffer()) SyncToBuffer(active);
   CursorMovedElsewhere();
-  const std::string condition = LocateCondition(fields, keyValues, options, useBrackets_, KeyLocale());
+  const std::string condition =
+      LocateCondition(fields, keyValues, options, useBrackets_, KeyLocale());
   CloneGuard clone(recordset_->Clone());
   clone->MoveFirst();
   if (cursorPos_ > 0) clone->Move(cursorPos_);
   switch (kind) {
-    case FindKind::First: clone->FindFirst(condition); break;
-    case FindKind::Last: clone->FindLast(condition); break;
-    case FindKind::Next: clone->FindNext(condition); break;
-    case FindKind::Prior: clone->FindPrevious(condition); break;
+    case FindKind::First:
+      clone->FindFirst(condition);
+      break;
+    case FindKind::Last:
+      clone->FindLast(condition);
+      break;
+    case FindKind::Next:
+      clone->FindNext(condition);
+      break;
+    case FindKind::Prior:
+      clone->FindPrevious(condition);
+      break;
   }
   if (clone->NoMatch()) return false;
   MoveToMatch(*clone);

@@ -21,7 +21,8 @@ constexpr const char* kKeyCountMessage =
 dao::Variant VariantOf(TFieldType type, const FieldValue& value) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
   if (const auto* i = std::get_if<std::int32_t>(&value)) {
-    if (type == TFieldType::ftDate) return dao::Date{static_cast<double>(*i - kDayNumberOf1899_12_30)};
+    if (type == TFieldType::ftDate)
+      return dao::Date{static_cast<double>(*i - kDayNumberOf1899_12_30)};
     if (type == TFieldType::ftTime) return dao::Date{*i / static_cast<double>(kMillisecondsPerDay)};
     return static_cast<std::int64_t>(*i);
   }
@@ -41,9 +42,9 @@ dao::Variant VariantOf(TFieldType type, const FieldValue& value) {
 
 }  // namespace
 
-std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view keyFields,
-                                                             const std::vector<std::string>& keyValues,
-                                                             std::string_view resultFields) {
+std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(
+    std::string_view keyFields, const std::vector<std::string>& keyValues,
+    std::string_view resultFields) {
   if (!Active() || IsEmpty() || !recordset_) return std::nullopt;
   const std::vector<std::string> names = SplitKeyNames(keyFields);
   if (names.size() != keyValues.size()) throw DatabaseError(kKeyCountMessage);
@@ -55,7 +56,8 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
     if (!field) throw DatabaseError("Invalid field name: " + name);
     results.push_back(field);
   }
-  const std::string condition = KeyCondition(KeyFieldsOf(names), keyValues, useBrackets_, KeyLocale());
+  const std::string condition =
+      KeyCondition(KeyFieldsOf(names), keyValues, useBrackets_, KeyLocale());
 
   // The table never leaves a Filter on the recordset it keeps (a Filter
   // narrows the next recordset opened from it): what goes back is the empty
@@ -63,25 +65,30 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
   struct FilterRestore {
     dao::Recordset& recordset;
     ~FilterRestore() {
-      Quietly("a destructor does not throw; the snapshot goes with it", [&] { recordset.SetFilter(""); });
+      Quietly("a destructor does not throw; the snapshot goes with it",
+              [&] { recordset.SetFilter(""); });
     }
   } restore{*recordset_};
   recordset_->SetFilter(condition);
-  std::unique_ptr<dao::Recordset> snapshot = recordset_->OpenRecordset(dao::dbOpenSnapshot, dao::dbDenyRead);
+  std::unique_ptr<dao::Recordset> snapshot =
+      recordset_->OpenRecordset(dao::dbOpenSnapshot, dao::dbDenyRead);
   struct CloseSnapshot {
     dao::Recordset& recordset;
     ~CloseSnapshot() {
-      Quietly("a destructor does not throw; the snapshot is given up either way", [&] { recordset.Close(); });
+      Quietly("a destructor does not throw; the snapshot is given up either way",
+              [&] { recordset.Close(); });
     }
   } closer{*snapshot};
 
   if (snapshot->Bof() && snapshot->Eof()) return std::nullopt;
   snapshot->MoveFirst();
   std::vector<dao::Variant> values;
-  const bool allData = std::all_of(results.begin(), results.end(),
-                                   [](const TField* f) { return f->FieldKind() == TFieldKind::fkData; });
+  const bool allData = std::all_of(results.begin(), results.end(), [](const TField* f) {
+    return f->FieldKind() == TFieldKind::fkData;
+  });
   if (allData) {
-    for (TField* field : results) values.push_back(snapshot->Fields().Item(field->FieldNo() - 1).Value());
+    for (TField* field : results)
+      values.push_back(snapshot->Fields().Item(field->FieldNo() - 1).Value());
     return values;
   }
   // Calculated fields: the snapshot's record in a scratch buffer, the
@@ -98,7 +105,8 @@ std::optional<std::vector<dao::Variant>> TVxDaoTable::Lookup(std::string_view ke
     if (type != TFieldType::ftIDispatch) {
       Quietly("a value the engine cannot read looks up as NULL", [&] { value = field.Value(); });
     }
-    if (!IsBlobType(type) && type != TFieldType::ftIDispatch) buffer.RecValues[i].text = ValueTextFromVariant(value);
+    if (!IsBlobType(type) && type != TFieldType::ftIDispatch)
+      buffer.RecValues[i].text = ValueTextFromVariant(value);
     row.push_back(std::move(value));
   }
   CalculateFields(buffer);

@@ -100,12 +100,14 @@ std::string TVxDaoTable::MasterCondition() {
   return condition;
 }
 
-void TVxDaoTable::ApplyMasterCondition(std::unique_ptr<dao::Recordset>& recordset, dao::Database& db) {
+void TVxDaoTable::ApplyMasterCondition(std::unique_ptr<dao::Recordset>& recordset,
+                                       dao::Database& db) {
   const std::string condition = MasterCondition();
   if (condition.empty()) return;
   if (!tableName_.empty()) {
-    const std::string text = "Select * From [" + tableName_ + "] Where " + condition +
-                             (sortClause_.empty() ? std::string(";") : " Order By " + sortClause_ + ";");
+    const std::string text =
+        "Select * From [" + tableName_ + "] Where " + condition +
+        (sortClause_.empty() ? std::string(";") : " Order By " + sortClause_ + ";");
     auto detail = db.OpenRecordset(text, tableType_, optionBits_, lockType_);
     Quietly("the unfiltered recordset is replaced either way", [&] { recordset->Close(); });
     recordset = std::move(detail);

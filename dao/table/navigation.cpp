@@ -20,7 +20,9 @@
 namespace corvid {
 namespace {
 
-std::string DecimalSize(std::int64_t size) { return size == 0 ? std::string() : std::to_string(size); }
+std::string DecimalSize(std::int64_t size) {
+  return size == 0 ? std::string() : std::to_string(size);
+}
 
 }  // namespace
 
@@ -66,7 +68,9 @@ std::int32_t TVxDaoTable::CurrentBookmarkValue() const {
   }
 }
 
-void TVxDaoTable::GotoBookmarkValue(std::int32_t value) { recordset_->SetBookmark(BookmarkBytes(value)); }
+void TVxDaoTable::GotoBookmarkValue(std::int32_t value) {
+  recordset_->SetBookmark(BookmarkBytes(value));
+}
 
 void TVxDaoTable::MoveToStart() {
   cursorPos_ = -1;
@@ -154,7 +158,9 @@ FetchResult TVxDaoTable::FetchRecord(RecordBuffer& rawBuffer, FetchMode mode) {
     FetchResult result = FetchResult::Ok;
     switch (mode) {
       case FetchMode::Current:
-        result = recordset_->Eof() ? FetchResult::AtEof : recordset_->Bof() ? FetchResult::AtBof : FetchResult::Ok;
+        result = recordset_->Eof()   ? FetchResult::AtEof
+                 : recordset_->Bof() ? FetchResult::AtBof
+                                     : FetchResult::Ok;
         break;
       case FetchMode::Next:
         if (!(IsUnidirectional() && cursorPos_ == -1) && !recordset_->Eof()) recordset_->MoveNext();
@@ -237,7 +243,8 @@ void TVxDaoTable::MoveToEnd() {
   } catch (const DatabaseError&) {
     throw;
   } catch (...) {
-    // an engine that cannot count to the end leaves the position as it was; a damaged file still says so
+    // an engine that cannot count to the end leaves the position as it was; a damaged file still
+    // says so
   }
 }
 
@@ -286,7 +293,8 @@ void TVxDaoTable::SyncToBuffer(RecordBuffer* rawBuffer) {
   } catch (const std::exception& e) {
     const auto* engine = dynamic_cast<const dao::EngineError*>(&e);
     if (engine && engine->Number() == dao::kRecordDeleted) {
-      Quietly("the missing record's own error is the one reported", [&] { recordset_->MoveFirst(); });
+      Quietly("the missing record's own error is the one reported",
+              [&] { recordset_->MoveFirst(); });
     }
     const std::string description = e.what();
     MoveToStart();
@@ -318,8 +326,9 @@ int TVxDaoTable::CountRecords() {
       while (FetchRecord(*scratch, FetchMode::Next) == FetchResult::Ok) ++count;
     }
     cursorPos_ = savedPos;
-    Quietly("the count is what was asked; the next move finds its record again",
-            [&] { if (savedBookmark > 0) GotoBookmarkValue(savedBookmark); });
+    Quietly("the count is what was asked; the next move finds its record again", [&] {
+      if (savedBookmark > 0) GotoBookmarkValue(savedBookmark);
+    });
   } else if (tableType_ == 1) {
     count = recordset_->RecordCount();
     if (highestPos_ < count) {
@@ -328,7 +337,8 @@ int TVxDaoTable::CountRecords() {
       } catch (const DatabaseError&) {
         throw;
       } catch (...) {
-        // the recordset's own count stands when no snapshot can check it; a damaged file still says so
+        // the recordset's own count stands when no snapshot can check it; a damaged file still says
+        // so
       }
     }
   } else {
@@ -402,8 +412,9 @@ int TVxDaoTable::GetRecordNumber() {
     }
     cursorPos_ = active->RecPosition;
     if (!found || CurrentBookmarkValue() != wanted) {
-      Quietly("the number is what was asked; the next move finds its record again",
-              [&] { if (wanted > 0) GotoBookmarkValue(wanted); });
+      Quietly("the number is what was asked; the next move finds its record again", [&] {
+        if (wanted > 0) GotoBookmarkValue(wanted);
+      });
     }
     return found ? count + 1 : -1;
   }
@@ -518,7 +529,9 @@ void TVxDaoTable::SetBookmarkText(const std::string& text) {
 }
 
 void TVxDaoTable::InternalGotoBookmark(const TBookmark& bookmark) {
-  if (!cursorOpen_) throw DatabaseError("TVxDaoTable.InternalGotoBookmark: Cannot goto Bookmark - Table is not Active");
+  if (!cursorOpen_)
+    throw DatabaseError(
+        "TVxDaoTable.InternalGotoBookmark: Cannot goto Bookmark - Table is not Active");
   if (bookmark.empty()) throw DatabaseError("Invalid Bookmark!");
   if (RecordsetEmpty()) return;
   const std::int32_t value = BookmarkValueOf(bookmark);
@@ -540,7 +553,8 @@ void TVxDaoTable::InternalGotoBookmark(const TBookmark& bookmark) {
 bool TVxDaoTable::IsBookmarkValid(const TBookmark& bookmark) {
   if (!cursorOpen_ || RecordsetEmpty() || !hasBookmarks_ || bookmark.empty()) return false;
   const std::int32_t value = BookmarkValueOf(bookmark);
-  if (std::find(bookmarkValues_.begin(), bookmarkValues_.end(), value) == bookmarkValues_.end()) return false;
+  if (std::find(bookmarkValues_.begin(), bookmarkValues_.end(), value) == bookmarkValues_.end())
+    return false;
   const std::int32_t before = CurrentBookmarkValue();
   const std::int32_t beforePos = cursorPos_;
   CursorMovedElsewhere();
@@ -549,8 +563,9 @@ bool TVxDaoTable::IsBookmarkValid(const TBookmark& bookmark) {
     return true;
   } catch (...) {
     cursorPos_ = beforePos;
-    Quietly("the answer is false either way; the next move finds its record again",
-            [&] { if (before > 0) GotoBookmarkValue(before); });
+    Quietly("the answer is false either way; the next move finds its record again", [&] {
+      if (before > 0) GotoBookmarkValue(before);
+    });
     return false;
   }
 }

@@ -46,13 +46,16 @@ std::optional<std::string> FormatProperty(dao::Field& field) {
 void TVxDaoTable::OpenDaoRecordset() {
   if (!database_) throw DatabaseError("TVxDaoTable.OpenDaoRecordset: Missing Database Property");
   if (tableName_.empty() && !HasLines(sql_) && queryDefName_.empty())
-    throw DatabaseError("TVxDaoTable.OpenDaoRecordset: Missing TableName or QueryDefName, or SQL is empty!");
+    throw DatabaseError(
+        "TVxDaoTable.OpenDaoRecordset: Missing TableName or QueryDefName, or SQL is empty!");
   if (!database_->Connected()) {
-    if (!databaseAutoActivate_) throw DatabaseError("TVxDaoTable.OpenDaoRecordset: Database is NOT connected");
+    if (!databaseAutoActivate_)
+      throw DatabaseError("TVxDaoTable.OpenDaoRecordset: Database is NOT connected");
     database_->F_Set_Connected(true);
   }
   if (tableType_ == 16 && database_->DatabaseType() != "ODBC")
-    throw DatabaseError("TVxDaoTable.OpenDaoRecordset: DynamicTables are for ODBC connections only!");
+    throw DatabaseError(
+        "TVxDaoTable.OpenDaoRecordset: DynamicTables are for ODBC connections only!");
   if (database_->ReadOnly() || tableType_ == 8 || tableType_ == 4) readOnly_ = true;
   optionBits_ = OpenOptionBits(openOptions_);
   if (previousRecordset_) {
@@ -80,7 +83,8 @@ void TVxDaoTable::OpenDaoRecordset() {
       for (int i = 0; i < parameters.Count(); ++i) {
         dao::Parameter& p = parameters.Item(i);
         const int direction = p.Direction();
-        if (direction == dao::dbParamOutput || direction == dao::dbParamReturnValue) hasOutputs = true;
+        if (direction == dao::dbParamOutput || direction == dao::dbParamReturnValue)
+          hasOutputs = true;
         if (direction != dao::dbParamInput && direction != dao::dbParamInputOutput) continue;
         if (direction == dao::dbParamInputOutput) hasOutputs = true;
         if (next >= queryDefParameters_.size()) throw std::runtime_error("too few parameters");
@@ -92,7 +96,8 @@ void TVxDaoTable::OpenDaoRecordset() {
       }
     } catch (...) {
       throw DatabaseError(
-          "TVxDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter is not in valid format!");
+          "TVxDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter is not "
+          "in valid format!");
     }
     try {
       const std::string sqlText = database_->GetQueryDefSql(queryDefName_);
@@ -100,7 +105,8 @@ void TVxDaoTable::OpenDaoRecordset() {
       std::size_t start = 0;
       while (true) {
         const auto end = sqlText.find('\n', start);
-        queryDefSqlText_.push_back(sqlText.substr(start, end == std::string::npos ? end : end - start));
+        queryDefSqlText_.push_back(
+            sqlText.substr(start, end == std::string::npos ? end : end - start));
         if (end == std::string::npos) break;
         start = end + 1;
       }
@@ -140,9 +146,9 @@ void TVxDaoTable::OpenDaoRecordset() {
     for (int i = 0; i < n; ++i) {
       dao::Field& f = recordset->Fields().Item(i);
       const std::int32_t attributes = f.Attributes();
-      fieldUpdatable_[static_cast<std::size_t>(i)] =
-          (attributes & dao::dbUpdatableField) != 0 && (attributes & dao::dbAutoIncrField) == 0 &&
-          (attributes & dao::dbSystemField) == 0;
+      fieldUpdatable_[static_cast<std::size_t>(i)] = (attributes & dao::dbUpdatableField) != 0 &&
+                                                     (attributes & dao::dbAutoIncrField) == 0 &&
+                                                     (attributes & dao::dbSystemField) == 0;
       if (database_->EngineType() != 2) continue;
       try {
         std::string def = f.DefaultValue();
@@ -207,7 +213,8 @@ void TVxDaoTable::OpenCursor() {
       const auto tick = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
-      const long long value = static_cast<long long>(entropy() % 10000) + static_cast<long long>(tick % 1000000000);
+      const long long value =
+          static_cast<long long>(entropy() % 10000) + static_cast<long long>(tick % 1000000000);
       SetName("VxDaoTable_" + std::to_string(std::llabs(value)));
     }
     BuildFieldDefs();
@@ -224,7 +231,8 @@ void TVxDaoTable::OpenCursor() {
       const int no = field.FieldNo();
       if (no <= 0) continue;
       const auto index = static_cast<std::size_t>(no - 1);
-      if (useCaptions_ && index < fieldCaptions_.size()) field.SetDisplayLabel(fieldCaptions_[index]);
+      if (useCaptions_ && index < fieldCaptions_.size())
+        field.SetDisplayLabel(fieldCaptions_[index]);
       if (index < fieldUpdatable_.size() && !fieldUpdatable_[index]) field.SetReadOnly(true);
       std::string expression = field.DefaultExpression();
       if (!expression.empty() && index < fieldDefaults_.size()) {
@@ -237,7 +245,8 @@ void TVxDaoTable::OpenCursor() {
       if (field.DataType() != TFieldType::ftBlob) nonFtBlobFieldNames_.push_back(field.FieldName());
       fieldTypeNames_.emplace_back(TableTypeName(field.DataType()));
       if (field.IsDefault()) {
-        if (field.DataType() == TFieldType::ftDateTime) field.SetDisplayWidth(std::max(field.DisplayWidth(), 20));
+        if (field.DataType() == TFieldType::ftDateTime)
+          field.SetDisplayWidth(std::max(field.DisplayWidth(), 20));
         if (cacheMemos_ && field.DataType() == TFieldType::ftMemo)
           field.SetDisplayWidth(std::max(field.DisplayWidth(), 30));
       }
@@ -246,14 +255,16 @@ void TVxDaoTable::OpenCursor() {
           FieldDefs()[index].precision == kGuidMarker) {
         guidFields_[index] = true;
         field.SetValidChars(std::string(kGuidChars));
-        if (showGuid_ && field.IsDefault()) field.SetDisplayWidth(std::max(field.DisplayWidth(), 38));
+        if (showGuid_ && field.IsDefault())
+          field.SetDisplayWidth(std::max(field.DisplayWidth(), 38));
       }
     }
     insertBuffer_.reset();
     encrypterReady_ = encrypter_ != nullptr;
     cursorOpen_ = true;
     if (tableType_ == 1) {
-      Quietly("the count is a hint at opening; it is taken again when asked", [&] { CountRecords(); });
+      Quietly("the count is a hint at opening; it is taken again when asked",
+              [&] { CountRecords(); });
     }
     MoveToStart();
     if (!closingByDatabase_) {
@@ -284,11 +295,13 @@ void TVxDaoTable::BuildFieldDefs() {
       const std::string name = f.Name();
       const std::int32_t size = f.Size();
       const std::int32_t attributes = type == dao::dbLong ? f.Attributes() : 0;
-      const std::optional<std::string> format = type == dao::dbDate ? FormatProperty(f) : std::nullopt;
+      const std::optional<std::string> format =
+          type == dao::dbDate ? FormatProperty(f) : std::nullopt;
       const MappedFieldType mapped = MapDaoFieldType(type, attributes, size, format);
       if (jet && i < fieldDefaults_.size() && !fieldDefaults_[i].empty()) {
         const std::string lowered = LowerCase(fieldDefaults_[i]);
-        const bool numeric = (type >= dao::dbInteger && type <= dao::dbDouble) || type == dao::dbBigInt ||
+        const bool numeric = (type >= dao::dbInteger && type <= dao::dbDouble) ||
+                             type == dao::dbBigInt ||
                              (type >= dao::dbNumeric && type <= dao::dbFloat);
         if (mapped.type == TFieldType::ftAutoInc ||
             (numeric && lowered.find("genuniqueid") != std::string::npos) ||
@@ -352,8 +365,9 @@ void TVxDaoTable::FieldNames(std::vector<std::string>& names) {
     for (std::size_t i = 0; i < FieldCount(); ++i) names.push_back(Fields(i).FieldName());
     if (!wasActive) Close();
   } catch (...) {
-    Quietly("FieldNames never throws; the names read so far stand",
-            [&] { if (!wasActive && Active()) Close(); });
+    Quietly("FieldNames never throws; the names read so far stand", [&] {
+      if (!wasActive && Active()) Close();
+    });
   }
 }
 

@@ -5,9 +5,12 @@
 
 namespace corvid {
 
-std::string OemStoredTextToUtf8(std::string_view text) { return Cp850ToUtf8(Utf8ToWindows1252(text)); }
+std::string OemStoredTextToUtf8(std::string_view text) {
+  return Cp850ToUtf8(Utf8ToWindows1252(text));
+}
 
-int TVxDaoTable::TranslateText(const std::string* source, std::string* destination, bool toOem) const {
+int TVxDaoTable::TranslateText(const std::string* source, std::string* destination,
+                               bool toOem) const {
   if (source == nullptr || destination == nullptr || source == destination) return 0;
   if (!translation_) {
     *destination = *source;

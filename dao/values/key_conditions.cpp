@@ -60,7 +60,8 @@ std::string Quoted(std::string_view text) { return "\"" + DoubledQuotes(text) + 
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   if (from.empty()) return;
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
 }
 
@@ -75,7 +76,8 @@ std::string NumericText(std::string v, const ConditionLocale& locale) {
 // the bare 36 characters.
 std::string BracedGuid(std::string_view v) {
   std::string text(v);
-  if (text.size() > 6 && SameText(text.substr(0, 6), "{guid ") && text.back() == '}') text = text.substr(6, text.size() - 7);
+  if (text.size() > 6 && SameText(text.substr(0, 6), "{guid ") && text.back() == '}')
+    text = text.substr(6, text.size() - 7);
   if (text.size() == 36 && text.front() != '{') text = "{" + text + "}";
   return text;
 }
@@ -140,7 +142,8 @@ std::optional<std::int32_t> ReadDatePart(std::string_view text, const ConditionL
       break;
   }
   year = FullYear(year, yearDigits);
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
+    return std::nullopt;
   const CivilDate date{year, static_cast<unsigned>(month), static_cast<unsigned>(day)};
   const std::int32_t number = DayNumberFromCivil(date);
   if (CivilFromDayNumber(number) != date) return std::nullopt;  // 31 February and the like
@@ -179,11 +182,12 @@ DayAndTime DateValue(const std::string& v, const ConditionLocale& locale) {
 
 enum class Purpose { Key, Locate };
 
-std::string Term(const KeyField& field, const std::string& v, Purpose purpose, TLocateOptions options,
-                 bool useBrackets, const ConditionLocale& locale) {
+std::string Term(const KeyField& field, const std::string& v, Purpose purpose,
+                 TLocateOptions options, bool useBrackets, const ConditionLocale& locale) {
   const TermKind kind = KindOf(field.type);
   if (kind == TermKind::Unsupported)
-    throw DatabaseError(purpose == Purpose::Key ? "Unable to build Key SQL!" : "Unable to build Lookup Key SQL!");
+    throw DatabaseError(purpose == Purpose::Key ? "Unable to build Key SQL!"
+                                                : "Unable to build Lookup Key SQL!");
   std::string comparison;
   if (v == kNullKeyText) {
     comparison = "IS NULL";
@@ -231,8 +235,9 @@ std::string Term(const KeyField& field, const std::string& v, Purpose purpose, T
   return "(" + ConditionFieldName(field.name, useBrackets) + " " + comparison + ")";
 }
 
-std::string BuildCondition(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                           Purpose purpose, TLocateOptions options, bool useBrackets,
+std::string BuildCondition(const std::vector<KeyField>& fields,
+                           const std::vector<std::string>& values, Purpose purpose,
+                           TLocateOptions options, bool useBrackets,
                            const ConditionLocale& locale) {
   if (fields.size() != values.size()) throw DatabaseError(kKeyCountMessage);
   std::string condition;
@@ -246,7 +251,8 @@ std::string BuildCondition(const std::vector<KeyField>& fields, const std::vecto
 std::string Trimmed(std::string_view text) {
   std::size_t begin = 0, end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\r')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r'))
+    --end;
   return std::string(text.substr(begin, end - begin));
 }
 
@@ -270,10 +276,14 @@ std::string MasterTerm(const std::string& detail, const MasterValue& master, boo
   const FieldValue& value = master.value;
   if (master.type == TFieldType::ftBoolean) {
     bool truth = false;
-    if (const auto* b = std::get_if<std::int16_t>(&value)) truth = *b != 0;
-    else if (const auto* i = std::get_if<std::int32_t>(&value)) truth = *i != 0;
-    else if (const auto* s = std::get_if<std::string>(&value)) truth = SameText(*s, "True");
-    else fail();
+    if (const auto* b = std::get_if<std::int16_t>(&value))
+      truth = *b != 0;
+    else if (const auto* i = std::get_if<std::int32_t>(&value))
+      truth = *i != 0;
+    else if (const auto* s = std::get_if<std::string>(&value))
+      truth = SameText(*s, "True");
+    else
+      fail();
     comparison = truth ? " = True" : " = False";
   } else {
     switch (KindOf(master.type)) {
@@ -284,25 +294,32 @@ std::string MasterTerm(const std::string& detail, const MasterValue& master, boo
         break;
       }
       case TermKind::Numeric:
-        if (const auto* i = std::get_if<std::int32_t>(&value)) comparison = " = " + std::to_string(*i);
-        else if (const auto* d = std::get_if<double>(&value)) comparison = " = " + ShortestNumber(*d);
-        else if (const auto* s16 = std::get_if<std::int16_t>(&value)) comparison = " = " + std::to_string(*s16);
-        else fail();
+        if (const auto* i = std::get_if<std::int32_t>(&value))
+          comparison = " = " + std::to_string(*i);
+        else if (const auto* d = std::get_if<double>(&value))
+          comparison = " = " + ShortestNumber(*d);
+        else if (const auto* s16 = std::get_if<std::int16_t>(&value))
+          comparison = " = " + std::to_string(*s16);
+        else
+          fail();
         break;
       case TermKind::Date:
         if (const auto* day = std::get_if<std::int32_t>(&value))
           comparison = " = #" + ConditionDateText({*day, 0}) + "#";
-        else fail();
+        else
+          fail();
         break;
       case TermKind::Time:
         if (const auto* ms = std::get_if<std::int32_t>(&value))
           comparison = " = #" + ConditionTimeText({kDayNumberOf1899_12_30, *ms}) + "#";
-        else fail();
+        else
+          fail();
         break;
       case TermKind::DateTime:
         if (const auto* ms = std::get_if<double>(&value))
           comparison = " = #" + ConditionDateTimeText(SplitMilliseconds(*ms)) + "#";
-        else fail();
+        else
+          fail();
         break;
       case TermKind::Bytes: {
         const auto* bytes = std::get_if<std::vector<std::byte>>(&value);
@@ -311,7 +328,8 @@ std::string MasterTerm(const std::string& detail, const MasterValue& master, boo
           if (bytes->size() != 16) fail();
           comparison = " = {guid " + GuidText(*bytes) + "}";
         } else {
-          comparison = " = " + Quoted(std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+          comparison = " = " + Quoted(std::string(reinterpret_cast<const char*>(bytes->data()),
+                                                  bytes->size()));
         }
         break;
       }
@@ -355,8 +373,10 @@ ConditionLocale ConditionLocale::User() {
     }
     ++i;
   }
-  if (order.rfind("dm", 0) == 0) result.dateOrder = DateOrder::DayMonthYear;
-  else if (order.rfind("y", 0) == 0) result.dateOrder = DateOrder::YearMonthDay;
+  if (order.rfind("dm", 0) == 0)
+    result.dateOrder = DateOrder::DayMonthYear;
+  else if (order.rfind("y", 0) == 0)
+    result.dateOrder = DateOrder::YearMonthDay;
   const std::string timeFormat = info(T_FMT);
   const std::size_t at = timeFormat.find_first_not_of("%HIMSlkpr ");
   if (at != std::string::npos && !IsDigit(timeFormat[at])) result.timeSeparator = timeFormat[at];
@@ -391,7 +411,13 @@ std::string EscapeLikePattern(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '!': case '#': case '*': case '-': case '?': case '[': case ']':
+      case '!':
+      case '#':
+      case '*':
+      case '-':
+      case '?':
+      case '[':
+      case ']':
         out += '[';
         out += c;
         out += ']';
@@ -419,8 +445,10 @@ std::string NormaliseDateTimeText(std::string_view text, const ConditionLocale& 
   if (firstTime != std::string::npos) marked = collapsed.rfind(' ', firstTime);
   std::string out;
   for (std::size_t i = 0; i < collapsed.size(); ++i) {
-    if (collapsed[i] != ' ') out += collapsed[i];
-    else if (i == marked) out += ' ';
+    if (collapsed[i] != ' ')
+      out += collapsed[i];
+    else if (i == marked)
+      out += ' ';
   }
   return out;
 }
@@ -434,7 +462,8 @@ std::optional<DayAndTime> ReadDateTimeText(std::string_view text, const Conditio
     timePart = normal.substr(blank + 1);
   } else if (normal.find(locale.timeSeparator) != std::string::npos &&
              normal.find('/') == std::string::npos &&
-             (locale.dateSeparator == locale.timeSeparator || normal.find(locale.dateSeparator) == std::string::npos)) {
+             (locale.dateSeparator == locale.timeSeparator ||
+              normal.find(locale.dateSeparator) == std::string::npos)) {
     timePart = normal;
   } else {
     datePart = normal;
@@ -462,7 +491,8 @@ std::optional<DayAndTime> ReadDateTimeText(std::string_view text, const Conditio
 
 std::string ConditionDateText(const DayAndTime& value) {
   const CivilDate date = CivilFromDayNumber(value.day);
-  return Pad(static_cast<int>(date.month), 2) + "/" + Pad(static_cast<int>(date.day), 2) + "/" + Pad(date.year, 4);
+  return Pad(static_cast<int>(date.month), 2) + "/" + Pad(static_cast<int>(date.day), 2) + "/" +
+         Pad(date.year, 4);
 }
 
 std::string ConditionTimeText(const DayAndTime& value) {
@@ -474,13 +504,15 @@ std::string ConditionDateTimeText(const DayAndTime& value) {
   return ConditionDateText(value) + " " + ConditionTimeText(value);
 }
 
-std::string KeyCondition(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                         bool useBrackets, const ConditionLocale& locale) {
+std::string KeyCondition(const std::vector<KeyField>& fields,
+                         const std::vector<std::string>& values, bool useBrackets,
+                         const ConditionLocale& locale) {
   return BuildCondition(fields, values, Purpose::Key, 0, useBrackets, locale);
 }
 
-std::string LocateCondition(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                            TLocateOptions options, bool useBrackets, const ConditionLocale& locale) {
+std::string LocateCondition(const std::vector<KeyField>& fields,
+                            const std::vector<std::string>& values, TLocateOptions options,
+                            bool useBrackets, const ConditionLocale& locale) {
   return BuildCondition(fields, values, Purpose::Locate, options, useBrackets, locale);
 }
 

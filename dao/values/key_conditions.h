@@ -76,14 +76,16 @@ std::string ConditionDateTimeText(const DayAndTime& value);
 // The key condition of lookup. Raises "Unable to build Key SQL!" for a field
 // type it can't compare, and "Number of elements in the KeyValues array must
 // be equal to the number of fields." when the lists differ in length.
-std::string KeyCondition(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                         bool useBrackets, const ConditionLocale& locale);
+std::string KeyCondition(const std::vector<KeyField>& fields,
+                         const std::vector<std::string>& values, bool useBrackets,
+                         const ConditionLocale& locale);
 
 // The locate condition: the key condition with LIKE / LCASE forms for text
 // fields. Raises "Unable to build Lookup Key SQL!" for other field types it
 // can't compare.
-std::string LocateCondition(const std::vector<KeyField>& fields, const std::vector<std::string>& values,
-                            TLocateOptions options, bool useBrackets, const ConditionLocale& locale);
+std::string LocateCondition(const std::vector<KeyField>& fields,
+                            const std::vector<std::string>& values, TLocateOptions options,
+                            bool useBrackets, const ConditionLocale& locale);
 
 // The master field list and detail field list of a MasterFields text: one
 // line "a;b" (the same names on both sides) or lines "detail -> master"

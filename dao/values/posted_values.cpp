@@ -24,10 +24,13 @@ std::optional<std::int64_t> IntegerOf(std::string_view t) {
 }
 
 bool IsStringType(TFieldType type) {
-  return type == TFieldType::ftString || type == TFieldType::ftFixedChar || type == TFieldType::ftWideString;
+  return type == TFieldType::ftString || type == TFieldType::ftFixedChar ||
+         type == TFieldType::ftWideString;
 }
 
-bool IsMemoType(TFieldType type) { return type == TFieldType::ftMemo || type == TFieldType::ftFmtMemo; }
+bool IsMemoType(TFieldType type) {
+  return type == TFieldType::ftMemo || type == TFieldType::ftFmtMemo;
+}
 
 }  // namespace
 
@@ -50,13 +53,15 @@ std::string ValueTextFromNative(TFieldType type, bool isGuid, const FieldValue& 
     case T::ftBCD:
     case T::ftFMTBcd:
       if (auto* d = std::get_if<double>(&value)) return ValueTextFromVariant(*d);
-      if (auto* i = std::get_if<std::int32_t>(&value)) return ValueTextFromVariant(static_cast<double>(*i));
+      if (auto* i = std::get_if<std::int32_t>(&value))
+        return ValueTextFromVariant(static_cast<double>(*i));
       break;
     case T::ftDate:
       if (auto* day = std::get_if<std::int32_t>(&value)) return FormatDateText({*day, 0});
       break;
     case T::ftTime:
-      if (auto* ms = std::get_if<std::int32_t>(&value)) return FormatDateText({kDayNumberOf1899_12_30, *ms});
+      if (auto* ms = std::get_if<std::int32_t>(&value))
+        return FormatDateText({kDayNumberOf1899_12_30, *ms});
       break;
     case T::ftDateTime:
       if (auto* total = std::get_if<double>(&value)) {
@@ -92,7 +97,8 @@ std::optional<dao::Variant> PostedValue(TFieldType type, bool isGuid, bool allow
                                         const std::string& text) {
   using T = TFieldType;
   if (text.empty()) {
-    if ((IsStringType(type) || IsMemoType(type)) && allowZeroLength) return dao::Variant(std::string());
+    if ((IsStringType(type) || IsMemoType(type)) && allowZeroLength)
+      return dao::Variant(std::string());
     return dao::Variant(dao::Null{});
   }
   switch (type) {
@@ -133,7 +139,8 @@ std::optional<dao::Variant> PostedValue(TFieldType type, bool isGuid, bool allow
       if (auto d = ParseFloatText(text)) return dao::Variant(*d);
       break;
     case T::ftCurrency:
-      if (auto d = ParseFloatText(text)) return dao::Variant(dao::Currency{std::llround(*d * 10000.0)});
+      if (auto d = ParseFloatText(text))
+        return dao::Variant(dao::Currency{std::llround(*d * 10000.0)});
       break;
     default:
       break;

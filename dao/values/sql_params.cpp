@@ -38,7 +38,8 @@ std::vector<std::string> ParseParamNames(std::string_view sql) {
     while (end < sql.size() && IsIdentChar(sql[end])) ++end;
     if (end == i + 1) continue;
     std::string name(sql.substr(i + 1, end - i - 1));
-    if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, name); }))
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return SameText(n, name); }))
       names.push_back(std::move(name));
     i = end - 1;
   }
@@ -73,8 +74,9 @@ std::string DateLiteral(const CivilDate& d) {
 
 std::string TimeLiteral(std::int32_t ms) {
   const int s = ms / 1000;
-  return TwoDigits(static_cast<unsigned>(s / 3600)) + ":" + TwoDigits(static_cast<unsigned>(s / 60 % 60)) +
-         ":" + TwoDigits(static_cast<unsigned>(s % 60));
+  return TwoDigits(static_cast<unsigned>(s / 3600)) + ":" +
+         TwoDigits(static_cast<unsigned>(s / 60 % 60)) + ":" +
+         TwoDigits(static_cast<unsigned>(s % 60));
 }
 
 }  // namespace
@@ -84,8 +86,13 @@ std::string ParamLiteral(const TParam& param) {
   const std::string& text = *param.value;
   using T = TFieldType;
   switch (param.dataType) {
-    case T::ftString: case T::ftFixedChar: case T::ftWideString: case T::ftMemo: case T::ftBlob:
-    case T::ftFmtMemo: case T::ftGraphic: {
+    case T::ftString:
+    case T::ftFixedChar:
+    case T::ftWideString:
+    case T::ftMemo:
+    case T::ftBlob:
+    case T::ftFmtMemo:
+    case T::ftGraphic: {
       std::string quoted = "\"";
       for (char c : text) {
         quoted += c;
@@ -93,7 +100,10 @@ std::string ParamLiteral(const TParam& param) {
       }
       return quoted + "\"";
     }
-    case T::ftFloat: case T::ftCurrency: case T::ftBCD: case T::ftFMTBcd: {
+    case T::ftFloat:
+    case T::ftCurrency:
+    case T::ftBCD:
+    case T::ftFMTBcd: {
       const std::string separator = UserDecimalSeparator();
       std::string plain;
       for (std::size_t i = 0; i < text.size();) {
@@ -108,12 +118,15 @@ std::string ParamLiteral(const TParam& param) {
       }
       return plain;
     }
-    case T::ftDate: case T::ftTime: case T::ftDateTime: {
+    case T::ftDate:
+    case T::ftTime:
+    case T::ftDateTime: {
       const auto dt = ParseDateText(text);
       if (!dt) return text;
       if (param.dataType == T::ftDate) return "#" + DateLiteral(CivilFromDayNumber(dt->day)) + "#";
       if (param.dataType == T::ftTime) return "#" + TimeLiteral(dt->milliseconds) + "#";
-      return "#" + DateLiteral(CivilFromDayNumber(dt->day)) + " " + TimeLiteral(dt->milliseconds) + "#";
+      return "#" + DateLiteral(CivilFromDayNumber(dt->day)) + " " + TimeLiteral(dt->milliseconds) +
+             "#";
     }
     case T::ftBytes:
     case T::ftGuid:

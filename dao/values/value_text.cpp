@@ -41,7 +41,9 @@ std::string ValueTextFromVariant(const dao::Variant& value) {
     std::string operator()(std::int64_t i) const { return ShortestText(i); }
     std::string operator()(float f) const { return LocaleFloat(ShortestText(f)); }
     std::string operator()(double d) const { return LocaleFloat(ShortestText(d)); }
-    std::string operator()(const dao::Currency& c) const { return LocaleFloat(ShortestText(c.ToDouble())); }
+    std::string operator()(const dao::Currency& c) const {
+      return LocaleFloat(ShortestText(c.ToDouble()));
+    }
     std::string operator()(const dao::Date& d) const {
       return FormatDateText(DayAndTimeFromAutomationDate(d.days));
     }
@@ -121,7 +123,9 @@ bool NativeFromValueText(TFieldType type, bool isGuid, int size, const std::stri
         destination = ParseGuid(t);
         return true;
       }
-      const std::size_t n = size > 0 ? std::min<std::size_t>(text.size(), static_cast<std::size_t>(size)) : text.size();
+      const std::size_t n = size > 0
+                                ? std::min<std::size_t>(text.size(), static_cast<std::size_t>(size))
+                                : text.size();
       const auto* p = reinterpret_cast<const std::byte*>(text.data());
       destination = std::vector<std::byte>(p, p + n);
       return notNull;

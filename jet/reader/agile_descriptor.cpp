@@ -16,8 +16,10 @@
 namespace corvid::jet::reader {
 namespace {
 
-constexpr std::string_view kEncryptionNamespace = "http://schemas.microsoft.com/office/2006/encryption";
-constexpr std::string_view kPasswordNamespace = "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
+constexpr std::string_view kEncryptionNamespace =
+    "http://schemas.microsoft.com/office/2006/encryption";
+constexpr std::string_view kPasswordNamespace =
+    "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
 
 [[noreturn]] void Damaged(const std::string& what) {
   throw FormatError("the encryption descriptor is damaged: " + what);
@@ -50,7 +52,8 @@ std::string_view Text(const xmlChar* text) {
 }
 
 bool Is(const xmlNode* node, std::string_view name, std::string_view ns) {
-  return node->type == XML_ELEMENT_NODE && Text(node->name) == name && node->ns && Text(node->ns->href) == ns;
+  return node->type == XML_ELEMENT_NODE && Text(node->name) == name && node->ns &&
+         Text(node->ns->href) == ns;
 }
 
 const xmlNode* Child(const xmlNode* parent, std::string_view name, std::string_view ns) {
@@ -62,7 +65,9 @@ const xmlNode* Child(const xmlNode* parent, std::string_view name, std::string_v
 // An attribute without a namespace, as the descriptor writes them.
 std::string Attribute(const xmlNode* node, const char* name) {
   xmlChar* value = xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (!value) Damaged(std::string("the attribute ") + name + " of " + std::string(Text(node->name)) + " is missing");
+  if (!value)
+    Damaged(std::string("the attribute ") + name + " of " + std::string(Text(node->name)) +
+            " is missing");
   std::string text(Text(value));
   xmlFree(value);
   return text;
@@ -73,13 +78,15 @@ std::uint32_t Number(const xmlNode* node, const char* name) {
   std::uint32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || text.empty())
-    Damaged(std::string("the attribute ") + name + " is not a number: \"" + text.substr(0, 40) + "\"");
+    Damaged(std::string("the attribute ") + name + " is not a number: \"" + text.substr(0, 40) +
+            "\"");
   return value;
 }
 
 std::vector<std::byte> Binary(const xmlNode* node, const char* name) {
   std::vector<std::byte> bytes;
-  if (!DecodeBase64(Attribute(node, name), bytes)) Damaged(std::string("the attribute ") + name + " is not base64");
+  if (!DecodeBase64(Attribute(node, name), bytes))
+    Damaged(std::string("the attribute ") + name + " is not base64");
   return bytes;
 }
 
@@ -94,8 +101,8 @@ AgileKeyParameters KeyParameters(const xmlNode* node) {
   p.hashAlgorithm = Attribute(node, "hashAlgorithm");
   p.salt = Binary(node, "saltValue");
   if (p.salt.size() != p.saltSize)
-    Damaged("saltSize is " + std::to_string(p.saltSize) + " but the salt has " + std::to_string(p.salt.size()) +
-            " bytes");
+    Damaged("saltSize is " + std::to_string(p.saltSize) + " but the salt has " +
+            std::to_string(p.salt.size()) + " bytes");
   return p;
 }
 
@@ -104,16 +111,20 @@ AgileKeyParameters KeyParameters(const xmlNode* node) {
 bool DecodeBase64(std::string_view text, std::vector<std::byte>& out) {
   out.clear();
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 2)) return false;
-  std::unique_ptr<EVP_ENCODE_CTX, decltype(&EVP_ENCODE_CTX_free)> ctx(EVP_ENCODE_CTX_new(), EVP_ENCODE_CTX_free);
+  std::unique_ptr<EVP_ENCODE_CTX, decltype(&EVP_ENCODE_CTX_free)> ctx(EVP_ENCODE_CTX_new(),
+                                                                      EVP_ENCODE_CTX_free);
   if (!ctx) return false;
   out.resize(text.size() / 4 * 3 + 96);  // room for a partial last block
   EVP_DecodeInit(ctx.get());
   int written = 0;
   if (EVP_DecodeUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &written,
-                       reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size())) < 0)
+                       reinterpret_cast<const unsigned char*>(text.data()),
+                       static_cast<int>(text.size())) < 0)
     return false;
   int last = 0;
-  if (EVP_DecodeFinal(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + written, &last) != 1) return false;
+  if (EVP_DecodeFinal(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + written, &last) !=
+      1)
+    return false;
   out.resize(static_cast<std::size_t>(written + last));
   return true;
 }
@@ -122,17 +133,20 @@ AgileDescriptor ParseAgileDescriptor(std::span<const std::byte> xml) {
   // Writers may pad the descriptor with zero bytes.
   while (!xml.empty() && xml.back() == std::byte{0}) xml = xml.first(xml.size() - 1);
   if (xml.empty()) Damaged("it is empty");
-  if (xml.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) Damaged("it is too long");
+  if (xml.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    Damaged("it is too long");
   std::unique_ptr<xmlDoc, DocumentDeleter> doc;
   {
     SilentXmlErrors silent;
-    doc.reset(xmlReadMemory(reinterpret_cast<const char*>(xml.data()), static_cast<int>(xml.size()), "encryption.xml",
-                            nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    doc.reset(xmlReadMemory(reinterpret_cast<const char*>(xml.data()), static_cast<int>(xml.size()),
+                            "encryption.xml", nullptr,
+                            XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   }
   if (!doc) Damaged("its XML does not parse");
   if (doc->intSubset || doc->extSubset) Damaged("it declares a document type");
   const xmlNode* root = xmlDocGetRootElement(doc.get());
-  if (!root || !Is(root, "encryption", kEncryptionNamespace)) Damaged("its root is not an encryption element");
+  if (!root || !Is(root, "encryption", kEncryptionNamespace))
+    Damaged("its root is not an encryption element");
 
   const xmlNode* keyData = Child(root, "keyData", kEncryptionNamespace);
   if (!keyData) Damaged("the keyData element is missing");
@@ -150,7 +164,8 @@ AgileDescriptor ParseAgileDescriptor(std::span<const std::byte> xml) {
   if (!passwordKey) {
     if (otherEncryptor)
       throw UnsupportedEncryptionError(
-          "the file is encrypted with agile encryption (version 4.4) whose key is opened by a certificate, not a "
+          "the file is encrypted with agile encryption (version 4.4) whose key is opened by a "
+          "certificate, not a "
           "password; the reader does not decrypt that");
     Damaged("the password key encryptor is missing");
   }
@@ -160,7 +175,8 @@ AgileDescriptor ParseAgileDescriptor(std::span<const std::byte> xml) {
   d.passwordKey = KeyParameters(passwordKey);
   d.spinCount = Number(passwordKey, "spinCount");
   if (d.spinCount > kMaxSpinCount)
-    Damaged("the spin count " + std::to_string(d.spinCount) + " exceeds " + std::to_string(kMaxSpinCount));
+    Damaged("the spin count " + std::to_string(d.spinCount) + " exceeds " +
+            std::to_string(kMaxSpinCount));
   d.encryptedVerifierHashInput = Binary(passwordKey, "encryptedVerifierHashInput");
   d.encryptedVerifierHashValue = Binary(passwordKey, "encryptedVerifierHashValue");
   d.encryptedKeyValue = Binary(passwordKey, "encryptedKeyValue");

@@ -12,7 +12,7 @@
 namespace corvid::jet::reader {
 namespace {
 
-constexpr std::size_t kPrefixSize = 8;         // flag, content length
+constexpr std::size_t kPrefixSize = 8;          // flag, content length
 constexpr std::uint32_t kFixedHeaderSize = 12;  // header length, unknown, extension length
 
 std::uint32_t Le32(const std::byte* p) {
@@ -94,15 +94,18 @@ struct AttachmentDataReader::State {
       Fail("its header length " + std::to_string(headerLength) + " does not fit its content of " +
            std::to_string(contentLength) + " bytes");
     if (extensionUnits > kMaxExtensionUnits)
-      Fail("its extension of " + std::to_string(extensionUnits) + " code units is longer than the " +
-           std::to_string(kMaxExtensionUnits) + " an extension can have");
+      Fail("its extension of " + std::to_string(extensionUnits) +
+           " code units is longer than the " + std::to_string(kMaxExtensionUnits) +
+           " an extension can have");
     if (kFixedHeaderSize + 2 * static_cast<std::uint64_t>(extensionUnits) > headerLength)
-      Fail("its extension of " + std::to_string(extensionUnits) + " code units does not fit its header of " +
-           std::to_string(headerLength) + " bytes");
+      Fail("its extension of " + std::to_string(extensionUnits) +
+           " code units does not fit its header of " + std::to_string(headerLength) + " bytes");
     std::vector<std::byte> units(2 * static_cast<std::size_t>(extensionUnits));
     ContentExact(units.data(), units.size());
     std::size_t used = 0;  // up to the terminating zero
-    while (used + 1 < units.size() && (units[used] != std::byte{0} || units[used + 1] != std::byte{0})) used += 2;
+    while (used + 1 < units.size() &&
+           (units[used] != std::byte{0} || units[used + 1] != std::byte{0}))
+      used += 2;
     extension = Utf16LeToUtf8(std::span<const std::byte>(units).first(used));
     std::array<std::byte, 256> skip{};
     for (std::uint64_t left = headerLength - kFixedHeaderSize - units.size(); left > 0;) {
@@ -151,11 +154,12 @@ struct AttachmentDataReader::State {
 
   // Inflates into `out` until at least one byte comes out.
   std::size_t Inflate(std::span<std::byte> out) {
-    const std::size_t capacity = std::min<std::size_t>(out.size(), std::numeric_limits<uInt>::max());
+    const std::size_t capacity =
+        std::min<std::size_t>(out.size(), std::numeric_limits<uInt>::max());
     for (;;) {
       if (streamEnded)
-        Fail("it inflates to " + std::to_string(produced) + " bytes, not the " + std::to_string(contentLength) +
-             " its length gives");
+        Fail("it inflates to " + std::to_string(produced) + " bytes, not the " +
+             std::to_string(contentLength) + " its length gives");
       FillInput();
       const std::size_t feed = std::min<std::size_t>(in.size(), std::numeric_limits<uInt>::max());
       z.next_in = reinterpret_cast<Bytef*>(const_cast<std::byte*>(in.data()));
@@ -165,14 +169,15 @@ struct AttachmentDataReader::State {
       const int rc = inflate(&z, Z_NO_FLUSH);
       in = in.subspan(feed - z.avail_in);
       const std::size_t n = capacity - z.avail_out;
-      if (rc == Z_STREAM_END) streamEnded = true;
+      if (rc == Z_STREAM_END)
+        streamEnded = true;
       else if (rc == Z_BUF_ERROR) {
         if (inputEnded && in.empty() && n == 0)
           Fail("its zlib stream is cut short after " + std::to_string(produced) + " of " +
                std::to_string(contentLength) + " bytes");
       } else if (rc != Z_OK) {
-        Fail(std::string("its zlib stream does not inflate (") + (z.msg ? z.msg : "error " + std::to_string(rc)) +
-             ")");
+        Fail(std::string("its zlib stream does not inflate (") +
+             (z.msg ? z.msg : "error " + std::to_string(rc)) + ")");
       }
       if (n > 0) return n;
       if (!streamEnded && inputEnded && in.empty())
@@ -186,7 +191,8 @@ struct AttachmentDataReader::State {
     if (verified) return;
     if (!compressed) {
       if (FillInput())
-        Fail("it stores more than the " + std::to_string(contentLength) + " content bytes its length gives");
+        Fail("it stores more than the " + std::to_string(contentLength) +
+             " content bytes its length gives");
     } else {
       std::byte probe{};
       while (!streamEnded) {
@@ -199,13 +205,16 @@ struct AttachmentDataReader::State {
         const int rc = inflate(&z, Z_NO_FLUSH);
         in = in.subspan(feed - z.avail_in);
         if (z.avail_out == 0)
-          Fail("it inflates to more than the " + std::to_string(contentLength) + " bytes its length gives");
-        if (rc == Z_STREAM_END) streamEnded = true;
+          Fail("it inflates to more than the " + std::to_string(contentLength) +
+               " bytes its length gives");
+        if (rc == Z_STREAM_END)
+          streamEnded = true;
         else if (rc != Z_OK && rc != Z_BUF_ERROR)
-          Fail(std::string("its zlib stream does not inflate (") + (z.msg ? z.msg : "error " + std::to_string(rc)) +
-               ")");
+          Fail(std::string("its zlib stream does not inflate (") +
+               (z.msg ? z.msg : "error " + std::to_string(rc)) + ")");
         else if (inputEnded && in.empty())
-          Fail("its zlib stream is cut short after all " + std::to_string(contentLength) + " bytes");
+          Fail("its zlib stream is cut short after all " + std::to_string(contentLength) +
+               " bytes");
       }
       // Bytes after the end of the stream are padding and are not read.
     }
@@ -236,11 +245,12 @@ std::size_t AttachmentDataReader::Read(std::span<std::byte> out) {
 
 void AttachmentDataReader::ReadAll(const std::function<void(std::span<const std::byte>)>& sink) {
   std::vector<std::byte> buffer(64 * 1024);
-  for (std::size_t n = Read(buffer); n > 0; n = Read(buffer)) sink(std::span<const std::byte>(buffer).first(n));
+  for (std::size_t n = Read(buffer); n > 0; n = Read(buffer))
+    sink(std::span<const std::byte>(buffer).first(n));
 }
 
-std::vector<std::byte> DecodeAttachmentData(std::span<const std::byte> stored, const DamageLocation& where,
-                                            const std::string& label) {
+std::vector<std::byte> DecodeAttachmentData(std::span<const std::byte> stored,
+                                            const DamageLocation& where, const std::string& label) {
   bool handed = false;
   AttachmentDataReader reader(
       [&]() -> std::span<const std::byte> {
@@ -250,8 +260,11 @@ std::vector<std::byte> DecodeAttachmentData(std::span<const std::byte> stored, c
       },
       where, label);
   std::vector<std::byte> file;
-  file.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(reader.Size(), stored.size() * 4 + 4096)));
-  reader.ReadAll([&file](std::span<const std::byte> piece) { file.insert(file.end(), piece.begin(), piece.end()); });
+  file.reserve(
+      static_cast<std::size_t>(std::min<std::uint64_t>(reader.Size(), stored.size() * 4 + 4096)));
+  reader.ReadAll([&file](std::span<const std::byte> piece) {
+    file.insert(file.end(), piece.begin(), piece.end());
+  });
   return file;
 }
 

@@ -61,7 +61,8 @@ class AttachmentDataReader {
 };
 
 // The whole file of a FileData value held in memory (tests, small values).
-std::vector<std::byte> DecodeAttachmentData(std::span<const std::byte> stored, const DamageLocation& where = {},
+std::vector<std::byte> DecodeAttachmentData(std::span<const std::byte> stored,
+                                            const DamageLocation& where = {},
                                             const std::string& label = "the attachment");
 
 }  // namespace corvid::jet::reader

@@ -19,7 +19,8 @@ using ByteSpan = std::span<const std::byte>;
 }
 
 inline void CheckRange(ByteSpan bytes, std::size_t offset, std::size_t length) {
-  if (offset > bytes.size() || length > bytes.size() - offset) ThrowOutOfRange(offset, length, bytes.size());
+  if (offset > bytes.size() || length > bytes.size() - offset)
+    ThrowOutOfRange(offset, length, bytes.size());
 }
 
 inline ByteSpan Slice(ByteSpan bytes, std::size_t offset, std::size_t length) {
@@ -54,7 +55,9 @@ inline std::uint64_t Read64(ByteSpan bytes, std::size_t offset) {
 
 // Reads 1, 2 or 4 bytes as an unsigned number.
 inline std::uint32_t ReadSized(ByteSpan bytes, std::size_t offset, std::size_t size) {
-  return size == 1 ? Read8(bytes, offset) : size == 2 ? Read16(bytes, offset) : Read32(bytes, offset);
+  return size == 1   ? Read8(bytes, offset)
+         : size == 2 ? Read16(bytes, offset)
+                     : Read32(bytes, offset);
 }
 
 }  // namespace corvid::jet::reader

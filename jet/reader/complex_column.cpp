@@ -7,7 +7,8 @@ namespace corvid::jet::reader {
 namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
            return std::tolower(x) == std::tolower(y);
          });
 }
@@ -37,14 +38,17 @@ int ColumnIndex(const TableDefinition& def, const char* name) {
 std::optional<ComplexColumnsRow> FindComplexColumnsRow(Database& db, std::uint32_t complexId,
                                                        const DamageLocation& where) {
   const CatalogEntry* entry = db.Objects().FindTable("MSysComplexColumns");
-  if (!entry) throw DamageError("the database has a complex column but no MSysComplexColumns table", where);
+  if (!entry)
+    throw DamageError("the database has a complex column but no MSysComplexColumns table", where);
   Table table = db.OpenTableAt(entry->DefinitionPage(), entry->name);
   const TableDefinition& def = table.Definition();
   const int name = ColumnIndex(def, "ColumnName"), id = ColumnIndex(def, "ComplexID"),
-            flat = ColumnIndex(def, "FlatTableID"), conceptual = ColumnIndex(def, "ConceptualTableID"),
+            flat = ColumnIndex(def, "FlatTableID"),
+            conceptual = ColumnIndex(def, "ConceptualTableID"),
             kind = ColumnIndex(def, "ComplexTypeObjectID");
   if (name < 0 || id < 0 || flat < 0 || conceptual < 0 || kind < 0)
-    throw DamageError("MSysComplexColumns lacks one of its columns", DamageLocation{.table = "MSysComplexColumns"});
+    throw DamageError("MSysComplexColumns lacks one of its columns",
+                      DamageLocation{.table = "MSysComplexColumns"});
   RowCursor rows = table.Rows();
   Row row;
   while (rows.Next(row)) {
@@ -71,14 +75,18 @@ const CatalogEntry* FindById(const Catalog& catalog, std::int32_t id) {
 ComplexColumn ComplexColumn::Open(Database& db, const Table& table, const std::string& columnName) {
   const TableDefinition& userDef = table.Definition();
   const ColumnDefinition* column = userDef.FindColumn(columnName);
-  if (!column) throw NotFoundError("the table \"" + userDef.name + "\" has no column \"" + columnName + "\"");
+  if (!column)
+    throw NotFoundError("the table \"" + userDef.name + "\" has no column \"" + columnName + "\"");
   const DamageLocation where{.table = userDef.name, .field = column->name};
   if (column->type != static_cast<std::uint8_t>(ColumnType::Complex))
-    throw JetError("the column \"" + column->name + "\" of table \"" + userDef.name + "\" is not a complex column");
+    throw JetError("the column \"" + column->name + "\" of table \"" + userDef.name +
+                   "\" is not a complex column");
 
-  const std::optional<ComplexColumnsRow> entry = FindComplexColumnsRow(db, column->complexId, where);
+  const std::optional<ComplexColumnsRow> entry =
+      FindComplexColumnsRow(db, column->complexId, where);
   if (!entry)
-    throw DamageError("MSysComplexColumns has no row for complex id " + std::to_string(column->complexId), where);
+    throw DamageError(
+        "MSysComplexColumns has no row for complex id " + std::to_string(column->complexId), where);
   if ((static_cast<std::uint32_t>(entry->conceptualTableId) & 0x00FFFFFFu) != userDef.page)
     throw DamageError("MSysComplexColumns gives complex id " + std::to_string(column->complexId) +
                           " to another table (id " + std::to_string(entry->conceptualTableId) + ")",
@@ -91,15 +99,19 @@ ComplexColumn ComplexColumn::Open(Database& db, const Table& table, const std::s
                           " for the column's values",
                       where);
   if (!templateEntry)
-    throw DamageError("the catalog has no template table with id " + std::to_string(entry->complexTypeObjectId),
-                      where);
+    throw DamageError(
+        "the catalog has no template table with id " + std::to_string(entry->complexTypeObjectId),
+        where);
 
   ComplexColumn result(table, db.OpenTableAt(flatEntry->DefinitionPage(), flatEntry->name));
   result.columnName_ = column->name;
   result.templateName_ = templateEntry->name;
-  if (SameName(templateEntry->name, "MSysComplexType_Attachment")) result.kind_ = ComplexKind::Attachment;
-  else if (StartsWith(templateEntry->name, "MSysComplexTypeVH_")) result.kind_ = ComplexKind::VersionHistory;
-  else if (StartsWith(templateEntry->name, "MSysComplexType_")) result.kind_ = ComplexKind::MultiValue;
+  if (SameName(templateEntry->name, "MSysComplexType_Attachment"))
+    result.kind_ = ComplexKind::Attachment;
+  else if (StartsWith(templateEntry->name, "MSysComplexTypeVH_"))
+    result.kind_ = ComplexKind::VersionHistory;
+  else if (StartsWith(templateEntry->name, "MSysComplexType_"))
+    result.kind_ = ComplexKind::MultiValue;
 
   const Table templ = db.OpenTableAt(templateEntry->DefinitionPage(), templateEntry->name);
   const TableDefinition& flatDef = result.flat_.Definition();
@@ -118,11 +130,14 @@ ComplexColumn ComplexColumn::Open(Database& db, const Table& table, const std::s
     result.keyColumn_ = static_cast<int>(i);
   }
   if (result.keyColumn_ < 0)
-    throw DamageError("the table of the column's values has no key column", DamageLocation{.table = flatDef.name});
+    throw DamageError("the table of the column's values has no key column",
+                      DamageLocation{.table = flatDef.name});
   return result;
 }
 
-int ComplexColumn::FlatColumn(const char* name) const { return ColumnIndex(flat_.Definition(), name); }
+int ComplexColumn::FlatColumn(const char* name) const {
+  return ColumnIndex(flat_.Definition(), name);
+}
 
 const std::vector<Row>& ComplexColumn::Rows(std::int32_t key) {
   if (!byKey_) {
@@ -142,9 +157,11 @@ const std::vector<Row>& ComplexColumn::Rows(std::int32_t key) {
 
 std::vector<Attachment> ComplexColumn::Attachments(std::int32_t key) {
   if (kind_ != ComplexKind::Attachment)
-    throw JetError("the column \"" + columnName_ + "\" of table \"" + user_.Name() + "\" is not an attachment column");
-  const int data = FlatColumn("FileData"), name = FlatColumn("FileName"), type = FlatColumn("FileType"),
-            url = FlatColumn("FileURL"), stamp = FlatColumn("FileTimeStamp"), flags = FlatColumn("FileFlags");
+    throw JetError("the column \"" + columnName_ + "\" of table \"" + user_.Name() +
+                   "\" is not an attachment column");
+  const int data = FlatColumn("FileData"), name = FlatColumn("FileName"),
+            type = FlatColumn("FileType"), url = FlatColumn("FileURL"),
+            stamp = FlatColumn("FileTimeStamp"), flags = FlatColumn("FileFlags");
   if (data < 0 || name < 0)
     throw DamageError("the table of the attachments lacks FileData or FileName",
                       DamageLocation{.table = flat_.Name()});
@@ -164,7 +181,8 @@ std::vector<Attachment> ComplexColumn::Attachments(std::int32_t key) {
     a.fileType = text(type);
     a.fileUrl = text(url);
     if (stamp >= 0)
-      if (const auto* d = std::get_if<DateTime>(&row.values[static_cast<std::size_t>(stamp)])) a.fileTimeStamp = *d;
+      if (const auto* d = std::get_if<DateTime>(&row.values[static_cast<std::size_t>(stamp)]))
+        a.fileTimeStamp = *d;
     if (flags >= 0) a.fileFlags = Long(row.values[static_cast<std::size_t>(flags)]);
     if (const auto* lv = std::get_if<LongValue>(&row.values[static_cast<std::size_t>(data)])) {
       a.fileData = *lv;
@@ -175,8 +193,10 @@ std::vector<Attachment> ComplexColumn::Attachments(std::int32_t key) {
   return out;
 }
 
-AttachmentDataReader ComplexColumn::OpenFile(const Attachment& attachment, const std::string& record) const {
-  const DamageLocation where{.table = user_.Name(), .page = attachment.page, .row = attachment.row, .field = columnName_};
+AttachmentDataReader ComplexColumn::OpenFile(const Attachment& attachment,
+                                             const std::string& record) const {
+  const DamageLocation where{
+      .table = user_.Name(), .page = attachment.page, .row = attachment.row, .field = columnName_};
   std::string label = "the attachment \"" + attachment.fileName + "\"";
   if (!record.empty()) label += " of record " + record;
   if (!attachment.hasData) throw DamageError(label + ": it has no FileData", where);

@@ -36,9 +36,9 @@ struct Attachment {
   std::string fileUrl;
   std::optional<DateTime> fileTimeStamp;
   std::optional<std::int32_t> fileFlags;
-  LongValue fileData;              // the stored value (see attachment_data.h)
-  bool hasData = false;            // FileData not NULL
-  std::uint32_t page = 0;          // where the flat table's row is
+  LongValue fileData;      // the stored value (see attachment_data.h)
+  bool hasData = false;    // FileData not NULL
+  std::uint32_t page = 0;  // where the flat table's row is
   int row = 0;
 };
 

@@ -5,7 +5,9 @@
 
 namespace corvid::jet::reader {
 
-std::uint32_t PageOwner(const Page& page, const ReadFormat& format) { return Read32(page, format.dataOwnerOffset); }
+std::uint32_t PageOwner(const Page& page, const ReadFormat& format) {
+  return Read32(page, format.dataOwnerOffset);
+}
 
 std::size_t RowCountOf(const Page& page, const ReadFormat& format) {
   const std::size_t count = Read16(page, format.dataRowCountOffset);
@@ -21,17 +23,18 @@ RowSlot SlotOf(const Page& page, const ReadFormat& format, std::size_t row, bool
   slot.deleted = (raw & kRowDeleted) != 0;
   slot.lookup = (raw & kRowLookup) != 0;
   slot.start = raw & format.offsetMask;
-  slot.end = row == 0 ? page.size() : (Read16(page, format.dataRowCountOffset + 2 * row) & format.offsetMask);
+  slot.end = row == 0 ? page.size()
+                      : (Read16(page, format.dataRowCountOffset + 2 * row) & format.offsetMask);
   if (slot.deleted && !deletedToo) return slot;  // a deleted row's offsets are not used
   if (slot.start < tableEnd || slot.start >= slot.end || slot.end > page.size())
-    throw DamageError("the row's offsets " + std::to_string(slot.start) + ".." + std::to_string(slot.end) +
-                          " do not fit the page",
+    throw DamageError("the row's offsets " + std::to_string(slot.start) + ".." +
+                          std::to_string(slot.end) + " do not fit the page",
                       DamageLocation{.row = static_cast<int>(row)});
   return slot;
 }
 
-std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format, std::uint32_t pointer,
-                                        PagePtr& page) {
+std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format,
+                                        std::uint32_t pointer, PagePtr& page) {
   const std::uint32_t number = pointer >> 8;
   const int row = static_cast<int>(pointer & 0xFF);
   const DamageLocation where{.page = number, .row = row};

@@ -29,12 +29,13 @@ std::size_t RowCountOf(const Page& page, const ReadFormat& format);
 // Row `row` (< RowCountOf); throws DamageError when its offsets do not fit.
 // The offsets of a deleted row are checked only when `deletedToo` (a row a
 // lookup row points to carries the deleted flag so that scans pass it by).
-RowSlot SlotOf(const Page& page, const ReadFormat& format, std::size_t row, bool deletedToo = false);
+RowSlot SlotOf(const Page& page, const ReadFormat& format, std::size_t row,
+               bool deletedToo = false);
 
 // The bytes of the row a pointer (page << 8 | row) names, on a data page.
 // Throws DamageError (naming the page and row) when the page is no data
 // page, the row is missing or deleted. `page` keeps the bytes alive.
-std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format, std::uint32_t pointer,
-                                        PagePtr& page);
+std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format,
+                                        std::uint32_t pointer, PagePtr& page);
 
 }  // namespace corvid::jet::reader

@@ -11,7 +11,8 @@ namespace corvid::jet::reader {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
            return std::tolower(x) == std::tolower(y);
          });
 }
@@ -40,7 +41,8 @@ Bytes Table::LongValueBytes(const LongValue& value) const {
   }
 }
 
-void Table::ReadLongValue(const LongValue& value, const std::function<void(std::span<const std::byte>)>& sink) const {
+void Table::ReadLongValue(const LongValue& value,
+                          const std::function<void(std::span<const std::byte>)>& sink) const {
   try {
     reader::ReadLongValue(state_->pages, state_->format, value, sink);
   } catch (const DamageError& e) {
@@ -54,17 +56,22 @@ std::shared_ptr<LongValueCursor> Table::OpenLongValue(const LongValue& value) co
     std::shared_ptr<DatabaseState> state;
     LongValueCursor cursor;
   };
-  auto held = std::make_shared<Held>(Held{state_, LongValueCursor(state_->pages, state_->format, value)});
+  auto held =
+      std::make_shared<Held>(Held{state_, LongValueCursor(state_->pages, state_->format, value)});
   return std::shared_ptr<LongValueCursor>(held, &held->cursor);
 }
 
-std::string Table::MemoText(const LongValue& value) const { return state_->text.Decode(LongValueBytes(value)); }
+std::string Table::MemoText(const LongValue& value) const {
+  return state_->text.Decode(LongValueBytes(value));
+}
 
 Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions options) {
-  std::vector<std::byte> first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes->Size(), 4096)));
+  std::vector<std::byte> first(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes->Size(), 4096)));
   bytes->ReadAt(0, first);
   const HeaderPage header = ParseHeaderPage(first);
-  if (bytes->Size() < 3 * header.pageSize) throw FormatError("the file is too short for a database");
+  if (bytes->Size() < 3 * header.pageSize)
+    throw FormatError("the file is too short for a database");
   auto state = std::make_shared<DatabaseState>(std::move(bytes), header, options.cachePages);
   if (header.officeEncrypted) {
     // The password is checked against the header's verifier before any
@@ -79,7 +86,8 @@ Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions opt
 
 HeaderPage Database::ReadHeader(const std::string& path) {
   FileByteSource bytes(path);
-  std::vector<std::byte> first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 4096)));
+  std::vector<std::byte> first(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 4096)));
   bytes.ReadAt(0, first);
   return ParseHeaderPage(first);
 }
@@ -106,7 +114,8 @@ const Catalog& Database::Objects() {
   auto column = [&def](const char* name) -> int {
     for (std::size_t i = 0; i < def.columns.size(); ++i)
       if (SameName(def.columns[i].name, name)) return static_cast<int>(i);
-    throw DamageError("the catalog has no column " + std::string(name), DamageLocation{.table = "MSysObjects"});
+    throw DamageError("the catalog has no column " + std::string(name),
+                      DamageLocation{.table = "MSysObjects"});
   };
   auto optionalColumn = [&def](const char* name) -> int {
     for (std::size_t i = 0; i < def.columns.size(); ++i)
@@ -115,8 +124,8 @@ const Catalog& Database::Objects() {
   };
   const int properties = optionalColumn("LvProp"), created = optionalColumn("DateCreate"),
             updated = optionalColumn("DateUpdate");
-  const int id = column("Id"), parent = column("ParentId"), nameColumn = column("Name"), type = column("Type"),
-            flags = column("Flags");
+  const int id = column("Id"), parent = column("ParentId"), nameColumn = column("Name"),
+            type = column("Type"), flags = column("Flags");
   RowCursor rows = objects.Rows();
   Row row;
   while (rows.Next(row)) {
@@ -154,7 +163,8 @@ std::vector<PropertyBlock> Database::PropertiesOf(const CatalogEntry& entry) {
   const auto* stored = std::get_if<LongValue>(&entry.properties);
   if (!stored || stored->length == 0) return {};
   try {
-    return ParsePropertyBlob(ReadLongValueBytes(state_->pages, state_->format, *stored), state_->text);
+    return ParsePropertyBlob(ReadLongValueBytes(state_->pages, state_->format, *stored),
+                             state_->text);
   } catch (const DamageError& e) {
     throw e.Within(DamageLocation{.table = "MSysObjects", .field = "LvProp"});
   }

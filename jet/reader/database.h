@@ -42,7 +42,8 @@ class Table {
   // The bytes of a Memo or OLE value of this table's rows (DamageError when
   // they cannot be read whole).
   Bytes LongValueBytes(const LongValue& value) const;
-  void ReadLongValue(const LongValue& value, const std::function<void(std::span<const std::byte>)>& sink) const;
+  void ReadLongValue(const LongValue& value,
+                     const std::function<void(std::span<const std::byte>)>& sink) const;
   // A Memo's text.
   std::string MemoText(const LongValue& value) const;
   // The value's bytes pulled piece by piece; the cursor keeps this table's
@@ -102,7 +103,9 @@ class Database {
   void ReportDamage(const DamageError& error) { state_->report.Add(error); }
 
   // A table over a definition read before (kept alive by the table).
-  Table TableOf(std::shared_ptr<const TableDefinition> def) { return Table(state_, std::move(def)); }
+  Table TableOf(std::shared_ptr<const TableDefinition> def) {
+    return Table(state_, std::move(def));
+  }
 
  private:
   explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}

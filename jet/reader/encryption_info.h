@@ -53,8 +53,8 @@ struct CryptoApiHeader {
 struct CryptoApiVerifier {
   std::array<std::byte, 16> salt{};
   std::array<std::byte, 16> encryptedVerifier{};
-  std::uint32_t verifierHashSize = 0;             // 20 (SHA-1)
-  std::vector<std::byte> encryptedVerifierHash;   // 20 bytes for RC4, 32 for AES
+  std::uint32_t verifierHashSize = 0;            // 20 (SHA-1)
+  std::vector<std::byte> encryptedVerifierHash;  // 20 bytes for RC4, 32 for AES
 };
 
 struct EncryptionInfo {
@@ -63,10 +63,11 @@ struct EncryptionInfo {
   std::uint32_t flags = 0;
   OfficeScheme scheme = OfficeScheme::Unsupported;
   // The scheme in words, with its version, flags and algorithms, e.g.
-  // "RC4 CryptoAPI encryption (version 4.2, flags 0x0C, algorithm 0x6801, hash 0x8004, 128-bit key)".
+  // "RC4 CryptoAPI encryption (version 4.2, flags 0x0C, algorithm 0x6801, hash 0x8004, 128-bit
+  // key)".
   std::string description;
-  CryptoApiHeader cryptoApi;     // the CryptoAPI schemes
-  CryptoApiVerifier verifier;    // the CryptoAPI schemes
+  CryptoApiHeader cryptoApi;   // the CryptoAPI schemes
+  CryptoApiVerifier verifier;  // the CryptoAPI schemes
   std::optional<AgileDescriptor> agile;
 };
 

@@ -47,15 +47,18 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
   header.sortOrder = ReadSized(block, format.sortOrderOffset, format.sortOrderSize);
   if (header.version == FileVersion::Ace && header.databaseKey != 0) {
     header.officeEncrypted = true;
-    header.encryption = DescribeEncryption(firstBytes.first(std::min(firstBytes.size(), header.pageSize)));
+    header.encryption =
+        DescribeEncryption(firstBytes.first(std::min(firstBytes.size(), header.pageSize)));
   }
 
   if (header.version == FileVersion::Jet3) {
-    for (std::size_t i = 0; i < format.passwordLength && block[kHeaderPasswordOffset + i] != std::byte{0}; ++i)
+    for (std::size_t i = 0;
+         i < format.passwordLength && block[kHeaderPasswordOffset + i] != std::byte{0}; ++i)
       header.password.push_back(block[kHeaderPasswordOffset + i]);
   } else {
     // The password is masked once more with the creation date's whole days.
-    std::memcpy(&header.creationDate, block.data() + kHeaderCreationDateOffset, sizeof header.creationDate);
+    std::memcpy(&header.creationDate, block.data() + kHeaderCreationDateOffset,
+                sizeof header.creationDate);
     std::uint32_t days = 0;
     if (header.creationDate > -2147483648.0 && header.creationDate < 2147483648.0)
       days = static_cast<std::uint32_t>(static_cast<std::int32_t>(header.creationDate));

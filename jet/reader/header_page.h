@@ -19,8 +19,8 @@ struct HeaderPage {
   std::size_t pageSize = 4096;
   std::uint16_t codePage = 0;
   std::uint32_t sortOrder = 0;
-  std::uint32_t databaseKey = 0;        // 0: pages are stored clear
-  double creationDate = 0;              // Jet 4 and later
+  std::uint32_t databaseKey = 0;  // 0: pages are stored clear
+  double creationDate = 0;        // Jet 4 and later
   // The stored password with every mask removed: Jet 3 code-page bytes,
   // Jet 4 / ACE UTF-16LE units; cut at the first zero character.
   std::vector<std::byte> password;
@@ -33,8 +33,8 @@ struct HeaderPage {
 };
 
 // The first bytes of the file (at least 0x98 of them are needed; more up
-// to a page are used: the encryption information lies at 0x299). Throws FormatError when they are not a Jet or ACE
-// header or name a version the reader does not know.
+// to a page are used: the encryption information lies at 0x299). Throws FormatError when they are
+// not a Jet or ACE header or name a version the reader does not know.
 HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes);
 
 // The fixed key of the masked header block.

@@ -9,15 +9,20 @@
 namespace corvid::jet::reader {
 namespace {
 
-HashKind HashKindOf(const std::string& name) { return name == "SHA1" ? HashKind::Sha1 : HashKind::Sha512; }
+HashKind HashKindOf(const std::string& name) {
+  return name == "SHA1" ? HashKind::Sha1 : HashKind::Sha512;
+}
 
-bool SameBytes(ByteView a, ByteView b) { return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin()); }
+bool SameBytes(ByteView a, ByteView b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
 
 [[noreturn]] void WrongPassword() { throw PasswordError(kNotAValidPassword); }
 
 // Decrypts `encrypted` (whole blocks) with the password key encryptor's key
 // for `block`, IV = its salt fitted to the block size.
-CryptoBytes DecryptWithPasswordKey(const AgileDescriptor& d, ByteView iterated, ByteView block, ByteView encrypted) {
+CryptoBytes DecryptWithPasswordKey(const AgileDescriptor& d, ByteView iterated, ByteView block,
+                                   ByteView encrypted) {
   const AgileKeyParameters& p = d.passwordKey;
   const HashKind kind = HashKindOf(p.hashAlgorithm);
   const CryptoBytes key = AgileKey(kind, iterated, block, p.keyBits / 8);
@@ -27,23 +32,27 @@ CryptoBytes DecryptWithPasswordKey(const AgileDescriptor& d, ByteView iterated, 
   return plain;
 }
 
-std::shared_ptr<const OfficeCodec> OpenAgile(const AgileDescriptor& d, std::uint32_t encodingKey, ByteView password) {
+std::shared_ptr<const OfficeCodec> OpenAgile(const AgileDescriptor& d, std::uint32_t encodingKey,
+                                             ByteView password) {
   const AgileKeyParameters& p = d.passwordKey;
   const HashKind kind = HashKindOf(p.hashAlgorithm);
   const CryptoBytes iterated = AgileIteratedHash(kind, p.salt, password, d.spinCount);
-  CryptoBytes input = DecryptWithPasswordKey(d, iterated, kAgileVerifierInputBlock, d.encryptedVerifierHashInput);
+  CryptoBytes input =
+      DecryptWithPasswordKey(d, iterated, kAgileVerifierInputBlock, d.encryptedVerifierHashInput);
   input.resize(p.saltSize);
-  CryptoBytes expected = DecryptWithPasswordKey(d, iterated, kAgileVerifierValueBlock, d.encryptedVerifierHashValue);
+  CryptoBytes expected =
+      DecryptWithPasswordKey(d, iterated, kAgileVerifierValueBlock, d.encryptedVerifierHashValue);
   expected.resize(p.hashSize);
   if (!SameBytes(Hasher(kind).Hash({input}), expected)) WrongPassword();
-  CryptoBytes dataKey = DecryptWithPasswordKey(d, iterated, kAgileKeyValueBlock, d.encryptedKeyValue);
+  CryptoBytes dataKey =
+      DecryptWithPasswordKey(d, iterated, kAgileKeyValueBlock, d.encryptedKeyValue);
   dataKey.resize(d.keyData.keyBits / 8);
   return std::make_shared<AgileCodec>(HashKindOf(d.keyData.hashAlgorithm), dataKey, d.keyData.salt,
                                       d.keyData.blockSize, encodingKey);
 }
 
-std::shared_ptr<const OfficeCodec> OpenRc4CryptoApi(const EncryptionInfo& info, std::uint32_t encodingKey,
-                                                    ByteView password) {
+std::shared_ptr<const OfficeCodec> OpenRc4CryptoApi(const EncryptionInfo& info,
+                                                    std::uint32_t encodingKey, ByteView password) {
   const CryptoApiVerifier& v = info.verifier;
   const CryptoBytes base = CryptoApiBaseHash(v.salt, password);
   const auto block0 = LittleEndian32(0);
@@ -53,13 +62,14 @@ std::shared_ptr<const OfficeCodec> OpenRc4CryptoApi(const EncryptionInfo& info, 
   stream.insert(stream.end(), v.encryptedVerifierHash.begin(), v.encryptedVerifierHash.end());
   ApplyRc4(std::span(reinterpret_cast<const std::uint8_t*>(key.data()), key.size()), stream);
   const ByteView plain(stream);
-  if (!SameBytes(Hasher(HashKind::Sha1).Hash({plain.first(16)}), plain.subspan(16, v.verifierHashSize)))
+  if (!SameBytes(Hasher(HashKind::Sha1).Hash({plain.first(16)}),
+                 plain.subspan(16, v.verifierHashSize)))
     WrongPassword();
   return std::make_shared<Rc4CryptoApiCodec>(base, info.cryptoApi.keyBits, encodingKey);
 }
 
-std::shared_ptr<const OfficeCodec> OpenCryptoApiAes(const EncryptionInfo& info, std::uint32_t encodingKey,
-                                                    ByteView password) {
+std::shared_ptr<const OfficeCodec> OpenCryptoApiAes(const EncryptionInfo& info,
+                                                    std::uint32_t encodingKey, ByteView password) {
   const CryptoApiVerifier& v = info.verifier;
   const CryptoBytes base = CryptoApiBaseHash(v.salt, password);
   const auto block0 = LittleEndian32(0);
@@ -68,7 +78,8 @@ std::shared_ptr<const OfficeCodec> OpenCryptoApiAes(const EncryptionInfo& info, 
   CryptoBytes hash(v.encryptedVerifierHash.begin(), v.encryptedVerifierHash.end());
   aes.Decrypt({}, verifier);
   aes.Decrypt({}, hash);
-  if (!SameBytes(Hasher(HashKind::Sha1).Hash({verifier}), ByteView(hash).first(v.verifierHashSize))) WrongPassword();
+  if (!SameBytes(Hasher(HashKind::Sha1).Hash({verifier}), ByteView(hash).first(v.verifierHashSize)))
+    WrongPassword();
   return std::make_shared<CryptoApiAesCodec>(base, info.cryptoApi.keyBits, encodingKey);
 }
 
@@ -92,10 +103,15 @@ void AgileCodec::Run(bool encrypt, std::uint32_t number, std::span<std::byte> pa
     aes_.Decrypt(iv, page);
 }
 
-void AgileCodec::Decode(std::uint32_t number, std::span<std::byte> page) const { Run(false, number, page); }
-void AgileCodec::Encode(std::uint32_t number, std::span<std::byte> page) const { Run(true, number, page); }
+void AgileCodec::Decode(std::uint32_t number, std::span<std::byte> page) const {
+  Run(false, number, page);
+}
+void AgileCodec::Encode(std::uint32_t number, std::span<std::byte> page) const {
+  Run(true, number, page);
+}
 
-Rc4CryptoApiCodec::Rc4CryptoApiCodec(ByteView baseHash, std::uint32_t keyBits, std::uint32_t encodingKey)
+Rc4CryptoApiCodec::Rc4CryptoApiCodec(ByteView baseHash, std::uint32_t keyBits,
+                                     std::uint32_t encodingKey)
     : baseHash_(baseHash.begin(), baseHash.end()), keyBits_(keyBits), encodingKey_(encodingKey) {}
 
 void Rc4CryptoApiCodec::Decode(std::uint32_t number, std::span<std::byte> page) const {
@@ -104,7 +120,8 @@ void Rc4CryptoApiCodec::Decode(std::uint32_t number, std::span<std::byte> page) 
   ApplyRc4(std::span(reinterpret_cast<const std::uint8_t*>(key.data()), key.size()), page);
 }
 
-CryptoApiAesCodec::CryptoApiAesCodec(ByteView baseHash, std::uint32_t keyBits, std::uint32_t encodingKey)
+CryptoApiAesCodec::CryptoApiAesCodec(ByteView baseHash, std::uint32_t keyBits,
+                                     std::uint32_t encodingKey)
     : baseHash_(baseHash.begin(), baseHash.end()), keyBits_(keyBits), encodingKey_(encodingKey) {}
 
 void CryptoApiAesCodec::Decode(std::uint32_t number, std::span<std::byte> page) const {
@@ -117,7 +134,8 @@ void CryptoApiAesCodec::Encode(std::uint32_t number, std::span<std::byte> page) 
   AesCipher(AesCipher::Mode::Ecb, CryptoApiAesKey(baseHash_, blockKey, keyBits_)).Encrypt({}, page);
 }
 
-std::shared_ptr<const OfficeCodec> OpenOfficeCodec(const EncryptionInfo& info, std::uint32_t encodingKey,
+std::shared_ptr<const OfficeCodec> OpenOfficeCodec(const EncryptionInfo& info,
+                                                   std::uint32_t encodingKey,
                                                    std::string_view password) {
   if (info.scheme == OfficeScheme::Unsupported)
     throw UnsupportedEncryptionError("the file is encrypted with " + info.description +
@@ -127,10 +145,14 @@ std::shared_ptr<const OfficeCodec> OpenOfficeCodec(const EncryptionInfo& info, s
   if (!units) WrongPassword();
   const CryptoBytes bytes = PasswordBytes(*units);
   switch (info.scheme) {
-    case OfficeScheme::Agile: return OpenAgile(*info.agile, encodingKey, bytes);
-    case OfficeScheme::Rc4CryptoApi: return OpenRc4CryptoApi(info, encodingKey, bytes);
-    case OfficeScheme::CryptoApiAesWithoutAesFlag: return OpenCryptoApiAes(info, encodingKey, bytes);
-    case OfficeScheme::Unsupported: break;
+    case OfficeScheme::Agile:
+      return OpenAgile(*info.agile, encodingKey, bytes);
+    case OfficeScheme::Rc4CryptoApi:
+      return OpenRc4CryptoApi(info, encodingKey, bytes);
+    case OfficeScheme::CryptoApiAesWithoutAesFlag:
+      return OpenCryptoApiAes(info, encodingKey, bytes);
+    case OfficeScheme::Unsupported:
+      break;
   }
   throw UnsupportedEncryptionError("the file is encrypted with " + info.description);
 }

@@ -32,7 +32,8 @@ class OfficeCodec : public PageCodec {
 
 class AgileCodec final : public OfficeCodec {
  public:
-  AgileCodec(HashKind kind, ByteView dataKey, ByteView keyDataSalt, std::size_t blockSize, std::uint32_t encodingKey);
+  AgileCodec(HashKind kind, ByteView dataKey, ByteView keyDataSalt, std::size_t blockSize,
+             std::uint32_t encodingKey);
   void Decode(std::uint32_t number, std::span<std::byte> page) const override;
   void Encode(std::uint32_t number, std::span<std::byte> page) const override;
 
@@ -50,7 +51,9 @@ class Rc4CryptoApiCodec final : public OfficeCodec {
  public:
   Rc4CryptoApiCodec(ByteView baseHash, std::uint32_t keyBits, std::uint32_t encodingKey);
   void Decode(std::uint32_t number, std::span<std::byte> page) const override;
-  void Encode(std::uint32_t number, std::span<std::byte> page) const override { Decode(number, page); }
+  void Encode(std::uint32_t number, std::span<std::byte> page) const override {
+    Decode(number, page);
+  }
 
  private:
   CryptoBytes baseHash_;
@@ -74,7 +77,8 @@ class CryptoApiAesCodec final : public OfficeCodec {
 // UnsupportedEncryptionError naming the scheme when the reader does not
 // decrypt it, and PasswordError("Not a valid password.") when the password
 // is empty, not UTF-8, or fails the verifier.
-std::shared_ptr<const OfficeCodec> OpenOfficeCodec(const EncryptionInfo& info, std::uint32_t encodingKey,
+std::shared_ptr<const OfficeCodec> OpenOfficeCodec(const EncryptionInfo& info,
+                                                   std::uint32_t encodingKey,
                                                    std::string_view password);
 
 inline constexpr char kNotAValidPassword[] = "Not a valid password.";

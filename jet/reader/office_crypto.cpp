@@ -13,7 +13,9 @@ namespace {
   throw JetError(std::string("the cryptographic library failed to ") + step);
 }
 
-const unsigned char* Raw(ByteView bytes) { return reinterpret_cast<const unsigned char*>(bytes.data()); }
+const unsigned char* Raw(ByteView bytes) {
+  return reinterpret_cast<const unsigned char*>(bytes.data());
+}
 
 }  // namespace
 
@@ -36,10 +38,12 @@ Hasher::~Hasher() {
 CryptoBytes Hasher::Hash(std::initializer_list<ByteView> parts) {
   if (EVP_DigestInit_ex2(ctx_, md_, nullptr) != 1) CryptoFailed("start a hash");
   for (ByteView part : parts)
-    if (!part.empty() && EVP_DigestUpdate(ctx_, part.data(), part.size()) != 1) CryptoFailed("hash");
+    if (!part.empty() && EVP_DigestUpdate(ctx_, part.data(), part.size()) != 1)
+      CryptoFailed("hash");
   CryptoBytes out(size_);
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(ctx_, reinterpret_cast<unsigned char*>(out.data()), &length) != 1) CryptoFailed("end a hash");
+  if (EVP_DigestFinal_ex(ctx_, reinterpret_cast<unsigned char*>(out.data()), &length) != 1)
+    CryptoFailed("end a hash");
   out.resize(length);
   return out;
 }
@@ -47,10 +51,17 @@ CryptoBytes Hasher::Hash(std::initializer_list<ByteView> parts) {
 AesCipher::AesCipher(Mode mode, ByteView key) {
   const char* name = nullptr;
   switch (key.size()) {
-    case 16: name = mode == Mode::Cbc ? "AES-128-CBC" : "AES-128-ECB"; break;
-    case 24: name = mode == Mode::Cbc ? "AES-192-CBC" : "AES-192-ECB"; break;
-    case 32: name = mode == Mode::Cbc ? "AES-256-CBC" : "AES-256-ECB"; break;
-    default: throw JetError("an AES key of " + std::to_string(key.size()) + " bytes");
+    case 16:
+      name = mode == Mode::Cbc ? "AES-128-CBC" : "AES-128-ECB";
+      break;
+    case 24:
+      name = mode == Mode::Cbc ? "AES-192-CBC" : "AES-192-ECB";
+      break;
+    case 32:
+      name = mode == Mode::Cbc ? "AES-256-CBC" : "AES-256-ECB";
+      break;
+    default:
+      throw JetError("an AES key of " + std::to_string(key.size()) + " bytes");
   }
   cipher_ = EVP_CIPHER_fetch(nullptr, name, nullptr);
   ctx_ = EVP_CIPHER_CTX_new();
@@ -73,8 +84,10 @@ void AesCipher::Decrypt(ByteView iv, std::span<std::byte> data) { Run(false, iv,
 void AesCipher::Encrypt(ByteView iv, std::span<std::byte> data) { Run(true, iv, data); }
 
 void AesCipher::Run(bool encrypt, ByteView iv, std::span<std::byte> data) {
-  if (data.size() % 16 != 0) throw JetError("AES data of " + std::to_string(data.size()) + " bytes (not whole blocks)");
-  if (iv.size() < 16 && EVP_CIPHER_get_iv_length(cipher_) > 0) throw JetError("an AES IV shorter than a block");
+  if (data.size() % 16 != 0)
+    throw JetError("AES data of " + std::to_string(data.size()) + " bytes (not whole blocks)");
+  if (iv.size() < 16 && EVP_CIPHER_get_iv_length(cipher_) > 0)
+    throw JetError("an AES IV shorter than a block");
   const bool chained = EVP_CIPHER_get_iv_length(cipher_) > 0;
   const unsigned char* ivBytes = chained ? Raw(iv) : nullptr;
   if (chained && !encrypt && keyed_ && !encrypting_ && !data.empty()) {
@@ -90,7 +103,8 @@ void AesCipher::Run(bool encrypt, ByteView iv, std::span<std::byte> data) {
     return;
   }
   if (!keyed_ || encrypting_ != encrypt) {
-    if (EVP_CipherInit_ex2(ctx_, cipher_, Raw(key_), ivBytes, encrypt ? 1 : 0, nullptr) != 1) CryptoFailed("key AES");
+    if (EVP_CipherInit_ex2(ctx_, cipher_, Raw(key_), ivBytes, encrypt ? 1 : 0, nullptr) != 1)
+      CryptoFailed("key AES");
     EVP_CIPHER_CTX_set_padding(ctx_, 0);
     keyed_ = true;
     encrypting_ = encrypt;
@@ -110,7 +124,8 @@ void AesCipher::Update(std::span<std::byte> data) {
   while (done < data.size()) {
     const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - done, 1 << 30));
     int written = 0;
-    if (EVP_CipherUpdate(ctx_, bytes + done, &written, bytes + done, chunk) != 1 || written != chunk)
+    if (EVP_CipherUpdate(ctx_, bytes + done, &written, bytes + done, chunk) != 1 ||
+        written != chunk)
       CryptoFailed("run AES");
     done += static_cast<std::size_t>(chunk);
   }
@@ -136,7 +151,8 @@ CryptoBytes PasswordBytes(std::u16string_view password) {
   return bytes;
 }
 
-CryptoBytes AgileIteratedHash(HashKind kind, ByteView salt, ByteView password, std::uint32_t spinCount) {
+CryptoBytes AgileIteratedHash(HashKind kind, ByteView salt, ByteView password,
+                              std::uint32_t spinCount) {
   Hasher hasher(kind);
   CryptoBytes h = hasher.Hash({salt, password});
   for (std::uint32_t round = 0; round < spinCount; ++round) {

@@ -82,7 +82,8 @@ CryptoBytes PasswordBytes(std::u16string_view password);
 
 // Agile: H0 = hash(salt ‖ password), then `spinCount` rounds of
 // H = hash(round as 4 bytes little-endian ‖ H).
-CryptoBytes AgileIteratedHash(HashKind kind, ByteView salt, ByteView password, std::uint32_t spinCount);
+CryptoBytes AgileIteratedHash(HashKind kind, ByteView salt, ByteView password,
+                              std::uint32_t spinCount);
 // Agile: hash(iterated ‖ block key) cut to `keyBytes` or padded with 0x36.
 CryptoBytes AgileKey(HashKind kind, ByteView iterated, ByteView blockKey, std::size_t keyBytes);
 // Agile: hash(salt ‖ block key) cut to `blockSize` or padded with 0x36.

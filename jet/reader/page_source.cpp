@@ -31,7 +31,8 @@ FileByteSource::~FileByteSource() {
 void FileByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
   std::size_t done = 0;
   while (done < out.size()) {
-    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    const ssize_t got =
+        ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
     if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
@@ -45,10 +46,12 @@ void MemoryByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) co
   std::copy_n(image_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
 }
 
-PageSource::PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize, std::size_t cachePages)
+PageSource::PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize,
+                       std::size_t cachePages)
     : bytes_(std::move(bytes)),
       pageSize_(pageSize),
-      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes_->Size() / pageSize, 0xFFFFFFu))),
+      pageCount_(static_cast<std::uint32_t>(
+          std::min<std::uint64_t>(bytes_->Size() / pageSize, 0xFFFFFFu))),
       cacheLimit_(std::max<std::size_t>(cachePages, 1)),
       codec_(std::make_shared<IdentityCodec>()) {}
 
@@ -90,7 +93,8 @@ PagePtr PageSource::Read(std::uint32_t number) {
   PagePtr asked;
   for (std::uint32_t i = count; i-- > 0;) {
     std::shared_ptr<Page> page = FreeBuffer();
-    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(i * pageSize_), pageSize_, page->begin());
+    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(i * pageSize_), pageSize_,
+                page->begin());
     if (number + i != 0) codec_->Decode(number + i, *page);
     Keep(number + i, page);
     if (i == 0) asked = page;
@@ -103,7 +107,8 @@ std::shared_ptr<Page> PageSource::FreeBuffer() {
   std::shared_ptr<Page> page;
   if (cache_.size() >= cacheLimit_) {
     const auto oldest = cache_.find(recent_.back());
-    if (oldest->second.page.use_count() == 1) page = std::const_pointer_cast<Page>(std::move(oldest->second.page));
+    if (oldest->second.page.use_count() == 1)
+      page = std::const_pointer_cast<Page>(std::move(oldest->second.page));
     cache_.erase(oldest);
     recent_.pop_back();
   }

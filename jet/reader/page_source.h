@@ -28,7 +28,8 @@ class ByteSource {
 // A file opened read-only.
 class FileByteSource final : public ByteSource {
  public:
-  explicit FileByteSource(const std::string& path);  // throws JetError naming the path and the reason
+  explicit FileByteSource(
+      const std::string& path);  // throws JetError naming the path and the reason
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;

@@ -23,7 +23,8 @@ std::vector<std::string> ReadNames(ByteSpan chunk, const TextDecoder& text) {
   return names;
 }
 
-PropertyBlock ReadBlock(ByteSpan chunk, const std::vector<std::string>& names, const TextDecoder& text) {
+PropertyBlock ReadBlock(ByteSpan chunk, const std::vector<std::string>& names,
+                        const TextDecoder& text) {
   PropertyBlock block;
   // A 32-bit length of the block's name part, then the name.
   const std::uint16_t nameLength = Read16(chunk, 4);
@@ -31,7 +32,8 @@ PropertyBlock ReadBlock(ByteSpan chunk, const std::vector<std::string>& names, c
   std::size_t pos = 6 + static_cast<std::size_t>(nameLength);
   while (pos < chunk.size()) {
     const std::uint16_t entryLength = Read16(chunk, pos);
-    if (entryLength < 8) throw DamageError("a property entry of " + std::to_string(entryLength) + " bytes");
+    if (entryLength < 8)
+      throw DamageError("a property entry of " + std::to_string(entryLength) + " bytes");
     ByteSpan entry = Slice(chunk, pos, entryLength);
     StoredProperty property;
     property.ddl = Read8(entry, 2) != 0;
@@ -52,18 +54,21 @@ PropertyBlock ReadBlock(ByteSpan chunk, const std::vector<std::string>& names, c
 
 }  // namespace
 
-std::vector<PropertyBlock> ParsePropertyBlob(std::span<const std::byte> blob, const TextDecoder& text) {
+std::vector<PropertyBlock> ParsePropertyBlob(std::span<const std::byte> blob,
+                                             const TextDecoder& text) {
   std::vector<PropertyBlock> blocks;
   if (blob.empty()) return blocks;
   try {
     ByteSpan signature = Slice(blob, 0, 4);
-    if (std::memcmp(signature.data(), "KKD\0", 4) != 0 && std::memcmp(signature.data(), "MR2\0", 4) != 0)
+    if (std::memcmp(signature.data(), "KKD\0", 4) != 0 &&
+        std::memcmp(signature.data(), "MR2\0", 4) != 0)
       throw DamageError("the property blob has no KKD or MR2 signature");
     std::vector<std::string> names;
     std::size_t pos = 4;
     while (pos < blob.size()) {
       const std::uint32_t length = Read32(blob, pos);
-      if (length < kChunkHeader) throw DamageError("a property chunk of " + std::to_string(length) + " bytes");
+      if (length < kChunkHeader)
+        throw DamageError("a property chunk of " + std::to_string(length) + " bytes");
       ByteSpan chunk = Slice(blob, pos, length);
       const std::uint16_t type = Read16(chunk, 4);
       ByteSpan body = chunk.subspan(kChunkHeader);

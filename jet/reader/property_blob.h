@@ -33,6 +33,7 @@ struct PropertyBlock {
 // Every block of `blob`. Throws DamageError when the signature, a chunk or
 // an entry does not fit the blob, or a value names a property the name list
 // does not have. An empty blob has no blocks.
-std::vector<PropertyBlock> ParsePropertyBlob(std::span<const std::byte> blob, const TextDecoder& text);
+std::vector<PropertyBlock> ParsePropertyBlob(std::span<const std::byte> blob,
+                                             const TextDecoder& text);
 
 }  // namespace corvid::jet::reader

@@ -14,14 +14,14 @@ enum class FileVersion { Jet3, Jet4, Ace };
 struct ReadFormat {
   FileVersion version;
   std::size_t pageSize;
-  std::size_t maskedHeaderLength;   // header bytes from 0x18 masked with the fixed key
-  std::size_t passwordLength;       // password bytes at 0x42
-  std::size_t sortOrderOffset;      // header: default collating order
+  std::size_t maskedHeaderLength;  // header bytes from 0x18 masked with the fixed key
+  std::size_t passwordLength;      // password bytes at 0x42
+  std::size_t sortOrderOffset;     // header: default collating order
   std::size_t sortOrderSize;
 
   // Data pages.
-  std::size_t dataOwnerOffset;      // table definition page owning the rows
-  std::size_t dataRowCountOffset;   // 2-byte row count; the row offsets follow
+  std::size_t dataOwnerOffset;     // table definition page owning the rows
+  std::size_t dataRowCountOffset;  // 2-byte row count; the row offsets follow
   std::size_t maxRowsPerPage;
 
   // Table definitions.
@@ -31,35 +31,35 @@ struct ReadFormat {
   std::size_t tdefMaxColumnsOffset;
   std::size_t tdefVariableCountOffset;
   std::size_t tdefColumnCountOffset;
-  std::size_t tdefIndexCountOffset;       // logical indexes
-  std::size_t tdefRealIndexCountOffset;   // index entries
+  std::size_t tdefIndexCountOffset;      // logical indexes
+  std::size_t tdefRealIndexCountOffset;  // index entries
   std::size_t tdefUsedPagesOffset;
   std::size_t tdefFreePagesOffset;
-  std::size_t tdefHeaderSize;             // the column entries follow the index counts
-  std::size_t realIndexCountEntrySize;    // per index entry right after the header
+  std::size_t tdefHeaderSize;           // the column entries follow the index counts
+  std::size_t realIndexCountEntrySize;  // per index entry right after the header
   std::size_t columnEntrySize;
   std::size_t columnTypeOffset;
-  std::size_t columnNumberOffset;         // also the null-mask bit
+  std::size_t columnNumberOffset;  // also the null-mask bit
   std::size_t columnVariableIndexOffset;
-  std::size_t columnMiscOffset;           // precision/scale, or the complex id
+  std::size_t columnMiscOffset;  // precision/scale, or the complex id
   std::size_t columnFlagsOffset;
-  std::size_t columnCompressedFlagOffset; // 0 when the version has none
+  std::size_t columnCompressedFlagOffset;  // 0 when the version has none
   std::size_t columnFixedOffsetOffset;
   std::size_t columnLengthOffset;
-  std::size_t nameLengthSize;             // 1 (Jet 3) or 2 bytes
-  std::size_t realIndexEntrySize;         // column list, usage map, first page, flags
-  std::size_t realIndexColumnsOffset;     // within that entry
+  std::size_t nameLengthSize;          // 1 (Jet 3) or 2 bytes
+  std::size_t realIndexEntrySize;      // column list, usage map, first page, flags
+  std::size_t realIndexColumnsOffset;  // within that entry
   std::size_t realIndexFlagsOffset;
   std::size_t logicalIndexEntrySize;
-  std::size_t logicalIndexNumberOffset;   // the real index it uses
-  std::size_t logicalIndexTypeOffset;     // 1 primary key, 2 foreign key
+  std::size_t logicalIndexNumberOffset;  // the real index it uses
+  std::size_t logicalIndexTypeOffset;    // 1 primary key, 2 foreign key
 
   // Rows.
-  std::size_t rowColumnCountSize;         // 1 (Jet 3) or 2
-  std::size_t rowOffsetSize;              // variable offsets: 1 (with jump table) or 2
-  std::size_t offsetMask;                 // row offset bits without the flags
+  std::size_t rowColumnCountSize;  // 1 (Jet 3) or 2
+  std::size_t rowOffsetSize;       // variable offsets: 1 (with jump table) or 2
+  std::size_t offsetMask;          // row offset bits without the flags
 
-  bool unicodeText;                       // UTF-16LE (with compression) instead of a code page
+  bool unicodeText;  // UTF-16LE (with compression) instead of a code page
 };
 
 inline constexpr ReadFormat kReadJet3{
@@ -159,9 +159,12 @@ inline constexpr ReadFormat kReadAce = [] {
 
 inline const ReadFormat& ReadFormatFor(FileVersion version) {
   switch (version) {
-    case FileVersion::Jet3: return kReadJet3;
-    case FileVersion::Jet4: return kReadJet4;
-    case FileVersion::Ace: return kReadAce;
+    case FileVersion::Jet3:
+      return kReadJet3;
+    case FileVersion::Jet4:
+      return kReadJet4;
+    case FileVersion::Ace:
+      return kReadAce;
   }
   return kReadJet4;
 }
@@ -212,19 +215,32 @@ inline constexpr std::uint8_t kColumnHyperlink = 0x80;
 // mask; nothing for variable types).
 inline constexpr std::size_t FixedSizeOf(std::uint8_t type) {
   switch (static_cast<ColumnType>(type)) {
-    case ColumnType::Bool: return 0;
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
-    case ColumnType::Long: return 4;
-    case ColumnType::Money: return 8;
-    case ColumnType::Single: return 4;
-    case ColumnType::Double: return 8;
-    case ColumnType::DateTime: return 8;
-    case ColumnType::Guid: return 16;
-    case ColumnType::Numeric: return 17;
-    case ColumnType::Complex: return 4;
-    case ColumnType::BigInt: return 8;
-    default: return 0;
+    case ColumnType::Bool:
+      return 0;
+    case ColumnType::Byte:
+      return 1;
+    case ColumnType::Integer:
+      return 2;
+    case ColumnType::Long:
+      return 4;
+    case ColumnType::Money:
+      return 8;
+    case ColumnType::Single:
+      return 4;
+    case ColumnType::Double:
+      return 8;
+    case ColumnType::DateTime:
+      return 8;
+    case ColumnType::Guid:
+      return 16;
+    case ColumnType::Numeric:
+      return 17;
+    case ColumnType::Complex:
+      return 4;
+    case ColumnType::BigInt:
+      return 8;
+    default:
+      return 0;
   }
 }
 

@@ -13,18 +13,21 @@ namespace {
 constexpr int kMaxLookupHops = 4;
 }  // namespace
 
-RowCursor::RowCursor(std::shared_ptr<DatabaseState> state, std::shared_ptr<const TableDefinition> def)
+RowCursor::RowCursor(std::shared_ptr<DatabaseState> state,
+                     std::shared_ptr<const TableDefinition> def)
     : keepState_(std::move(state)), keepDef_(std::move(def)), state_(*keepState_), def_(*keepDef_) {
   try {
     UsageMap map = ReadUsageMap(state_.pages, state_.format, def_.usedPagesMap);
     listed_ = std::move(map.pages);
     if (map.pagesBeyondFile > 0) {
-      state_.report.Add(At(def_.page), "the usage map lists " + std::to_string(map.pagesBeyondFile) +
+      state_.report.Add(At(def_.page), "the usage map lists " +
+                                           std::to_string(map.pagesBeyondFile) +
                                            " pages beyond the end of the file");
       needRecovery_ = true;
     }
   } catch (const DamageError& e) {
-    state_.report.Add(e.Within(At(def_.page)).Where(), "the table's usage map cannot be read: " + e.Problem());
+    state_.report.Add(e.Within(At(def_.page)).Where(),
+                      "the table's usage map cannot be read: " + e.Problem());
     needRecovery_ = true;
   }
 }
@@ -42,9 +45,10 @@ bool RowCursor::LoadPage(std::uint32_t number, bool listed) {
     const bool data = PageType(*page) == kPageData;
     if (!data || PageOwner(*page, state_.format) != def_.page) {
       if (listed) {
-        state_.report.Add(At(number), data ? "the usage map lists a data page of another table"
-                                           : "the usage map lists a page that is not a data page (type " +
-                                                 std::to_string(PageType(*page)) + ")");
+        state_.report.Add(At(number),
+                          data ? "the usage map lists a data page of another table"
+                               : "the usage map lists a page that is not a data page (type " +
+                                     std::to_string(PageType(*page)) + ")");
         needRecovery_ = true;
       }
       return false;
@@ -73,8 +77,9 @@ bool RowCursor::NextPage() {
       return false;
     }
     if (!needRecovery_)
-      state_.report.Add(At(def_.page), "the table definition lists " + std::to_string(def_.rowCount) +
-                                           " rows; the pages of its usage map hold " + std::to_string(rowsRead_));
+      state_.report.Add(At(def_.page),
+                        "the table definition lists " + std::to_string(def_.rowCount) +
+                            " rows; the pages of its usage map hold " + std::to_string(rowsRead_));
     phase_ = Phase::Recovery;
   }
   if (phase_ == Phase::Recovery) {
@@ -100,7 +105,8 @@ void RowCursor::Finish() {
   const bool recovered = phase_ == Phase::Recovery;
   phase_ = Phase::Done;
   if (recovered && rowsRead_ < def_.rowCount)
-    state_.report.Add(At(def_.page), std::to_string(rowsRead_) + " of the " + std::to_string(def_.rowCount) +
+    state_.report.Add(At(def_.page), std::to_string(rowsRead_) + " of the " +
+                                         std::to_string(def_.rowCount) +
                                          " rows the table definition lists were read");
 }
 
@@ -112,7 +118,8 @@ bool RowCursor::ReadSlot(std::size_t slotIndex, Row& out) {
     const std::uint32_t self = pageNumber_ << 8 | static_cast<std::uint32_t>(slotIndex);
     if (!slot.lookup && !followedTargets_.empty() && followedTargets_.count(self)) return false;
     PagePtr holder = page_;
-    std::span<const std::byte> bytes = std::span<const std::byte>(*page_).subspan(slot.start, slot.end - slot.start);
+    std::span<const std::byte> bytes =
+        std::span<const std::byte>(*page_).subspan(slot.start, slot.end - slot.start);
     std::uint32_t where = self;
     for (int hop = 0; slot.lookup; ++hop) {
       if (hop == kMaxLookupHops) throw DamageError("a chain of lookup rows");
@@ -120,7 +127,8 @@ bool RowCursor::ReadSlot(std::size_t slotIndex, Row& out) {
       followedTargets_.insert(target);
       PagePtr targetPage = state_.pages.Read(target >> 8);
       if (PageType(*targetPage) != kPageData || PageOwner(*targetPage, state_.format) != def_.page)
-        throw DamageError("a lookup row points to page " + std::to_string(target >> 8) + ", not a page of this table");
+        throw DamageError("a lookup row points to page " + std::to_string(target >> 8) +
+                          ", not a page of this table");
       if ((target & 0xFF) >= RowCountOf(*targetPage, state_.format))
         throw DamageError("a lookup row points to a missing row");
       slot = SlotOf(*targetPage, state_.format, target & 0xFF, true);

@@ -24,7 +24,7 @@ struct Row {
   std::vector<Value> values;  // one per column of the definition
   std::uint32_t page = 0;
   int row = 0;
-  bool recovered = false;     // found by the recovery scan
+  bool recovered = false;  // found by the recovery scan
 };
 
 class RowCursor {

@@ -19,7 +19,8 @@ VariableTable ReadJet4Offsets(ByteSpan row, std::size_t end, std::size_t countSi
   VariableTable t;
   if (end < countSize + 2) throw DamageError("the row is too short for its variable offset table");
   t.count = Read16(row, end - 2);
-  if (2 * (t.count + 2) > end - countSize) throw DamageError("the row's variable column count does not fit the row");
+  if (2 * (t.count + 2) > end - countSize)
+    throw DamageError("the row's variable column count does not fit the row");
   t.tableStart = end - 2 * (t.count + 2);
   t.offsets.resize(t.count + 1);
   for (std::size_t i = 0; i <= t.count; ++i) t.offsets[i] = Read16(row, end - 4 - 2 * i);
@@ -31,7 +32,8 @@ VariableTable ReadJet3Offsets(ByteSpan row, std::size_t end, std::size_t countSi
   if (end < countSize + 2) throw DamageError("the row is too short for its variable offset table");
   t.count = Read8(row, end - 1);
   std::size_t jumps = (row.size() - 1) / 256;
-  if (t.count + 2 + jumps > end - countSize) throw DamageError("the row's variable column count does not fit the row");
+  if (t.count + 2 + jumps > end - countSize)
+    throw DamageError("the row's variable column count does not fit the row");
   t.tableStart = end - 2 - jumps - t.count;  // the end-of-data entry
   const std::size_t firstOffset = end - 2 - jumps;
   // A row that grew past a 256 boundary only through its offset table has
@@ -58,12 +60,17 @@ T ReadAs(ByteSpan data) {
 Value FixedValue(const ColumnDefinition& c, ByteSpan data) {
   const std::size_t need = FixedSizeOf(c.type);
   if (data.size() < need)
-    throw DamageError("the value has " + std::to_string(data.size()) + " bytes; its type needs " + std::to_string(need));
+    throw DamageError("the value has " + std::to_string(data.size()) + " bytes; its type needs " +
+                      std::to_string(need));
   switch (static_cast<ColumnType>(c.type)) {
-    case ColumnType::Byte: return Read8(data, 0);
-    case ColumnType::Integer: return static_cast<std::int16_t>(Read16(data, 0));
-    case ColumnType::Long: return static_cast<std::int32_t>(Read32(data, 0));
-    case ColumnType::Money: return Money{static_cast<std::int64_t>(Read64(data, 0))};
+    case ColumnType::Byte:
+      return Read8(data, 0);
+    case ColumnType::Integer:
+      return static_cast<std::int16_t>(Read16(data, 0));
+    case ColumnType::Long:
+      return static_cast<std::int32_t>(Read32(data, 0));
+    case ColumnType::Money:
+      return Money{static_cast<std::int64_t>(Read64(data, 0))};
     case ColumnType::Single: {
       const std::uint32_t bits = Read32(data, 0);
       float f;
@@ -94,15 +101,19 @@ Value FixedValue(const ColumnDefinition& c, ByteSpan data) {
       if (d.scale > 38) throw DamageError("a Numeric scale of " + std::to_string(d.scale));
       return d;
     }
-    case ColumnType::Complex: return ComplexKey{static_cast<std::int32_t>(Read32(data, 0))};
-    case ColumnType::BigInt: return static_cast<std::int64_t>(Read64(data, 0));
-    default: return UnknownValue{c.type, Bytes(data.begin(), data.end())};
+    case ColumnType::Complex:
+      return ComplexKey{static_cast<std::int32_t>(Read32(data, 0))};
+    case ColumnType::BigInt:
+      return static_cast<std::int64_t>(Read64(data, 0));
+    default:
+      return UnknownValue{c.type, Bytes(data.begin(), data.end())};
   }
 }
 
 Value LongValueField(const ColumnDefinition& c, ByteSpan data) {
   if (data.size() < kLongValueFieldSize)
-    throw DamageError("a long-value field of " + std::to_string(data.size()) + " bytes (12 are needed)");
+    throw DamageError("a long-value field of " + std::to_string(data.size()) +
+                      " bytes (12 are needed)");
   LongValue v;
   v.columnType = c.type;
   const std::uint32_t word = Read32(data, 0);
@@ -111,8 +122,8 @@ Value LongValueField(const ColumnDefinition& c, ByteSpan data) {
   v.pointer = Read32(data, 4);
   if (v.storage == kLongValueInline) {
     if (v.length > data.size() - kLongValueFieldSize)
-      throw DamageError("an inline long value of " + std::to_string(v.length) + " bytes in a field of " +
-                        std::to_string(data.size()));
+      throw DamageError("an inline long value of " + std::to_string(v.length) +
+                        " bytes in a field of " + std::to_string(data.size()));
     const ByteSpan bytes = data.subspan(kLongValueFieldSize, v.length);
     v.inlineBytes.assign(bytes.begin(), bytes.end());
   } else if (v.storage != kLongValueSingleRow && v.storage != 0) {
@@ -123,10 +134,13 @@ Value LongValueField(const ColumnDefinition& c, ByteSpan data) {
 
 Value VariableValue(const ColumnDefinition& c, ByteSpan data, const TextDecoder& text) {
   switch (static_cast<ColumnType>(c.type)) {
-    case ColumnType::Text: return text.Decode(data);
-    case ColumnType::Binary: return Bytes(data.begin(), data.end());
+    case ColumnType::Text:
+      return text.Decode(data);
+    case ColumnType::Binary:
+      return Bytes(data.begin(), data.end());
     case ColumnType::Memo:
-    case ColumnType::Ole: return LongValueField(c, data);
+    case ColumnType::Ole:
+      return LongValueField(c, data);
     default:
       if (FixedSizeOf(c.type) > 0) return FixedValue(c, data);
       return UnknownValue{c.type, Bytes(data.begin(), data.end())};
@@ -141,8 +155,8 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
   const std::size_t columnCount = ReadSized(row, 0, countSize);
   const std::size_t maskSize = (columnCount + 7) / 8;
   if (columnCount == 0 || countSize + maskSize > row.size())
-    throw DamageError("the row's column count " + std::to_string(columnCount) + " does not fit its " +
-                      std::to_string(row.size()) + " bytes");
+    throw DamageError("the row's column count " + std::to_string(columnCount) +
+                      " does not fit its " + std::to_string(row.size()) + " bytes");
   const std::size_t end = row.size() - maskSize;
   const ByteSpan mask = row.subspan(end);
   auto present = [&](std::size_t bit) {
@@ -152,13 +166,14 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
   VariableTable variable;
   std::size_t dataEnd = end;
   if (def.variableColumnCount > 0) {
-    variable = format.rowOffsetSize == 1 ? ReadJet3Offsets(row, end, countSize) : ReadJet4Offsets(row, end, countSize);
+    variable = format.rowOffsetSize == 1 ? ReadJet3Offsets(row, end, countSize)
+                                         : ReadJet4Offsets(row, end, countSize);
     dataEnd = variable.tableStart;
     for (std::size_t i = 0; i <= variable.count; ++i) {
       if (variable.offsets[i] < countSize || variable.offsets[i] > dataEnd ||
           (i > 0 && variable.offsets[i] < variable.offsets[i - 1]))
-        throw DamageError("variable offset " + std::to_string(i) + " (" + std::to_string(variable.offsets[i]) +
-                          ") lies outside the row's data");
+        throw DamageError("variable offset " + std::to_string(i) + " (" +
+                          std::to_string(variable.offsets[i]) + ") lies outside the row's data");
     }
   }
 
@@ -179,7 +194,8 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
         if (size == 0) size = c.length;  // a fixed Text or Binary
         const std::size_t start = countSize + c.fixedOffset;
         if (start > dataEnd || size > dataEnd - start)
-          throw DamageError("the fixed value at " + std::to_string(start) + " runs past the row's data");
+          throw DamageError("the fixed value at " + std::to_string(start) +
+                            " runs past the row's data");
         const ByteSpan data = row.subspan(start, size);
         if (FixedSizeOf(c.type) > 0 || c.type == static_cast<std::uint8_t>(ColumnType::Complex)) {
           values.push_back(FixedValue(c, data));

@@ -16,7 +16,7 @@ namespace corvid::jet::reader {
 
 // One value per column of `def`, in its order. Throws DamageError naming
 // the field when the row's structure or a value does not fit the row.
-std::vector<Value> DecodeRow(std::span<const std::byte> row, const TableDefinition& def, const ReadFormat& format,
-                             const TextDecoder& text);
+std::vector<Value> DecodeRow(std::span<const std::byte> row, const TableDefinition& def,
+                             const ReadFormat& format, const TextDecoder& text);
 
 }  // namespace corvid::jet::reader

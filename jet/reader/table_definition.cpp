@@ -21,14 +21,16 @@ std::vector<std::byte> ReadStream(PageSource& pages, std::uint32_t first, TableD
   std::uint32_t at = first;
   while (at != 0) {
     if (!seen.insert(at).second)
-      throw DamageError("the table definition's page chain loops back to page " + std::to_string(at),
-                        DamageLocation{.page = at});
+      throw DamageError(
+          "the table definition's page chain loops back to page " + std::to_string(at),
+          DamageLocation{.page = at});
     if (seen.size() > pages.PageCount())
       throw DamageError("the table definition's page chain is longer than the file");
     PagePtr page = pages.Read(at);
     if (static_cast<std::uint8_t>((*page)[0]) != kPageTableDefinition)
-      throw DamageError("not a table definition page (type " + std::to_string(static_cast<int>((*page)[0])) + ")",
-                        DamageLocation{.page = at});
+      throw DamageError(
+          "not a table definition page (type " + std::to_string(static_cast<int>((*page)[0])) + ")",
+          DamageLocation{.page = at});
     def.pages.push_back(at);
     const std::size_t from = stream.empty() ? 0 : kContinuationHeader;
     stream.insert(stream.end(), page->begin() + static_cast<std::ptrdiff_t>(from), page->end());
@@ -91,16 +93,17 @@ void ReadIndexes(ByteSpan s, std::size_t at, const ReadFormat& f, const TextDeco
 const ColumnDefinition* TableDefinition::FindColumn(std::string_view wanted) const {
   for (const ColumnDefinition& c : columns) {
     if (c.name.size() != wanted.size()) continue;
-    if (std::equal(c.name.begin(), c.name.end(), wanted.begin(), [](unsigned char a, unsigned char b) {
-          return std::tolower(a) == std::tolower(b);
-        }))
+    if (std::equal(
+            c.name.begin(), c.name.end(), wanted.begin(),
+            [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); }))
       return &c;
   }
   return nullptr;
 }
 
 TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& f, const TextDecoder& text,
-                                    std::uint32_t page, const std::string& tableName, DamageReport& report) {
+                                    std::uint32_t page, const std::string& tableName,
+                                    DamageReport& report) {
   TableDefinition def;
   def.name = tableName;
   def.page = page;
@@ -135,7 +138,8 @@ TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& f, cons
       c.number = Read16(e, f.columnNumberOffset);
       c.variableIndex = Read16(e, f.columnVariableIndexOffset);
       c.flags = Read8(e, f.columnFlagsOffset);
-      if (f.columnCompressedFlagOffset != 0) c.compressedUnicode = (Read8(e, f.columnCompressedFlagOffset) & 0x01) != 0;
+      if (f.columnCompressedFlagOffset != 0)
+        c.compressedUnicode = (Read8(e, f.columnCompressedFlagOffset) & 0x01) != 0;
       c.fixedOffset = Read16(e, f.columnFixedOffsetOffset);
       c.length = Read16(e, f.columnLengthOffset);
       c.precision = Read8(e, f.columnMiscOffset);

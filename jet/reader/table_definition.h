@@ -22,13 +22,14 @@ struct ColumnDefinition {
   std::uint16_t length = 0;
   std::uint8_t flags = 0;
   bool compressedUnicode = false;
-  std::uint8_t precision = 0;       // Numeric
-  std::uint8_t scale = 0;           // Numeric
-  std::uint32_t complexId = 0;      // Complex: the key into MSysComplexColumns
+  std::uint8_t precision = 0;   // Numeric
+  std::uint8_t scale = 0;       // Numeric
+  std::uint32_t complexId = 0;  // Complex: the key into MSysComplexColumns
 
   bool IsFixed() const { return (flags & kColumnFixed) != 0; }
   bool IsLongValue() const {
-    return type == static_cast<std::uint8_t>(ColumnType::Memo) || type == static_cast<std::uint8_t>(ColumnType::Ole);
+    return type == static_cast<std::uint8_t>(ColumnType::Memo) ||
+           type == static_cast<std::uint8_t>(ColumnType::Ole);
   }
 };
 
@@ -39,10 +40,10 @@ struct IndexColumn {
 
 struct IndexDefinition {
   std::string name;
-  std::uint32_t realIndex = 0;      // the index entry holding the columns
-  std::uint8_t kind = 0;            // 1 primary key, 2 foreign key (relationship)
-  std::uint8_t flags = 0;           // 0x01 unique, 0x02 ignore nulls, 0x08 required
-  std::uint32_t firstPage = 0;      // root of the index tree
+  std::uint32_t realIndex = 0;  // the index entry holding the columns
+  std::uint8_t kind = 0;        // 1 primary key, 2 foreign key (relationship)
+  std::uint8_t flags = 0;       // 0x01 unique, 0x02 ignore nulls, 0x08 required
+  std::uint32_t firstPage = 0;  // root of the index tree
   std::vector<IndexColumn> columns;
 };
 
@@ -58,10 +59,10 @@ struct TableDefinition {
   std::vector<std::uint32_t> pages;  // the chain, first page first
   std::uint32_t rowCount = 0;
   std::uint32_t nextAutoNumber = 0;
-  std::uint8_t tableType = 0;        // 0x4E user, 0x53 system
+  std::uint8_t tableType = 0;  // 0x4E user, 0x53 system
   std::uint16_t maxColumns = 0;
   std::uint16_t variableColumnCount = 0;
-  std::uint32_t usedPagesMap = 0;    // row pointer (page << 8 | row) of the usage map
+  std::uint32_t usedPagesMap = 0;  // row pointer (page << 8 | row) of the usage map
   std::uint32_t freePagesMap = 0;
   std::vector<ColumnDefinition> columns;
   std::vector<IndexDefinition> indexes;
@@ -73,7 +74,8 @@ struct TableDefinition {
 // Reads the definition whose first page is `page`. Throws DamageError when
 // the chain or the column list cannot be read; problems in the index or
 // long-value sections (which reading rows does not need) go to `report`.
-TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& format, const TextDecoder& text,
-                                    std::uint32_t page, const std::string& tableName, DamageReport& report);
+TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& format,
+                                    const TextDecoder& text, std::uint32_t page,
+                                    const std::string& tableName, DamageReport& report);
 
 }  // namespace corvid::jet::reader

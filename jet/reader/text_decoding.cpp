@@ -15,7 +15,8 @@ namespace corvid::jet::reader {
 namespace {
 
 bool IsWindows1252(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return std::toupper(c); });
   name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
   name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
   return name == "CP1252" || name == "WINDOWS1252";
@@ -90,7 +91,8 @@ std::string TextDecoder::DecodeCodePage(std::span<const std::byte> stored) const
     for (std::byte b : stored) {
       const auto c = static_cast<unsigned char>(b);
       char32_t cp = c;
-      if (c >= 0x80 && c <= 0x9F) cp = kWindows1252High[c - 0x80] ? kWindows1252High[c - 0x80] : kReplacementCharacter;
+      if (c >= 0x80 && c <= 0x9F)
+        cp = kWindows1252High[c - 0x80] ? kWindows1252High[c - 0x80] : kReplacementCharacter;
       AppendUtf8(out, cp);
     }
     return out;

@@ -12,7 +12,8 @@ namespace {
 constexpr std::size_t kInlineHeader = 5;  // type, start page
 constexpr std::size_t kBitmapPageHeader = 4;
 
-void AddBits(std::span<const std::byte> bitmap, std::uint64_t firstPage, std::uint32_t pageCount, UsageMap& map) {
+void AddBits(std::span<const std::byte> bitmap, std::uint64_t firstPage, std::uint32_t pageCount,
+             UsageMap& map) {
   for (std::size_t i = 0; i < bitmap.size(); ++i) {
     const auto bits = static_cast<unsigned>(bitmap[i]);
     if (bits == 0) continue;
@@ -48,12 +49,13 @@ UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t
       if (PageType(*page) != kPageUsageBitmap)
         throw DamageError("not a usage bitmap page (type " + std::to_string(PageType(*page)) + ")",
                           DamageLocation{.page = bitmapPage});
-      AddBits(std::span<const std::byte>(*page).subspan(kBitmapPageHeader), std::uint64_t{entry} * perPage,
-              pages.PageCount(), map);
+      AddBits(std::span<const std::byte>(*page).subspan(kBitmapPageHeader),
+              std::uint64_t{entry} * perPage, pages.PageCount(), map);
     }
   } else {
-    throw DamageError("unknown usage map type " + std::to_string(type),
-                      DamageLocation{.page = pointer >> 8, .row = static_cast<int>(pointer & 0xFF)});
+    throw DamageError(
+        "unknown usage map type " + std::to_string(type),
+        DamageLocation{.page = pointer >> 8, .row = static_cast<int>(pointer & 0xFF)});
   }
   std::sort(map.pages.begin(), map.pages.end());
   map.pages.erase(std::unique(map.pages.begin(), map.pages.end()), map.pages.end());

@@ -60,8 +60,9 @@ using Bytes = std::vector<std::byte>;
 
 // Bool, Byte, Integer, Long, BigInt, Money, Single, Double, DateTime, Guid,
 // Numeric, Complex, Text, Binary, Memo/OLE, unknown.
-using Value = std::variant<Null, bool, std::uint8_t, std::int16_t, std::int32_t, std::int64_t, Money, float, double,
-                           DateTime, Guid, Decimal, ComplexKey, std::string, Bytes, LongValue, UnknownValue>;
+using Value = std::variant<Null, bool, std::uint8_t, std::int16_t, std::int32_t, std::int64_t,
+                           Money, float, double, DateTime, Guid, Decimal, ComplexKey, std::string,
+                           Bytes, LongValue, UnknownValue>;
 
 inline bool IsNull(const Value& v) { return std::holds_alternative<Null>(v); }
 

@@ -15,11 +15,11 @@ TEST(ExeBaseName, RemovesFirstDotAndElevenCharactersAfterIt) {
   } cases[] = {
       {"/usr/bin/corvid", "corvid"},
       {"/opt/Corvid.exe", "Corvid"},
-      {"/x/a.b.exe", "a"},                       // the first "." decides
-      {"/x/tool.12345678901rest", "toolrest"},   // only 11 characters go
+      {"/x/a.b.exe", "a"},                      // the first "." decides
+      {"/x/tool.12345678901rest", "toolrest"},  // only 11 characters go
       {"/x/tool.", "tool"},
       {"relative-name", "relative-name"},
-      {"/dir.with.dots/corvid", "corvid"},       // dots of the directory don't count
+      {"/dir.with.dots/corvid", "corvid"},  // dots of the directory don't count
   };
   for (const Case& c : cases) {
     EXPECT_EQ(BaseNameFromPath(c.path), c.baseName) << c.path;
@@ -82,13 +82,14 @@ TEST(AppInfo, CodePageIsAlways04E4AndItemsMatchWithoutCase) {
   VersionBlock block;
   block.translations.emplace_back(0x041D, 0x04B0);  // translation entry says Unicode; ignored
   block.stringTables.push_back({"041d04b0", {{"ProductName", "wrong table"}}});
-  block.stringTables.push_back({"041d04e4", {{"PRODUCTNAME", "Corvid"}, {"fileversion", std::string("2.0\0junk", 8)}}});
+  block.stringTables.push_back(
+      {"041d04e4", {{"PRODUCTNAME", "Corvid"}, {"fileversion", std::string("2.0\0junk", 8)}}});
   TAppInfo info;
   info.langId = "041D";
   info.ReadVersionInfo(block);
   EXPECT_EQ(info.productName, "Corvid");
   EXPECT_EQ(info.fileVersion, "2.0");  // text ends at the first zero
-  EXPECT_EQ(info.comments, "");       // missing item: only that property is empty
+  EXPECT_EQ(info.comments, "");        // missing item: only that property is empty
 }
 
 TEST(AppInfo, OtherFileHasNoBlockAndLeavesPropertiesAlone) {

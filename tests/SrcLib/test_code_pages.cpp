@@ -21,12 +21,12 @@ TEST(Utf8, MalformedSequencesGiveOneReplacementPerByte) {
     std::vector<char32_t> expected;
   };
   const Case cases[] = {
-      {"\xC3\xA5", {U'\u00E5'}},                        // well formed
-      {"\xC0\x80", {0xFFFD, 0xFFFD}},                   // overlong NUL
-      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},       // surrogate
-      {"\xE2\x82", {0xFFFD, 0xFFFD}},                   // cut short
+      {"\xC3\xA5", {U'\u00E5'}},                               // well formed
+      {"\xC0\x80", {0xFFFD, 0xFFFD}},                          // overlong NUL
+      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},              // surrogate
+      {"\xE2\x82", {0xFFFD, 0xFFFD}},                          // cut short
       {"\xF5\x80\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // beyond U+10FFFF
-      {"a\x80z", {U'a', 0xFFFD, U'z'}},                 // stray continuation
+      {"a\x80z", {U'a', 0xFFFD, U'z'}},                        // stray continuation
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeUtf8(c.bytes), c.expected) << c.bytes;
 }
@@ -54,17 +54,19 @@ TEST(Windows1252, Utf8ToWindows1252ReplacesWhatItCannotHold) {
   } cases[] = {
       {"", ""},
       {"photo 1.jpg", "photo 1.jpg"},
-      {"Blåbär", "Bl\xE5" "b\xE4r"},                     // Latin-1 letters
-      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},                  // first and last Latin-1 code points
-      {"\xE2\x82\xAC 5", "\x80 5"},                      // euro sign: one of the 80-9F extras
+      {"Blåbär",
+       "Bl\xE5"
+       "b\xE4r"},                        // Latin-1 letters
+      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},  // first and last Latin-1 code points
+      {"\xE2\x82\xAC 5", "\x80 5"},      // euro sign: one of the 80-9F extras
       {"\xC5\x93uvre \xE2\x80\x9Cq\xE2\x80\x9D", "\x9Cuvre \x93q\x94"},
-      {"\xC2\x81", "?"},                                 // U+0081: unassigned in the code page
-      {"\xE6\x97\xA5\xE6\x9C\xAC", "??"},                // CJK: outside the code page
-      {"\xF0\x9F\x93\xB7", "?"},                         // a 4-byte character is one "?"
-      {"a\xC3", "a?"},                                   // truncated sequence
-      {"\xC3(", "?("},                                   // bad continuation byte
-      {"\xC0\xAF", "??"},                                // overlong form
-      {"\xED\xA0\x80", "???"},                           // encoded surrogate
+      {"\xC2\x81", "?"},                   // U+0081: unassigned in the code page
+      {"\xE6\x97\xA5\xE6\x9C\xAC", "??"},  // CJK: outside the code page
+      {"\xF0\x9F\x93\xB7", "?"},           // a 4-byte character is one "?"
+      {"a\xC3", "a?"},                     // truncated sequence
+      {"\xC3(", "?("},                     // bad continuation byte
+      {"\xC0\xAF", "??"},                  // overlong form
+      {"\xED\xA0\x80", "???"},             // encoded surrogate
       {"\xFF", "?"},
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToWindows1252(c.utf8), c.ansi) << c.utf8;
@@ -87,7 +89,8 @@ TEST(Utf16, Utf8ToUtf16ReplacesMalformedBytes) {
     EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
     // The strict form agrees on well-formed text and refuses the rest.
     const bool wellFormed = c.utf16.find(u'\uFFFD') == std::u16string::npos;
-    EXPECT_EQ(ValidUtf8ToUtf16(c.utf8), wellFormed ? std::optional(c.utf16) : std::nullopt) << c.utf8;
+    EXPECT_EQ(ValidUtf8ToUtf16(c.utf8), wellFormed ? std::optional(c.utf16) : std::nullopt)
+        << c.utf8;
   }
 }
 
@@ -95,9 +98,9 @@ TEST(Utf16, Utf8ToUtf16ReplacesMalformedBytes) {
 TEST(Windows1252, ExactConversionsRefuseWhatTheyCannotHold) {
   EXPECT_EQ(ExactUtf8ToWindows1252("K\xC3\xA4se \xE2\x82\xAC"), "K\xE4se \x80");
   EXPECT_EQ(ExactUtf8ToWindows1252(""), "");
-  EXPECT_EQ(ExactUtf8ToWindows1252("\xCE\xA9"), std::nullopt);   // omega: outside the code page
-  EXPECT_EQ(ExactUtf8ToWindows1252("\xC2\x81"), std::nullopt);   // unassigned position
-  EXPECT_EQ(ExactUtf8ToWindows1252("a\xC3"), std::nullopt);       // malformed
+  EXPECT_EQ(ExactUtf8ToWindows1252("\xCE\xA9"), std::nullopt);  // omega: outside the code page
+  EXPECT_EQ(ExactUtf8ToWindows1252("\xC2\x81"), std::nullopt);  // unassigned position
+  EXPECT_EQ(ExactUtf8ToWindows1252("a\xC3"), std::nullopt);     // malformed
 
   EXPECT_EQ(Windows1252ToUtf8("K\xE4se \x80\x9F"), "K\xC3\xA4se \xE2\x82\xAC\xC5\xB8");
   EXPECT_EQ(Windows1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
@@ -111,10 +114,10 @@ TEST(Cp850, ConvertsBothWays) {
     std::string oem;
   } cases[] = {
       {"abc", "abc"},
-      {"K\xC3\xA4se", "K\x84se"},              // ä
-      {"\xC3\x87\xC2\xA0", "\x80\xFF"},         // first and last of the upper half
+      {"K\xC3\xA4se", "K\x84se"},                // ä
+      {"\xC3\x87\xC2\xA0", "\x80\xFF"},          // first and last of the upper half
       {"\xE2\x95\x94\xE2\x95\x97", "\xC9\xBB"},  // box drawing
-      {"\xC4\xB1", "\xD5"},                     // dotless i
+      {"\xC4\xB1", "\xD5"},                      // dotless i
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Utf8ToCp850(c.utf8), c.oem) << c.utf8;

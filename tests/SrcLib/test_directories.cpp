@@ -76,7 +76,8 @@ TEST_F(MakeDirectoryPathTest, NamesTheDirectoryThatCouldNotBeMadeAndWhy) {
   EXPECT_FALSE(MakeDirectoryPath((root_ / "file/sub/deeper/").string(), failure));
   EXPECT_EQ(failure.directory, (root_ / "file").string());
   EXPECT_EQ(failure.errorNumber, ENOTDIR);
-  EXPECT_EQ(DirectoryFailureText(failure), "Cannot create directory \"" + (root_ / "file").string() + "\". Not a directory");
+  EXPECT_EQ(DirectoryFailureText(failure),
+            "Cannot create directory \"" + (root_ / "file").string() + "\". Not a directory");
   // A name longer than the file system holds.
   const std::string longName(300, 'n');
   EXPECT_FALSE(MakeDirectoryPath((root_ / "ok" / longName).string(), failure));
@@ -102,7 +103,9 @@ TEST_F(MakeDirectoryPathTest, FailsWithoutPermission) {
   const auto attempt = [&]() -> int {
     DirectoryFailure failure;
     if (MakeDirectoryPath(target, failure)) return 1;
-    return failure.errorNumber == EACCES && failure.directory == (root_ / "locked/new").string() ? 0 : 2;
+    return failure.errorNumber == EACCES && failure.directory == (root_ / "locked/new").string()
+               ? 0
+               : 2;
   };
   if (::geteuid() != 0) {
     EXPECT_EQ(attempt(), 0);
@@ -118,7 +121,8 @@ TEST_F(MakeDirectoryPathTest, FailsWithoutPermission) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_NE(WEXITSTATUS(status), 3) << "cannot drop privileges";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported success without permission; 2: the wrong reason or directory";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: reported success without permission; 2: the wrong reason or directory";
   }
   EXPECT_FALSE(fs::exists(root_ / "locked/new"));
 }

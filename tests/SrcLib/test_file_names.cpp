@@ -20,8 +20,11 @@ TEST(TrimToWordChars, Cases) {
       {" - ", ""},
       {"", ""},
       {"\t\r\n\x01", ""},
-      {"caf\xC3\xA9!", "caf\xC3\xA9"},           // a UTF-8 letter at the end stays whole
-      {"\xC2\xBF" "Qu\xC3\xA9?", "\xC2\xBF" "Qu\xC3\xA9"},  // every byte 80..FF is a word byte
+      {"caf\xC3\xA9!", "caf\xC3\xA9"},  // a UTF-8 letter at the end stays whole
+      {"\xC2\xBF"
+       "Qu\xC3\xA9?",
+       "\xC2\xBF"
+       "Qu\xC3\xA9"},  // every byte 80..FF is a word byte
       {"\xA0x\xA0", "\xA0x\xA0"},
       {"(a b)", "a b"},
   };
@@ -53,7 +56,8 @@ TEST(NthNumber, Cases) {
       {"99999999999999999999999", 1, -1},
       {"4294967396", 1, 4294967396},
   };
-  for (const Case& c : cases) EXPECT_EQ(NthNumber(c.text, c.n), c.expected) << c.text << " n=" << c.n;
+  for (const Case& c : cases)
+    EXPECT_EQ(NthNumber(c.text, c.n), c.expected) << c.text << " n=" << c.n;
 }
 
 TEST(CleanFileName, Cases) {
@@ -74,15 +78,23 @@ TEST(CleanFileName, Cases) {
       {"a-_b", "a-b"},
       {"a_-b", "a_b"},
       {"C:\\img\\x", "C-img_x"},
-      {"\t a\x01" "b", "a_b"},
-      {"\xC5sa \xD6" "berg", "Asa_Oberg"},                 // Windows-1252
-      {"\xC3\x85sa \xC3\x96" "berg", "Asa_Oberg"},         // UTF-8
-      {" \xC3\xA9t\xC3\xA9 ", "ete"},                      // trimmed after decoding
-      {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "od"},              // letters outside Windows-1252 become "?"
-      {"\xC3\xA9\xE2\x82\xAC", "eC"},                      // euro sign: 80, read as in code page 850
-      {"\xC3", "_"},                                       // broken UTF-8
+      {"\t a\x01"
+       "b",
+       "a_b"},
+      {"\xC5sa \xD6"
+       "berg",
+       "Asa_Oberg"},  // Windows-1252
+      {"\xC3\x85sa \xC3\x96"
+       "berg",
+       "Asa_Oberg"},                   // UTF-8
+      {" \xC3\xA9t\xC3\xA9 ", "ete"},  // trimmed after decoding
+      {"\xC5\x81\xC3\xB3"
+       "d\xC5\xBA",
+       "od"},                          // letters outside Windows-1252 become "?"
+      {"\xC3\xA9\xE2\x82\xAC", "eC"},  // euro sign: 80, read as in code page 850
+      {"\xC3", "_"},                   // broken UTF-8
       {"\xC3(", "("},
-      {"\xE6\x97\xA5", "au"},                              // no C2/C3 byte: bytes mapped one by one
+      {"\xE6\x97\xA5", "au"},  // no C2/C3 byte: bytes mapped one by one
       {"\x80\x82\x87\x8E\x90\x93\x96\x98\x99\x9A", "CecAEouyOU"},
       {"\xC0\xC7\xC8\xCC\xD0\xD1\xD2\xD9\xDD\xDE\xDF", "ACEIDNOUY"},
       {"\xE0\xE7\xE8\xEC\xF0\xF1\xF2\xF9\xFD\xFE\xFF", "aceidnouy_y"},
@@ -98,14 +110,17 @@ TEST(CleanFileName, AnyTextGivesASafeNonEmptyName) {
     for (char& c : text) {
       // Mix separators, dots, C2/C3 leads and arbitrary bytes.
       const unsigned pick = random() % 6;
-      c = pick == 0 ? "./\\:"[random() % 4] : pick == 1 ? "\xC2\xC3"[random() % 2]
-                                                         : static_cast<char>(random() % 256);
+      c = pick == 0   ? "./\\:"[random() % 4]
+          : pick == 1 ? "\xC2\xC3"[random() % 2]
+                      : static_cast<char>(random() % 256);
     }
     const std::string clean = CleanFileName(text);
     ASSERT_FALSE(clean.empty());
     for (char c : clean)
-      ASSERT_NE(std::string_view("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz!()-_").find(c),
-                std::string_view::npos)
+      ASSERT_NE(
+          std::string_view("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz!()-_")
+              .find(c),
+          std::string_view::npos)
           << "byte " << int(static_cast<unsigned char>(c)) << " in " << clean;
   }
 }
@@ -132,8 +147,13 @@ TEST(ExtensionOf, DotMustFollowTheLastSeparator) {
     std::string in, out;
   };
   const Case cases[] = {
-      {"C:\\img\\Photo 1.JPG", ".JPG"}, {"a.b/c", ""}, {"a.b\\c", ""}, {"a.b:c", ""},
-      {"x.", "."},                      {"x", ""},     {"", ""},
+      {"C:\\img\\Photo 1.JPG", ".JPG"},
+      {"a.b/c", ""},
+      {"a.b\\c", ""},
+      {"a.b:c", ""},
+      {"x.", "."},
+      {"x", ""},
+      {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(ExtensionOf(c.in), c.out) << c.in;
 }

@@ -15,7 +15,9 @@ class EmptyDataSet : public TDataSet {
   void CloseCursor() override {}
   bool IsCursorOpen() const override { return false; }
   void BuildFieldDefs() override {}
-  std::unique_ptr<RecordBuffer> NewRecordBuffer() override { return std::make_unique<RecordBuffer>(); }
+  std::unique_ptr<RecordBuffer> NewRecordBuffer() override {
+    return std::make_unique<RecordBuffer>();
+  }
   FetchResult FetchRecord(RecordBuffer&, FetchMode) override { return FetchResult::AtEof; }
   bool ReadFieldValue(const TField&, FieldValue*) override { return false; }
   void MoveToStart() override {}

@@ -24,12 +24,14 @@ class BlobStreamTest : public OnMadeDatabase<ThingsDatabase> {
     db_->table.Open();
   }
   // The stream of the current record's field.
-  std::unique_ptr<TVxBlobStream> Stream(const char* field, TBlobStreamMode mode = TBlobStreamMode::bmRead) {
+  std::unique_ptr<TVxBlobStream> Stream(const char* field,
+                                        TBlobStreamMode mode = TBlobStreamMode::bmRead) {
     return std::make_unique<TVxBlobStream>(db_->table.FieldByName(field), mode);
   }
   void GoTo(int id) {
     db_->table.First();
-    while (!db_->table.Eof() && db_->table.Fields(0).AsString() != std::to_string(id)) db_->table.Next();
+    while (!db_->table.Eof() && db_->table.Fields(0).AsString() != std::to_string(id))
+      db_->table.Next();
     ASSERT_FALSE(db_->table.Eof());
   }
 
@@ -99,7 +101,8 @@ TEST_F(BlobStreamTest, MemoStreamHoldsTheTextExactly) {
   things.table.Open();
   TVxBlobStream stream(things.table.FieldByName("Notes"), TBlobStreamMode::bmRead);
   const auto data = stream.Data();
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), data.size()), "Käse\r\nline two");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), data.size()),
+            "Käse\r\nline two");
 }
 
 // Writing, truncating and reading back a written value need a record in

@@ -159,11 +159,13 @@ TEST(DatabaseMap, DocumentColumnsOfAWrittenDatabase) {
                                     {"note", mw::ColumnType::Text},
                                     {"spare", mw::ColumnType::OleObject}}});
     const mw::Bytes empty;
-    const mw::Value docs[] = {Png(), mw::Null, Pdf(), Png(), empty, Unknown(), mw::Null, Png(), Pdf(), Gif()};
+    const mw::Value docs[] = {Png(),     mw::Null, Pdf(), Png(), empty,
+                              Unknown(), mw::Null, Png(), Pdf(), Gif()};
     std::int64_t id = 0;
     for (const mw::Value& doc : docs) scans.AddRow({++id, doc, std::string("n"), mw::Null});
 
-    auto& many = writer.AddTable({"Many", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
+    auto& many = writer.AddTable(
+        {"Many", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
     for (std::int64_t i = 1; i <= 130; ++i) {
       if (i % 10 == 0) {
         many.AddRow({i, mw::Null});  // 13 NULLs: the 100th filled value is row 111
@@ -181,7 +183,8 @@ TEST(DatabaseMap, DocumentColumnsOfAWrittenDatabase) {
   EXPECT_EQ(scans.rows, 10);
   const ColumnMap& doc = Column(scans, "doc");
   EXPECT_EQ(doc.nonEmpty, 7);
-  EXPECT_EQ(doc.kinds, (std::map<std::string, std::int64_t>{{".png", 3}, {".pdf", 2}, {".gif", 1}, {".dmp", 1}}));
+  EXPECT_EQ(doc.kinds, (std::map<std::string, std::int64_t>{
+                           {".png", 3}, {".pdf", 2}, {".gif", 1}, {".dmp", 1}}));
   const ColumnMap& spare = Column(scans, "spare");
   EXPECT_TRUE(spare.document);
   EXPECT_EQ(spare.nonEmpty, 0);
@@ -200,7 +203,8 @@ TEST(DatabaseMap, DocumentColumnsOfAWrittenDatabase) {
   const DatabaseMap names = MapDatabaseFile(*again, path, namesOnly);
   EXPECT_EQ(Table(names, "Many").rows, 130);
   EXPECT_EQ(Column(Table(names, "Many"), "img").nonEmpty, 0);
-  EXPECT_THAT(DatabaseMapText(map), HasSubstr("  doc    OLE Object    7 non-empty: 3 .png, 2 .pdf, 1 .dmp, 1 .gif\n"));
+  EXPECT_THAT(DatabaseMapText(map),
+              HasSubstr("  doc    OLE Object    7 non-empty: 3 .png, 2 .pdf, 1 .dmp, 1 .gif\n"));
 }
 
 // The map gives the file back: an exclusive open (what a run does) succeeds
@@ -225,7 +229,11 @@ TEST(DatabaseMap, OpensReadsAndClosesTheFile) {
   run->F_Set_Connected(false);
 
   const std::string bogus = dir.File("notes.mdb");
-  { std::FILE* f = std::fopen(bogus.c_str(), "w"); std::fputs("this is not an Access database\n", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(bogus.c_str(), "w");
+    std::fputs("this is not an Access database\n", f);
+    std::fclose(f);
+  }
   auto failing = StoredConnection();
   try {
     MapDatabaseFile(*failing, bogus);
@@ -303,7 +311,8 @@ class Rows : public dao::Recordset {
  public:
   Rows(const TableData& data, bool& closed) : data_(data), closed_(closed) {
     for (std::size_t c = 0; c < data.columns.size(); ++c)
-      fields_.items.push_back(std::make_shared<Field>(data.columns[c].first, data.columns[c].second, this, c));
+      fields_.items.push_back(
+          std::make_shared<Field>(data.columns[c].first, data.columns[c].second, this, c));
   }
   const Cell& At(std::size_t column) const {
     if (Eof()) throw dao::EngineError(dao::kNoCurrentRecord, "No current record.");
@@ -365,10 +374,14 @@ class Rows : public dao::Recordset {
 
 const Cell& Field::Current() const {
   const Cell& cell = rows_->At(column_);
-  if (cell.damaged) throw dao::DataDamageError("Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.");
+  if (cell.damaged)
+    throw dao::DataDamageError(
+        "Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.");
   return cell;
 }
-std::int64_t Field::FieldSize() { return Current().bytes ? static_cast<std::int64_t>(Current().bytes->size()) : 0; }
+std::int64_t Field::FieldSize() {
+  return Current().bytes ? static_cast<std::int64_t>(Current().bytes->size()) : 0;
+}
 bool Field::ReadBytesInto(std::vector<std::byte>& into) {
   into.clear();
   if (!Current().bytes) return false;
@@ -380,7 +393,8 @@ class Definition : public dao::TableDef {
  public:
   explicit Definition(const TableData& data) : data_(data) {
     for (std::size_t c = 0; c < data.columns.size(); ++c)
-      fields_.items.push_back(std::make_shared<Field>(data.columns[c].first, data.columns[c].second, nullptr, c));
+      fields_.items.push_back(
+          std::make_shared<Field>(data.columns[c].first, data.columns[c].second, nullptr, c));
   }
   std::string Name() const override { return data_.name; }
   std::int32_t Attributes() const override { return data_.attributes; }
@@ -401,8 +415,10 @@ class Definition : public dao::TableDef {
 
 class Database : public dao::Database {
  public:
-  explicit Database(std::vector<TableData> tables) : tables_(std::move(tables)), closed_(tables_.size(), true) {
-    for (const TableData& table : tables_) definitions_.items.push_back(std::make_shared<Definition>(table));
+  explicit Database(std::vector<TableData> tables)
+      : tables_(std::move(tables)), closed_(tables_.size(), true) {
+    for (const TableData& table : tables_)
+      definitions_.items.push_back(std::make_shared<Definition>(table));
   }
   std::vector<std::string> notes;
   std::vector<std::string> opened;
@@ -458,16 +474,26 @@ TEST(DatabaseMap, DamageIsCountedWhereItIsAndTheRestIsMapped) {
   using damaged::Cell;
   const mw::Bytes png = Png(), pdf = Pdf();
   std::vector<damaged::TableData> tables(5);
-  tables[0] = {"MSysObjects", static_cast<std::int32_t>(0x80000002u), 10, {{"Id", dao::dbLong}}, {}, {}};
-  tables[1] = {"Scans", 0, 5, {{"id", dao::dbLong}, {"doc", dao::dbLongBinary}},
-               {{Cell{}, Cell{png}}, {Cell{}, Cell{std::nullopt, true}}, {Cell{}, Cell{}}, {Cell{}, Cell{pdf}},
+  tables[0] = {
+      "MSysObjects", static_cast<std::int32_t>(0x80000002u), 10, {{"Id", dao::dbLong}}, {}, {}};
+  tables[1] = {"Scans",
+               0,
+               5,
+               {{"id", dao::dbLong}, {"doc", dao::dbLongBinary}},
+               {{Cell{}, Cell{png}},
+                {Cell{}, Cell{std::nullopt, true}},
+                {Cell{}, Cell{}},
+                {Cell{}, Cell{pdf}},
                 {Cell{}, Cell{mw::Bytes{}}}},
                {}};
-  tables[2] = {"Lost", 0, 3, {{"pic", dao::dbAttachment}}, {}, "Table 'Lost', page 12: the row offsets overlap."};
+  tables[2] = {"Lost", 0,
+               3,      {{"pic", dao::dbAttachment}},
+               {},     "Table 'Lost', page 12: the row offsets overlap."};
   tables[3] = {"Unsized", 0, -1, {{"img", dao::dbLongBinary}}, {{Cell{png}}, {Cell{}}}, {}};
   tables[4] = {"Plain", 0, 7, {{"name", dao::dbText}}, {}, {}};
   damaged::Database database(tables);
-  const std::string note = "Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.";
+  const std::string note =
+      "Table 'Scans', page 44, row 2, field 'doc': the long-value chain loops back.";
   database.notes = {note};
 
   const DatabaseMap map = ReadDatabaseMap(database);
@@ -492,11 +518,13 @@ TEST(DatabaseMap, DamageIsCountedWhereItIsAndTheRestIsMapped) {
   EXPECT_EQ(map.tables[2].rows, 2);
   EXPECT_EQ(map.tables[3].name, "Plain");
   EXPECT_EQ(map.tables[3].rows, 7);
-  EXPECT_THAT(database.opened, ::testing::ElementsAre("Scans", "Lost", "Unsized"));  // not the plain one
+  EXPECT_THAT(database.opened,
+              ::testing::ElementsAre("Scans", "Lost", "Unsized"));  // not the plain one
   EXPECT_TRUE(database.AllClosed());
   EXPECT_EQ(map.damage, (std::vector<std::string>{note}));
   EXPECT_TRUE(map.Incomplete());
-  EXPECT_THAT(DatabaseMapText(map), HasSubstr("  doc  OLE Object    2 non-empty: 1 .pdf, 1 .png, 1 damaged\n"));
+  EXPECT_THAT(DatabaseMapText(map),
+              HasSubstr("  doc  OLE Object    2 non-empty: 1 .pdf, 1 .png, 1 damaged\n"));
 }
 
 // The layout: names and types aligned per table, document columns with
@@ -545,22 +573,30 @@ TEST(DatabaseMapJson, EscapesNamesAndListsDocumentFacts) {
             "  \"file\": \"C:\\\\archive\\\\\\\"old\\\".mdb\",\n"
             "  \"tables\": [\n"
             "    {\"name\": \"Tab\\\"le\\\\\\u0001\\n写真\", \"rows\": 2, \"columns\": [\n"
-            "      {\"name\": \"Größe\\t\", \"type\": \"unknown\", \"typeNumber\": 0, \"document\": false},\n"
-            "      {\"name\": \"Bild\", \"type\": \"OLE Object\", \"typeNumber\": 11, \"document\": true, "
+            "      {\"name\": \"Größe\\t\", \"type\": \"unknown\", \"typeNumber\": 0, "
+            "\"document\": false},\n"
+            "      {\"name\": \"Bild\", \"type\": \"OLE Object\", \"typeNumber\": 11, "
+            "\"document\": true, "
             "\"nonEmpty\": 2, \"sampled\": 2, \"kinds\": {\".dmp\": 1, \".png\": 1}}\n"
             "    ]},\n"
-            "    {\"name\": \"Broken\", \"rows\": 0, \"error\": \"page 9: \\\"bad\\\"\", \"columns\": []}\n"
+            "    {\"name\": \"Broken\", \"rows\": 0, \"error\": \"page 9: \\\"bad\\\"\", "
+            "\"columns\": []}\n"
             "  ],\n"
             "  \"damage\": [\"Table 'Broken', page 9\"]\n"
             "}\n");
 }
 
 TEST(DatabaseMapText, TypeNames) {
-  const std::pair<int, const char*> cases[] = {
-      {dao::dbBoolean, "Yes/No"},         {dao::dbLong, "Long Integer"}, {dao::dbLongBinary, "OLE Object"},
-      {dao::dbMemo, "Memo"},              {dao::dbBigInt, "Large Number"}, {dao::dbAttachment, "Attachment"},
-      {dao::dbComplexText, "Multi-value Text"}, {0, ""},                 {13, ""},
-      {110, ""}};
+  const std::pair<int, const char*> cases[] = {{dao::dbBoolean, "Yes/No"},
+                                               {dao::dbLong, "Long Integer"},
+                                               {dao::dbLongBinary, "OLE Object"},
+                                               {dao::dbMemo, "Memo"},
+                                               {dao::dbBigInt, "Large Number"},
+                                               {dao::dbAttachment, "Attachment"},
+                                               {dao::dbComplexText, "Multi-value Text"},
+                                               {0, ""},
+                                               {13, ""},
+                                               {110, ""}};
   for (const auto& [number, name] : cases) EXPECT_EQ(TypeName(number), name) << number;
   EXPECT_TRUE(IsDocumentType(dao::dbLongBinary));
   EXPECT_TRUE(IsDocumentType(dao::dbAttachment));

@@ -57,7 +57,8 @@ class ArrayDataSet : public TDataSet {
     return FetchResult::Ok;
   }
   bool ReadFieldValue(const TField& field, FieldValue* destination) override {
-    auto* buffer = static_cast<RowBuffer*>(State() == TDataSetState::dsCalcFields ? FilterBuffer() : ActiveBuffer());
+    auto* buffer = static_cast<RowBuffer*>(State() == TDataSetState::dsCalcFields ? FilterBuffer()
+                                                                                  : ActiveBuffer());
     if (!buffer) return false;
     if (field.FieldKind() != TFieldKind::fkData) {
       auto* slot = CalculatedSlot(*buffer, field);

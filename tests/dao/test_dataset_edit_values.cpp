@@ -26,11 +26,11 @@ TEST(EnteredDateTime, DatesAndTimesInTheCLocale) {
     std::optional<std::int32_t> day, ms;
   };
   const std::vector<Case> good{
-      {"02/03/2001", Day(2001, 2, 3), std::nullopt},   // the C locale's order: month, day, year
-      {" 2/3/01 ", Day(2001, 2, 3), std::nullopt},     // two-digit years: 1930-2029
+      {"02/03/2001", Day(2001, 2, 3), std::nullopt},  // the C locale's order: month, day, year
+      {" 2/3/01 ", Day(2001, 2, 3), std::nullopt},    // two-digit years: 1930-2029
       {"12/31/29", Day(2029, 12, 31), std::nullopt},
       {"1-1-30", Day(1930, 1, 1), std::nullopt},
-      {"2001-02-03", Day(2001, 2, 3), std::nullopt},   // year first when it has four digits
+      {"2001-02-03", Day(2001, 2, 3), std::nullopt},  // year first when it has four digits
       {"02/29/2000", Day(2000, 2, 29), std::nullopt},
       {"12:00", std::nullopt, kNoon},
       {"12:00:00 AM", std::nullopt, 0},
@@ -48,8 +48,9 @@ TEST(EnteredDateTime, DatesAndTimesInTheCLocale) {
     EXPECT_EQ(parsed->day, c.day);
     EXPECT_EQ(parsed->milliseconds, c.ms);
   }
-  for (const char* bad : {"", "  ", "02/29/2001", "13/01/2001", "00/10/2001", "2/3", "2/3/2001/4", "24:00",
-                          "12:60", "13:00 PM", "0:30 AM", "noon", "2001-02-03 x", "1.5", "02/03/2001 12"}) {
+  for (const char* bad :
+       {"", "  ", "02/29/2001", "13/01/2001", "00/10/2001", "2/3", "2/3/2001/4", "24:00", "12:60",
+        "13:00 PM", "0:30 AM", "noon", "2001-02-03 x", "1.5", "02/03/2001 12"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(ParseEnteredDateTime(bad).has_value());
   }
@@ -72,7 +73,9 @@ using NoRecords = testing_support::EmptyDataSet;
 
 TEST(FieldEntry, TextsBecomeNativeValuesByFieldType) {
   NoRecords data;
-  auto field = [&](TFieldType type, int size = 0) { return TField(data, "F", type, TFieldKind::fkData, size); };
+  auto field = [&](TFieldType type, int size = 0) {
+    return TField(data, "F", type, TFieldKind::fkData, size);
+  };
   using Bytes = std::vector<std::byte>;
   struct Case {
     TFieldType type;
@@ -94,7 +97,8 @@ TEST(FieldEntry, TextsBecomeNativeValuesByFieldType) {
       {TFieldType::ftDate, "02/03/2001", Day(2001, 2, 3)},
       {TFieldType::ftTime, "12:00", kNoon},
       {TFieldType::ftDateTime, "02/03/2001 12:00", Day(2001, 2, 3) * 86400000.0 + kNoon},
-      {TFieldType::ftDateTime, "12:00", kDayNumberOf1899_12_30 * 86400000.0 + kNoon},  // a time alone
+      {TFieldType::ftDateTime, "12:00",
+       kDayNumberOf1899_12_30 * 86400000.0 + kNoon},  // a time alone
       {TFieldType::ftBytes, "ab", Bytes{std::byte{'a'}, std::byte{'b'}}},
   };
   for (const Case& c : cases) {
@@ -119,8 +123,11 @@ TEST(FieldEntry, TextsBecomeNativeValuesByFieldType) {
   const std::vector<Bad> bad{
       {TFieldType::ftInteger, "4x", "'4x' is not a valid integer value"},
       {TFieldType::ftInteger, "1.5", "'1.5' is not a valid integer value"},
-      {TFieldType::ftInteger, "2147483648", "2147483648 is not a valid value for field 'F'. The allowed range is -2147483648 to 2147483647"},
-      {TFieldType::ftSmallint, "40000", "40000 is not a valid value for field 'F'. The allowed range is -32768 to 32767"},
+      {TFieldType::ftInteger, "2147483648",
+       "2147483648 is not a valid value for field 'F'. The allowed range is -2147483648 to "
+       "2147483647"},
+      {TFieldType::ftSmallint, "40000",
+       "40000 is not a valid value for field 'F'. The allowed range is -32768 to 32767"},
       {TFieldType::ftBoolean, "2", "'2' is not a valid boolean value"},
       {TFieldType::ftFloat, "1,5", "'1,5' is not a valid floating point value"},
       {TFieldType::ftDate, "12:00", "'12:00' is not a valid date"},
@@ -153,10 +160,10 @@ TEST(PostedValues, ValueTextsOfNativeValues) {
     FieldValue value;
     std::string text;
   };
-  const Bytes guid{std::byte{0x78}, std::byte{0x56}, std::byte{0x34}, std::byte{0x12}, std::byte{0xBC},
-                   std::byte{0x9A}, std::byte{0xF0}, std::byte{0xDE}, std::byte{0x01}, std::byte{0x23},
-                   std::byte{0x45}, std::byte{0x67}, std::byte{0x89}, std::byte{0xAB}, std::byte{0xCD},
-                   std::byte{0xEF}};
+  const Bytes guid{std::byte{0x78}, std::byte{0x56}, std::byte{0x34}, std::byte{0x12},
+                   std::byte{0xBC}, std::byte{0x9A}, std::byte{0xF0}, std::byte{0xDE},
+                   std::byte{0x01}, std::byte{0x23}, std::byte{0x45}, std::byte{0x67},
+                   std::byte{0x89}, std::byte{0xAB}, std::byte{0xCD}, std::byte{0xEF}};
   const std::vector<Case> cases{
       {TFieldType::ftInteger, false, std::monostate{}, ""},
       {TFieldType::ftInteger, false, std::int32_t{-5}, "-5"},
@@ -208,9 +215,11 @@ TEST(PostedValues, EngineValuesOfBufferTexts) {
       {TFieldType::ftDateTime, false, false, "not a date", std::nullopt},
       {TFieldType::ftBytes, true, false, "{guid {12345678-9ABC-DEF0-0123-456789ABCDEF}}",
        Variant(std::string("{guid {12345678-9ABC-DEF0-0123-456789ABCDEF}}"))},
-      {TFieldType::ftBytes, false, false, std::string("\0\1", 2), Variant(dao::Bytes{std::byte{0}, std::byte{1}})},
+      {TFieldType::ftBytes, false, false, std::string("\0\1", 2),
+       Variant(dao::Bytes{std::byte{0}, std::byte{1}})},
       {TFieldType::ftBlob, false, false, "PK", Variant(dao::Bytes{std::byte{'P'}, std::byte{'K'}})},
-      {TFieldType::ftInteger, false, false, "=5", Variant(std::string("=5"))},  // for the engine to judge
+      {TFieldType::ftInteger, false, false, "=5",
+       Variant(std::string("=5"))},  // for the engine to judge
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(FieldTypeIdentifier(c.type)) + " '" + c.text + "'");
@@ -219,7 +228,8 @@ TEST(PostedValues, EngineValuesOfBufferTexts) {
 }
 
 TEST(PostedValues, AutomationDatesRoundTripThroughDayAndTime) {
-  for (double date : {0.0, 36925.5, 36925.999988425926, -1.5, -700000.25, 2958465.75, 1.0 / 86400000.0}) {
+  for (double date :
+       {0.0, 36925.5, 36925.999988425926, -1.5, -700000.25, 2958465.75, 1.0 / 86400000.0}) {
     SCOPED_TRACE(date);
     const DayAndTime dt = DayAndTimeFromAutomationDate(date);
     EXPECT_NEAR(AutomationDateFromDayAndTime(dt.day, dt.milliseconds), date, 1e-8);

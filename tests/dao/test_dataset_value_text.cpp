@@ -16,8 +16,9 @@ TEST(DayNumbers, CountFromFirstOfJanuaryOne) {
     CivilDate date;
     std::int32_t day;
   };
-  for (const Case& c : {Case{{1, 1, 1}, 1}, Case{{1899, 12, 30}, 693594}, Case{{1900, 1, 1}, 693596},
-                        Case{{2001, 2, 3}, 730519}, Case{{2000, 2, 29}, 730179}}) {
+  for (const Case& c :
+       {Case{{1, 1, 1}, 1}, Case{{1899, 12, 30}, 693594}, Case{{1900, 1, 1}, 693596},
+        Case{{2001, 2, 3}, 730519}, Case{{2000, 2, 29}, 730179}}) {
     SCOPED_TRACE(c.day);
     EXPECT_EQ(DayNumberFromCivil(c.date), c.day);
     EXPECT_EQ(CivilFromDayNumber(c.day), c.date);
@@ -30,9 +31,10 @@ TEST(DayNumbers, AutomationDatesBecomeDayAndMilliseconds) {
     DayAndTime expected;
   };
   // 3 February 2001 at noon is automation date 36925.5.
-  for (const Case& c : {Case{0.0, {693594, 0}}, Case{36925.5, {730519, 43200000}},
-                        Case{-1.25, {693593, 21600000}},          // before 1899 the fraction still adds time
-                        Case{1.0 - 1e-10, {693595, 0}}}) {        // rounding up to the next midnight
+  for (const Case& c :
+       {Case{0.0, {693594, 0}}, Case{36925.5, {730519, 43200000}},
+        Case{-1.25, {693593, 21600000}},    // before 1899 the fraction still adds time
+        Case{1.0 - 1e-10, {693595, 0}}}) {  // rounding up to the next midnight
     SCOPED_TRACE(c.automation);
     EXPECT_EQ(DayAndTimeFromAutomationDate(c.automation), c.expected);
   }
@@ -74,8 +76,8 @@ TEST(NativeValueText, FormsOfEveryType) {
       {TFieldType::ftDateTime, noon, false, "02/03/01 12:00:00"},
       {TFieldType::ftDateTime, midnight, false, "02/03/01"},
       {TFieldType::ftBytes, guid, true, "{12345678-9ABC-DEF0-0123-456789ABCDEF}"},
-      {TFieldType::ftBytes, std::vector<std::byte>{std::byte{'a'}, std::byte{0}, std::byte{'b'}}, false,
-       std::string("a\0b", 3)},
+      {TFieldType::ftBytes, std::vector<std::byte>{std::byte{'a'}, std::byte{0}, std::byte{'b'}},
+       false, std::string("a\0b", 3)},
       {TFieldType::ftString, std::string("Käse"), false, "Käse"},
       {TFieldType::ftInteger, std::monostate{}, false, ""},
   };

@@ -92,7 +92,8 @@ TEST(DiscoveryVersions, NoEngineAtAll) {
     CreateEngine(empty, "3.5", false);
     ADD_FAILURE() << "created an engine from nothing";
   } catch (const DatabaseError& error) {
-    EXPECT_STREQ(error.what(), "You does not have Microsoft DAO installed ot it is an OLD Version!");
+    EXPECT_STREQ(error.what(),
+                 "You does not have Microsoft DAO installed ot it is an OLD Version!");
   }
   // Only 3.5 installed: a wanted 12.0 has no fall-back.
   EXPECT_THROW(CreateEngine(*StoreWith({"3.5"}), "12.0", false), DatabaseError);
@@ -193,8 +194,8 @@ TEST(DiscoveryRegistry, LookUpsReadTheirKeys) {
                 "/data/system.mdw");
   store.AddKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats\\dBase 5.0");
   store.AddKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats\\Excel 8.0");
-  store.SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers",
-                "SQL Server", "Installed");
+  store.SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", "SQL Server",
+                "Installed");
   store.SetText(Hive::LocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers",
                 "Microsoft Access Driver (*.mdb)", "Installed");
   // Data sources: the key text has a leading "\" and a different letter case.

@@ -59,7 +59,8 @@ std::string MakeDocs(const TempDir& dir, w::JetFormat format) {
                               {"name", w::ColumnType::Text, 40},
                               {"notes", w::ColumnType::Memo},
                               {"blob", w::ColumnType::OleObject}}});
-  t.AddRow({w::Null, std::string("alpha"), std::string("first"), w::Bytes{std::byte{1}, std::byte{2}}});
+  t.AddRow(
+      {w::Null, std::string("alpha"), std::string("first"), w::Bytes{std::byte{1}, std::byte{2}}});
   t.AddRow({w::Null, std::string("beta"), w::Null, w::Null});
   t.AddRow({w::Null, std::string("gamma"), std::string("third"), w::Bytes(Pattern(700, 3))});
   writer.Finish();
@@ -75,8 +76,11 @@ class EngineEditing : public ::testing::TestWithParam<w::JetFormat> {
   EngineSession session_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Formats, EngineEditing, ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
-                         [](const auto& info) { return info.param == w::JetFormat::Jet4 ? "Jet4" : "Jet3"; });
+INSTANTIATE_TEST_SUITE_P(Formats, EngineEditing,
+                         ::testing::Values(w::JetFormat::Jet4, w::JetFormat::Jet3),
+                         [](const auto& info) {
+                           return info.param == w::JetFormat::Jet4 ? "Jet4" : "Jet3";
+                         });
 
 TEST_P(EngineEditing, AddNewAppendsARowReadBackByTheEngineAndByMdbtools) {
   auto database = session_.Open(path_);
@@ -129,8 +133,8 @@ TEST_P(EngineEditing, EditingAMemoAndAnOleValueAcrossTheirStorageFormsKeepsTheBo
   rs->MoveFirst();
   const Bytes mark = rs->Bookmark();
   unsigned salt = 10;
-  for (std::size_t size : {std::size_t{20}, std::size_t{1800}, 4 * PageSize() + 5, std::size_t{64}, std::size_t{0},
-                           PageSize() * 2}) {
+  for (std::size_t size : {std::size_t{20}, std::size_t{1800}, 4 * PageSize() + 5, std::size_t{64},
+                           std::size_t{0}, PageSize() * 2}) {
     SCOPED_TRACE(size);
     const Bytes blob = Pattern(size, ++salt);
     const std::string memo(size / 2, static_cast<char>('a' + salt % 26));
@@ -193,7 +197,10 @@ TEST_P(EngineEditing, ARowThatOutgrowsItsPageMovesAndKeepsItsBookmark) {
     w::WriterOptions options;
     options.format = GetParam();
     w::MdbWriter writer(path, options);
-    auto& t = writer.AddTable({"Full", {{"id", w::ColumnType::Long}, {"a", w::ColumnType::Text, 255}, {"b", w::ColumnType::Text, 255}}});
+    auto& t = writer.AddTable({"Full",
+                               {{"id", w::ColumnType::Long},
+                                {"a", w::ColumnType::Text, 255},
+                                {"b", w::ColumnType::Text, 255}}});
     // Short rows fill the first pages to the last bytes.
     for (int i = 0; i < 400; ++i) t.AddRow({std::int64_t{i}, std::string("x"), std::string("y")});
     writer.Finish();
@@ -217,7 +224,9 @@ TEST_P(EngineEditing, ARowThatOutgrowsItsPageMovesAndKeepsItsBookmark) {
   EXPECT_EQ(rs->RecordCount(), 400);
   const auto rows = MdbExport(path, "Full");
   ASSERT_EQ(rows.size(), 400u);
-  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const auto& r) { return r[0] == "2" && r[1] == big; }), 1);
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                          [&](const auto& r) { return r[0] == "2" && r[1] == big; }),
+            1);
   EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const auto& r) { return r[0] == "2"; }), 1);
 }
 
@@ -334,10 +343,12 @@ TEST_P(EngineEditing, ADatabaseOpenedReadOnlyRefusesEveryChange) {
   auto database = session_.workspace->OpenDatabase(path_, 0, true, ";PWD=;");
   auto rs = database->OpenRecordset("Docs", dbOpenTable);
   EXPECT_FALSE(rs->Updatable());
-  for (auto action : std::vector<std::function<void()>>{[&] { rs->Edit(); }, [&] { rs->AddNew(); },
-                                                         [&] { rs->Delete(); }, [&] { rs->Update(); }}) {
+  for (auto action :
+       std::vector<std::function<void()>>{[&] { rs->Edit(); }, [&] { rs->AddNew(); },
+                                          [&] { rs->Delete(); }, [&] { rs->Update(); }}) {
     EngineError error = ExpectError(kCannotUpdate, action);
-    EXPECT_NE(std::string(error.what()).find("Cannot update. Database or object is read-only. The database"),
+    EXPECT_NE(std::string(error.what())
+                  .find("Cannot update. Database or object is read-only. The database"),
               std::string::npos)
         << error.what();
   }
@@ -349,8 +360,10 @@ TEST_P(EngineEditing, ReadOnlyAndAppendOnlyOptionsOfOpenRecordset) {
   const auto before = ReadAll(path_);
   // dbReadOnly: by name, through SQL, and on the copy a recordset opens
   auto byName = database->OpenRecordset("Docs", dbOpenDynaset, dbReadOnly);
-  auto bySql = database->OpenRecordset("Select * From [Docs] Where [id] > 1;", dbOpenDynaset, dbReadOnly);
-  auto copy = database->OpenRecordset("Docs", dbOpenDynaset)->OpenRecordset(dbOpenDynaset, dbReadOnly);
+  auto bySql =
+      database->OpenRecordset("Select * From [Docs] Where [id] > 1;", dbOpenDynaset, dbReadOnly);
+  auto copy =
+      database->OpenRecordset("Docs", dbOpenDynaset)->OpenRecordset(dbOpenDynaset, dbReadOnly);
   for (Recordset* rs : {byName.get(), bySql.get(), copy.get()}) {
     EXPECT_FALSE(rs->Updatable());
     auto clone = rs->Clone();
@@ -385,7 +398,8 @@ TEST_P(EngineEditing, AddingAtEofStaysAtEofAndAnotherRecordsetSeesChangedRows) {
   auto database = session_.Open(path_);
   auto rs = database->OpenRecordset("Docs", dbOpenDynaset);
   auto other = database->OpenRecordset("Docs", dbOpenDynaset);
-  EXPECT_EQ(VariantToText(other->Fields().Item("notes").Value()), "first");  // cracked before the change
+  EXPECT_EQ(VariantToText(other->Fields().Item("notes").Value()),
+            "first");  // cracked before the change
   rs->MoveLast();
   rs->MoveNext();
   ASSERT_TRUE(rs->Eof());
@@ -407,7 +421,8 @@ TEST_P(EngineEditing, AddingAtEofStaysAtEofAndAnotherRecordsetSeesChangedRows) {
 }
 
 TEST_P(EngineEditing, AFileMarkedReadOnlyIsNotWrittenEvenWhereTheSystemWouldAllowIt) {
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::group_read |
                                           std::filesystem::perms::others_read);
   const auto before = ReadAll(path_);
   auto database = session_.Open(path_);
@@ -442,44 +457,56 @@ TEST_P(EngineEditing, ManyInsertsThroughTheEngine) {
   for (int i = 0; i < inserts; ++i) {
     rs->AddNew();
     rs->Fields().Item("name").SetValue(std::string("n") + std::to_string(i));
-    rs->Fields().Item("blob").SetValue(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i)));
+    rs->Fields().Item("blob").SetValue(
+        Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i)));
     rs->Update();
   }
   EXPECT_EQ(rs->RecordCount(), inserts + 3);
   rs->MoveLast();
   EXPECT_EQ(VariantToText(rs->Fields().Item("name").Value()), "n" + std::to_string(inserts - 1));
-  EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()), Pattern((inserts - 1) * 97, inserts - 1));
+  EXPECT_EQ(std::get<Bytes>(rs->Fields().Item("blob").Value()),
+            Pattern((inserts - 1) * 97, inserts - 1));
   const auto rows = MdbExport(path_, "Docs");
   ASSERT_EQ(rows.size(), static_cast<std::size_t>(inserts + 3));
   for (int i = 0; i < inserts; i += 13) {
     EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][1], "n" + std::to_string(i));
-    EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][3], Hex(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i))));
+    EXPECT_EQ(rows[static_cast<std::size_t>(i + 3)][3],
+              Hex(Pattern(static_cast<std::size_t>(i) * 97, static_cast<unsigned>(i))));
   }
   EXPECT_EQ(MdbCount(path_, "Docs"), inserts + 3);
   // A recordset opened afterwards on the same database scans every new page.
   auto fresh = database->OpenRecordset("Docs", dbOpenDynaset);
   fresh->MoveLast();
   EXPECT_EQ(fresh->RecordCount(), inserts + 3);
-  EXPECT_EQ(std::get<Bytes>(fresh->Fields().Item("blob").Value()), Pattern((inserts - 1) * 97, inserts - 1));
+  EXPECT_EQ(std::get<Bytes>(fresh->Fields().Item("blob").Value()),
+            Pattern((inserts - 1) * 97, inserts - 1));
 }
 
 TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
   TempDir dir;
   const std::string path = dir.File("types.mdb");
   w::Guid guid;
-  for (int i = 0; i < 16; ++i) guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
+  for (int i = 0; i < 16; ++i)
+    guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
   {
     w::WriterOptions options;
     options.format = GetParam();
     w::MdbWriter writer(path, options);
     writer
         .AddTable({"Types",
-                   {{"l", w::ColumnType::Long}, {"i", w::ColumnType::Integer}, {"b", w::ColumnType::Byte},
-                    {"f", w::ColumnType::YesNo}, {"m", w::ColumnType::Currency}, {"d", w::ColumnType::Double},
-                    {"t", w::ColumnType::DateTime}, {"s", w::ColumnType::Text, 10}, {"r", w::ColumnType::Binary, 4},
+                   {{"l", w::ColumnType::Long},
+                    {"i", w::ColumnType::Integer},
+                    {"b", w::ColumnType::Byte},
+                    {"f", w::ColumnType::YesNo},
+                    {"m", w::ColumnType::Currency},
+                    {"d", w::ColumnType::Double},
+                    {"t", w::ColumnType::DateTime},
+                    {"s", w::ColumnType::Text, 10},
+                    {"r", w::ColumnType::Binary, 4},
                     {"g", w::ColumnType::Guid}}})
-        .AddRow({std::int64_t{-5}, std::int64_t{300}, std::int64_t{7}, true, w::Currency{12345}, 0.25,
-                 w::Date{36925.5}, std::string("Grüße"), w::Bytes{std::byte{1}, std::byte{2}}, guid});
+        .AddRow({std::int64_t{-5}, std::int64_t{300}, std::int64_t{7}, true, w::Currency{12345},
+                 0.25, w::Date{36925.5}, std::string("Grüße"), w::Bytes{std::byte{1}, std::byte{2}},
+                 guid});
     writer.Finish();
   }
   auto database = session_.Open(path);
@@ -510,11 +537,13 @@ TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
   rs->Fields().Item("s").SetValue(std::string("tenchars!!"));
   ExpectError(kFieldTooSmall, [&] { rs->Fields().Item("r").SetValue(Bytes(5)); });
   rs->Fields().Item("r").SetValue(Bytes{std::byte{0xFF}});
-  ExpectError(kConversionError, [&] { rs->Fields().Item("g").SetValue(std::string("not a guid")); });
+  ExpectError(kConversionError,
+              [&] { rs->Fields().Item("g").SetValue(std::string("not a guid")); });
   rs->Fields().Item("g").SetValue(std::string("{12345678-9ABC-DEF0-1234-56789ABCDEF0}"));
   rs->Update();
   rs->SetBookmark(rs->LastModified());
-  EXPECT_EQ(VariantToText(rs->Fields().Item("g").Value()), "{guid {12345678-9ABC-DEF0-1234-56789ABCDEF0}}");
+  EXPECT_EQ(VariantToText(rs->Fields().Item("g").Value()),
+            "{guid {12345678-9ABC-DEF0-1234-56789ABCDEF0}}");
   EXPECT_EQ(std::get<Currency>(rs->Fields().Item("m").Value()).scaled, 15000);
   EXPECT_EQ(std::get<bool>(rs->Fields().Item("f").Value()), false);
   rows = MdbExport(path, "Types");
@@ -522,10 +551,12 @@ TEST_P(EngineEditing, EveryColumnTypeTakesItsValuesAndKeepsTheOthersOnEdit) {
   // mdb-export gives the GUID as its text (without the last dash),
   // hex-encoded like other binary columns.
   const std::string guidText = "{12345678-9ABC-DEF0-123456789ABCDEF0}";
-  EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "-12", "255", "0", "1.5000", "3", "1900-01-01 18:00:00",
-                                               "tenchars!!", "FF",
-                                               Hex(Bytes(reinterpret_cast<const std::byte*>(guidText.data()),
-                                                         reinterpret_cast<const std::byte*>(guidText.data()) + guidText.size()))}));
+  EXPECT_EQ(
+      rows[1],
+      (std::vector<std::string>{
+          "2", "-12", "255", "0", "1.5000", "3", "1900-01-01 18:00:00", "tenchars!!", "FF",
+          Hex(Bytes(reinterpret_cast<const std::byte*>(guidText.data()),
+                    reinterpret_cast<const std::byte*>(guidText.data()) + guidText.size()))}));
 }
 
 TEST_P(EngineEditing, ARowTooLargeOrATextTheFormatCannotHoldFailsWithNothingWritten) {
@@ -536,7 +567,8 @@ TEST_P(EngineEditing, ARowTooLargeOrATextTheFormatCannotHoldFailsWithNothingWrit
     options.format = GetParam();
     w::MdbWriter writer(path, options);
     std::vector<w::ColumnDef> columns;
-    for (int i = 0; i < 20; ++i) columns.push_back({"c" + std::to_string(i), w::ColumnType::Text, 255});
+    for (int i = 0; i < 20; ++i)
+      columns.push_back({"c" + std::to_string(i), w::ColumnType::Text, 255});
     writer.AddTable({"Wide", columns});
     writer.Finish();
   }
@@ -547,7 +579,8 @@ TEST_P(EngineEditing, ARowTooLargeOrATextTheFormatCannotHoldFailsWithNothingWrit
   // Twenty full columns need more than a page.
   for (int i = 0; i < 20; ++i) rs->Fields().Item(i).SetValue(std::string(255, 'q'));
   EngineError error = ExpectError(kRecordTooLarge, [&] { rs->Update(); });
-  EXPECT_NE(std::string(error.what()).find("Record is too large."), std::string::npos) << error.what();
+  EXPECT_NE(std::string(error.what()).find("Record is too large."), std::string::npos)
+      << error.what();
   EXPECT_EQ(rs->EditMode(), dbEditAdd) << "the values stay for another try";
   rs->CancelUpdate();
   if (GetParam() == w::JetFormat::Jet3) {
@@ -640,7 +673,8 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
   TempDir dir;
   const std::string copy = dir.File("nwind.mdb");
   std::filesystem::copy_file(kFixtures + "nwind.mdb", copy);
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   const auto before = ReadAll(copy);
   EngineSession session;
   auto database = session.Open(copy);
@@ -648,11 +682,13 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
     auto rs = database->OpenRecordset("Order Details", type);
     EXPECT_FALSE(rs->Updatable());
     for (auto action : std::vector<std::function<void()>>{
-             [&] { rs->Edit(); }, [&] { rs->AddNew(); }, [&] { rs->Delete(); }, [&] { rs->Update(); },
+             [&] { rs->Edit(); }, [&] { rs->AddNew(); }, [&] { rs->Delete(); },
+             [&] { rs->Update(); },
              [&] { rs->Fields().Item("Quantity").SetValue(std::int64_t{1}); }}) {
       EngineError error = ExpectError(kCannotUpdate, action);
       EXPECT_EQ(std::string(error.what()),
-                "Cannot update. Database or object is read-only. The table 'Order Details' has indexes; Corvid "
+                "Cannot update. Database or object is read-only. The table 'Order Details' has "
+                "indexes; Corvid "
                 "does not maintain Access indexes.");
     }
     EXPECT_EQ(rs->EditMode(), dbEditNone);
@@ -668,7 +704,8 @@ TEST(EngineEditingRefusals, AnIndexedTableAndDefinitionsRefuseAndTheFileStaysByt
            },
            [&] { database->TableDefs().Item("Order Details").CreateIndex("x"); }}) {
     EngineError refused = ExpectError(kCannotUpdate, action);
-    EXPECT_NE(std::string(refused.what()).find("Corvid does not maintain Access indexes"), std::string::npos)
+    EXPECT_NE(std::string(refused.what()).find("Corvid does not maintain Access indexes"),
+              std::string::npos)
         << refused.what();
   }
   auto system = database->OpenRecordset("MSysObjects", dbOpenTable);
@@ -685,7 +722,8 @@ TEST(EngineEditingAccessFile, RowsOfATableAccessMadeChangeAndReadBackByMdbtools)
   TempDir dir;
   const std::string copy = dir.File("queryTestV2003.mdb");
   std::filesystem::copy_file(kFixtures + "queryTestV2003.mdb", copy);
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   EngineSession session;
   auto database = session.Open(copy);
   auto rs = database->OpenRecordset("Table1", dbOpenDynaset);
@@ -710,8 +748,10 @@ TEST(EngineEditingAccessFile, RowsOfATableAccessMadeChangeAndReadBackByMdbtools)
   EXPECT_EQ(rows[0], (std::vector<std::string>{"row 0", "changed", "äöü 0"}));
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const int i = static_cast<int>(r) + 1;
-    EXPECT_EQ(rows[r], (std::vector<std::string>{"row " + std::to_string(i), std::string(50, static_cast<char>('a' + i % 26)),
-                                                 i % 3 == 0 ? "äöü " + std::to_string(i) : "\x01NULL"}));
+    EXPECT_EQ(rows[r],
+              (std::vector<std::string>{"row " + std::to_string(i),
+                                        std::string(50, static_cast<char>('a' + i % 26)),
+                                        i % 3 == 0 ? "äöü " + std::to_string(i) : "\x01NULL"}));
   }
   EXPECT_EQ(MdbCount(copy, "Table1"), 39);
   // The engine reads the same after opening the file again.

@@ -42,12 +42,12 @@ struct OpenFailure {
 TEST(EngineOpenFailures, EachHasItsNumberAndNamesThePath) {
   TempDir dir;
   const std::vector<OpenFailure> cases = {
-      {"missing file", kFileNotFound,
-       [](const TempDir& d) { return d.File("absent.mdb"); }, "Could not find file"},
+      {"missing file", kFileNotFound, [](const TempDir& d) { return d.File("absent.mdb"); },
+       "Could not find file"},
       {"missing folder", kPathNotValid,
        [](const TempDir& d) { return d.File("no-such-folder/absent.mdb"); }, "is not a valid path"},
-      {"directory", kUnrecognizedFormat,
-       [](const TempDir& d) { return d.path.string(); }, "directory"},
+      {"directory", kUnrecognizedFormat, [](const TempDir& d) { return d.path.string(); },
+       "directory"},
       {"not a database", kUnrecognizedFormat,
        [](const TempDir& d) {
          WriteAll(d.File("notes.mdb"), std::vector<char>(8192, 'x'));
@@ -149,7 +149,8 @@ TEST(EngineOpenFailures, UnreadableFileIs3051) {
 TEST(EngineOpenFailures, LookupsOfMissingObjects) {
   EngineSession session;
   auto database = session.Open(kNwind);
-  EngineError noTable = ExpectEngineError(kObjectNotFound, [&] { database->OpenRecordset("Nope"); });
+  EngineError noTable =
+      ExpectEngineError(kObjectNotFound, [&] { database->OpenRecordset("Nope"); });
   EXPECT_NE(std::string(noTable.what()).find("'Nope'"), std::string::npos);
   EXPECT_EQ(session.engine->EngineErrors().Item(0).number, kObjectNotFound);
 

@@ -51,25 +51,32 @@ std::string Disagreement(Field& field, const Variant& value, const std::string& 
       return std::get<std::int64_t>(value) == std::stoll(exported) ? "" : "integer";
     case dbSingle:
       return NearlyEqual(std::get<float>(value), std::strtod(exported.c_str(), nullptr), 1e-6)
-                 ? "" : "single";
+                 ? ""
+                 : "single";
     case dbDouble:
       return NearlyEqual(std::get<double>(value), std::strtod(exported.c_str(), nullptr), 1e-13)
-                 ? "" : "double";
+                 ? ""
+                 : "double";
     case dbDecimal:
       return NearlyEqual(std::get<double>(value), std::strtod(exported.c_str(), nullptr), 1e-13)
-                 ? "" : "decimal";
+                 ? ""
+                 : "decimal";
     case dbCurrency:
       return std::llround(std::strtod(exported.c_str(), nullptr) * 10000.0) ==
                      std::get<Currency>(value).scaled
-                 ? "" : "currency";
+                 ? ""
+                 : "currency";
     case dbDate:
       return VariantToText(value) == exported ? "" : "date " + VariantToText(value);
     case dbText:
     case dbMemo:
-      return std::get<std::string>(value) == exported ? "" : "text '" + std::get<std::string>(value) + "'";
+      return std::get<std::string>(value) == exported
+                 ? ""
+                 : "text '" + std::get<std::string>(value) + "'";
     case dbGUID: {
       const auto& text = std::get<std::string>(value);  // "{guid {...}}"
-      return text.size() == 44 && Upper(text.substr(6, 38)) == Upper(exported) ? "" : "guid " + text;
+      return text.size() == 44 && Upper(text.substr(6, 38)) == Upper(exported) ? ""
+                                                                               : "guid " + text;
     }
     case dbBinary:
     case dbLongBinary:
@@ -125,19 +132,32 @@ TEST_P(EveryFixture, EveryValueEqualsMdbExport) {
 // mdb-schema's Access type text for a DAO field.
 std::string SchemaTypeText(Field& field) {
   switch (field.Type()) {
-    case dbBoolean: return "Boolean";
-    case dbByte: return "Byte";
-    case dbInteger: return "Integer";
-    case dbLong: return "Long Integer";
-    case dbCurrency: return "Currency";
-    case dbSingle: return "Single";
-    case dbDouble: return "Double";
-    case dbDate: return "DateTime";
-    case dbText: return "Text (" + std::to_string(field.Size()) + ")";
-    case dbMemo: return "Memo/Hyperlink (255)";
-    case dbLongBinary: return "OLE (255)";
-    case dbGUID: return "Replication ID";
-    default: return "type " + std::to_string(field.Type());
+    case dbBoolean:
+      return "Boolean";
+    case dbByte:
+      return "Byte";
+    case dbInteger:
+      return "Integer";
+    case dbLong:
+      return "Long Integer";
+    case dbCurrency:
+      return "Currency";
+    case dbSingle:
+      return "Single";
+    case dbDouble:
+      return "Double";
+    case dbDate:
+      return "DateTime";
+    case dbText:
+      return "Text (" + std::to_string(field.Size()) + ")";
+    case dbMemo:
+      return "Memo/Hyperlink (255)";
+    case dbLongBinary:
+      return "OLE (255)";
+    case dbGUID:
+      return "Replication ID";
+    default:
+      return "type " + std::to_string(field.Type());
   }
 }
 

@@ -83,7 +83,8 @@ TEST(EngineOverReader, EncodedFilesAreNotChanged) {
     ADD_FAILURE() << "AddNew on an encoded file";
   } catch (const EngineError& error) {
     EXPECT_EQ(error.Number(), kCannotUpdate);
-    EXPECT_NE(std::string(error.what()).find("Cannot update. Database or object is read-only."), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("Cannot update. Database or object is read-only."),
+              std::string::npos);
     EXPECT_NE(std::string(error.what()).find("encrypted"), std::string::npos) << error.what();
   }
 }
@@ -107,11 +108,12 @@ TEST(EngineOverReader, LargeNumberIsA64BitInteger) {
   EXPECT_EQ(VariantToText(value), std::to_string(stored));
 
   // A filter compares it as a number.
-  auto match = database->OpenRecordset("SELECT * FROM [Table] WHERE [Numeric] = " + std::to_string(stored),
-                                       dbOpenSnapshot);
+  auto match = database->OpenRecordset(
+      "SELECT * FROM [Table] WHERE [Numeric] = " + std::to_string(stored), dbOpenSnapshot);
   EXPECT_FALSE(match->Eof());
   auto none = database->OpenRecordset(
-      "SELECT * FROM [Table] WHERE [Numeric] = " + std::to_string(stored == 1 ? 2 : stored - 1), dbOpenSnapshot);
+      "SELECT * FROM [Table] WHERE [Numeric] = " + std::to_string(stored == 1 ? 2 : stored - 1),
+      dbOpenSnapshot);
   EXPECT_TRUE(none->Eof());
 }
 

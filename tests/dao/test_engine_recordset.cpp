@@ -78,8 +78,10 @@ TEST_F(CategoriesTest, MoveCountsFromTheCurrentRowOrABookmark) {
   rs->MoveFirst();
   for (Step step : {Step{3, 4}, Step{-2, 2}, Step{0, 2}, Step{6, 8}, Step{1, 9}}) {
     rs->Move(step.rows);
-    if (step.id == 9) EXPECT_TRUE(rs->Eof());
-    else EXPECT_EQ(CategoryId(*rs), step.id) << step.rows;
+    if (step.id == 9)
+      EXPECT_TRUE(rs->Eof());
+    else
+      EXPECT_EQ(CategoryId(*rs), step.id) << step.rows;
   }
   rs->MoveLast();
   rs->Move(-100);
@@ -116,9 +118,10 @@ TEST_F(CategoriesTest, BookmarksArePositiveUniqueAndSharedWithClones) {
   EXPECT_EQ(CategoryId(*clone), 7);
   EXPECT_EQ(CategoryId(*rs), 6);
 
-  for (const Bytes& bad : {Bytes{}, Bytes(4, std::byte{0}), Bytes{std::byte{100}, {}, {}, {}},
-                           Bytes{std::byte{0xFF}, std::byte{0xFF}, std::byte{0xFF}, std::byte{0xFF}},
-                           Bytes(8, std::byte{1})}) {
+  for (const Bytes& bad :
+       {Bytes{}, Bytes(4, std::byte{0}), Bytes{std::byte{100}, {}, {}, {}},
+        Bytes{std::byte{0xFF}, std::byte{0xFF}, std::byte{0xFF}, std::byte{0xFF}},
+        Bytes(8, std::byte{1})}) {
     try {
       rs->SetBookmark(bad);
       ADD_FAILURE() << "bookmark of " << bad.size() << " bytes accepted";
@@ -168,7 +171,8 @@ TEST_F(CategoriesTest, RecordsetOfARecordsetCoversTheSameRows) {
 }
 
 TEST_F(CategoriesTest, ForwardOnlyMovesOnlyForward) {
-  for (auto [type, options] : {std::pair{dbOpenForwardOnly, 0}, std::pair{dbOpenSnapshot, dbForwardOnly}}) {
+  for (auto [type, options] :
+       {std::pair{dbOpenForwardOnly, 0}, std::pair{dbOpenSnapshot, dbForwardOnly}}) {
     auto rs = database->OpenRecordset("Categories", type, options);
     EXPECT_EQ(rs->Type(), dbOpenForwardOnly);
     EXPECT_FALSE(rs->Bookmarkable());
@@ -263,9 +267,9 @@ struct FieldShape {
 
 TEST(EngineFields, TypesAndSizesOfEveryKindOfColumn) {
   const std::vector<FieldShape> expected = {
-      {"A", dbText, 50},    {"B", dbText, 100}, {"C", dbByte, 1},   {"D", dbInteger, 2},
-      {"E", dbLong, 4},     {"F", dbDouble, 8}, {"G", dbDate, 8},   {"H", dbCurrency, 8},
-      {"I", dbBoolean, 1},
+      {"A", dbText, 50},   {"B", dbText, 100},   {"C", dbByte, 1},
+      {"D", dbInteger, 2}, {"E", dbLong, 4},     {"F", dbDouble, 8},
+      {"G", dbDate, 8},    {"H", dbCurrency, 8}, {"I", dbBoolean, 1},
   };
   for (const char* file : {"testV2003.mdb", "testV2010.accdb"}) {
     SCOPED_TRACE(file);
@@ -366,8 +370,8 @@ TEST(EngineDatabase, VersionAndCollatingOrderPerFormat) {
     const char* file;
     const char* version;
   };
-  for (Case c : {Case{"nwind.mdb", "3.0"}, Case{"testV2003.mdb", "4.0"},
-                 Case{"testV2010.accdb", "14.0"}}) {
+  for (Case c :
+       {Case{"nwind.mdb", "3.0"}, Case{"testV2003.mdb", "4.0"}, Case{"testV2010.accdb", "14.0"}}) {
     EngineSession session;
     auto database = session.Open(kFixtures + c.file);
     EXPECT_EQ(database->Version(), c.version) << c.file;

@@ -25,14 +25,18 @@ namespace corvid::dao::testing {
 
 inline const std::string kFixtures = corvid::testing_fixtures::MdbFixtureDir();
 
-inline std::vector<std::string> FixtureFiles() { return corvid::testing_fixtures::PlainMdbFixtures(); }
+inline std::vector<std::string> FixtureFiles() {
+  return corvid::testing_fixtures::PlainMdbFixtures();
+}
 
 // Shell-quotes one argument (for bash).
 inline std::string Quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
   }
   return quoted + "'";
 }
@@ -80,7 +84,7 @@ inline std::vector<std::string> MdbTables(const std::string& file) {
 // The rows of `mdb-export`, with separators no value of the fixtures holds,
 // NULL as "\x01NULL", binary as hex, dates as "YYYY-MM-DD hh:mm:ss".
 inline std::vector<std::vector<std::string>> MdbExport(const std::string& file,
-                                                        const std::string& table) {
+                                                       const std::string& table) {
   std::string out = RunCommand(
       "mdb-export -H -Q -d $'\\x1f<F>\\x1f' -R $'\\x1e<R>\\x1e' -0 $'\\x01NULL' -b hex "
       "-D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " +

@@ -23,7 +23,8 @@ TEST(EngineWorkspace, OnlyAdminWithAnEmptyPasswordLogsIn) {
     const char* user;
     const char* password;
   };
-  for (Login login : {Login{"Guest", ""}, Login{"Admin", "pw"}, Login{"", ""}, Login{"Admin ", ""}}) {
+  for (Login login :
+       {Login{"Guest", ""}, Login{"Admin", "pw"}, Login{"", ""}, Login{"Admin ", ""}}) {
     try {
       engine->CreateWorkspace("w", login.user, login.password, dbUseJet);
       ADD_FAILURE() << login.user << "/" << login.password;
@@ -51,9 +52,9 @@ TEST(EngineWorkspace, ConnectTextsForDriversThatAreNotHere) {
     std::string connect;
     int number;
   };
-  for (const Case& c : {Case{"ODBC;DSN=Sales;", kOdbcCallFailed}, Case{"odbc;", kOdbcCallFailed},
-                        Case{"dBase 5.0;", kIsamNotFound},
-                        Case{"Excel 8.0;UID=a;PWD=b;", kIsamNotFound}}) {
+  for (const Case& c :
+       {Case{"ODBC;DSN=Sales;", kOdbcCallFailed}, Case{"odbc;", kOdbcCallFailed},
+        Case{"dBase 5.0;", kIsamNotFound}, Case{"Excel 8.0;UID=a;PWD=b;", kIsamNotFound}}) {
     try {
       session.workspace->OpenDatabase(kFixtures + "nwind.mdb", 0, false, c.connect);
       ADD_FAILURE() << c.connect;

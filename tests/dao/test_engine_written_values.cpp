@@ -33,18 +33,22 @@ void Write(WrittenFile& file, w::JetFormat format) {
   w::WriterOptions options;
   options.format = format;
   w::MdbWriter writer(file.path, options);
-  auto& table = writer.AddTable(
-      {"Werte",
-       {{"id", w::ColumnType::Long}, {"name", w::ColumnType::Text, 40},
-        {"notes", w::ColumnType::Memo}, {"img", w::ColumnType::OleObject},
-        {"when", w::ColumnType::DateTime}, {"flag", w::ColumnType::YesNo},
-        {"small", w::ColumnType::Integer}, {"price", w::ColumnType::Currency},
-        {"ratio", w::ColumnType::Double}, {"key", w::ColumnType::Guid}}});
+  auto& table = writer.AddTable({"Werte",
+                                 {{"id", w::ColumnType::Long},
+                                  {"name", w::ColumnType::Text, 40},
+                                  {"notes", w::ColumnType::Memo},
+                                  {"img", w::ColumnType::OleObject},
+                                  {"when", w::ColumnType::DateTime},
+                                  {"flag", w::ColumnType::YesNo},
+                                  {"small", w::ColumnType::Integer},
+                                  {"price", w::ColumnType::Currency},
+                                  {"ratio", w::ColumnType::Double},
+                                  {"key", w::ColumnType::Guid}}});
   w::Guid guid;
-  for (int i = 0; i < 16; ++i) guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x10 + i);
+  for (int i = 0; i < 16; ++i)
+    guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x10 + i);
   table.AddRow({std::int64_t{1}, std::string("Grüße aus Åre"), file.memo, w::ByteView{file.big},
-                w::Date{kFeb3Noon}, true, std::int64_t{42}, w::Currency{12345678},
-                0.1, guid});
+                w::Date{kFeb3Noon}, true, std::int64_t{42}, w::Currency{12345678}, 0.1, guid});
   table.AddRow({std::int64_t{2}, std::string(), std::string(), w::Bytes{}, w::Null, false,
                 std::int64_t{-7}, w::Null, w::Null, w::Null});
   table.AddRow({std::int64_t{3}, w::Null, w::Null, w::Null, w::Date{0.25}, w::Null, w::Null,
@@ -145,12 +149,14 @@ TEST(WrittenManyRows, NavigationAcrossPagesAndInterleavedRecordsets) {
   constexpr int kRows = 5000;
   {
     w::MdbWriter writer(path);
-    auto& table = writer.AddTable({"Rows", {{"id", w::ColumnType::Long},
-                                            {"name", w::ColumnType::Text, 30},
-                                            {"memo", w::ColumnType::Memo}}});
+    auto& table = writer.AddTable({"Rows",
+                                   {{"id", w::ColumnType::Long},
+                                    {"name", w::ColumnType::Text, 30},
+                                    {"memo", w::ColumnType::Memo}}});
     for (int i = 0; i < kRows; ++i)
-      table.AddRow({std::int64_t{i}, "row " + std::to_string(i),
-                    i % 7 == 0 ? w::Value{std::string(3000 + i, 'a' + i % 26)} : w::Value{w::Null}});
+      table.AddRow(
+          {std::int64_t{i}, "row " + std::to_string(i),
+           i % 7 == 0 ? w::Value{std::string(3000 + i, 'a' + i % 26)} : w::Value{w::Null}});
     writer.Finish();
   }
   EngineSession session;
@@ -199,8 +205,8 @@ TEST(WrittenJet3Text, CharacterSetOfTextAndMemoFollowsMdbJet3Charset) {
     w::WriterOptions options;
     options.format = w::JetFormat::Jet3;
     w::MdbWriter writer(path, options);
-    auto& table = writer.AddTable(
-        {"T", {{"name", w::ColumnType::Text, 20}, {"notes", w::ColumnType::Memo}}});
+    auto& table =
+        writer.AddTable({"T", {{"name", w::ColumnType::Text, 20}, {"notes", w::ColumnType::Memo}}});
     table.AddRow({std::string("Preis 5 ¤"), std::string("Preis 5 ¤ ") + std::string(300, 'x')});
     writer.Finish();
   }
@@ -211,8 +217,10 @@ TEST(WrittenJet3Text, CharacterSetOfTextAndMemoFollowsMdbJet3Charset) {
   const char* saved = std::getenv("MDB_JET3_CHARSET");
   const std::string savedValue = saved ? saved : "";
   for (Case c : {Case{nullptr, "¤"}, Case{"ISO-8859-15", "€"}}) {
-    if (c.charset) ::setenv("MDB_JET3_CHARSET", c.charset, 1);
-    else ::unsetenv("MDB_JET3_CHARSET");
+    if (c.charset)
+      ::setenv("MDB_JET3_CHARSET", c.charset, 1);
+    else
+      ::unsetenv("MDB_JET3_CHARSET");
     EngineSession session;
     auto database = session.Open(path);
     auto rs = database->OpenRecordset("T", dbOpenDynaset);
@@ -222,8 +230,10 @@ TEST(WrittenJet3Text, CharacterSetOfTextAndMemoFollowsMdbJet3Charset) {
               expected)
         << "memo and text read alike";
   }
-  if (saved) ::setenv("MDB_JET3_CHARSET", savedValue.c_str(), 1);
-  else ::unsetenv("MDB_JET3_CHARSET");
+  if (saved)
+    ::setenv("MDB_JET3_CHARSET", savedValue.c_str(), 1);
+  else
+    ::unsetenv("MDB_JET3_CHARSET");
 }
 
 TEST(WrittenSortOrder, CollatingOrderComesFromTheHeader) {

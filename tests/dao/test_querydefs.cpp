@@ -32,15 +32,16 @@ TEST(StoredQueries, KindsOfEveryQueryInTheFile) {
   EngineSession session;
   auto database = session.Open(kQueries);
   const std::vector<std::pair<std::string, int>> expected = {
-      {"SelectQuery", dbQSelect},       {"CrosstabQuery", dbQCrosstab},
-      {"DeleteQuery", dbQDelete},       {"UpdateQuery", dbQUpdate},
-      {"AppendQuery", dbQAppend},       {"MakeTableQuery", dbQMakeTable},
-      {"DataDefinitionQuery", dbQDDL},  {"PassthroughQuery", dbQSQLPassThrough},
+      {"SelectQuery", dbQSelect},      {"CrosstabQuery", dbQCrosstab},
+      {"DeleteQuery", dbQDelete},      {"UpdateQuery", dbQUpdate},
+      {"AppendQuery", dbQAppend},      {"MakeTableQuery", dbQMakeTable},
+      {"DataDefinitionQuery", dbQDDL}, {"PassthroughQuery", dbQSQLPassThrough},
       {"UnionQuery", dbQSetOperation}};
   auto& queries = database->QueryDefs();
   EXPECT_EQ(queries.Count(), static_cast<int>(expected.size()));
   // the names mdbtools lists are the ones the engine has
-  for (const auto& name : testing::Split(testing::RunCommand("mdb-queries " + testing::Quote(kQueries)), " ")) {
+  for (const auto& name :
+       testing::Split(testing::RunCommand("mdb-queries " + testing::Quote(kQueries)), " ")) {
     std::string trimmed = std::regex_replace(name, std::regex("\\s+"), "");
     if (!trimmed.empty()) EXPECT_NO_THROW(queries.Item(trimmed)) << trimmed;
   }
@@ -172,7 +173,8 @@ TEST(StoredQuerySql, RowsTheFixtureDoesNotHave) {
        "SELECT DISTINCTROW p.UnitPrice AS [Unit Price]\nFROM Products AS p\n"
        "WHERE p.UnitPrice>10\nWITH OWNERACCESS OPTION;"},
       {"union all with an order",
-       {Row(1, {}, {}, {}, 9), Row(3, {}, {}, {}, 0x02), Row(5, {}, "X7YZ_____1", "SELECT a FROM t "),
+       {Row(1, {}, {}, {}, 9), Row(3, {}, {}, {}, 0x02),
+        Row(5, {}, "X7YZ_____1", "SELECT a FROM t "),
         Row(5, {}, "X7YZ_____2", "SELECT a FROM u\r\n"), Row(11, {}, {}, "a")},
        "SELECT a FROM t\nUNION ALL\nSELECT a FROM u\nORDER BY a;"},
       {"parameters of several types, make-table into another file",
@@ -180,13 +182,14 @@ TEST(StoredQuerySql, RowsTheFixtureDoesNotHave) {
         Row(2, "Top Count", {}, {}, dbLong), Row(5, "Orders"), Row(6, {}, {}, "Orders.*"),
         Row(8, {}, {}, "Orders.OrderDate>=[From]")},
        "PARAMETERS [From] DateTime, [Top Count] Long;\n"
-       "SELECT Orders.* INTO Archive IN 'C:\\old.mdb'\nFROM Orders\nWHERE Orders.OrderDate>=[From];"},
+       "SELECT Orders.* INTO Archive IN 'C:\\old.mdb'\nFROM Orders\nWHERE "
+       "Orders.OrderDate>=[From];"},
       {"keywords used as names are bracketed",
        {Row(1, {}, {}, {}, 1), Row(5, "Order"), Row(5, "Group", "Select"), Row(6, {}, {}, "x"),
         Row(7, "Order", "Select", "Order.id = Select.id", 1)},
        "SELECT x\nFROM [Order] INNER JOIN [Group] AS [Select] ON Order.id = Select.id;"},
-      {"a subquery as a table", {Row(1, {}, {}, {}, 1), Row(5, {}, "s", "SELECT x FROM t"),
-        Row(6, {}, {}, "s.x")},
+      {"a subquery as a table",
+       {Row(1, {}, {}, {}, 1), Row(5, {}, "s", "SELECT x FROM t"), Row(6, {}, {}, "s.x")},
        "SELECT s.x\nFROM (SELECT x FROM t) AS s;"},
       {"no kind row", {Row(5, "t"), Row(6, {}, {}, "t.a")}, ""},
       {"an unknown kind", {Row(1, {}, {}, {}, 42), Row(5, "t")}, ""},

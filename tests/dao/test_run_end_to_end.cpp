@@ -33,7 +33,8 @@ std::vector<std::string> Files(const fs::path& dir) {
 }
 
 // The value of a blob field per record, read through the table.
-std::vector<std::vector<std::byte>> BlobValues(const std::string& file, const std::string& tableName,
+std::vector<std::vector<std::byte>> BlobValues(const std::string& file,
+                                               const std::string& tableName,
                                                const std::string& field) {
   OpenDatabase db(file);
   db.table.F_Set_TableName(tableName);
@@ -62,8 +63,8 @@ TEST(RunEndToEnd, NorthwindCategoriesWriteEightBitmaps) {
   ASSERT_TRUE(report.completed) << report.failure;
   EXPECT_EQ(report.recordsVisited, 8);
   EXPECT_EQ(host.status, "ok");
-  EXPECT_EQ(Files(out.Path()), (std::vector<std::string>{"1.bmp", "2.bmp", "3.bmp", "4.bmp", "5.bmp",
-                                                         "6.bmp", "7.bmp", "8.bmp"}));
+  EXPECT_EQ(Files(out.Path()), (std::vector<std::string>{"1.bmp", "2.bmp", "3.bmp", "4.bmp",
+                                                         "5.bmp", "6.bmp", "7.bmp", "8.bmp"}));
   // Heading line, one path per record, the closing line.
   ASSERT_EQ(host.log.size(), 10u);
   EXPECT_EQ(host.log[1], out.Path().string() + "/1.bmp");
@@ -96,7 +97,7 @@ TEST(RunEndToEnd, NorthwindEmployeesWriteNinePhotos) {
   ScratchDir out;
   RecordingHost host;
   host.inputs.database = kFixtures + "nwind.mdb";
-  host.inputs.table = "employees";        // letter case differs from the file's
+  host.inputs.table = "employees";  // letter case differs from the file's
   host.inputs.blobField = "PHOTO";
   host.inputs.nameField1 = "employeeid";
   host.inputs.filterValue = "*";
@@ -119,14 +120,16 @@ TEST(RunEndToEnd, FilterLinesOnNorthwindCategories) {
     std::vector<std::string> files;
   };
   const std::vector<Case> cases{
-      {"CategoryName", "Con",
+      {"CategoryName",
+       "Con",
        {"1: con<>Beverages", "2: con=*Condiments*", "<2>", "3: con=*Confections*", "<3>",
-        "4: con<>Dairy Products", "5: con<>Grains/Cereals", "6: con<>Meat/Poultry", "7: con<>Produce",
-        "8: con<>Seafood"},
+        "4: con<>Dairy Products", "5: con<>Grains/Cereals", "6: con<>Meat/Poultry",
+        "7: con<>Produce", "8: con<>Seafood"},
        {"2.bmp", "3.bmp"}},
-      {"categoryid", "6 - 7",
-       {"1: 6 - 7<>1", "2: 6 - 7<>2", "3: 6 - 7<>3", "4: 6 - 7<>4", "5: 6 - 7<>5", "6: 6 - 7=6", "<6>",
-        "7: 6 - 7=7", "<7>", "8: 6 - 7<>8"},
+      {"categoryid",
+       "6 - 7",
+       {"1: 6 - 7<>1", "2: 6 - 7<>2", "3: 6 - 7<>3", "4: 6 - 7<>4", "5: 6 - 7<>5", "6: 6 - 7=6",
+        "<6>", "7: 6 - 7=7", "<7>", "8: 6 - 7<>8"},
        {"6.bmp", "7.bmp"}},
   };
   for (const Case& c : cases) {
@@ -144,8 +147,9 @@ TEST(RunEndToEnd, FilterLinesOnNorthwindCategories) {
     ASSERT_TRUE(report.completed) << report.failure;
     std::vector<std::string> expected;
     for (const std::string& line : c.lines)
-      expected.push_back(line.front() == '<' ? out.Path().string() + "/" + line.substr(1, line.size() - 2) + ".bmp"
-                                             : line);
+      expected.push_back(line.front() == '<'
+                             ? out.Path().string() + "/" + line.substr(1, line.size() - 2) + ".bmp"
+                             : line);
     ASSERT_GE(host.log.size(), 2u);
     EXPECT_EQ(std::vector<std::string>(host.log.begin() + 1, host.log.end() - 1), expected);
     EXPECT_EQ(Files(out.Path()), c.files);
@@ -173,7 +177,8 @@ TEST(RunEndToEnd, RunsThatEndEarly) {
     EXPECT_FALSE(report.completed);
     EXPECT_TRUE(Files(out.Path()).empty());
     ASSERT_FALSE(host.log.empty());
-    for (const std::string& line : host.log) EXPECT_EQ(line.find(" - " + c.table + " ("), std::string::npos);
+    for (const std::string& line : host.log)
+      EXPECT_EQ(line.find(" - " + c.table + " ("), std::string::npos);
   }
 }
 
@@ -209,7 +214,8 @@ TEST(RunEndToEnd, EveryFormatInEveryWrapper) {
     const bool unknown = extension == ".dmp";
     auto add = [&](const std::string& wrapper, od::Bytes value) {
       od::Bytes expected = unknown ? value : expectFrom(value, document);
-      records.push_back({name + " in " + wrapper, extension, std::move(value), std::move(expected)});
+      records.push_back(
+          {name + " in " + wrapper, extension, std::move(value), std::move(expected)});
     };
     add("package", od::WrapPackage("sample" + extension, "C:\\docs\\sample" + extension, document));
     add("bare value", od::BareLongBinary(document));
@@ -223,15 +229,16 @@ TEST(RunEndToEnd, EveryFormatInEveryWrapper) {
       expected.insert(expected.end(), tail.begin(), tail.end());
       records.push_back({"bmp as static picture", ".bmp", value, expected});
     }
-    if (info.format == od::DocumentFormat::Pdf) add("Acrobat object", od::WrapPdfDocument(document));
+    if (info.format == od::DocumentFormat::Pdf)
+      add("Acrobat object", od::WrapPdfDocument(document));
   }
 
   ScratchDir dir;
   const std::string database = dir / "formats.mdb";
   {
     jet::MdbWriter writer(database);
-    auto& table = writer.AddTable({"Docs", {{"id", jet::ColumnType::Long},
-                                            {"doc", jet::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Docs", {{"id", jet::ColumnType::Long}, {"doc", jet::ColumnType::OleObject}}});
     for (std::size_t i = 0; i < records.size(); ++i)
       table.AddRow({static_cast<std::int64_t>(i + 1), jet::ByteView{records[i].value}});
     writer.Finish();
@@ -250,7 +257,8 @@ TEST(RunEndToEnd, EveryFormatInEveryWrapper) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(records[i].label);
     const fs::path file = out / (std::to_string(i + 1) + records[i].extension);
-    ASSERT_TRUE(fs::exists(file)) << "missing " << file << "; written: " << ::testing::PrintToString(Files(out));
+    ASSERT_TRUE(fs::exists(file)) << "missing " << file
+                                  << "; written: " << ::testing::PrintToString(Files(out));
     EXPECT_TRUE(ReadFileBytes(file) == records[i].expectedFile);
   }
 }
@@ -264,9 +272,9 @@ TEST(RunEndToEnd, EmptyNullAndLargeBlobs) {
     std::int64_t visited;
     std::vector<std::string> files;
   };
-  for (const Case& c : {Case{"Empty", "Pic", "ID", 0, {}},
-                        Case{"Things", "Pic", "ID", 3, {"1.dmp"}},
-                        Case{"blobs", "IMG", "ID", 4, {"1.dmp", "2.dmp", "4.dmp"}}}) {
+  for (const Case& c :
+       {Case{"Empty", "Pic", "ID", 0, {}}, Case{"Things", "Pic", "ID", 3, {"1.dmp"}},
+        Case{"blobs", "IMG", "ID", 4, {"1.dmp", "2.dmp", "4.dmp"}}}) {
     SCOPED_TRACE(c.table);
     const fs::path out = dir.Path() / ("out-" + c.table);
     RecordingHost host;
@@ -280,7 +288,8 @@ TEST(RunEndToEnd, EmptyNullAndLargeBlobs) {
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_EQ(report.recordsVisited, c.visited);
     EXPECT_EQ(host.log.size(), 2 + c.files.size());
-    EXPECT_NE(host.log.back().find(" - " + c.table + " (" + std::to_string(c.visited) + ")"), std::string::npos);
+    EXPECT_NE(host.log.back().find(" - " + c.table + " (" + std::to_string(c.visited) + ")"),
+              std::string::npos);
     EXPECT_EQ(host.status, "ok");
     EXPECT_EQ(fs::exists(out) ? Files(out) : std::vector<std::string>{}, c.files);
   }
@@ -308,7 +317,8 @@ TEST(RunEndToEnd, DamagedBlobSkipsItsRecordAndTheRunSaysSo) {
   EXPECT_TRUE(report.damaged);
   EXPECT_GE(report.recordsUnreadable, 1);
   EXPECT_EQ(report.recordsRead + report.recordsUnreadable, 4);
-  EXPECT_EQ(host.status, std::to_string(report.recordsRead) + " of 4 records read; the database is damaged");
+  EXPECT_EQ(host.status,
+            std::to_string(report.recordsRead) + " of 4 records read; the database is damaged");
   const std::vector<std::string> files = Files(out);
   EXPECT_EQ(static_cast<std::int64_t>(files.size()), report.filesWritten);
   EXPECT_TRUE(std::ranges::find(files, "1.dmp") != files.end());
@@ -322,7 +332,8 @@ TEST(RunEndToEnd, DamagedBlobSkipsItsRecordAndTheRunSaysSo) {
 // size and digest.
 TEST(RunEndToEnd, NorthwindPicturesUnwrappedAreTheBitmapsUpToTheirOwnSize) {
   for (const auto& [table, blobField, nameField, count] :
-       {std::tuple<std::string, std::string, std::string, int>{"Categories", "Picture", "CategoryID", 8},
+       {std::tuple<std::string, std::string, std::string, int>{"Categories", "Picture",
+                                                               "CategoryID", 8},
         {"Employees", "Photo", "EmployeeID", 9}}) {
     SCOPED_TRACE(table);
     ScratchDir out;
@@ -352,14 +363,17 @@ TEST(RunEndToEnd, NorthwindPicturesUnwrappedAreTheBitmapsUpToTheirOwnSize) {
       const oledocs::AccessOleLayout layout = oledocs::ParseAccessOleValue(value);
       const std::uint32_t bitmapSize = oledocs::ReadU32(value, layout.dataOffset + 2);
       ASSERT_LT(bitmapSize, layout.dataSize + 1);
-      const std::vector<std::byte> expected(value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset),
-                                            value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset + bitmapSize));
+      const std::vector<std::byte> expected(
+          value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset),
+          value.begin() + static_cast<std::ptrdiff_t>(layout.dataOffset + bitmapSize));
       const std::string name = std::to_string(i + 1) + ".bmp";
       EXPECT_EQ(ReadFileBytes(out.Path() / name), expected);
-      EXPECT_NE(rows[static_cast<std::size_t>(i)].find("\"bytes\":" + std::to_string(bitmapSize) + ","),
-                std::string::npos);
+      EXPECT_NE(
+          rows[static_cast<std::size_t>(i)].find("\"bytes\":" + std::to_string(bitmapSize) + ","),
+          std::string::npos);
       QImage image;
-      EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(expected.data()), static_cast<int>(expected.size())));
+      EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(expected.data()),
+                                     static_cast<int>(expected.size())));
     }
   }
 }

@@ -17,8 +17,8 @@
 namespace corvid::dao::sql {
 namespace {
 
-const std::vector<std::string> kColumns = {"Name", "Qty", "Price", "When", "Done", "Note", "Key",
-                                           "Größe"};
+const std::vector<std::string> kColumns = {"Name", "Qty",  "Price", "When",
+                                           "Done", "Note", "Key",   "Größe"};
 
 // 15 January 2020 and 15 January 2020 10:30:00 as automation dates.
 constexpr double kJan15 = 43845.0;
@@ -26,7 +26,8 @@ constexpr double kJan15Half = 43845.4375;
 
 const std::vector<std::vector<Variant>> kRows = {
     // 0
-    {std::string("Apple"), std::int64_t{10}, 1.5, Date{kJan15}, true, std::string("O'Brien said \"hi\""),
+    {std::string("Apple"), std::int64_t{10}, 1.5, Date{kJan15}, true,
+     std::string("O'Brien said \"hi\""),
      std::string("{guid {0A1B2C3D-0000-1111-2222-333344445555}}"), std::string("Äpfel")},
     // 1
     {std::string("banana*split"), std::int64_t{-3}, 0.25, Date{kJan15Half}, false, Null{}, Null{},
@@ -157,8 +158,7 @@ TEST(SqlCondition, UnreadableTextsFailWithTheSyntaxError) {
       ADD_FAILURE() << "parsed: " << text;
     } catch (const EngineError& e) {
       EXPECT_EQ(e.Number(), 3075) << text;
-      EXPECT_NE(std::string(e.what()).find("in query expression '" + text + "'"),
-                std::string::npos)
+      EXPECT_NE(std::string(e.what()).find("in query expression '" + text + "'"), std::string::npos)
           << e.what();
     }
   }
@@ -268,8 +268,9 @@ TEST(SqlSortOrder, FieldsDirectionsAndErrors) {
 }
 
 TEST(SqlSelect, TheSelectShape) {
-  auto s = ParseSelect("Select * From [Order Details] Where ([OrderID] = 10248) Order By "
-                       "[ProductID] DESC, [Quantity];");
+  auto s = ParseSelect(
+      "Select * From [Order Details] Where ([OrderID] = 10248) Order By "
+      "[ProductID] DESC, [Quantity];");
   EXPECT_EQ(s.table, "Order Details");
   ASSERT_TRUE(s.where);
   EXPECT_EQ(s.where->Text(), "([OrderID] = 10248)");
@@ -283,8 +284,9 @@ TEST(SqlSelect, TheSelectShape) {
   EXPECT_FALSE(plain.orderBy);
 
   // The form Access stores queries in.
-  auto stored = ParseSelect("SELECT Table1.*\r\nFROM Table1\r\nWHERE (((Table1.col1)=\"foo\"))\r\n"
-                            "ORDER BY Table1.col2 DESC;\r\n");
+  auto stored = ParseSelect(
+      "SELECT Table1.*\r\nFROM Table1\r\nWHERE (((Table1.col1)=\"foo\"))\r\n"
+      "ORDER BY Table1.col2 DESC;\r\n");
   EXPECT_EQ(stored.table, "Table1");
   ASSERT_TRUE(stored.where);
   EXPECT_EQ(stored.where->Text(), "(((Table1.col1)=\"foo\"))");

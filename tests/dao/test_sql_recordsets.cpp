@@ -38,7 +38,8 @@ std::vector<long long> Ids(Recordset& rs) {
   std::vector<long long> ids;
   if (rs.Bof() && rs.Eof()) return ids;
   rs.MoveFirst();
-  for (; !rs.Eof(); rs.MoveNext()) ids.push_back(std::get<std::int64_t>(rs.Fields().Item(0).Value()));
+  for (; !rs.Eof(); rs.MoveNext())
+    ids.push_back(std::get<std::int64_t>(rs.Fields().Item(0).Value()));
   return ids;
 }
 
@@ -120,7 +121,8 @@ class WrittenItems : public ::testing::TestWithParam<w::JetFormat> {
                                     {"price", w::ColumnType::Double},
                                     {"when", w::ColumnType::DateTime},
                                     {"flag", w::ColumnType::YesNo}}});
-    const char* names[] = {"alpha", "Beta", "GAMMA", "delta", "ab*c", "O'Neil", "abc", "Abd", "beta"};
+    const char* names[] = {"alpha",  "Beta", "GAMMA", "delta", "ab*c",
+                           "O'Neil", "abc",  "Abd",   "beta"};
     for (int i = 0; i < kRows; ++i) {
       w::Value name = w::Null;
       if (i % 17 != 0) name = std::string(names[i % 9]) + " " + std::to_string(i % 50);
@@ -160,7 +162,8 @@ TEST_P(WrittenItems, FilterFindAndWhereAgreeWithMdbExport) {
        {"[qty] IS NULL", [](const Row& r) { return Null(r[2]); }},
        {"NOT ([flag] = True) AND [when] >= #03/01/2021#",
         [](const Row& r) { return r[5] == "0" && r[4] >= "2021-03-01"; }},
-       {"[when] = #01/05/2021 12:00:00#", [](const Row& r) { return r[4] == "2021-01-05 12:00:00"; }},
+       {"[when] = #01/05/2021 12:00:00#",
+        [](const Row& r) { return r[4] == "2021-01-05 12:00:00"; }},
        {"[qty] <> 100 AND NOT [name] LIKE 'a*'",
         [&](const Row& r) {
           return !Null(r[2]) && qty(r) != 100 && !Null(r[1]) && Lower(r[1])[0] != 'a';
@@ -205,8 +208,7 @@ TEST_P(WrittenItems, SortAndOrderByAgreeWithMdbExport) {
   narrowed->SetFilter("[flag] = True");
   auto even = narrowed->OpenRecordset(dbOpenDynaset, 0);
   even->SetFilter("[qty] < 50");
-  EXPECT_EQ(Ids(*even->OpenRecordset(dbOpenDynaset, 0)),
-            IdsWhere(exported, [](const Row& r) {
+  EXPECT_EQ(Ids(*even->OpenRecordset(dbOpenDynaset, 0)), IdsWhere(exported, [](const Row& r) {
               return r[5] == "1" && !Null(r[2]) && Int(r[2]) < 50;
             }));
 }
@@ -321,7 +323,8 @@ TEST(SqlOnWrittenKeys, ValuesOfEveryKindCompare) {
                                    {"flag", w::ColumnType::YesNo},
                                    {"when", w::ColumnType::DateTime}}});
     w::Guid guid;
-    for (int i = 0; i < 16; ++i) guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
+    for (int i = 0; i < 16; ++i)
+      guid.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xA0 + i);
     keys.AddRow({std::int64_t{1}, guid, w::Bytes{std::byte{'r'}, std::byte{'w'}},
                  w::Currency{125000}, true, w::Date{36925.5}});
     keys.AddRow({std::int64_t{2}, w::Null, w::Null, w::Currency{-5}, false, w::Date{36925.0}});
@@ -369,7 +372,8 @@ TEST(SqlOnNwind, OrdersAgreeWithMdbExport) {
        {"([OrderDate] = #11/16/1994#)", [](const Row& r) { return r[3] == "1994-11-16 00:00:00"; }},
        {"[OrderDate] >= #01/01/1995 00:00:00# AND [OrderDate] < #02/01/1995 00:00:00#",
         [](const Row& r) { return r[3].rfind("1995-01", 0) == 0; }},
-       {"([CustomerID] LIKE LCASE(\"bo*\"))", [](const Row& r) { return r[1].rfind("BO", 0) == 0; }},
+       {"([CustomerID] LIKE LCASE(\"bo*\"))",
+        [](const Row& r) { return r[1].rfind("BO", 0) == 0; }},
        {"([OrderID] = 10248) AND ([CustomerID] = \"VINET\")",
         [](const Row& r) { return r[0] == "10248" && r[1] == "VINET"; }}});
 
@@ -388,8 +392,7 @@ TEST(SqlOnNwind, OrdersAgreeWithMdbExport) {
   EXPECT_EQ(Ids(*sql), expected);
 
   // The form Access stores a select query in.
-  std::vector<long long> german =
-      IdsWhere(orders, [](const Row& r) { return r[13] == "Germany"; });
+  std::vector<long long> german = IdsWhere(orders, [](const Row& r) { return r[13] == "Germany"; });
   std::sort(german.begin(), german.end(), std::greater<>());
   auto stored = db->OpenRecordset(
       "SELECT Orders.*\r\nFROM Orders\r\nWHERE (((Orders.ShipCountry)=\"Germany\"))\r\n"

@@ -39,29 +39,41 @@ struct QueryFile {
 
   explicit QueryFile(mw::JetFormat format) : path(dir / "queries.mdb") {
     mw::MdbWriter writer(path, {.format = format});
-    auto& photos = writer.AddTable({"photos", {{"id", mw::ColumnType::Long},
-                                               {"name", mw::ColumnType::Text, 40},
-                                               {"rating", mw::ColumnType::Integer}}});
+    auto& photos = writer.AddTable({"photos",
+                                    {{"id", mw::ColumnType::Long},
+                                     {"name", mw::ColumnType::Text, 40},
+                                     {"rating", mw::ColumnType::Integer}}});
     for (int id = 1; id <= kRows; ++id)
       photos.AddRow({std::int64_t{id}, NameOf(id),
                      id % 9 == 0 ? mw::Value{mw::Null} : mw::Value{std::int64_t{id % 5}}});
     // SELECT * FROM photos WHERE photos.rating>=3 ORDER BY photos.name DESC, photos.id;
-    writer.AddQuery({"Good photos", 0,
-                     {{1, {}, {}, {}, 1}, {3, {}, {}, {}, 1}, {5, "photos", {}, {}, {}},
+    writer.AddQuery({"Good photos",
+                     0,
+                     {{1, {}, {}, {}, 1},
+                      {3, {}, {}, {}, 1},
+                      {5, "photos", {}, {}, {}},
                       {8, {}, {}, "photos.rating>=3", {}},
-                      {11, "D", {}, "photos.name", {}}, {11, {}, {}, "photos.id", {}}}});
+                      {11, "D", {}, "photos.name", {}},
+                      {11, {}, {}, "photos.id", {}}}});
     // PARAMETERS [Min id] Long; SELECT photos.* FROM photos WHERE photos.id>=[Min id] ...
-    writer.AddQuery({"From id", 0,
-                     {{1, {}, {}, {}, 1}, {2, "Min id", {}, {}, dbLong}, {3, {}, {}, {}, 1},
-                      {5, "photos", {}, {}, {}}, {8, {}, {}, "photos.id>=[Min id]", {}},
+    writer.AddQuery({"From id",
+                     0,
+                     {{1, {}, {}, {}, 1},
+                      {2, "Min id", {}, {}, dbLong},
+                      {3, {}, {}, {}, 1},
+                      {5, "photos", {}, {}, {}},
+                      {8, {}, {}, "photos.id>=[Min id]", {}},
                       {11, {}, {}, "photos.id", {}}}});
     // SELECT photos.name FROM photos;  (a field list: beyond what the engine runs)
-    writer.AddQuery({"Names only", 0,
-                     {{1, {}, {}, {}, 1}, {5, "photos", {}, {}, {}},
-                      {6, {}, {}, "photos.name", {}}}});
+    writer.AddQuery(
+        {"Names only",
+         0,
+         {{1, {}, {}, {}, 1}, {5, "photos", {}, {}, {}}, {6, {}, {}, "photos.name", {}}}});
     // DELETE FROM photos WHERE photos.rating IS NULL;  (an action query)
-    writer.AddQuery({"Clear unrated", 0x20,
-                     {{1, {}, {}, {}, 5}, {5, "photos", {}, {}, {}},
+    writer.AddQuery({"Clear unrated",
+                     0x20,
+                     {{1, {}, {}, {}, 5},
+                      {5, "photos", {}, {}, {}},
                       {8, {}, {}, "photos.rating Is Null", {}}}});
     writer.Finish();
   }
@@ -75,7 +87,8 @@ struct ExportedRow {
 
 std::vector<ExportedRow> ExportedRows(const std::string& path) {
   std::vector<ExportedRow> rows;
-  const auto text = testing::RunCommand("mdb-export -H -d '|' -q '' " + testing::Quote(path) + " photos");
+  const auto text =
+      testing::RunCommand("mdb-export -H -d '|' -q '' " + testing::Quote(path) + " photos");
   for (const auto& line : testing::Split(text, "\n")) {
     if (line.empty()) continue;
     auto parts = testing::Split(line, "|");
@@ -89,7 +102,8 @@ std::vector<ExportedRow> ExportedRows(const std::string& path) {
 std::vector<int> Ids(Recordset& rows) {
   std::vector<int> ids;
   Field& id = rows.Fields().Item("id");
-  for (; !rows.Eof(); rows.MoveNext()) ids.push_back(static_cast<int>(std::get<std::int64_t>(id.Value())));
+  for (; !rows.Eof(); rows.MoveNext())
+    ids.push_back(static_cast<int>(std::get<std::int64_t>(id.Value())));
   return ids;
 }
 
@@ -114,12 +128,13 @@ TEST_P(StoredQueryRun, SelectQueryGivesTheRowsOfItsConditionInItsOrder) {
   std::vector<ExportedRow> expected;
   for (const auto& row : exported)
     if (!row.rating.empty() && std::stoi(row.rating) >= 3) expected.push_back(row);
-  std::stable_sort(expected.begin(), expected.end(), [](const ExportedRow& a, const ExportedRow& b) {
-    std::string la = a.name, lb = b.name;
-    std::transform(la.begin(), la.end(), la.begin(), ::tolower);
-    std::transform(lb.begin(), lb.end(), lb.begin(), ::tolower);
-    return la != lb ? la > lb : a.id < b.id;
-  });
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const ExportedRow& a, const ExportedRow& b) {
+                     std::string la = a.name, lb = b.name;
+                     std::transform(la.begin(), la.end(), la.begin(), ::tolower);
+                     std::transform(lb.begin(), lb.end(), lb.begin(), ::tolower);
+                     return la != lb ? la > lb : a.id < b.id;
+                   });
   std::vector<int> expectedIds;
   for (const auto& row : expected) expectedIds.push_back(row.id);
 
@@ -129,7 +144,8 @@ TEST_P(StoredQueryRun, SelectQueryGivesTheRowsOfItsConditionInItsOrder) {
   EXPECT_EQ(query.SQL(),
             "SELECT *\nFROM photos\nWHERE photos.rating>=3\nORDER BY photos.name DESC, photos.id;");
   // mdbtools reads the same stored query from the file
-  const auto listed = testing::RunCommand("mdb-queries " + testing::Quote(file.path) + " 'Good photos'");
+  const auto listed =
+      testing::RunCommand("mdb-queries " + testing::Quote(file.path) + " 'Good photos'");
   EXPECT_NE(listed.find("photos.rating>=3"), std::string::npos) << listed;
   for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
     auto rows = query.OpenRecordset(type, 0, 0);
@@ -154,7 +170,8 @@ TEST_P(StoredQueryRun, DeclaredParameterTakesTheGivenValue) {
   std::vector<int> last;
   for (int id = kRows - 4; id <= kRows; ++id) last.push_back(id);
   // a number, and the text form the table component hands over
-  for (const Variant& value : {Variant{std::int64_t{kRows - 4}}, Variant{std::to_string(kRows - 4)}}) {
+  for (const Variant& value :
+       {Variant{std::int64_t{kRows - 4}}, Variant{std::to_string(kRows - 4)}}) {
     query.Parameters().Item("Min id").SetValue(value);
     auto rows = query.OpenRecordset(dbOpenSnapshot, 0, 0);
     EXPECT_EQ(Ids(*rows), last);
@@ -177,8 +194,9 @@ TEST_P(StoredQueryRun, QueriesBeyondWhatTheEngineRunsNameTheQuery) {
     EXPECT_NE(message.find(std::string("'") + name + "'"), std::string::npos) << message;
   }
   // selecting from a stored query would need a query engine
-  EXPECT_EQ(ErrorOf([&] { database->OpenRecordset("Select * From [Good photos];", dbOpenDynaset); }),
-            kOperationNotSupported);
+  EXPECT_EQ(
+      ErrorOf([&] { database->OpenRecordset("Select * From [Good photos];", dbOpenDynaset); }),
+      kOperationNotSupported);
 }
 
 TEST_P(StoredQueryRun, TableComponentOpensAStoredQueryWithItsParameter) {
@@ -188,7 +206,8 @@ TEST_P(StoredQueryRun, TableComponentOpensAStoredQueryWithItsParameter) {
   open.table.F_Set_QueryDefParameters({std::to_string(kRows - 2)});
   open.table.SetActive(true);
   std::vector<std::string> ids;
-  for (; !open.table.Eof(); open.table.Next()) ids.push_back(open.table.FieldByName("id").AsString());
+  for (; !open.table.Eof(); open.table.Next())
+    ids.push_back(open.table.FieldByName("id").AsString());
   EXPECT_EQ(ids, (std::vector<std::string>{std::to_string(kRows - 2), std::to_string(kRows - 1),
                                            std::to_string(kRows)}));
   // the stored text as the component shows it, one clause a line

@@ -34,10 +34,12 @@ TEST_F(TableOnThings, FieldDefinitionsFollowTheTypeMapping) {
     int size;
   };
   const std::vector<Expected> expected{
-      {"ID", TFieldType::ftAutoInc, 0},     {"Name", TFieldType::ftString, 50}, {"Notes", TFieldType::ftMemo, 0},
-      {"Pic", TFieldType::ftBlob, 0},       {"Count", TFieldType::ftInteger, 0}, {"Flag", TFieldType::ftBoolean, 0},
-      {"When", TFieldType::ftDateTime, 0},  {"Uid", TFieldType::ftBytes, 16},   {"Price", TFieldType::ftCurrency, 0},
-      {"Ratio", TFieldType::ftFloat, 0},    {"Raw", TFieldType::ftBytes, 8},    {"Small", TFieldType::ftSmallint, 0}};
+      {"ID", TFieldType::ftAutoInc, 0},     {"Name", TFieldType::ftString, 50},
+      {"Notes", TFieldType::ftMemo, 0},     {"Pic", TFieldType::ftBlob, 0},
+      {"Count", TFieldType::ftInteger, 0},  {"Flag", TFieldType::ftBoolean, 0},
+      {"When", TFieldType::ftDateTime, 0},  {"Uid", TFieldType::ftBytes, 16},
+      {"Price", TFieldType::ftCurrency, 0}, {"Ratio", TFieldType::ftFloat, 0},
+      {"Raw", TFieldType::ftBytes, 8},      {"Small", TFieldType::ftSmallint, 0}};
   ASSERT_EQ(db.table.FieldDefs().Count(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i].name);
@@ -53,9 +55,9 @@ TEST_F(TableOnThings, FieldDefinitionsFollowTheTypeMapping) {
   EXPECT_EQ(db.table.Fields(7).ValidChars(), kGuidChars);
   EXPECT_EQ(db.table.Fields(10).ValidChars(), "");
   EXPECT_EQ(db.table.FieldTypeNames(),
-            (std::vector<std::string>{"ftAutoInc", "ftString", "ftMemo", "ftBlob", "ftInteger", "ftBoolean",
-                                      "ftDateTime", "ftUnknown", "ftCurrency", "ftFloat", "ftUnknown",
-                                      "ftSmallInt"}));
+            (std::vector<std::string>{"ftAutoInc", "ftString", "ftMemo", "ftBlob", "ftInteger",
+                                      "ftBoolean", "ftDateTime", "ftUnknown", "ftCurrency",
+                                      "ftFloat", "ftUnknown", "ftSmallInt"}));
   EXPECT_EQ(db.table.NonBlobFieldNames().size(), 10u);
   EXPECT_EQ(db.table.NonFtBlobFieldNames().size(), 11u);
 }
@@ -68,20 +70,41 @@ TEST(FieldTypeMapping, EveryDaoTypeCode) {
     int mappedSize;
   };
   using T = TFieldType;
-  const std::vector<Case> cases{
-      {1, 0, 1, {}, T::ftBoolean, 0},       {2, 0, 1, {}, T::ftSmallint, 0},     {3, 0, 2, {}, T::ftSmallint, 0},
-      {4, 0, 4, {}, T::ftInteger, 0},       {4, 0x11, 4, {}, T::ftAutoInc, 0},   {16, 0, 8, {}, T::ftInteger, 0},
-      {5, 0, 8, {}, T::ftCurrency, 0},      {6, 0, 4, {}, T::ftFloat, 0},        {7, 0, 8, {}, T::ftFloat, 0},
-      {19, 0, 8, {}, T::ftFloat, 0},        {20, 0, 8, {}, T::ftFloat, 0},       {21, 0, 8, {}, T::ftFloat, 0},
-      {8, 0, 8, {}, T::ftDateTime, 0},      {8, 0, 8, "Short Time", T::ftTime, 0},
-      {8, 0, 8, "long time", T::ftTime, 0}, {8, 0, 8, "Medium Time", T::ftTime, 0},
-      {8, 0, 8, "General Date", T::ftDateTime, 0}, {8, 0, 8, "Short Date", T::ftDate, 0},
-      {8, 0, 8, "yyyy-mm-dd", T::ftDate, 0}, {22, 0, 8, {}, T::ftTime, 0},      {23, 0, 8, {}, T::ftDateTime, 0},
-      {9, 0, 20, {}, T::ftBytes, 20},       {15, 0, 16, {}, T::ftBytes, 16},     {10, 0, 0, {}, T::ftString, 255},
-      {10, 0, 40, {}, T::ftString, 40},     {18, 0, 10, {}, T::ftString, 10},    {11, 0, 0, {}, T::ftBlob, 0},
-      {17, 0, 30, {}, T::ftBlob, 30},       {12, 0, 0, {}, T::ftMemo, 0},        {101, 0, 4, {}, T::ftIDispatch, 0},
-      {107, 0, 16, {}, T::ftIDispatch, 16}, {109, 0, 9, {}, T::ftIDispatch, 9},  {104, 0, 4, {}, T::ftIDispatch, 0},
-      {13, 0, 0, {}, T::ftUnknown, 0},      {99, 0, 0, {}, T::ftUnknown, 0}};
+  const std::vector<Case> cases{{1, 0, 1, {}, T::ftBoolean, 0},
+                                {2, 0, 1, {}, T::ftSmallint, 0},
+                                {3, 0, 2, {}, T::ftSmallint, 0},
+                                {4, 0, 4, {}, T::ftInteger, 0},
+                                {4, 0x11, 4, {}, T::ftAutoInc, 0},
+                                {16, 0, 8, {}, T::ftInteger, 0},
+                                {5, 0, 8, {}, T::ftCurrency, 0},
+                                {6, 0, 4, {}, T::ftFloat, 0},
+                                {7, 0, 8, {}, T::ftFloat, 0},
+                                {19, 0, 8, {}, T::ftFloat, 0},
+                                {20, 0, 8, {}, T::ftFloat, 0},
+                                {21, 0, 8, {}, T::ftFloat, 0},
+                                {8, 0, 8, {}, T::ftDateTime, 0},
+                                {8, 0, 8, "Short Time", T::ftTime, 0},
+                                {8, 0, 8, "long time", T::ftTime, 0},
+                                {8, 0, 8, "Medium Time", T::ftTime, 0},
+                                {8, 0, 8, "General Date", T::ftDateTime, 0},
+                                {8, 0, 8, "Short Date", T::ftDate, 0},
+                                {8, 0, 8, "yyyy-mm-dd", T::ftDate, 0},
+                                {22, 0, 8, {}, T::ftTime, 0},
+                                {23, 0, 8, {}, T::ftDateTime, 0},
+                                {9, 0, 20, {}, T::ftBytes, 20},
+                                {15, 0, 16, {}, T::ftBytes, 16},
+                                {10, 0, 0, {}, T::ftString, 255},
+                                {10, 0, 40, {}, T::ftString, 40},
+                                {18, 0, 10, {}, T::ftString, 10},
+                                {11, 0, 0, {}, T::ftBlob, 0},
+                                {17, 0, 30, {}, T::ftBlob, 30},
+                                {12, 0, 0, {}, T::ftMemo, 0},
+                                {101, 0, 4, {}, T::ftIDispatch, 0},
+                                {107, 0, 16, {}, T::ftIDispatch, 16},
+                                {109, 0, 9, {}, T::ftIDispatch, 9},
+                                {104, 0, 4, {}, T::ftIDispatch, 0},
+                                {13, 0, 0, {}, T::ftUnknown, 0},
+                                {99, 0, 0, {}, T::ftUnknown, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.dao) + " " + c.format.value_or("-"));
     const MappedFieldType mapped = MapDaoFieldType(c.dao, c.attributes, c.size, c.format);
@@ -98,8 +121,9 @@ TEST_F(TableOnThings, ValueTextsOfThreeRecords) {
   ASSERT_FALSE(db.table.Eof());
   // Record 1: every value; the OLE Object holds its size only.
   EXPECT_EQ(Texts(*db.table.ActiveRecordBuffer()),
-            (std::vector<std::string>{"1", "alpha", "15" /* UTF-8 bytes of the memo */, "1234", "42", "True",
-                                      "730519 43200000", "{guid {12345678-9ABC-DEF0-0123-456789ABCDEF}}", "12.5",
+            (std::vector<std::string>{"1", "alpha", "15" /* UTF-8 bytes of the memo */, "1234",
+                                      "42", "True", "730519 43200000",
+                                      "{guid {12345678-9ABC-DEF0-0123-456789ABCDEF}}", "12.5",
                                       "0.1", std::string("r\0w", 3), "-7"}));
   db.table.Next();
   // Record 2: NULL everywhere but the Yes/No field, which has no NULL.
@@ -108,7 +132,8 @@ TEST_F(TableOnThings, ValueTextsOfThreeRecords) {
   db.table.Next();
   // Record 3: empty text and empty blob read as NULL too.
   EXPECT_EQ(Texts(*db.table.ActiveRecordBuffer()),
-            (std::vector<std::string>{"3", "", "", "", "0", "False", "730519 0", "", "0", "-2.5", "", "0"}));
+            (std::vector<std::string>{"3", "", "", "", "0", "False", "730519 0", "", "0", "-2.5",
+                                      "", "0"}));
   EXPECT_TRUE(db.table.FieldByName("Name").IsNull());
   EXPECT_TRUE(db.table.FieldByName("Pic").IsNull());
   db.table.Next();
@@ -286,11 +311,13 @@ TEST(OpenOptions, SumsOfTheDaoValues) {
   EXPECT_EQ(OpenOptionBits({TOpenOption::dbDenyWrite, TOpenOption::dbSeeChanges}), 513);
   EXPECT_EQ(OpenOptionBits({TOpenOption::dbForwardOnly}), 256);
   EXPECT_EQ(OpenOptionBits({}), 0);
-  EXPECT_EQ(OpenOptionBits({TOpenOption::dbDenyWrite, TOpenOption::dbDenyRead, TOpenOption::dbReadOnly,
-                            TOpenOption::dbAppendOnly, TOpenOption::dbInconsistent, TOpenOption::dbConsistent,
-                            TOpenOption::dbSQLPassThrough, TOpenOption::dbFailOnError, TOpenOption::dbForwardOnly,
-                            TOpenOption::dbSeeChanges, TOpenOption::dbRunAsync, TOpenOption::dbExecDirect}),
-            4095);
+  EXPECT_EQ(
+      OpenOptionBits(
+          {TOpenOption::dbDenyWrite, TOpenOption::dbDenyRead, TOpenOption::dbReadOnly,
+           TOpenOption::dbAppendOnly, TOpenOption::dbInconsistent, TOpenOption::dbConsistent,
+           TOpenOption::dbSQLPassThrough, TOpenOption::dbFailOnError, TOpenOption::dbForwardOnly,
+           TOpenOption::dbSeeChanges, TOpenOption::dbRunAsync, TOpenOption::dbExecDirect}),
+      4095);
 }
 
 TEST_F(TableOnThings, OpenOptionsReachTheRecordset) {
@@ -333,10 +360,14 @@ TEST_F(TableOnThings, SettersRefuseWhileActive) {
     const char* message;
   };
   const std::vector<Case> cases{
-      {[&] { t.F_Set_TableName("Empty"); }, "TVxDaoTable.F_Set_TableName: Cannot set TableName while Table is active!"},
-      {[&] { t.F_Set_TableType(4); }, "TVxDaoTable.F_Set_TableType: Cannot set TableType while Table is active!"},
-      {[&] { t.F_Set_LockType(1); }, "TVxDaoTable.F_Set_LockType: Cannot set LockType while Table is active!"},
-      {[&] { t.F_Set_Database(nullptr); }, "TVxDaoTable.F_Set_Database: Cannot set Database while Table is Active!"},
+      {[&] { t.F_Set_TableName("Empty"); },
+       "TVxDaoTable.F_Set_TableName: Cannot set TableName while Table is active!"},
+      {[&] { t.F_Set_TableType(4); },
+       "TVxDaoTable.F_Set_TableType: Cannot set TableType while Table is active!"},
+      {[&] { t.F_Set_LockType(1); },
+       "TVxDaoTable.F_Set_LockType: Cannot set LockType while Table is active!"},
+      {[&] { t.F_Set_Database(nullptr); },
+       "TVxDaoTable.F_Set_Database: Cannot set Database while Table is Active!"},
       {[&] { t.F_Set_QueryDefName("q"); },
        "TVxDaoTable.F_Set_QueryDefName: Cannot set QueryDefName while Table is Active!"},
       {[&] { t.F_Set_IndexName("PrimaryKey"); },
@@ -362,8 +393,10 @@ TEST_F(TableOnThings, OpeningFailuresLeaveTheTableInactive) {
     std::string message;
   };
   const std::vector<Case> cases{
-      {[](OpenDatabase& db) { db.table.F_Set_Database(nullptr); }, "TVxDaoTable.OpenDaoRecordset: Missing Database Property"},
-      {[](OpenDatabase&) {}, "TVxDaoTable.OpenDaoRecordset: Missing TableName or QueryDefName, or SQL is empty!"},
+      {[](OpenDatabase& db) { db.table.F_Set_Database(nullptr); },
+       "TVxDaoTable.OpenDaoRecordset: Missing Database Property"},
+      {[](OpenDatabase&) {},
+       "TVxDaoTable.OpenDaoRecordset: Missing TableName or QueryDefName, or SQL is empty!"},
       {[](OpenDatabase& db) {
          db.table.F_Set_TableName("Things");
          db.database.F_Set_Connected(false);
@@ -438,7 +471,8 @@ TEST_F(TableOnThings, ForwardOnlyRecordsetsHaveNoBookmarks) {
   db.table.F_Set_TableType(8);
   db.table.F_Set_TableName("Things");
   db.table.Open();
-  if (db.table.HasBookmarks()) GTEST_SKIP() << "the engine offers bookmarks on forward-only recordsets";
+  if (db.table.HasBookmarks())
+    GTEST_SKIP() << "the engine offers bookmarks on forward-only recordsets";
   EXPECT_TRUE(db.table.GetBookmark().empty());
   EXPECT_EQ(db.table.BookmarkText(), "");
   try {
@@ -458,8 +492,8 @@ TEST(CompareBookmarkValues, OrdersBySignedValue) {
     const TBookmark& b;
     int result;
   };
-  for (const Case& c : {Case{none, none, 0}, Case{one, none, -1}, Case{none, one, 1}, Case{one, one, 0},
-                        Case{topBit, one, -1}, Case{one, topBit, 1}}) {
+  for (const Case& c : {Case{none, none, 0}, Case{one, none, -1}, Case{none, one, 1},
+                        Case{one, one, 0}, Case{topBit, one, -1}, Case{one, topBit, 1}}) {
     EXPECT_EQ(TVxDaoTable::CompareBookmarkBytes(c.a, c.b), c.result);
   }
 }
@@ -509,7 +543,8 @@ TEST_F(TableOnThings, RecordFilterEventSkipsRecords) {
   OpenDatabase db(Path());
   auto& t = db.table;
   t.F_Set_TableName("Things");
-  t.F_Set_OnFilterRecord([](TDataSet& data, bool& accept) { accept = data.Fields(0).AsString() != "2"; });
+  t.F_Set_OnFilterRecord(
+      [](TDataSet& data, bool& accept) { accept = data.Fields(0).AsString() != "2"; });
   t.F_Set_Filtered(true);
   t.Open();
   std::vector<std::string> ids;
@@ -564,8 +599,10 @@ TEST(TranslateText, FieldTextsOfOemStoredTexts) {
   const std::string path = dir / "oem.mdb";
   {
     jet::MdbWriter writer(path, jet::WriterOptions{jet::JetFormat::Jet3});
-    auto& table = writer.AddTable({"T", {{"Name", jet::ColumnType::Text, 20}, {"Notes", jet::ColumnType::Memo}}});
-    table.AddRow({std::string("K\u201Ese"), std::string("\u201E\u201E")});  // as Windows-1252 shows the 850 bytes
+    auto& table = writer.AddTable(
+        {"T", {{"Name", jet::ColumnType::Text, 20}, {"Notes", jet::ColumnType::Memo}}});
+    table.AddRow({std::string("K\u201Ese"),
+                  std::string("\u201E\u201E")});  // as Windows-1252 shows the 850 bytes
     writer.Finish();
   }
   for (bool translation : {false, true}) {

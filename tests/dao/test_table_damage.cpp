@@ -46,12 +46,15 @@ class DamagedTable : public ::testing::Test {
  public:
   void SetUp() override {
     const std::int32_t variable = dao::dbVariableField | dao::dbUpdatableField;
-    rows->columns = {Column("ID", dao::dbLong, 4, dao::dbFixedField), Column("Name", dao::dbText, 50, variable),
+    rows->columns = {Column("ID", dao::dbLong, 4, dao::dbFixedField),
+                     Column("Name", dao::dbText, 50, variable),
                      Column("Pic", dao::dbLongBinary, 0, variable)};
     for (int i = 1; i <= 5; ++i)
-      rows->AddRow({std::int64_t{i}, "name" + std::to_string(i), BytesOf(kJpeg + std::to_string(i))});
+      rows->AddRow(
+          {std::int64_t{i}, "name" + std::to_string(i), BytesOf(kJpeg + std::to_string(i))});
     rows->updatable = false;
-    script.openRecordset = [this](std::string_view, int type, int, int) -> std::unique_ptr<dao::Recordset> {
+    script.openRecordset = [this](std::string_view, int type, int,
+                                  int) -> std::unique_ptr<dao::Recordset> {
       return std::make_unique<fake::MemoryRecordset>(rows, type);
     };
     std::ofstream(dir / "photos.mdb") << "x";
@@ -94,15 +97,18 @@ class DamagedTable : public ::testing::Test {
 
   ScratchDir dir;
   fake::Script script;
-  std::shared_ptr<dao::MemoryConfigurationStore> store = std::make_shared<dao::MemoryConfigurationStore>();
+  std::shared_ptr<dao::MemoryConfigurationStore> store =
+      std::make_shared<dao::MemoryConfigurationStore>();
   std::shared_ptr<fake::MemoryTable> rows = std::make_shared<fake::MemoryTable>();
   std::unique_ptr<TVxDaoDatabase> database;
   std::unique_ptr<TVxDaoTable> table;
 };
 
 TEST_F(DamagedTable, ADamagedValueRaisesDamageAndTheOtherValuesAndRecordsStayReadable) {
-  rows->damagedValues[{2, 1}] = "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.";
-  rows->damagedValues[{3, 2}] = "Table 'Photos', page 44, row 2, field 'Pic': the long-value chain loops back.";
+  rows->damagedValues[{2, 1}] =
+      "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.";
+  rows->damagedValues[{3, 2}] =
+      "Table 'Photos', page 44, row 2, field 'Pic': the long-value chain loops back.";
   for (const bool cacheBlobs : {false, true}) {
     SCOPED_TRACE(cacheBlobs);
     table->F_Set_CacheBlobs(cacheBlobs);
@@ -132,7 +138,8 @@ TEST_F(DamagedTable, ADamagedValueRaisesDamageAndTheOtherValuesAndRecordsStayRea
 }
 
 TEST_F(DamagedTable, AMoveThatFailsRaisesDamageAndTheNextMoveGoesOn) {
-  rows->unreachableRows[3] = "Table 'Photos', page 20, row 5: the row's offset points outside the page.";
+  rows->unreachableRows[3] =
+      "Table 'Photos', page 20, row 5: the row's offset points outside the page.";
   table->Open();
   std::vector<std::string> seen;
   std::vector<std::string> damage;
@@ -146,13 +153,17 @@ TEST_F(DamagedTable, AMoveThatFailsRaisesDamageAndTheNextMoveGoesOn) {
     }
   }
   EXPECT_THAT(seen, ElementsAre("1", "2", "4", "5"));
-  EXPECT_THAT(damage, ElementsAre("Table 'Photos', page 20, row 5: the row's offset points outside the page."));
+  EXPECT_THAT(
+      damage,
+      ElementsAre("Table 'Photos', page 20, row 5: the row's offset points outside the page."));
 }
 
 TEST_F(DamagedTable, ListedCountAndDamageNotesReachTheRunAdapters) {
   rows->listed = 7;
-  rows->damagedValues[{1, 2}] = "Table 'Photos', page 44, row 0, field 'Pic': page 45 is not a long-value page.";
-  rows->damagedValues[{2, 1}] = "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.";
+  rows->damagedValues[{1, 2}] =
+      "Table 'Photos', page 44, row 0, field 'Pic': page 45 is not a long-value page.";
+  rows->damagedValues[{2, 1}] =
+      "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.";
   DaoRecordTable records(*table);
   EXPECT_EQ(records.ListedCount(), -1);  // closed
   records.SetTableName("Photos");
@@ -169,7 +180,8 @@ TEST_F(DamagedTable, ListedCountAndDamageNotesReachTheRunAdapters) {
     (void)records.OpenBlobStream(2);
     ADD_FAILURE() << "nothing raised";
   } catch (const RecordDamageError& damage) {
-    EXPECT_STREQ(damage.what(), "Table 'Photos', page 44, row 0, field 'Pic': page 45 is not a long-value page.");
+    EXPECT_STREQ(damage.what(),
+                 "Table 'Photos', page 44, row 0, field 'Pic': page 45 is not a long-value page.");
   }
   EXPECT_EQ(records.FieldText(1), "name1");
   records.Next();
@@ -177,7 +189,8 @@ TEST_F(DamagedTable, ListedCountAndDamageNotesReachTheRunAdapters) {
     (void)records.FieldText(1);
     ADD_FAILURE() << "nothing raised";
   } catch (const RecordDamageError& damage) {
-    EXPECT_STREQ(damage.what(), "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.");
+    EXPECT_STREQ(damage.what(),
+                 "Table 'Photos', page 12, row 1, field 'Name': the row runs past its page.");
   }
   // Failures that are not damage stay what they were.
   EXPECT_THROW((void)records.FieldText(9), DatabaseError);
@@ -192,9 +205,12 @@ TEST_F(DamagedTable, ListedCountAndDamageNotesReachTheRunAdapters) {
 
 TEST_F(DamagedTable, AnExtractionRunOverTheComponentsWritesWhatItCanAndSaysTheDatabaseIsDamaged) {
   rows->listed = 6;  // one row the file lists cannot be found at all
-  rows->damagedValues[{2, 2}] = "Table 'Photos', page 44, row 1, field 'Pic': the long-value chain loops back.";
-  rows->unreachableRows[4] = "Table 'Photos', page 20, row 3: the row's offset points outside the page.";
-  script.damageNotes = {"Table 'Photos': usage map page 7 is not a usage map; the data pages were searched."};
+  rows->damagedValues[{2, 2}] =
+      "Table 'Photos', page 44, row 1, field 'Pic': the long-value chain loops back.";
+  rows->unreachableRows[4] =
+      "Table 'Photos', page 20, row 3: the row's offset points outside the page.";
+  script.damageNotes = {
+      "Table 'Photos': usage map page 7 is not a usage map; the data pages were searched."};
 
   RecordingHost host;
   host.inputs.database = dir / "photos.mdb";
@@ -217,11 +233,14 @@ TEST_F(DamagedTable, AnExtractionRunOverTheComponentsWritesWhatItCanAndSaysTheDa
   EXPECT_EQ(report.recordsUnreadable, 3);
   EXPECT_EQ(host.status, "3 of 6 records read; the database is damaged");
   ASSERT_EQ(host.log.size(), 8u);
-  EXPECT_EQ(host.log[1], "Table 'Photos': usage map page 7 is not a usage map; the data pages were searched.");
+  EXPECT_EQ(host.log[1],
+            "Table 'Photos': usage map page 7 is not a usage map; the data pages were searched.");
   EXPECT_EQ(host.log[2], dir / "out/1.jpg");
-  EXPECT_EQ(host.log[3], "Table 'Photos', page 44, row 1, field 'Pic': the long-value chain loops back.");
+  EXPECT_EQ(host.log[3],
+            "Table 'Photos', page 44, row 1, field 'Pic': the long-value chain loops back.");
   EXPECT_EQ(host.log[4], dir / "out/3.jpg");
-  EXPECT_EQ(host.log[5], "Table 'Photos', page 20, row 3: the row's offset points outside the page.");
+  EXPECT_EQ(host.log[5],
+            "Table 'Photos', page 20, row 3: the row's offset points outside the page.");
   EXPECT_EQ(host.log[6], dir / "out/5.jpg");
   EXPECT_THAT(host.log[7], ::testing::EndsWith(" - Photos (4)"));
   EXPECT_FALSE(std::filesystem::exists(dir / "out/2.jpg"));

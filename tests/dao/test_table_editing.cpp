@@ -21,7 +21,9 @@ namespace {
 
 using testing_support::ScratchDir;
 
-std::string Text(const dao::Variant& v) { return dao::IsNull(v) ? "<null>" : dao::VariantToText(v); }
+std::string Text(const dao::Variant& v) {
+  return dao::IsNull(v) ? "<null>" : dao::VariantToText(v);
+}
 
 fake::MemoryColumn Column(const char* name, int type, std::int32_t size,
                           std::int32_t attributes = dao::dbFixedField | dao::dbUpdatableField) {
@@ -50,10 +52,12 @@ class TableEditing : public ::testing::Test {
         Column("Uid", dao::dbGUID, 16),
     };
     for (int i = 1; i <= 4; ++i)
-      rows->AddRow({std::int64_t{i}, "name" + std::to_string(i), dao::Null{}, dao::Null{}, std::int64_t{i * 10}, false,
-                    dao::Null{}, dao::Null{}, dao::Null{}, dao::Null{}});
+      rows->AddRow({std::int64_t{i}, "name" + std::to_string(i), dao::Null{}, dao::Null{},
+                    std::int64_t{i * 10}, false, dao::Null{}, dao::Null{}, dao::Null{},
+                    dao::Null{}});
     rows->lastAutoNumber = 4;
-    script.openRecordset = [this](std::string_view source, int type, int, int) -> std::unique_ptr<dao::Recordset> {
+    script.openRecordset = [this](std::string_view source, int type, int,
+                                  int) -> std::unique_ptr<dao::Recordset> {
       opened.emplace_back(source);
       return std::make_unique<fake::MemoryRecordset>(rows, type);
     };
@@ -77,19 +81,22 @@ class TableEditing : public ::testing::Test {
   // Moves to the record whose ID is `id`.
   void GoTo(int id) {
     table->First();
-    while (!table->Eof() && table->FieldByName("ID").AsString() != std::to_string(id)) table->Next();
+    while (!table->Eof() && table->FieldByName("ID").AsString() != std::to_string(id))
+      table->Next();
     ASSERT_EQ(table->FieldByName("ID").AsString(), std::to_string(id));
   }
   std::string Stored(int id, const char* column) {
     for (const auto& [bookmark, values] : rows->rows)
-      if (Text(values[0]) == std::to_string(id)) return Text(values[static_cast<std::size_t>(rows->Column(column))]);
+      if (Text(values[0]) == std::to_string(id))
+        return Text(values[static_cast<std::size_t>(rows->Column(column))]);
     return "<no row>";
   }
   std::vector<std::string> Log() const { return rows->log; }
 
   ScratchDir dir;
   fake::Script script;
-  std::shared_ptr<dao::MemoryConfigurationStore> store = std::make_shared<dao::MemoryConfigurationStore>();
+  std::shared_ptr<dao::MemoryConfigurationStore> store =
+      std::make_shared<dao::MemoryConfigurationStore>();
   std::shared_ptr<fake::MemoryTable> rows = std::make_shared<fake::MemoryTable>();
   std::vector<std::string> opened;
   std::unique_ptr<TVxDaoDatabase> database;
@@ -441,7 +448,10 @@ TEST_F(TableEditing, FollowersHearTheStateChanges) {
 TEST_F(TableEditing, CalculatedFieldsFollowTheValuesBeingEdited) {
   for (const char* name : {"ID", "Name", "Count"}) {
     const std::string n = name;
-    table->AddField(name, n == "Name" ? TFieldType::ftString : n == "ID" ? TFieldType::ftAutoInc : TFieldType::ftInteger,
+    table->AddField(name,
+                    n == "Name" ? TFieldType::ftString
+                    : n == "ID" ? TFieldType::ftAutoInc
+                                : TFieldType::ftInteger,
                     TFieldKind::fkData, n == "Name" ? 50 : 0);
   }
   TField& twice = table->AddField("Twice", TFieldType::ftInteger, TFieldKind::fkCalculated);
@@ -465,7 +475,7 @@ TEST_F(TableEditing, OnNewRecordFillsTheRecordOrStopsTheInsert) {
   table->Insert();
   EXPECT_EQ(table->FieldByName("Count").AsString(), "100");
   EXPECT_FALSE(table->Modified());  // the prepared values alone are not an edit
-  table->First();                    // so leaving the record cancels it
+  table->First();                   // so leaving the record cancels it
   EXPECT_EQ(rows->rows.size(), 4u);
   table->OnNewRecord = [](TDataSet&) { throw DataSetError("no new records today"); };
   EXPECT_THROW(table->Insert(), DataSetError);
@@ -529,7 +539,8 @@ TEST_F(TableEditing, EditErrorRetryAbortOrFail) {
 TEST_F(TableEditing, PostErrorRetryAbortOrFailKeepTheEnteredValues) {
   Open();
   GoTo(3);
-  const std::string tooBig = "The field is too small to accept the amount of data you attempted to add.";
+  const std::string tooBig =
+      "The field is too small to accept the amount of data you attempted to add.";
   // Retry: the whole post runs again and succeeds.
   Choice retry{TDataAction::daRetry};
   table->OnPostError = Chooser(retry);
@@ -660,7 +671,9 @@ TEST_F(TableEditing, EditingARecordDeletedElsewhereFails) {
 TEST_F(TableEditing, EventsFrameEachOperationAndBeforeHandlersCanStopIt) {
   Open();
   std::vector<std::string> events;
-  auto note = [&events](const char* name) { return [&events, name](TDataSet&) { events.emplace_back(name); }; };
+  auto note = [&events](const char* name) {
+    return [&events, name](TDataSet&) { events.emplace_back(name); };
+  };
   table->BeforeEdit = note("BeforeEdit");
   table->AfterEdit = note("AfterEdit");
   table->BeforePost = note("BeforePost");
@@ -678,8 +691,9 @@ TEST_F(TableEditing, EventsFrameEachOperationAndBeforeHandlersCanStopIt) {
   table->Insert();
   table->Cancel();
   table->Delete();
-  EXPECT_EQ(events, (Strings{"BeforeEdit", "AfterEdit", "BeforePost", "AfterPost", "BeforeInsert", "OnNewRecord",
-                             "AfterInsert", "BeforeCancel", "AfterCancel", "BeforeDelete", "AfterDelete"}));
+  EXPECT_EQ(events, (Strings{"BeforeEdit", "AfterEdit", "BeforePost", "AfterPost", "BeforeInsert",
+                             "OnNewRecord", "AfterInsert", "BeforeCancel", "AfterCancel",
+                             "BeforeDelete", "AfterDelete"}));
   // A BeforePost handler that stops the post quietly.
   table->BeforePost = [](TDataSet&) { throw OperationAborted(); };
   table->Edit();
@@ -775,11 +789,12 @@ TEST_F(TableEditing, AReadOnlyTableRefusesEveryEdit) {
     const char* message;
   };
   const char* generic = "Cannot modify a read-only dataset";
-  for (const Case& c : {Case{"ReadOnly", [](TableEditing& t) { t.table->F_Set_ReadOnly(true); }, generic},
-                        // the engine's own refusal says why
-                        Case{"not updatable", [](TableEditing& t) { t.rows->updatable = false; },
-                             fake::MemoryRecordset::kNotUpdatable},
-                        Case{"snapshot", [](TableEditing& t) { t.table->F_Set_TableType(4); }, generic}}) {
+  for (const Case& c :
+       {Case{"ReadOnly", [](TableEditing& t) { t.table->F_Set_ReadOnly(true); }, generic},
+        // the engine's own refusal says why
+        Case{"not updatable", [](TableEditing& t) { t.rows->updatable = false; },
+             fake::MemoryRecordset::kNotUpdatable},
+        Case{"snapshot", [](TableEditing& t) { t.table->F_Set_TableType(4); }, generic}}) {
     SCOPED_TRACE(c.what);
     table->Close();
     table->F_Set_ReadOnly(false);
@@ -788,7 +803,8 @@ TEST_F(TableEditing, AReadOnlyTableRefusesEveryEdit) {
     c.configure(*this);
     Open();
     EXPECT_FALSE(table->CanModify());
-    for (auto operation : {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append, &TDataSet::Delete}) {
+    for (auto operation :
+         {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append, &TDataSet::Delete}) {
       try {
         (table.get()->*operation)();
         ADD_FAILURE() << "allowed";
@@ -861,7 +877,9 @@ TEST_F(TableEditing, TranslationStoresTextsInTheOemCodePage) {
   table->FieldByName("Name").SetText("Käse");
   table->Post();
   // ä is 84 in code page 850; the engine reads that byte as Windows-1252 „.
-  EXPECT_EQ(Stored(1, "Name"), "K\xE2\x80\x9E" "se");
+  EXPECT_EQ(Stored(1, "Name"),
+            "K\xE2\x80\x9E"
+            "se");
   EXPECT_EQ(table->FieldByName("Name").AsString(), "Käse");
 }
 
@@ -878,13 +896,13 @@ TEST_F(TableEditing, LocateWithoutBookmarksComparesRecordByRecord) {
   };
   const Case cases[] = {
       {"Name", {"name2"}, 0, 2},
-      {"Name", {"NAME2"}, 0, 0},                  // letter case counts without the option
+      {"Name", {"NAME2"}, 0, 0},  // letter case counts without the option
       {"Name", {"NAME2"}, loCaseInsensitive, 2},
-      {"Name", {"*ame4*"}, loPartialKey, 4},      // one leading and one trailing "*" dropped
+      {"Name", {"*ame4*"}, loPartialKey, 4},  // one leading and one trailing "*" dropped
       {"Name", {"AME3"}, loPartialKey | loCaseInsensitive, 3},
       {"Name;Count", {"name3", "30"}, 0, 3},
-      {"Name;Count", {"name3", "40"}, 0, 0},      // every key field must match
-      {"Name", {"NULL"}, 0, 1},                    // the null key finds the null value
+      {"Name;Count", {"name3", "40"}, 0, 0},  // every key field must match
+      {"Name", {"NULL"}, 0, 1},               // the null key finds the null value
       {"Name", {"zzz"}, 0, 0},
   };
   for (const Case& c : cases) {

@@ -48,8 +48,10 @@ std::string MakeNotesDatabase(const ScratchDir& dir, jet::JetFormat format) {
                                   {"title", ColumnType::Text, 50},
                                   {"body", ColumnType::Memo},
                                   {"pic", ColumnType::OleObject}}});
-  notes.AddRow({std::int64_t{1}, std::string("one"), std::string("first body"), Bytes(PatternBytes(100))});
-  notes.AddRow({std::int64_t{2}, std::string("two"), std::string("second body"), Bytes(PatternBytes(200, 1))});
+  notes.AddRow(
+      {std::int64_t{1}, std::string("one"), std::string("first body"), Bytes(PatternBytes(100))});
+  notes.AddRow({std::int64_t{2}, std::string("two"), std::string("second body"),
+                Bytes(PatternBytes(200, 1))});
   notes.AddRow({std::int64_t{3}, std::string("three"), Null, Null});
   writer.Finish();
   return path;
@@ -82,7 +84,6 @@ std::vector<std::byte> ReadStream(TField& field) {
 
 class EditingFiles : public ::testing::TestWithParam<jet::JetFormat> {};
 
-
 TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
   ScratchDir dir;
   const std::string path = MakeNotesDatabase(dir, GetParam());
@@ -112,7 +113,8 @@ TEST_P(EditingFiles, InsertEditAndDeleteReadBackExactly) {
     notes.db.table.Delete();
     EXPECT_EQ(notes.Field("id").AsString(), "4");  // the next record
     std::vector<std::string> ids;
-    for (notes.db.table.First(); !notes.db.table.Eof(); notes.db.table.Next()) ids.push_back(notes.Field("id").AsString());
+    for (notes.db.table.First(); !notes.db.table.Eof(); notes.db.table.Next())
+      ids.push_back(notes.Field("id").AsString());
     EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "4"}));
     EXPECT_EQ(notes.db.table.RecordCount(), 3);
   }
@@ -266,7 +268,9 @@ TEST_P(EditingFiles, SmallPiecesAndMovingOnWithTheStreamStillOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, EditingFiles,
                          ::testing::Values(jet::JetFormat::Jet4, jet::JetFormat::Jet3),
-                         [](const auto& info) { return info.param == jet::JetFormat::Jet3 ? "Jet3" : "Jet4"; });
+                         [](const auto& info) {
+                           return info.param == jet::JetFormat::Jet3 ? "Jet3" : "Jet4";
+                         });
 
 TEST(EditingFixtures, AnIndexedTableRefusesWithTheEnginesReasonAndStaysUnchanged) {
   ScratchDir dir;
@@ -278,7 +282,8 @@ TEST(EditingFixtures, AnIndexedTableRefusesWithTheEnginesReasonAndStaysUnchanged
     EXPECT_FALSE(details.db.table.CanModify());
     const std::string refusal = "Cannot update. Database or object is read-only.";
     std::vector<std::string> errors;
-    for (auto operation : {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append, &TDataSet::Delete}) {
+    for (auto operation :
+         {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append, &TDataSet::Delete}) {
       try {
         (details.db.table.*operation)();
         ADD_FAILURE() << "allowed";
@@ -351,7 +356,8 @@ TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
     things.Field("Uid").SetText("{12345678-9ABC-DEF0-0123-456789ABCDEF}");
     things.Field("Price").SetText("-12.3456");
     things.Field("Ratio").SetText("0.125");
-    things.Field("Raw").SetValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}});
+    things.Field("Raw").SetValue(
+        std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}});
     things.Field("Small").SetText("-32768");
     WriteStream(things.Field("Pic"), PatternBytes(777, 3));
     things.db.table.Post();
@@ -377,11 +383,13 @@ TEST(EditingTypedValues, EveryColumnKindRoundTrips) {
 
   WritableTable again(path, "Things");
   again.GoTo("4");
-  EXPECT_EQ(again.Field("When").Value(), FieldValue(730519.0 * 86400000.0 + (12 * 3600 + 34 * 60 + 56) * 1000.0));
+  EXPECT_EQ(again.Field("When").Value(),
+            FieldValue(730519.0 * 86400000.0 + (12 * 3600 + 34 * 60 + 56) * 1000.0));
   EXPECT_EQ(again.Field("Price").Value(), FieldValue(-12.3456));
   EXPECT_EQ(again.Field("Uid").AsString(), "{12345678-9ABC-DEF0-0123-456789ABCDEF}");
   EXPECT_EQ(again.Field("Notes").AsString(), "line one\r\nline two");
-  EXPECT_EQ(again.Field("Raw").Value(), FieldValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}}));
+  EXPECT_EQ(again.Field("Raw").Value(),
+            FieldValue(std::vector<std::byte>{std::byte{0x41}, std::byte{0xFF}, std::byte{7}}));
   EXPECT_EQ(ReadStream(again.Field("Pic")), PatternBytes(777, 3));
 }
 

@@ -87,7 +87,8 @@ class MemoryRecordset;
 
 class MemoryField : public dao::Field {
  public:
-  MemoryField(MemoryRecordset& recordset, std::size_t column) : recordset_(recordset), column_(column) {}
+  MemoryField(MemoryRecordset& recordset, std::size_t column)
+      : recordset_(recordset), column_(column) {}
   std::string Name() const override;
   int Type() const override;
   std::int32_t Size() const override;
@@ -127,7 +128,8 @@ class MemoryField : public dao::Field {
 
 class MemoryRecordset : public dao::Recordset {
  public:
-  MemoryRecordset(std::shared_ptr<MemoryTable> table, int type, std::optional<int> sortColumn = std::nullopt)
+  MemoryRecordset(std::shared_ptr<MemoryTable> table, int type,
+                  std::optional<int> sortColumn = std::nullopt)
       : table_(std::move(table)), type_(type), sortColumn_(sortColumn), fields_(script_, "Fields") {
     for (std::size_t i = 0; i < table_->columns.size(); ++i)
       fields_.items.push_back(std::make_shared<MemoryField>(*this, i));
@@ -170,16 +172,23 @@ class MemoryRecordset : public dao::Recordset {
     onDeleted_ = false;
     pos_ += rows;
     if (pos_ < -1) pos_ = -1;
-    if (pos_ > static_cast<std::int64_t>(view_.size())) pos_ = static_cast<std::int64_t>(view_.size());
+    if (pos_ > static_cast<std::int64_t>(view_.size()))
+      pos_ = static_cast<std::int64_t>(view_.size());
   }
-  bool Eof() const override { return view_.empty() || pos_ >= static_cast<std::int64_t>(view_.size()); }
+  bool Eof() const override {
+    return view_.empty() || pos_ >= static_cast<std::int64_t>(view_.size());
+  }
   bool Bof() const override { return view_.empty() || pos_ < 0; }
   std::int32_t RecordCount() override { return static_cast<std::int32_t>(view_.size()); }
   std::int32_t ListedCount() override { return table_->listed; }
-  std::int32_t AbsolutePosition() override { return Bof() || Eof() ? -1 : static_cast<std::int32_t>(pos_); }
+  std::int32_t AbsolutePosition() override {
+    return Bof() || Eof() ? -1 : static_cast<std::int32_t>(pos_);
+  }
   void SetAbsolutePosition(std::int32_t position) override { MoveTo(position, true); }
   float PercentPosition() override {
-    return view_.empty() || Bof() || Eof() ? 0.0f : 100.0f * static_cast<float>(pos_) / static_cast<float>(view_.size());
+    return view_.empty() || Bof() || Eof()
+               ? 0.0f
+               : 100.0f * static_cast<float>(pos_) / static_cast<float>(view_.size());
   }
   void SetPercentPosition(float) override {}
   dao::Bytes Bookmark() override {
@@ -238,11 +247,13 @@ class MemoryRecordset : public dao::Recordset {
     table_->MaybeFail("Update");
     for (std::size_t c = 0; c < table_->columns.size(); ++c) {
       if (table_->columns[c].required && dao::IsNull(copy_[c]))
-        throw dao::EngineError(3314, "The field '" + table_->columns[c].name + "' cannot contain a Null value.");
+        throw dao::EngineError(
+            3314, "The field '" + table_->columns[c].name + "' cannot contain a Null value.");
     }
     if (editMode_ == dao::dbEditInProgress) {
       const std::int32_t bookmark = view_[static_cast<std::size_t>(pos_)];
-      if (!table_->rows.count(bookmark)) throw dao::EngineError(dao::kRecordDeleted, "Record is deleted.");
+      if (!table_->rows.count(bookmark))
+        throw dao::EngineError(dao::kRecordDeleted, "Record is deleted.");
       table_->rows[bookmark] = copy_;
       lastModified_ = bookmark;
     } else {
@@ -304,21 +315,26 @@ class MemoryRecordset : public dao::Recordset {
  private:
   static dao::Bytes BytesOf(std::int32_t value) {
     const auto u = static_cast<std::uint32_t>(value);
-    return {std::byte(u & 0xFF), std::byte((u >> 8) & 0xFF), std::byte((u >> 16) & 0xFF), std::byte(u >> 24)};
+    return {std::byte(u & 0xFF), std::byte((u >> 8) & 0xFF), std::byte((u >> 16) & 0xFF),
+            std::byte(u >> 24)};
   }
   static std::int32_t ValueOf(const dao::Bytes& bytes) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i) value |= std::to_integer<std::uint32_t>(bytes[i]) << (8 * i);
+    for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i)
+      value |= std::to_integer<std::uint32_t>(bytes[i]) << (8 * i);
     return static_cast<std::int32_t>(value);
   }
-  [[noreturn]] static void NoCurrent() { throw dao::EngineError(dao::kNoCurrentRecord, "No current record."); }
+  [[noreturn]] static void NoCurrent() {
+    throw dao::EngineError(dao::kNoCurrentRecord, "No current record.");
+  }
   // The bookmark of the current record; raises when there is none or it is
   // deleted.
   std::int32_t CurrentBookmark() {
     if (onDeleted_) throw dao::EngineError(dao::kRecordDeleted, "Record is deleted.");
     if (Bof() || Eof()) NoCurrent();
     const std::int32_t bookmark = view_[static_cast<std::size_t>(pos_)];
-    if (!table_->rows.count(bookmark)) throw dao::EngineError(dao::kRecordDeleted, "Record is deleted.");
+    if (!table_->rows.count(bookmark))
+      throw dao::EngineError(dao::kRecordDeleted, "Record is deleted.");
     return bookmark;
   }
   void EndEdit() {

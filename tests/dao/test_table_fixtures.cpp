@@ -57,15 +57,17 @@ std::vector<std::string> TableNames(const std::string& file) {
 
 // The header and the rows of mdb-export, NULL as kNull, binary in hex.
 std::vector<std::vector<std::string>> Export(const std::string& file, const std::string& table) {
-  const std::string command = std::string("mdb-export -Q -d '") + kFieldSep + "' -R '" + kRowSep + "' -0 '" +
-                              kNull + "' -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " + Quoted(file) +
-                              " " + Quoted(table);
+  const std::string command = std::string("mdb-export -Q -d '") + kFieldSep + "' -R '" + kRowSep +
+                              "' -0 '" + kNull +
+                              "' -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " +
+                              Quoted(file) + " " + Quoted(table);
   const std::string text = Shell(command);
   // Header and rows each end with the row separator.
   std::vector<std::vector<std::string>> rows;
   for (const std::string& row : Split(text, kRowSep)) rows.push_back(Split(row, kFieldSep));
   if (rows.size() > 1 && rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
-  if (!rows.empty() && !rows.front().empty() && !rows.front().back().empty() && rows.front().back().back() == '\n')
+  if (!rows.empty() && !rows.front().empty() && !rows.front().back().empty() &&
+      rows.front().back().back() == '\n')
     rows.front().back().pop_back();
   return rows;
 }
@@ -86,8 +88,8 @@ std::string InstantOfDateText(const std::string& text) {
   const CivilDate d = CivilFromDayNumber(dt->day);
   const int s = (dt->milliseconds + 500) / 1000;
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d", d.year, d.month, d.day, s / 3600,
-                s / 60 % 60, s % 60);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d", d.year, d.month, d.day,
+                s / 3600, s / 60 % 60, s % 60);
   return buffer;
 }
 
@@ -166,7 +168,8 @@ TEST(TableFixtures, EveryValueMatchesMdbExport) {
       db.table.F_Set_TableName(name);
       db.table.Open();
       std::vector<std::string> names;
-      for (std::size_t i = 0; i < db.table.FieldCount(); ++i) names.push_back(db.table.Fields(i).FieldName());
+      for (std::size_t i = 0; i < db.table.FieldCount(); ++i)
+        names.push_back(db.table.Fields(i).FieldName());
       EXPECT_EQ(names, exported.front());
       std::size_t row = 1;
       for (; !db.table.Eof(); db.table.Next(), ++row) {
@@ -192,7 +195,8 @@ TEST(TableFixtures, NonAsciiTextIsIntact) {
   db.table.Open();
   bool found = false;
   for (; !db.table.Eof(); db.table.Next())
-    if (db.table.FieldByName("Unicode").AsString().find("ääkkösiä") != std::string::npos) found = true;
+    if (db.table.FieldByName("Unicode").AsString().find("ääkkösiä") != std::string::npos)
+      found = true;
   EXPECT_TRUE(found);
   OpenDatabase nwind(kFixtures + "nwind.mdb");
   nwind.table.F_Set_TableName("umsätze");
@@ -209,8 +213,9 @@ TEST(TableFixtures, TypesOfTestV2003Table1) {
     while (!db.table.Eof() && db.table.FieldByName("A").AsString() != "abcdefg") db.table.Next();
     ASSERT_FALSE(db.table.Eof());
     std::vector<std::string> types(db.table.FieldTypeNames());
-    EXPECT_EQ(types, (std::vector<std::string>{"ftString", "ftString", "ftSmallInt", "ftSmallInt", "ftInteger",
-                                               "ftFloat", "ftDateTime", "ftCurrency", "ftBoolean"}));
+    EXPECT_EQ(types, (std::vector<std::string>{"ftString", "ftString", "ftSmallInt", "ftSmallInt",
+                                               "ftInteger", "ftFloat", "ftDateTime", "ftCurrency",
+                                               "ftBoolean"}));
     EXPECT_EQ(db.table.FieldDefs()[0].size, 50);
     EXPECT_EQ(db.table.FieldDefs()[1].size, 100);
     EXPECT_EQ(db.table.FieldByName("F").AsString(), "444.555");

@@ -35,9 +35,11 @@ TEST(TableIndexDefs, ReadFromTheTableDefinitionOfATableTypeTable) {
   db.table.Open();
   const TVxDaoIndexDefs& defs = db.table.IndexDefs();
   // As many definitions as the engine's Indexes collection has, by name.
-  dao::Indexes& indexes = db.database.DatabaseObject()->TableDefs().Item("Order Details").TableIndexes();
+  dao::Indexes& indexes =
+      db.database.DatabaseObject()->TableDefs().Item("Order Details").TableIndexes();
   ASSERT_EQ(defs.Count(), static_cast<std::size_t>(indexes.Count()));
-  for (int i = 0; i < indexes.Count(); ++i) EXPECT_EQ(defs[static_cast<std::size_t>(i)].name, indexes.Item(i).Name());
+  for (int i = 0; i < indexes.Count(); ++i)
+    EXPECT_EQ(defs[static_cast<std::size_t>(i)].name, indexes.Item(i).Name());
   const TVxDaoIndexDef* primary = defs.Find("primarykey");
   ASSERT_NE(primary, nullptr);
   EXPECT_EQ(primary->fields, "OrderID;ProductID");
@@ -131,7 +133,11 @@ TEST(TableIndexDefs, WritingAndDeletingAreRefusedAndTheFileIsLeftAsItWas) {
   {
     // Shaping an index the file has is refused the same way.
     OpenDatabase db(copy);
-    dao::Index& index = db.database.DatabaseObject()->TableDefs().Item("Order Details").TableIndexes().Item("OrderID");
+    dao::Index& index = db.database.DatabaseObject()
+                            ->TableDefs()
+                            .Item("Order Details")
+                            .TableIndexes()
+                            .Item("OrderID");
     EXPECT_EQ(EngineErrorOf([&] { index.SetPrimary(true); }), 3027);
     EXPECT_EQ(EngineErrorOf([&] { index.SetUnique(true); }), 3027);
     EXPECT_EQ(EngineErrorOf([&] { index.AppendField("ProductID", dao::dbDescending); }), 3027);

@@ -44,7 +44,8 @@ TEST(KeyConditions, FieldNamesAreBracketedPartByPart) {
 
 TEST(KeyConditions, KeyFieldListsSplitAtSemicolons) {
   EXPECT_EQ(SplitKeyNames("OrderID"), (std::vector<std::string>{"OrderID"}));
-  EXPECT_EQ(SplitKeyNames("OrderID; ProductID ;"), (std::vector<std::string>{"OrderID", "ProductID"}));
+  EXPECT_EQ(SplitKeyNames("OrderID; ProductID ;"),
+            (std::vector<std::string>{"OrderID", "ProductID"}));
   EXPECT_TRUE(SplitKeyNames("").empty());
 }
 
@@ -91,24 +92,33 @@ TEST(KeyConditions, NumbersAndDatesAreReadInTheUsersLocale) {
   EXPECT_EQ(KeyCondition({{"P", TFieldType::ftCurrency}}, {"0,25"}, true, de), "([P]  = 0.25)");
   EXPECT_EQ(KeyCondition({{"D", TFieldType::ftDateTime}}, {"03.02.2001 12:00:00"}, true, de),
             "([D]  = #02/03/2001 12:00:00#)");
-  EXPECT_EQ(KeyCondition({{"D", TFieldType::ftDate}}, {"31.12.1899"}, true, de), "([D]  = #12/31/1899#)");
+  EXPECT_EQ(KeyCondition({{"D", TFieldType::ftDate}}, {"31.12.1899"}, true, de),
+            "([D]  = #12/31/1899#)");
 }
 
 TEST(KeyConditions, SeveralKeysAreJoinedWithAnd) {
-  EXPECT_EQ(KeyCondition({{"OrderID", TFieldType::ftInteger}, {"ProductID", TFieldType::ftInteger}}, {"10248", "11"},
-                         true, kUs),
+  EXPECT_EQ(KeyCondition({{"OrderID", TFieldType::ftInteger}, {"ProductID", TFieldType::ftInteger}},
+                         {"10248", "11"}, true, kUs),
             "([OrderID]  = 10248) AND ([ProductID]  = 11)");
   EXPECT_EQ(KeyCondition({{"a.b", TFieldType::ftString}}, {"x"}, false, kUs), "(a.b  = \"x\")");
 }
 
 TEST(KeyConditions, RefusalsCarryTheirMessages) {
-  EXPECT_EQ(MessageOf([] { KeyCondition({{"F", TFieldType::ftIDispatch}}, {"1"}, true, kUs); }),
+  EXPECT_EQ(MessageOf([] {
+              KeyCondition({{"F", TFieldType::ftIDispatch}}, {"1"}, true, kUs);
+            }),
             "Unable to build Key SQL!");
-  EXPECT_EQ(MessageOf([] { LocateCondition({{"F", TFieldType::ftUnknown}}, {"1"}, 0, true, kUs); }),
+  EXPECT_EQ(MessageOf([] {
+              LocateCondition({{"F", TFieldType::ftUnknown}}, {"1"}, 0, true, kUs);
+            }),
             "Unable to build Lookup Key SQL!");
-  EXPECT_EQ(MessageOf([] { KeyCondition({{"F", TFieldType::ftInteger}}, {"1", "2"}, true, kUs); }),
+  EXPECT_EQ(MessageOf([] {
+              KeyCondition({{"F", TFieldType::ftInteger}}, {"1", "2"}, true, kUs);
+            }),
             "Number of elements in the KeyValues array must be equal to the number of fields.");
-  EXPECT_EQ(MessageOf([] { KeyCondition({{"D", TFieldType::ftDate}}, {"31/31/2001"}, true, kUs); }),
+  EXPECT_EQ(MessageOf([] {
+              KeyCondition({{"D", TFieldType::ftDate}}, {"31/31/2001"}, true, kUs);
+            }),
             "'31/31/2001' is not a valid date and time");
 }
 
@@ -135,8 +145,10 @@ TEST(KeyConditions, LocateConditionTextForms) {
     EXPECT_EQ(LocateCondition({name}, {c.value}, c.options, true, kUs), c.term);
   }
   // Fields other than text build the key condition's terms whatever the options.
-  EXPECT_EQ(LocateCondition({{"Id", TFieldType::ftInteger}}, {"NULL"}, loPartialKey, true, kUs), "([Id] IS NULL)");
-  EXPECT_EQ(LocateCondition({{"Id", TFieldType::ftInteger}}, {"5"}, loCaseInsensitive, true, kUs), "([Id]  = 5)");
+  EXPECT_EQ(LocateCondition({{"Id", TFieldType::ftInteger}}, {"NULL"}, loPartialKey, true, kUs),
+            "([Id] IS NULL)");
+  EXPECT_EQ(LocateCondition({{"Id", TFieldType::ftInteger}}, {"5"}, loCaseInsensitive, true, kUs),
+            "([Id]  = 5)");
 }
 
 TEST(KeyConditions, DateTimeTextsAreNormalised) {
@@ -188,23 +200,31 @@ TEST(KeyConditions, MasterDetailConditionFromMasterValues) {
       {TFieldType::ftString, false, std::string("O\"Neil")},
       {TFieldType::ftBoolean, false, std::int16_t{1}},
       {TFieldType::ftBoolean, false, std::int16_t{0}},
-      {TFieldType::ftDateTime, false, (DayNumberFromCivil({2001, 2, 3}) + 0.5) * kMillisecondsPerDay},
+      {TFieldType::ftDateTime, false,
+       (DayNumberFromCivil({2001, 2, 3}) + 0.5) * kMillisecondsPerDay},
       {TFieldType::ftDate, false, DayNumberFromCivil({1999, 12, 31})},
       {TFieldType::ftFloat, false, 0.1},
       {TFieldType::ftInteger, false, std::monostate{}},
   };
-  EXPECT_EQ(MasterDetailCondition({"OrderId", "Name", "Yes", "No", "When", "Day", "Ratio", "Gone"}, values, true),
-            "([OrderId]  = 42) AND ([Name]  = \"O\"\"Neil\") AND ([Yes]  = True) AND ([No]  = False) AND "
-            "([When]  = #02/03/2001 12:00:00#) AND ([Day]  = #12/31/1999#) AND ([Ratio]  = 0.1) AND "
-            "([Gone] IS NULL)");
+  EXPECT_EQ(
+      MasterDetailCondition({"OrderId", "Name", "Yes", "No", "When", "Day", "Ratio", "Gone"},
+                            values, true),
+      "([OrderId]  = 42) AND ([Name]  = \"O\"\"Neil\") AND ([Yes]  = True) AND ([No]  = False) AND "
+      "([When]  = #02/03/2001 12:00:00#) AND ([Day]  = #12/31/1999#) AND ([Ratio]  = 0.1) AND "
+      "([Gone] IS NULL)");
   std::vector<std::byte> guid(16);
   for (int i = 0; i < 16; ++i) guid[static_cast<std::size_t>(i)] = std::byte(i);
   EXPECT_EQ(MasterDetailCondition({"Uid"}, {{TFieldType::ftBytes, true, guid}}, false),
             "(Uid  = {guid {03020100-0504-0706-0809-0A0B0C0D0E0F}})");
-  EXPECT_EQ(MessageOf([] { MasterDetailCondition({"a", "b"}, {{TFieldType::ftInteger, false, 1}}, true); }),
+  EXPECT_EQ(MessageOf([] {
+              MasterDetailCondition({"a", "b"}, {{TFieldType::ftInteger, false, 1}}, true);
+            }),
             "The number of Master and Detail fields must be equal!");
-  EXPECT_EQ(MessageOf([] { MasterDetailCondition({"a"}, {{TFieldType::ftIDispatch, false, std::string("x")}}, true); }),
-            "Unable to build Master/Detail SQL Relationship!");
+  EXPECT_EQ(
+      MessageOf([] {
+        MasterDetailCondition({"a"}, {{TFieldType::ftIDispatch, false, std::string("x")}}, true);
+      }),
+      "Unable to build Master/Detail SQL Relationship!");
 }
 
 TEST(KeyConditions, TheUsersLocaleIsReadFromTheEnvironment) {

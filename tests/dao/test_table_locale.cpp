@@ -40,9 +40,9 @@ TEST_F(GermanLocale, FloatCurrencyAndDateTexts) {
   t.F_Set_TableName("Things");
   t.Open();
   const auto& values = t.ActiveRecordBuffer()->RecValues;
-  EXPECT_EQ(values[8].text, "12,5");               // currency value text in the user's locale
+  EXPECT_EQ(values[8].text, "12,5");  // currency value text in the user's locale
   EXPECT_EQ(values[9].text, "0,1");
-  EXPECT_EQ(values[6].text, "730519 43200000");    // DateText is locale-free
+  EXPECT_EQ(values[6].text, "730519 43200000");  // DateText is locale-free
   EXPECT_EQ(t.FieldByName("Price").AsString(), "12,5");
   EXPECT_EQ(std::get<double>(t.FieldByName("Price").Value()), 12.5);
   EXPECT_EQ(t.FieldByName("When").AsString(), "03.02.2001 12:00:00");

@@ -133,8 +133,9 @@ TEST(TableLocate, TableTypeWithoutAnyIndexRefuses) {
   db.table.F_Set_TableType(1);
   db.table.Open();
   EXPECT_EQ(db.table.IndexDefs().Count(), 0u);
-  EXPECT_EQ(MessageOf([&] { db.table.Locate("ID", {"3"}); }),
-            "Index Property is Empty!\nYou must set an index before using Locate with StandardTables");
+  EXPECT_EQ(
+      MessageOf([&] { db.table.Locate("ID", {"3"}); }),
+      "Index Property is Empty!\nYou must set an index before using Locate with StandardTables");
 }
 
 TEST(TableLocate, SeekRefusesAKeyOfTheWrongKind) {
@@ -163,11 +164,11 @@ TEST_F(LocateOnAwkward, TextKeysWithQuotesPatternCharactersAndOptions) {
       {"say \"hi\"", 0, "1"},
       {"SAY \"HI\"", loCaseInsensitive, "1"},
       {"a*b?c", 0, "2"},
-      {"a*", loPartialKey, "2"},          // the "*" is literal: "a*b?c"
+      {"a*", loPartialKey, "2"},  // the "*" is literal: "a*b?c"
       {"a", loPartialKey, "2"},
       {"![#]-", loPartialKey, "3"},
       {"![#]-X", loCaseInsensitive, "3"},
-      {"abc", 0, "5"},                    // text compares without regard to case
+      {"abc", 0, "5"},  // text compares without regard to case
       {"ABCD", loPartialKey | loCaseInsensitive, "6"},
       {"a[b]", loPartialKey, "7"},
       {"a?c", 0, ""},
@@ -220,7 +221,9 @@ TEST_F(LocateOnAwkward, RefusalsAndPreconditions) {
   db.table.Open();
   EXPECT_EQ(MessageOf([&] { db.table.Locate("ID;Name", {"1"}); }),
             "Number of elements in the KeyValues array must be equal to the number of fields.");
-  EXPECT_EQ(MessageOf([&] { db.table.FindNext("ID", {"1", "2"}); }),
+  EXPECT_EQ(MessageOf([&] {
+              db.table.FindNext("ID", {"1", "2"});
+            }),
             "Number of elements in the KeyValues array must be equal to the number of fields.");
   EXPECT_NE(MessageOf([&] { db.table.Locate("Nope", {"1"}); }), "(nothing raised)");
   // A record filter turns locate off.
@@ -257,7 +260,8 @@ TEST(TableLocate, AccentedTextsOnJet3AndJet4) {
     const std::string path = dir / "accents.mdb";
     {
       jet::MdbWriter writer(path, jet::WriterOptions{format});
-      auto& words = writer.AddTable({"Words", {{"ID", jet::ColumnType::Long}, {"Word", jet::ColumnType::Text, 40}}});
+      auto& words = writer.AddTable(
+          {"Words", {{"ID", jet::ColumnType::Long}, {"Word", jet::ColumnType::Text, 40}}});
       words.AddRow({std::int64_t{1}, std::string("Straße")});
       words.AddRow({std::int64_t{2}, std::string("Käse")});
       words.AddRow({std::int64_t{3}, std::string("ÄRGER [1]")});
@@ -310,7 +314,9 @@ TEST_P(LocateOnEveryFormat, EveryColumnOfTable1FindsItsRow) {
   for (std::size_t r = 0; r < rows.size(); ++r) {
     for (std::size_t c = 0; c < 9; ++c) {
       std::string key = rows[r][c];
-      if (c == 6) key = key.substr(5, 2) + "/" + key.substr(8, 2) + "/" + key.substr(0, 4);  // mdb-export's Y-m-d
+      if (c == 6)
+        key = key.substr(5, 2) + "/" + key.substr(8, 2) + "/" +
+              key.substr(0, 4);  // mdb-export's Y-m-d
       if (c == 8) key = key == "1" ? "True" : "False";
       SCOPED_TRACE(std::string(names[c]) + " = " + key);
       db.table.Last();
@@ -320,7 +326,8 @@ TEST_P(LocateOnEveryFormat, EveryColumnOfTable1FindsItsRow) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, LocateOnEveryFormat, ::testing::Values("testV2003.mdb", "testV2010.accdb"),
+INSTANTIATE_TEST_SUITE_P(Files, LocateOnEveryFormat,
+                         ::testing::Values("testV2003.mdb", "testV2010.accdb"),
                          [](const auto& info) {
                            std::string name = info.param;
                            return name.substr(0, name.find('.'));
@@ -374,14 +381,14 @@ TEST(TableFind, PartialCaselessTextOnCustomers) {
       if (name.rfind(lowered, 0) == 0) expected = static_cast<int>(i);
     }
     db.table.First();
-    EXPECT_EQ(db.table.Locate("CompanyName", {key}, loPartialKey | loCaseInsensitive), expected >= 0);
+    EXPECT_EQ(db.table.Locate("CompanyName", {key}, loPartialKey | loCaseInsensitive),
+              expected >= 0);
     if (expected >= 0) {
       EXPECT_EQ(db.table.RecNo(), expected + 1);
       EXPECT_EQ(Text(db.table, "CustomerID"), rows[static_cast<std::size_t>(expected)][0]);
     }
   }
 }
-
 
 TEST(TableLocate, TableTypeMovesToTheSeekMatchInTheTablesOwnOrder) {
   // The ProductID index orders the records unlike the table: the table,
@@ -424,7 +431,8 @@ TEST(TableLocate, TableTypePartialTextKeyLandsOnTheFirstInIndexOrder) {
           (expected < 0 || lower(rows[i][1]) < lower(rows[static_cast<std::size_t>(expected)][1])))
         expected = static_cast<int>(i);
     db.table.First();
-    EXPECT_EQ(db.table.Locate("CompanyName", {key}, loPartialKey | loCaseInsensitive), expected >= 0);
+    EXPECT_EQ(db.table.Locate("CompanyName", {key}, loPartialKey | loCaseInsensitive),
+              expected >= 0);
     if (expected < 0) continue;
     EXPECT_EQ(Text(db.table, "CustomerID"), rows[static_cast<std::size_t>(expected)][0]);
     EXPECT_EQ(db.table.RecNo(), expected + 1);

@@ -28,7 +28,8 @@ inline std::string MakeAwkwardDatabase(const ScratchDir& dir) {
                                     {"Score", ColumnType::Double}}});
   Guid other = SampleGuid();
   other.bytes[15] = 0x01;
-  awkward.AddRow({std::int64_t{1}, std::string("say \"hi\""), Date{36925.5}, SampleGuid(), true, 1.5});
+  awkward.AddRow(
+      {std::int64_t{1}, std::string("say \"hi\""), Date{36925.5}, SampleGuid(), true, 1.5});
   awkward.AddRow({std::int64_t{2}, std::string("a*b?c"), Date{36926.0}, other, false, -0.25});
   awkward.AddRow({std::int64_t{3}, std::string("![#]-x"), Null, Null, true, Null});
   awkward.AddRow({std::int64_t{4}, Null, Date{36925.75}, Null, false, 2.0});
@@ -51,7 +52,8 @@ inline std::string MakeAwkwardDatabase(const ScratchDir& dir) {
 }
 
 // The rows of a table as mdb-export reads them (Null as "\x01NULL").
-inline std::vector<std::vector<std::string>> ExportedRows(const std::string& file, const std::string& table) {
+inline std::vector<std::vector<std::string>> ExportedRows(const std::string& file,
+                                                          const std::string& table) {
   return dao::testing::MdbExport(file, table);
 }
 

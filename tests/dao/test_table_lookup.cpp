@@ -22,7 +22,8 @@ TEST(TableLookup, ValuesOfTheMatchingRecordInTheGivenOrder) {
   // Checked against mdb-export's reading of the same record.
   const auto rows = ExportedRows(kNwind, "Order Details");
   const auto& row = rows.at(1000);
-  const auto values = db.table.Lookup("OrderID;ProductID", {row[0], row[1]}, "Quantity;ProductID;UnitPrice");
+  const auto values =
+      db.table.Lookup("OrderID;ProductID", {row[0], row[1]}, "Quantity;ProductID;UnitPrice");
   ASSERT_TRUE(values);
   ASSERT_EQ(values->size(), 3u);
   EXPECT_EQ(std::to_string(std::get<std::int64_t>((*values)[0])), row[3]);
@@ -119,7 +120,8 @@ TEST(TableLookup, RefusalsCarryTheirMessages) {
   EXPECT_EQ(MessageOf([&] { db.table.Lookup("ID;Name", {"1"}, "Name"); }),
             "Number of elements in the KeyValues array must be equal to the number of fields.");
   EXPECT_EQ(MessageOf([&] { db.table.Lookup("ID", {"1"}, ""); }), "ResultFields are not defined");
-  EXPECT_EQ(MessageOf([&] { db.table.Lookup("ID", {"1"}, "Name;Nope"); }), "Invalid field name: Nope");
+  EXPECT_EQ(MessageOf([&] { db.table.Lookup("ID", {"1"}, "Name;Nope"); }),
+            "Invalid field name: Nope");
   EXPECT_EQ(MessageOf([&] { db.table.Lookup("ID", {"x\"y"}, "Name"); }).substr(0, 6), "Syntax");
 }
 
@@ -139,7 +141,9 @@ TEST(TableLookup, CalculatedResultFieldsAreComputedOnTheFoundRecord) {
   db.table.AddField("Name", TFieldType::ftString, TFieldKind::fkData, 60);
   db.table.AddField("Twice", TFieldType::ftInteger, TFieldKind::fkCalculated);
   std::vector<std::string> seen;  // the records the calculation ran on
-  db.table.OnCalcFields = [&](TDataSet& set) { seen.push_back(set.FieldByName("Name").AsString()); };
+  db.table.OnCalcFields = [&](TDataSet& set) {
+    seen.push_back(set.FieldByName("Name").AsString());
+  };
   db.table.Open();
   seen.clear();
   const auto values = db.table.Lookup("Name", {"abcdef"}, "ID;Twice");

@@ -88,7 +88,7 @@ TEST_F(MasterDetailOnAwkward, TextKeysWithQuotesAndNullMasterValues) {
   Master().Open();
   Table().Open();
   EXPECT_EQ(Column(Table(), "KindID"), (std::vector<std::string>{"1", "3", "6"}));  // say "hi"
-  MasterTo("4");  // Name is Null
+  MasterTo("4");                                                                    // Name is Null
   EXPECT_EQ(Column(Table(), "Label"), (std::vector<std::string>{"nobody"}));
   MasterTo("2");  // a*b?c: no pattern, an equal text
   EXPECT_EQ(Column(Table(), "Label"), (std::vector<std::string>{"two-a"}));
@@ -136,9 +136,15 @@ TEST_F(MasterDetailOnAwkward, DateGuidYesNoAndDoubleMasterValues) {
     std::vector<std::string> ids;
   };
   const std::vector<Case> cases{
-      {"When", "1", {"1", "5"}},  {"When", "4", {"4"}},          {"When", "3", {"3", "7"}},  // a Null master value: IS NULL
-      {"Uid", "2", {"2"}},        {"Flag", "1", {"1", "3", "5"}}, {"Flag", "2", {"2", "4", "6", "7"}},
-      {"Score", "2", {"2"}},      {"Score", "1", {"1", "5"}},     {"ID;Name", "7", {"7"}},
+      {"When", "1", {"1", "5"}},
+      {"When", "4", {"4"}},
+      {"When", "3", {"3", "7"}},  // a Null master value: IS NULL
+      {"Uid", "2", {"2"}},
+      {"Flag", "1", {"1", "3", "5"}},
+      {"Flag", "2", {"2", "4", "6", "7"}},
+      {"Score", "2", {"2"}},
+      {"Score", "1", {"1", "5"}},
+      {"ID;Name", "7", {"7"}},
   };
   Master().Open();
   for (const Case& c : cases) {
@@ -249,7 +255,8 @@ TEST_F(MasterDetailOnAwkward, CircularLinksAreRefused) {
   // Kinds follows Awkward; Awkward may not follow Kinds.
   TDataSource detailSource(&Table());
   Table().F_Set_MasterSource(&source_);
-  EXPECT_EQ(MessageOf([&] { Master().F_Set_MasterSource(&detailSource); }), "Circular links not allowed!");
+  EXPECT_EQ(MessageOf([&] { Master().F_Set_MasterSource(&detailSource); }),
+            "Circular links not allowed!");
   EXPECT_EQ(Master().MasterSource(), nullptr);
 }
 

@@ -17,7 +17,8 @@ namespace {
 using namespace testing_support;
 
 TEST(SqlParams, NamesAreFoundOncePerNameOutsideQuotes) {
-  EXPECT_EQ(ParseParamNames("select * from t where a = :A and b = :b2 or a = :a and c = ':quoted' and d::e"),
+  EXPECT_EQ(ParseParamNames(
+                "select * from t where a = :A and b = :b2 or a = :a and c = ':quoted' and d::e"),
             (std::vector<std::string>{"A", "b2"}));
   TParams params{{"b2", TFieldType::ftInteger, "7"}, {"gone", TFieldType::ftString, "x"}};
   RebuildParams(params, "where x = :new and y = :B2");
@@ -52,7 +53,8 @@ TEST(SqlParams, LiteralsByType) {
 
 TEST(SqlParams, SubstitutesWholeWordsOnly) {
   const TParams params{{"id", TFieldType::ftInteger, "5"}, {"name", TFieldType::ftString, "x"}};
-  EXPECT_EQ(SubstituteParams("where id = :ID and idx = :idx and n = :name or m=:name_2 and k=(:id)", params),
+  EXPECT_EQ(SubstituteParams("where id = :ID and idx = :idx and n = :name or m=:name_2 and k=(:id)",
+                             params),
             "where id = 5 and idx = :idx and n = \"x\" or m=:name_2 and k=(5)");
 }
 
@@ -96,7 +98,8 @@ TEST(TableSources, StoredQueryNameAndType) {
   EXPECT_EQ(db.table.QueryDefType(), "dbQSelect");
   // The query's SQL as the connection reads it, one line per entry.
   std::string joined;
-  for (const std::string& line : db.table.QueryDefSQLText()) joined += (joined.empty() ? "" : "\n") + line;
+  for (const std::string& line : db.table.QueryDefSQLText())
+    joined += (joined.empty() ? "" : "\n") + line;
   EXPECT_EQ(joined, db.database.GetQueryDefSql("SelectQuery"));
   EXPECT_THROW(db.table.Open(), dao::EngineError);  // no query engine yet
   EXPECT_FALSE(db.table.Active());

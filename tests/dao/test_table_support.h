@@ -133,13 +133,15 @@ inline std::vector<std::byte> PatternBytes(std::size_t length, unsigned salt = 0
 
 // The GUID {12345678-9ABC-DEF0-0123-456789ABCDEF} in storage order.
 inline jet::Guid SampleGuid() {
-  return {{0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+  return {{0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xF0, 0xDE, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD,
+           0xEF}};
 }
 
 // "Things": one column of every kind, three records (all values; NULLs;
 // empty texts and blobs); "Empty": no records; "Blobs": OLE values of 10,
 // 10,000 bytes and 10 MB and a NULL.
-inline std::string MakeThingsDatabase(const ScratchDir& dir, jet::JetFormat format = jet::JetFormat::Jet4) {
+inline std::string MakeThingsDatabase(const ScratchDir& dir,
+                                      jet::JetFormat format = jet::JetFormat::Jet4) {
   using namespace jet;
   const std::string path = dir / "things.mdb";
   MdbWriter writer(path, WriterOptions{format});
@@ -157,15 +159,16 @@ inline std::string MakeThingsDatabase(const ScratchDir& dir, jet::JetFormat form
                                    {"Raw", ColumnType::Binary, 8},
                                    {"Small", ColumnType::Integer}}});
   const auto pic = PatternBytes(1234);
-  things.AddRow({Null, std::string("alpha"), std::string("Käse\r\nline two"), Bytes(pic), std::int64_t{42}, true,
-                 Date{36925.5}, SampleGuid(), Currency{125000}, 0.1,
+  things.AddRow({Null, std::string("alpha"), std::string("Käse\r\nline two"), Bytes(pic),
+                 std::int64_t{42}, true, Date{36925.5}, SampleGuid(), Currency{125000}, 0.1,
                  Bytes{std::byte{'r'}, std::byte{0}, std::byte{'w'}}, std::int64_t{-7}});
   things.AddRow({Null, Null, Null, Null, Null, false, Null, Null, Null, Null, Null, Null});
-  things.AddRow({Null, std::string(), std::string(), Bytes{}, std::int64_t{0}, false, Date{36925.0}, Null,
-                 Currency{0}, -2.5, Bytes{}, std::int64_t{0}});
+  things.AddRow({Null, std::string(), std::string(), Bytes{}, std::int64_t{0}, false, Date{36925.0},
+                 Null, Currency{0}, -2.5, Bytes{}, std::int64_t{0}});
   writer.AddTable({"Empty", {{"ID", ColumnType::Long}, {"Pic", ColumnType::OleObject}}});
-  auto& blobs = writer.AddTable({"Blobs", {{"id", ColumnType::Long}, {"img", ColumnType::OleObject},
-                                           {"memo", ColumnType::Memo}}});
+  auto& blobs = writer.AddTable(
+      {"Blobs",
+       {{"id", ColumnType::Long}, {"img", ColumnType::OleObject}, {"memo", ColumnType::Memo}}});
   blobs.AddRow({std::int64_t{1}, Bytes(PatternBytes(10)), std::string("short")});
   blobs.AddRow({std::int64_t{2}, Bytes(PatternBytes(10000, 7)), Null});
   blobs.AddRow({std::int64_t{3}, Null, std::string(70000, 'm')});

@@ -35,7 +35,9 @@ void FakeConnection::SetLoginPrompt(bool prompt) {
     calls.push_back(std::string("LoginPrompt=") + (prompt ? "true" : "false"));
 }
 
-void FakeConnection::SetDatabaseType(const std::string& type) { calls.push_back("DatabaseType=" + type); }
+void FakeConnection::SetDatabaseType(const std::string& type) {
+    calls.push_back("DatabaseType=" + type);
+}
 
 void FakeConnection::SetDatabase(const std::string& path) { calls.push_back("Database=" + path); }
 
@@ -55,16 +57,19 @@ public:
         if (damageAfter_ == 0u) throw AttachmentDamage("damaged on opening");
     }
     std::int64_t Size() override {
-        return blob_.claimedSize ? *blob_.claimedSize : static_cast<std::int64_t>(blob_.bytes.size());
+        return blob_.claimedSize ? *blob_.claimedSize
+                                 : static_cast<std::int64_t>(blob_.bytes.size());
     }
     std::size_t Read(std::span<std::byte> buffer) override {
         if (blob_.held) throw std::logic_error("a held blob was read");
-        if (blob_.damagedAfter && position_ >= *blob_.damagedAfter) throw RecordDamageError(blob_.damage);
+        if (blob_.damagedAfter && position_ >= *blob_.damagedAfter)
+            throw RecordDamageError(blob_.damage);
         std::size_t n = std::min(buffer.size(), blob_.bytes.size() - position_);
         if (blob_.damagedAfter) n = std::min(n, *blob_.damagedAfter - position_);
         if (blob_.chunk != 0) n = std::min(n, blob_.chunk);
         if (damageAfter_) {
-            if (position_ >= *damageAfter_) throw AttachmentDamage("damaged after " + std::to_string(position_) + " bytes");
+            if (position_ >= *damageAfter_)
+                throw AttachmentDamage("damaged after " + std::to_string(position_) + " bytes");
             n = std::min(n, *damageAfter_ - position_);
         }
         std::memcpy(buffer.data(), blob_.bytes.data() + position_, n);
@@ -131,13 +136,15 @@ bool FakeTable::Eof() {
 
 void FakeTable::Arrive(std::size_t row) {
     const auto notes = notesAt.find(row);
-    if (notes != notesAt.end()) pendingNotes_.insert(pendingNotes_.end(), notes->second.begin(), notes->second.end());
+    if (notes != notesAt.end())
+        pendingNotes_.insert(pendingNotes_.end(), notes->second.begin(), notes->second.end());
 }
 
 void FakeTable::Next() {
     if (!active) throw std::runtime_error("table not open");
     ++nextCalls;
-    if (stuckAfter && current == *stuckAfter) throw RecordDamageError("row after " + std::to_string(current) + " cannot be reached");
+    if (stuckAfter && current == *stuckAfter)
+        throw RecordDamageError("row after " + std::to_string(current) + " cannot be reached");
     if (current < rows.size()) ++current;
     Arrive(current);
     const auto damaged = unreachableRows.find(current);
@@ -156,7 +163,8 @@ std::unique_ptr<BlobReader> FakeTable::OpenBlobStream(int position) {
     if (const auto damaged = damagedCells.find({current, position}); damaged != damagedCells.end())
         throw RecordDamageError(damaged->second);
     ++openBlobStreams;
-    if (const auto* blob = std::get_if<FakeBlob>(&cell)) return std::make_unique<FakeBlobReader>(*blob);
+    if (const auto* blob = std::get_if<FakeBlob>(&cell))
+        return std::make_unique<FakeBlobReader>(*blob);
     if (const auto* text = std::get_if<std::string>(&cell))
         return std::make_unique<FakeBlobReader>(FakeBlob{*text});
     return std::make_unique<FakeBlobReader>(FakeBlob{});

@@ -51,14 +51,24 @@ TEST(DigestPipelineTest, DigestsEqualTheInLineOnesRowByRow) {
     // chunk size, files larger than all chunks together, and unfinished
     // files (small and large) between them.
     const std::vector<FileCase> cases = {
-        {0, 1, false},           {1, 1, false},           {70, 14, false},         {5000, 5000, false},
-        {kMiB - 1, 4096, false}, {kMiB, kMiB, false},     {kMiB + 1, 333, false},  {0, 1, false},
-        {3 * kMiB + 17, kMiB / 3, false}, {2 * kMiB + 5, kMiB, true}, {100, 100, true},
-        {9 * kMiB / 2, 3 * kMiB, false},  {12345, 1000, false},
+        {0, 1, false},
+        {1, 1, false},
+        {70, 14, false},
+        {5000, 5000, false},
+        {kMiB - 1, 4096, false},
+        {kMiB, kMiB, false},
+        {kMiB + 1, 333, false},
+        {0, 1, false},
+        {3 * kMiB + 17, kMiB / 3, false},
+        {2 * kMiB + 5, kMiB, true},
+        {100, 100, true},
+        {9 * kMiB / 2, 3 * kMiB, false},
+        {12345, 1000, false},
     };
     std::mt19937 random(7);
     std::vector<FileCase> files = cases;
-    for (int i = 0; i < 400; ++i) files.push_back({random() % 40000, 1 + random() % 9000, random() % 17 == 0});
+    for (int i = 0; i < 400; ++i)
+        files.push_back({random() % 40000, 1 + random() % 9000, random() % 17 == 0});
 
     RunManifest manifest("unused.csv");
     std::vector<std::string> expected;
@@ -81,7 +91,8 @@ TEST(DigestPipelineTest, DigestsEqualTheInLineOnesRowByRow) {
         pipeline.Finish();
     }
     ASSERT_EQ(manifest.Rows().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(manifest.Rows()[i].sha256, expected[i]) << "row " << i;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(manifest.Rows()[i].sha256, expected[i]) << "row " << i;
 }
 
 TEST(DigestPipelineTest, LeftByAFailureItStillHandsOverEveryFileEnded) {
@@ -91,7 +102,8 @@ TEST(DigestPipelineTest, LeftByAFailureItStillHandsOverEveryFileEnded) {
     {
         DigestPipeline pipeline(manifest);
         for (int i = 0; i < 200; ++i) {
-            const std::vector<std::byte> bytes = RandomBytes(i == 150 ? 3 * kMiB : random() % 30000, random);
+            const std::vector<std::byte> bytes =
+                RandomBytes(i == 150 ? 3 * kMiB : random() % 30000, random);
             pipeline.Add(bytes);
             pipeline.EndFile(manifest.Rows().size());
             manifest.Add(ManifestRow{});
@@ -101,7 +113,8 @@ TEST(DigestPipelineTest, LeftByAFailureItStillHandsOverEveryFileEnded) {
         pipeline.Add(RandomBytes(2 * kMiB, random));
     }
     ASSERT_EQ(manifest.Rows().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(manifest.Rows()[i].sha256, expected[i]) << "row " << i;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(manifest.Rows()[i].sha256, expected[i]) << "row " << i;
 }
 
 }  // namespace

@@ -19,15 +19,15 @@ namespace corvid {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::StartsWith;
 using testing::FakeBlob;
 using testing::FakeConnection;
 using testing::FakeHost;
 using testing::FakeTable;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using testing::ReadFile;
 using testing::ScratchDir;
+using ::testing::StartsWith;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
@@ -40,7 +40,10 @@ const std::string kUnknown = "no signature in here at all";
 // An Access "Picture" object holding a static DIB: the marker, the zero that
 // ends "DIB", width, height and size, then the bitmap information header.
 std::string StaticDibBlob() {
-    std::string blob("\xFF\xFF\xFF\xFFPicture\x00\x00\x01\x05\x00\x00\x03\x00\x00\x00\x04\x00\x00\x00" "DIB", 28);
+    std::string blob(
+        "\xFF\xFF\xFF\xFFPicture\x00\x00\x01\x05\x00\x00\x03\x00\x00\x00\x04\x00\x00\x00"
+        "DIB",
+        28);
     blob += std::string(1, '\0');
     blob += std::string("\x10\x00\x00\x00\x10\x00\x00\x00\x00\x04\x00\x00", 12);
     blob += std::string("\x28\x00\x00\x00", 4) + "rest of the bitmap";
@@ -74,8 +77,9 @@ protected:
         EXPECT_THAT(report.failure, IsEmpty());
         EXPECT_EQ(report.recordsVisited, records);
         ASSERT_GE(host_.log.size(), 2u);
-        EXPECT_TRUE(std::regex_match(host_.log.back(),
-                                     std::regex(R"(\d\d:\d\d:\d\d - table \()" + std::to_string(records) + R"(\))")))
+        EXPECT_TRUE(std::regex_match(
+            host_.log.back(),
+            std::regex(R"(\d\d:\d\d:\d\d - table \()" + std::to_string(records) + R"(\))")))
             << host_.log.back();
         ExpectReleased();
         ASSERT_FALSE(host_.statuses.empty());
@@ -89,7 +93,8 @@ protected:
         EXPECT_EQ(report.failure, message);
         ASSERT_FALSE(host_.log.empty());
         EXPECT_EQ(host_.log.back(), message);
-        for (const auto& line : host_.log) EXPECT_THAT(line, ::testing::Not(HasSubstr(" - table (")));
+        for (const auto& line : host_.log)
+            EXPECT_THAT(line, ::testing::Not(HasSubstr(" - table (")));
         ExpectReleased();
         ASSERT_EQ(host_.statuses.size(), 1u);
         EXPECT_EQ(host_.statuses.back(), (std::pair<std::string, Colour>{message, kRed}));
@@ -112,12 +117,13 @@ TEST_F(ExtractionRunTest, EmptyTableLogsHeadingAndZeroCount) {
     const RunReport report = Run();
     ExpectCompleted(report, 0);
     ASSERT_EQ(host_.log.size(), 2u);
-    EXPECT_TRUE(std::regex_match(host_.log[0], std::regex(R"(\d\d/\d\d/\d\d - Corvid v1\.2\.3\.4)")))
+    EXPECT_TRUE(
+        std::regex_match(host_.log[0], std::regex(R"(\d\d/\d\d/\d\d - Corvid v1\.2\.3\.4)")))
         << host_.log[0];
     EXPECT_THAT(dir_.Files(), IsEmpty());
-    EXPECT_THAT(connection_.calls, ElementsAre("LoginPrompt=false", "DatabaseType=Access",
-                                               "Database=/data/photos.mdb", "Connected=true",
-                                               "Connected=false"));
+    EXPECT_THAT(connection_.calls,
+                ElementsAre("LoginPrompt=false", "DatabaseType=Access", "Database=/data/photos.mdb",
+                            "Connected=true", "Connected=false"));
     EXPECT_THAT(table_.calls, ElementsAre("TableName=table", "Active=true", "Active=false"));
 }
 
@@ -178,8 +184,8 @@ TEST_F(ExtractionRunTest, WritesRecognisedPayloadsUnderFieldNames) {
                                 {"125.bmp", bitmapHeader + StaticDibBlob().substr(41)},
                             }));
     EXPECT_EQ(report.filesWritten, 3);
-    EXPECT_EQ(report.bytesWritten,
-              static_cast<std::int64_t>(kJpeg.size() + kUnknown.size() + 14 + StaticDibBlob().size() - 41));
+    EXPECT_EQ(report.bytesWritten, static_cast<std::int64_t>(kJpeg.size() + kUnknown.size() + 14 +
+                                                             StaticDibBlob().size() - 41));
 }
 
 TEST_F(ExtractionRunTest, NameField2JoinsFieldOneOrIsLeftOut) {
@@ -199,11 +205,13 @@ TEST_F(ExtractionRunTest, NameField2JoinsFieldOneOrIsLeftOut) {
         host.inputs.nameField2 = c.nameField2;
         FakeTable table;
         table.fields = table_.fields;
-        table.rows.push_back({std::string("Smith, John"), FakeBlob{kJpeg}, std::string("-1"), std::string()});
+        table.rows.push_back(
+            {std::string("Smith, John"), FakeBlob{kJpeg}, std::string("-1"), std::string()});
         FakeConnection connection;
         const RunReport report = RunExtraction(host, connection, table);
         EXPECT_TRUE(report.completed) << c.nameField2;
-        EXPECT_EQ(dir.Files(), (std::map<std::string, std::string>{{c.expected, kJpeg}})) << c.nameField2;
+        EXPECT_EQ(dir.Files(), (std::map<std::string, std::string>{{c.expected, kJpeg}}))
+            << c.nameField2;
     }
 }
 
@@ -211,7 +219,8 @@ TEST_F(ExtractionRunTest, EmptyBlobIsCountedAndStillCreatesItsDirectory) {
     host_.inputs.filterField = "region";
     host_.inputs.filterAsDirectory = true;
     AddRecord("1", {""}, "", "North");
-    table_.rows.push_back({std::string("2"), std::monostate{}, std::string(), std::string("South")});
+    table_.rows.push_back(
+        {std::string("2"), std::monostate{}, std::string(), std::string("South")});
     const RunReport report = Run();
 
     ExpectCompleted(report, 2);
@@ -241,8 +250,8 @@ TEST_F(ExtractionRunTest, ClosingCountIncludesRejectedEmptyAndSkippedRecords) {
     EXPECT_EQ(report.filesWritten, 2);
     EXPECT_EQ(report.duplicatePaths, 0);
     EXPECT_THAT(std::vector<std::string>(host_.log.begin() + 1, host_.log.end() - 1),
-                ElementsAre("1: 100 - 200<>50", "2: 100 - 200=150", "3: 100 - 200=150", "4: 100 - 200=150", Out("4.jpg"),
-                            Out("5.jpg")));
+                ElementsAre("1: 100 - 200<>50", "2: 100 - 200=150", "3: 100 - 200=150",
+                            "4: 100 - 200=150", Out("4.jpg"), Out("5.jpg")));
 }
 
 TEST_F(ExtractionRunTest, DumpCopyHoldsTheWholeBlobAndIsNotLogged) {
@@ -254,7 +263,7 @@ TEST_F(ExtractionRunTest, DumpCopyHoldsTheWholeBlobAndIsNotLogged) {
     EXPECT_THAT(host_.log, ::testing::Contains(Out("12.jpg")));
     EXPECT_THAT(host_.log, ::testing::Not(::testing::Contains(Out("12.jpg.dmp"))));
     EXPECT_EQ(dir_.Files(), (std::map<std::string, std::string>{{"12.jpg", kJpeg},
-                                                                 {"12.jpg.dmp", kWrapper + kJpeg}}));
+                                                                {"12.jpg.dmp", kWrapper + kJpeg}}));
     EXPECT_EQ(report.filesWritten, 1);
     EXPECT_EQ(report.dumpCopiesWritten, 1);
 }
@@ -351,9 +360,12 @@ TEST_F(ExtractionRunTest, BlobReadErrorsEndTheRun) {
         std::string message;
     } cases[] = {
         {"ends early", {"only 5", 0, 100}, "The blob ended after 6 of 100 bytes"},
-        {"2 GiB", {"x", 0, std::int64_t{1} << 31},
+        {"2 GiB",
+         {"x", 0, std::int64_t{1} << 31},
          "The blob for \"" + Out("9") + "\" is too large: 2147483648 bytes (the limit is 2 GiB)"},
-        {"negative size", {"x", 0, -1}, "The blob for \"" + Out("9") + "\" reports an invalid size"},
+        {"negative size",
+         {"x", 0, -1},
+         "The blob for \"" + Out("9") + "\" reports an invalid size"},
     };
     for (const auto& c : cases) {
         FakeHost host;
@@ -373,7 +385,8 @@ TEST_F(ExtractionRunTest, BlobReadErrorsEndTheRun) {
 
 TEST_F(ExtractionRunTest, BlobDeliveredInSmallReadsIsCopiedWhole) {
     std::string big(100000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7 + i / 251) & 0x7F);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>((i * 7 + i / 251) & 0x7F);
     const std::string payload = kWrapper + kJpeg + big;
     AddRecord("1", {payload, 7});
     AddRecord("2", {kUnknown, 1});
@@ -424,11 +437,30 @@ TEST_F(ExtractionRunTest, RecognitionSwitchesTakeEffect) {
         std::string filterField, name, blob;
         std::map<std::string, std::string> files;
     } cases[] = {
-        {"name from field 1", true, false, false, "", "C:\\img\\Photo 1.JPG", kWrapper + kJpeg,
+        {"name from field 1",
+         true,
+         false,
+         false,
+         "",
+         "C:\\img\\Photo 1.JPG",
+         kWrapper + kJpeg,
          {{"Photo_1.JPG", kWrapper + kJpeg}}},
-        {"name from field 1 without extension", true, false, false, "", "photo", kWrapper + kJpeg,
+        {"name from field 1 without extension",
+         true,
+         false,
+         false,
+         "",
+         "photo",
+         kWrapper + kJpeg,
          {{"photo.dmp", kWrapper + kJpeg}}},
-        {"filter box dmp", false, false, false, "dmp", "3", kWrapper + kJpeg, {{"3.dmp", kWrapper + kJpeg}}},
+        {"filter box dmp",
+         false,
+         false,
+         false,
+         "dmp",
+         "3",
+         kWrapper + kJpeg,
+         {{"3.dmp", kWrapper + kJpeg}}},
         {"filter box dmp and skip", false, false, true, "dmp", "3", kWrapper + kJpeg, {}},
         {"deep search off", false, false, false, "", "4", deepJpeg, {{"4.dmp", deepJpeg}}},
         {"deep search on", false, true, false, "", "4", deepJpeg, {{"4.jpg", kJpeg}}},
@@ -478,10 +510,12 @@ TEST_F(ExtractionRunTest, PayloadTailsAroundTheFirstWindow) {
         host.inputs.outputDirectory = dir.Prefix();
         FakeTable table;
         table.fields = table_.fields;
-        table.rows.push_back({std::string("1"), FakeBlob{c.blob, 1000}, std::string(), std::string()});
+        table.rows.push_back(
+            {std::string("1"), FakeBlob{c.blob, 1000}, std::string(), std::string()});
         FakeConnection connection;
         EXPECT_TRUE(RunExtraction(host, connection, table).completed) << c.what;
-        EXPECT_EQ(dir.Files(), (std::map<std::string, std::string>{{c.file, c.contents}})) << c.what;
+        EXPECT_EQ(dir.Files(), (std::map<std::string, std::string>{{c.file, c.contents}}))
+            << c.what;
     }
 }
 
@@ -517,7 +551,8 @@ TEST_F(ExtractionRunTest, NeverWritesOverTheDatabaseFile) {
     host_.inputs.nameFromField1 = true;
     AddRecord("alias.mdb", {"blob bytes"});
     const RunReport report = Run();
-    ExpectEndedEarly(report, "Cannot create file \"" + Out("alias.mdb") + "\". It is the database file being read");
+    ExpectEndedEarly(report, "Cannot create file \"" + Out("alias.mdb") +
+                                 "\". It is the database file being read");
     EXPECT_EQ(ReadFile(host_.inputs.database), "the database");
 }
 
@@ -543,9 +578,15 @@ TEST(FieldIndex, FindsFirstNameThenAlternativesCaseInsensitively) {
         std::string name, alternative1, alternative2;
         int expected;
     } cases[] = {
-        {"ID", "", "", 0},        {"img", "", "", 1},         {"år", "", "", 3},
-        {"missing", "", "", -1},  {"missing", "NAME", "", 2}, {"missing", "", "img", 1},
-        {"missing", "gone", "IMG", 1}, {"", "", "", -1},      {"name", "id", "", 2},
+        {"ID", "", "", 0},
+        {"img", "", "", 1},
+        {"år", "", "", 3},
+        {"missing", "", "", -1},
+        {"missing", "NAME", "", 2},
+        {"missing", "", "img", 1},
+        {"missing", "gone", "IMG", 1},
+        {"", "", "", -1},
+        {"name", "id", "", 2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FieldIndex(names, c.name, c.alternative1, c.alternative2), c.expected)

@@ -18,13 +18,13 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::FakeAttachment;
 using testing::FakeAttachments;
 using testing::FakeBlob;
 using testing::FakeConnection;
 using testing::FakeHost;
 using testing::FakeTable;
+using ::testing::HasSubstr;
 using testing::ScratchDir;
 
 const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01", 13) + "jpeg body";
@@ -43,7 +43,8 @@ protected:
         table_.fields = {"id", "Files", "suffix"};
     }
 
-    void AddRecord(const std::string& id, std::vector<FakeAttachment> files, const std::string& suffix = "") {
+    void AddRecord(const std::string& id, std::vector<FakeAttachment> files,
+                   const std::string& suffix = "") {
         table_.rows.push_back({id, FakeAttachments{std::move(files)}, suffix});
     }
 
@@ -64,7 +65,10 @@ TEST_F(AttachmentRunTest, EveryFileOfEveryRecordIsWrittenWithItsOwnNameAndBytes)
     const std::string big(3 * 1024 * 1024 + 17, 'z');  // more than one copy buffer
     AddRecord("1", {});
     AddRecord("2", {{"attachment1.txt", FakeBlob{"Attachment 1"}}});
-    AddRecord("7", {{"scan 0001.pdf", FakeBlob{kPdf, 3}}, {"photo", FakeBlob{kJpeg}}, {"big.bin", FakeBlob{big}}},
+    AddRecord("7",
+              {{"scan 0001.pdf", FakeBlob{kPdf, 3}},
+               {"photo", FakeBlob{kJpeg}},
+               {"big.bin", FakeBlob{big}}},
               "x");
     const RunReport report = Run();
 
@@ -77,28 +81,33 @@ TEST_F(AttachmentRunTest, EveryFileOfEveryRecordIsWrittenWithItsOwnNameAndBytes)
     const std::map<std::string, std::string> expected{
         {"2_attachment1.txt", "Attachment 1"},
         {"7x_scan_0001.pdf", kPdf},
-        {"7x_photo.jpg", kJpeg},  // no extension in the name: recognition gives it, the bytes stay whole
+        {"7x_photo.jpg",
+         kJpeg},  // no extension in the name: recognition gives it, the bytes stay whole
         {"7x_big.bin", big},
     };
     EXPECT_EQ(dir_.Files(), expected);
-    EXPECT_THAT(Body(), ElementsAre(Out("2_attachment1.txt"), Out("7x_scan_0001.pdf"), Out("7x_photo.jpg"),
-                                    Out("7x_big.bin")));
-    EXPECT_EQ(report.bytesWritten, static_cast<std::int64_t>(12 + kPdf.size() + kJpeg.size() + big.size()));
+    EXPECT_THAT(Body(), ElementsAre(Out("2_attachment1.txt"), Out("7x_scan_0001.pdf"),
+                                    Out("7x_photo.jpg"), Out("7x_big.bin")));
+    EXPECT_EQ(report.bytesWritten,
+              static_cast<std::int64_t>(12 + kPdf.size() + kJpeg.size() + big.size()));
     EXPECT_EQ(table_.openBlobStreams, 0);  // the attachment field is never read as one blob
 }
 
 TEST_F(AttachmentRunTest, WithField1AsFileNameTheAttachmentsOwnNameIsUsed) {
     host_.inputs.nameFromField1 = true;
-    AddRecord("7", {{"C:\\scans\\scan 0001.PDF", FakeBlob{kPdf}}, {"photo", FakeBlob{kJpeg}}}, "ignored");
+    AddRecord("7", {{"C:\\scans\\scan 0001.PDF", FakeBlob{kPdf}}, {"photo", FakeBlob{kJpeg}}},
+              "ignored");
     const RunReport report = Run();
     EXPECT_TRUE(report.completed) << report.failure;
     // As for a field 1 without extension, recognition is off: ".dmp".
-    const std::map<std::string, std::string> expected{{"scan_0001.PDF", kPdf}, {"photo.dmp", kJpeg}};
+    const std::map<std::string, std::string> expected{{"scan_0001.PDF", kPdf},
+                                                      {"photo.dmp", kJpeg}};
     EXPECT_EQ(dir_.Files(), expected);
 }
 
 TEST_F(AttachmentRunTest, UnknownFileWithoutExtensionFollowsSkipUnknown) {
-    AddRecord("1", {{"mystery", FakeBlob{"no signature"}}, {"known.txt", FakeBlob{"no signature"}}});
+    AddRecord("1",
+              {{"mystery", FakeBlob{"no signature"}}, {"known.txt", FakeBlob{"no signature"}}});
     RunReport report = Run();
     EXPECT_EQ(dir_.Files(), (std::map<std::string, std::string>{{"1_mystery.dmp", "no signature"},
                                                                 {"1_known.txt", "no signature"}}));
@@ -116,8 +125,8 @@ TEST_F(AttachmentRunTest, ADamagedFileIsReportedAndLeftOutAndTheRunGoesOn) {
     host_.inputs.manifestPath = dir_.Prefix() + "manifest.csv";
     AddRecord("1", {{"a.txt", FakeBlob{"first"}},
                     {"broken.pdf", FakeBlob{std::string(5000, 'p'), 100}, 2000},  // fails mid-file
-                    {"closed.txt", FakeBlob{"x"}, 0},                               // fails on opening
-                    {"unnamed", FakeBlob{kJpeg}, 4}});                              // fails while recognising
+                    {"closed.txt", FakeBlob{"x"}, 0},   // fails on opening
+                    {"unnamed", FakeBlob{kJpeg}, 4}});  // fails while recognising
     AddRecord("2", {{"b.txt", FakeBlob{"second"}}});
     const RunReport report = Run();
 
@@ -127,10 +136,14 @@ TEST_F(AttachmentRunTest, ADamagedFileIsReportedAndLeftOutAndTheRunGoesOn) {
     EXPECT_EQ(report.damagedAttachments, 3);
     std::map<std::string, std::string> files = dir_.Files();
     files.erase("manifest.csv");
-    EXPECT_EQ(files, (std::map<std::string, std::string>{{"1_a.txt", "first"}, {"2_b.txt", "second"}}));
-    EXPECT_THAT(Body(), ElementsAre(Out("1_a.txt"), Out("1_broken.pdf") + ": damaged after 2000 bytes (not written)",
-                                    Out("1_closed.txt") + ": damaged on opening (not written)",
-                                    Out("1_unnamed") + ": damaged after 4 bytes (not written)", Out("2_b.txt")));
+    EXPECT_EQ(files,
+              (std::map<std::string, std::string>{{"1_a.txt", "first"}, {"2_b.txt", "second"}}));
+    EXPECT_THAT(
+        Body(),
+        ElementsAre(Out("1_a.txt"),
+                    Out("1_broken.pdf") + ": damaged after 2000 bytes (not written)",
+                    Out("1_closed.txt") + ": damaged on opening (not written)",
+                    Out("1_unnamed") + ": damaged after 4 bytes (not written)", Out("2_b.txt")));
     const std::string manifest = testing::ReadFile(dir_.Path() / "manifest.csv");
     EXPECT_THAT(manifest, HasSubstr("damaged"));
     EXPECT_THAT(manifest, HasSubstr("broken.pdf"));

@@ -24,13 +24,17 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
         if (const char* old = std::getenv(name)) previous_ = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
         ::tzset();
     }
     ~ScopedEnv() {
-        if (previous_) ::setenv(name_, previous_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (previous_)
+            ::setenv(name_, previous_->c_str(), 1);
+        else
+            ::unsetenv(name_);
         ::tzset();
     }
 
@@ -66,7 +70,8 @@ TEST(RunLogLines, UserTimeLocaleFromTheEnvironment) {
         const std::filesystem::path building = root / ("building-" + std::to_string(::getpid()));
         const std::string command =
             "localedef -i de_DE -f UTF-8 '" + building.string() + "' >/dev/null 2>&1";
-        const bool built = std::system(command.c_str()) == 0 && std::filesystem::exists(building / "LC_TIME");
+        const bool built =
+            std::system(command.c_str()) == 0 && std::filesystem::exists(building / "LC_TIME");
         std::error_code ignored;
         if (built) std::filesystem::rename(building, german, ignored);
         std::filesystem::remove_all(building, ignored);

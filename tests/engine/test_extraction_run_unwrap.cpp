@@ -25,20 +25,22 @@
 namespace corvid {
 namespace {
 
+using oledocs::Bytes;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
 using testing::FakeBlob;
 using testing::FakeConnection;
 using testing::FakeHost;
 using testing::FakeTable;
+using ::testing::HasSubstr;
 using testing::ReadFile;
 using testing::ScratchDir;
-using oledocs::Bytes;
+using ::testing::StartsWith;
 
 const std::string kPaintbrushFixture = testing_fixtures::FixturePath("ole/paintbrush");
 
-std::string Text(const Bytes& bytes) { return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
+std::string Text(const Bytes& bytes) {
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
 Bytes Raw(std::string_view text) {
     Bytes out(text.size());
     std::memcpy(out.data(), text.data(), text.size());
@@ -48,10 +50,27 @@ Bytes Raw(std::string_view text) {
 // A small bitmap file of 2 x 2 pixels, 24 bits (rows padded to 8 bytes).
 Bytes SmallBmp() {
     std::string bmp("BM", 2);
-    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) bmp += static_cast<char>(v >> (8 * i)); };
-    auto u16 = [&](std::uint16_t v) { bmp += static_cast<char>(v); bmp += static_cast<char>(v >> 8); };
-    u32(70); u32(0); u32(54);
-    u32(40); u32(2); u32(2); u16(1); u16(24); u32(0); u32(16); u32(2835); u32(2835); u32(0); u32(0);
+    auto u32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bmp += static_cast<char>(v >> (8 * i));
+    };
+    auto u16 = [&](std::uint16_t v) {
+        bmp += static_cast<char>(v);
+        bmp += static_cast<char>(v >> 8);
+    };
+    u32(70);
+    u32(0);
+    u32(54);
+    u32(40);
+    u32(2);
+    u32(2);
+    u16(1);
+    u16(24);
+    u32(0);
+    u32(16);
+    u32(2835);
+    u32(2835);
+    u32(0);
+    u32(0);
     bmp += std::string("\x10\x20\x30\x40\x50\x60\0\0\x70\x80\x90\xA0\xB0\xC0\0\0", 16);
     return Raw(bmp);
 }
@@ -76,7 +95,9 @@ Bytes DamagedPaintbrush() {
 }
 
 // Damaged, and nothing in it for the signature recognition.
-Bytes DamagedPackage() { return Wrap("Package", Raw(std::string("\x02\x00label without its end", 23))); }
+Bytes DamagedPackage() {
+    return Wrap("Package", Raw(std::string("\x02\x00label without its end", 23)));
+}
 
 class UnwrapRunTest : public ::testing::Test {
 protected:
@@ -95,7 +116,9 @@ protected:
     }
     RunReport Run() { return RunExtraction(host_, connection_, table_); }
     std::string Out(const std::string& name) const { return dir_.Prefix() + name; }
-    std::vector<std::string> MiddleLog() const { return {host_.log.begin() + 1, host_.log.end() - 1}; }
+    std::vector<std::string> MiddleLog() const {
+        return {host_.log.begin() + 1, host_.log.end() - 1};
+    }
 
     ScratchDir dir_;
     FakeHost host_;
@@ -152,10 +175,11 @@ TEST_F(UnwrapRunTest, UnwrappedValuesGiveTheirDocumentsAndTheLogTellsTheRest) {
     Add("2", oledocs::WrapPaintbrushBitmap(bmp, oledocs::Presentation::Metafile));
     Add("3", Wrap("Word.Document.8", WordCompoundFile()));
     Add("4", oledocs::WrapLinkedPackage("plan.dxf", "C:\\cad\\plan.dxf"));
-    Add("5", Wrap("Some.Drawing", Raw(kJpeg)));               // unknown class, its bytes recognised
-    Add("6", Wrap("Some.Drawing", Raw("no signature here")));  // unknown class, whole value searched
+    Add("5", Wrap("Some.Drawing", Raw(kJpeg)));  // unknown class, its bytes recognised
+    Add("6",
+        Wrap("Some.Drawing", Raw("no signature here")));  // unknown class, whole value searched
     Add("7", DamagedPackage());
-    Add("8", Raw(kJpeg));                                      // no OLE object at all
+    Add("8", Raw(kJpeg));  // no OLE object at all
     Add("9", oledocs::WrapPackage("README", "C:\\README", Raw(kMinutes)));
     host_.inputs.unwrap = true;
     const RunReport report = Run();
@@ -172,12 +196,16 @@ TEST_F(UnwrapRunTest, UnwrappedValuesGiveTheirDocumentsAndTheLogTellsTheRest) {
     EXPECT_EQ(files.at("8.jpg"), kJpeg);
     EXPECT_EQ(files.at("9.dmp"), kMinutes);
     EXPECT_EQ(files.size(), 8u);
-    EXPECT_THAT(MiddleLog(),
-                ElementsAre(Out("1.docx"), Out("2.bmp"), Out("3.doc"),
-                            Out("4") + ": linked to C:\\cad\\plan.dxf (nothing written)", Out("5.jpg"),
-                            Out("6") + ": native data of class Some.Drawing not recognised; the whole value is searched",
-                            Out("6.dmp"), StartsWith(Out("7") + ": Package: the label has no terminating zero"), Out("7.dmp"),
-                            Out("8") + ": no Access OLE header; the whole value is searched", Out("8.jpg"), Out("9.dmp")));
+    EXPECT_THAT(
+        MiddleLog(),
+        ElementsAre(
+            Out("1.docx"), Out("2.bmp"), Out("3.doc"),
+            Out("4") + ": linked to C:\\cad\\plan.dxf (nothing written)", Out("5.jpg"),
+            Out("6") +
+                ": native data of class Some.Drawing not recognised; the whole value is searched",
+            Out("6.dmp"), StartsWith(Out("7") + ": Package: the label has no terminating zero"),
+            Out("7.dmp"), Out("8") + ": no Access OLE header; the whole value is searched",
+            Out("8.jpg"), Out("9.dmp")));
     EXPECT_EQ(report.filesWritten, 8);
     EXPECT_EQ(report.linkedObjects, 1);
     EXPECT_EQ(report.damagedObjects, 1);
@@ -201,19 +229,24 @@ TEST_F(UnwrapRunTest, EmbeddedNamesJoinTheNameBaseAndGiveTheExtension) {
         std::string expected;
     };
     const Case cases[] = {
-        {"embedded name", oledocs::WrapPackage("minutes.docx", "C:\\minutes.docx", docx), true, "17_minutes.docx"},
-        {"unwrap alone keeps the name", oledocs::WrapPackage("minutes.docx", "C:\\x", docx), false, "17.docx"},
+        {"embedded name", oledocs::WrapPackage("minutes.docx", "C:\\minutes.docx", docx), true,
+         "17_minutes.docx"},
+        {"unwrap alone keeps the name", oledocs::WrapPackage("minutes.docx", "C:\\x", docx), false,
+         "17.docx"},
         {"name with non-ASCII letters and path parts",
-         oledocs::WrapPackage("..\\Отчёт\\Åsa Öberg.TXT", "C:\\Отчёт\\Åsa Öberg.TXT", Raw(kMinutes)), true,
-         "17_Asa_Oberg.TXT"},
-        {"dots and odd characters in the name", oledocs::WrapPackage("a.b c*.tar.gz", "C:\\x", Raw(kMinutes)), true,
-         "17_a_b_c_tar.gz"},
-        {"name without extension: recognised", oledocs::WrapPackage("photo", "C:\\photo", Raw(kJpeg)), true,
-         "17_photo.jpg"},
+         oledocs::WrapPackage("..\\Отчёт\\Åsa Öberg.TXT", "C:\\Отчёт\\Åsa Öberg.TXT",
+                              Raw(kMinutes)),
+         true, "17_Asa_Oberg.TXT"},
+        {"dots and odd characters in the name",
+         oledocs::WrapPackage("a.b c*.tar.gz", "C:\\x", Raw(kMinutes)), true, "17_a_b_c_tar.gz"},
+        {"name without extension: recognised",
+         oledocs::WrapPackage("photo", "C:\\photo", Raw(kJpeg)), true, "17_photo.jpg"},
         {"no package name: as today", oledocs::WrapPaintbrushBitmap(SmallBmp()), true, "17.bmp"},
-        {"compound file with a package", Wrap("Package", oledocs::BuildCompoundFileWith(
-                                                               {{"\x01Ole10Native", oledocs::Ole10NativeStream(oledocs::PackagerData(
-                                                                                        "drawing.dxf", "C:\\d.dxf", Raw(kMinutes)))}})),
+        {"compound file with a package",
+         Wrap("Package",
+              oledocs::BuildCompoundFileWith(
+                  {{"\x01Ole10Native", oledocs::Ole10NativeStream(oledocs::PackagerData(
+                                           "drawing.dxf", "C:\\d.dxf", Raw(kMinutes)))}})),
          true, "17_drawing.dxf"},
     };
     for (const Case& c : cases) {
@@ -226,7 +259,8 @@ TEST_F(UnwrapRunTest, EmbeddedNamesJoinTheNameBaseAndGiveTheExtension) {
         host.inputs.embeddedNames = c.embeddedNames;
         FakeTable table;
         table.fields = table_.fields;
-        table.rows.push_back({std::string("17"), FakeBlob(Text(c.value)), std::string(), std::string()});
+        table.rows.push_back(
+            {std::string("17"), FakeBlob(Text(c.value)), std::string(), std::string()});
         FakeConnection connection;
         ASSERT_TRUE(RunExtraction(host, connection, table).completed);
         const auto files = dir.Files();
@@ -305,8 +339,9 @@ TEST_F(UnwrapRunTest, CsvManifestReconcilesWithTheReportAndTheFiles) {
 
     const auto rows = ParseCsv(ReadFile(dir_.Path() / "run/manifest.csv"));
     ASSERT_GE(rows.size(), 2u);
-    EXPECT_THAT(rows[0], ElementsAre("table", "blob field", "name 1", "name 2", "filter", "outcome", "path", "kind",
-                                     "bytes", "sha256", "embedded name", "link target", "written more than once"));
+    EXPECT_THAT(rows[0], ElementsAre("table", "blob field", "name 1", "name 2", "filter", "outcome",
+                                     "path", "kind", "bytes", "sha256", "embedded name",
+                                     "link target", "written more than once"));
     std::map<std::string, std::int64_t> outcomes;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const auto& row = rows[i];
@@ -342,15 +377,18 @@ TEST_F(UnwrapRunTest, CsvManifestReconcilesWithTheReportAndTheFiles) {
     EXPECT_EQ(report.rejectedByFilter, 2);
 
     // Rows with their own texts.
-    const auto& linked = *std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r[5] == "linked"; });
+    const auto& linked =
+        *std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r[5] == "linked"; });
     EXPECT_EQ(linked[2], "2");
     EXPECT_EQ(linked[4], "north");
     EXPECT_EQ(linked[11], "C:\\cad\\plan.dxf");
     EXPECT_EQ(linked[10], "plan.dxf");
-    const auto& docxRow = *std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r[7] == ".docx"; });
+    const auto& docxRow =
+        *std::find_if(rows.begin(), rows.end(), [](const auto& r) { return r[7] == ".docx"; });
     EXPECT_EQ(docxRow[10], "minutes.docx");
     EXPECT_EQ(docxRow[6], Out("1.docx"));
-    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const auto& r) { return r[2] == "Smith, \"J\""; }));
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(),
+                            [](const auto& r) { return r[2] == "Smith, \"J\""; }));
 }
 
 TEST_F(UnwrapRunTest, PathsWrittenTwiceAreMarkedInEveryRowThatWroteThem) {
@@ -365,17 +403,20 @@ TEST_F(UnwrapRunTest, PathsWrittenTwiceAreMarkedInEveryRowThatWroteThem) {
     ASSERT_TRUE(report.completed);
     const auto rows = ParseCsv(ReadFile(dir_.Path() / "m.csv"));
     std::vector<std::string> marks;
-    for (std::size_t i = 1; i < rows.size(); ++i) marks.push_back(rows[i][5] + " " + rows[i][6] + " " + rows[i][12]);
-    EXPECT_THAT(marks, ElementsAre("damaged " + Out("5.dmp") + " ", "written " + Out("5.jpg") + " yes",
-                                   "written " + Out("5.pdf") + " ", "written " + Out("5.jpg") + " yes",
-                                   "written " + Out("6.jpg") + " "));
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        marks.push_back(rows[i][5] + " " + rows[i][6] + " " + rows[i][12]);
+    EXPECT_THAT(marks,
+                ElementsAre("damaged " + Out("5.dmp") + " ", "written " + Out("5.jpg") + " yes",
+                            "written " + Out("5.pdf") + " ", "written " + Out("5.jpg") + " yes",
+                            "written " + Out("6.jpg") + " "));
     EXPECT_EQ(report.duplicatePaths, 1);
 }
 
 TEST_F(UnwrapRunTest, JsonLinesManifestOfARunThatEndedEarlyIsMarkedIncomplete) {
     Add("1", Raw(kJpeg));
     Add("1", Raw(kJpeg));
-    table_.rows.push_back({std::string("2\n\"x\"\x01"), FakeBlob(kJpeg, 0, 1000), std::string(), std::string()});
+    table_.rows.push_back(
+        {std::string("2\n\"x\"\x01"), FakeBlob(kJpeg, 0, 1000), std::string(), std::string()});
     Add("3", Raw(kJpeg));
     host_.inputs.manifestPath = dir_.Prefix() + "manifest.jsonl";
     const RunReport report = Run();
@@ -412,7 +453,8 @@ TEST_F(UnwrapRunTest, ManifestOfManyFilesAndAnEarlyEndEqualsTheOneOfDigestsTaken
         while (value.size() < size) value += static_cast<char>(random());
         if (id == 260) {
             // Claims more bytes than it holds: the run ends here.
-            table_.rows.push_back({std::to_string(id), FakeBlob(value, 0, 1 << 20), std::string(), std::string()});
+            table_.rows.push_back(
+                {std::to_string(id), FakeBlob(value, 0, 1 << 20), std::string(), std::string()});
             ManifestRow failed{"table", "img", std::to_string(id)};
             failed.outcome = ManifestOutcome::Failed;
             expected.Add(failed);
@@ -440,7 +482,8 @@ TEST_F(UnwrapRunTest, ManifestOfARunThatNeverConnected) {
     EXPECT_THROW(Run(), std::runtime_error);
     const auto rows = ParseCsv(ReadFile(dir_.Path() / "m.csv"));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1][0], "# incomplete: the run ended early: Cannot find Database:  /data/photos.mdb");
+    EXPECT_EQ(rows[1][0],
+              "# incomplete: the run ended early: Cannot find Database:  /data/photos.mdb");
 }
 
 }  // namespace

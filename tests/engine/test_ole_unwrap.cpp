@@ -22,9 +22,9 @@
 namespace corvid {
 namespace {
 
-using ::testing::HasSubstr;
 using oledocs::Bytes;
 using oledocs::DocumentFormat;
+using ::testing::HasSubstr;
 using Kind = UnwrappedObject::Kind;
 
 const std::string kPaintbrushFixture = testing_fixtures::FixturePath("ole/paintbrush");
@@ -61,35 +61,48 @@ struct DocumentCase {
 std::vector<DocumentCase> DocumentCases() {
     using oledocs::OfficeOpenXmlKind;
     const Bytes pdf = oledocs::MakeSampleDocument(DocumentFormat::Pdf);
-    const Bytes bmp = oledocs::MakeSampleDocument(DocumentFormat::Bmp, {13, 7});  // rows padded, odd size
+    const Bytes bmp =
+        oledocs::MakeSampleDocument(DocumentFormat::Bmp, {13, 7});  // rows padded, odd size
     const Bytes docx = oledocs::BuildOfficeOpenXml(OfficeOpenXmlKind::Word);
     const Bytes xlsx = oledocs::BuildOfficeOpenXml(OfficeOpenXmlKind::Excel);
     const Bytes pptx = oledocs::BuildOfficeOpenXml(OfficeOpenXmlKind::PowerPoint);
     auto compound = [](const char* stream, const Bytes& bytes) {
-        return oledocs::BuildCompoundFileWith({{"\x01" "CompObj", AsBytes("comp")}, {stream, bytes}});
+        return oledocs::BuildCompoundFileWith({{"\x01"
+                                                "CompObj",
+                                                AsBytes("comp")},
+                                               {stream, bytes}});
     };
     const Bytes word = compound("WordDocument", AsBytes("word binary"));
     const Bytes excel = compound("Workbook", AsBytes("excel binary"));
     const Bytes powerPoint = compound("PowerPoint Document", AsBytes("slides"));
-    const Bytes packaged = oledocs::Ole10NativeStream(oledocs::PackagerData("drawing.dxf", "C:\\cad\\drawing.dxf", kText));
+    const Bytes packaged = oledocs::Ole10NativeStream(
+        oledocs::PackagerData("drawing.dxf", "C:\\cad\\drawing.dxf", kText));
 
     return {
-        {"package", oledocs::WrapPackage("minutes.docx", "C:\\docs\\minutes.docx", docx), docx, "", "minutes.docx"},
+        {"package", oledocs::WrapPackage("minutes.docx", "C:\\docs\\minutes.docx", docx), docx, "",
+         "minutes.docx"},
         {"package with non-ASCII and path characters in its name",
-         oledocs::WrapPackage("..\\Отчёт\\Åsa é.txt", "C:\\Отчёт\\Åsa é.txt", kText), kText, "", "Åsa é.txt"},
-        {"Paintbrush bitmap, padded native data", oledocs::WrapPaintbrushBitmap(bmp), bmp, ".bmp", ""},
+         oledocs::WrapPackage("..\\Отчёт\\Åsa é.txt", "C:\\Отчёт\\Åsa é.txt", kText), kText, "",
+         "Åsa é.txt"},
+        {"Paintbrush bitmap, padded native data", oledocs::WrapPaintbrushBitmap(bmp), bmp, ".bmp",
+         ""},
         {"Paintbrush bitmap with a presentation",
          oledocs::WrapPaintbrushBitmap(bmp, oledocs::Presentation::Metafile), bmp, ".bmp", ""},
         {"PDF through its viewer's class", oledocs::WrapPdfDocument(pdf), pdf, "", ""},
         {"compound file: Word", Wrap("Word.Document.8", word), word, ".doc", ""},
         {"compound file: Excel", Wrap("Excel.Sheet.8", excel), excel, ".xls", ""},
-        {"compound file: PowerPoint", Wrap("PowerPoint.Show.8", powerPoint), powerPoint, ".ppt", ""},
-        {"compound file: CONTENTS holds a PDF", Wrap("AcroExch.Document.7", compound("CONTENTS", pdf)), pdf, ".pdf", ""},
-        {"compound file: Package holds a docx", Wrap("Word.Document.12", compound("Package", docx)), docx, ".docx", ""},
-        {"compound file: Package holds an xlsx", Wrap("Excel.Sheet.12", compound("Package", xlsx)), xlsx, ".xlsx", ""},
-        {"compound file: Package holds a pptx", Wrap("PowerPoint.Show.12", compound("Package", pptx)), pptx, ".pptx", ""},
-        {"compound file: Ole10Native holds a package", Wrap("Package", compound("\x01Ole10Native", packaged)), kText,
-         "", "drawing.dxf"},
+        {"compound file: PowerPoint", Wrap("PowerPoint.Show.8", powerPoint), powerPoint, ".ppt",
+         ""},
+        {"compound file: CONTENTS holds a PDF",
+         Wrap("AcroExch.Document.7", compound("CONTENTS", pdf)), pdf, ".pdf", ""},
+        {"compound file: Package holds a docx", Wrap("Word.Document.12", compound("Package", docx)),
+         docx, ".docx", ""},
+        {"compound file: Package holds an xlsx", Wrap("Excel.Sheet.12", compound("Package", xlsx)),
+         xlsx, ".xlsx", ""},
+        {"compound file: Package holds a pptx",
+         Wrap("PowerPoint.Show.12", compound("Package", pptx)), pptx, ".pptx", ""},
+        {"compound file: Ole10Native holds a package",
+         Wrap("Package", compound("\x01Ole10Native", packaged)), kText, "", "drawing.dxf"},
         {"zip native data", Wrap("Excel.Sheet.12", xlsx), xlsx, ".xlsx", ""},
     };
 }
@@ -122,7 +135,8 @@ TEST(OleUnwrap, OlderPackagerDataWithoutUtf16NamesUsesTheAnsiLabel) {
         const Bytes bytes = AsBytes(text);
         native.insert(native.end(), bytes.begin(), bytes.end());
     };
-    append(std::string("\x02\x00", 2) + label + '\0' + "C:\\r.txt" + '\0' + std::string("\x00\x00\x03\x00", 4));
+    append(std::string("\x02\x00", 2) + label + '\0' + "C:\\r.txt" + '\0' +
+           std::string("\x00\x00\x03\x00", 4));
     append(std::string("\x09\x00\x00\x00", 4) + "C:\\r.txt" + '\0');
     append(std::string("\x03\x00\x00\x00", 4) + "abc");
     const UnwrappedObject out = UnwrapOleObject(Wrap("Package", native));
@@ -132,13 +146,15 @@ TEST(OleUnwrap, OlderPackagerDataWithoutUtf16NamesUsesTheAnsiLabel) {
 }
 
 TEST(OleUnwrap, LinkedObjectsGiveTheirTargetAndNoBytes) {
-    const UnwrappedObject package = UnwrapOleObject(oledocs::WrapLinkedPackage("plan.dxf", "\\\\server\\cad\\plan.dxf"));
+    const UnwrappedObject package =
+        UnwrapOleObject(oledocs::WrapLinkedPackage("plan.dxf", "\\\\server\\cad\\plan.dxf"));
     EXPECT_EQ(package.kind, Kind::Linked) << package.reason;
     EXPECT_EQ(package.linkTarget, "\\\\server\\cad\\plan.dxf");
     EXPECT_EQ(package.embeddedName, "plan.dxf");
     EXPECT_TRUE(package.Bytes().empty());
 
-    const UnwrappedObject object = UnwrapOleObject(oledocs::WrapLinkedObject("Word.Document.8", "C:\\docs\\a.doc"));
+    const UnwrappedObject object =
+        UnwrapOleObject(oledocs::WrapLinkedObject("Word.Document.8", "C:\\docs\\a.doc"));
     EXPECT_EQ(object.kind, Kind::Linked) << object.reason;
     EXPECT_EQ(object.linkTarget, "C:\\docs\\a.doc");
 }
@@ -152,8 +168,8 @@ TEST(OleUnwrap, WhatTheStructureDoesNotExplainIsLeftToRecognition) {
     const UnwrappedObject picture = UnwrapOleObject(oledocs::WrapStaticDib(bmp));
     EXPECT_EQ(picture.kind, Kind::NotExplained);
     EXPECT_FALSE(picture.damaged);
-    const UnwrappedObject storage =
-        UnwrapOleObject(Wrap("Some.Thing", oledocs::BuildCompoundFileWith({{"Other", AsBytes("x")}})));
+    const UnwrappedObject storage = UnwrapOleObject(
+        Wrap("Some.Thing", oledocs::BuildCompoundFileWith({{"Other", AsBytes("x")}})));
     EXPECT_EQ(storage.kind, Kind::NotExplained);
     EXPECT_FALSE(storage.damaged);
 
@@ -167,7 +183,8 @@ TEST(OleUnwrap, WhatTheStructureDoesNotExplainIsLeftToRecognition) {
 
 TEST(OleUnwrap, DamagedStructuresAreReportedNotThrownAndNothingIsPrinted) {
     const Bytes bmp = oledocs::MakeSampleDocument(DocumentFormat::Bmp);
-    Bytes nativeTooLong = oledocs::WrapPdfDocument(oledocs::MakeSampleDocument(DocumentFormat::Pdf));
+    Bytes nativeTooLong =
+        oledocs::WrapPdfDocument(oledocs::MakeSampleDocument(DocumentFormat::Pdf));
     const oledocs::AccessOleLayout layout = oledocs::ParseAccessOleValue(nativeTooLong);
     nativeTooLong[layout.dataOffset - 2] = std::byte{0x7F};  // native size now runs past the end
 
@@ -194,11 +211,11 @@ TEST(OleUnwrap, DamagedStructuresAreReportedNotThrownAndNothingIsPrinted) {
         {"garbled compound file", Wrap("Word.Document.8", garbledCompound), "compound file"},
         {"packaged file cut short", Wrap("Package", truncatedPackage), "packaged file"},
         {"package signature wrong", Wrap("Package", kText), "signature"},
-        {"header size past the end", Bytes{std::byte{0x15}, std::byte{0x1C}, std::byte{0xFF}, std::byte{0x7F},
-                                            std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},
-                                            std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},
-                                            std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},
-                                            std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0}},
+        {"header size past the end",
+         Bytes{std::byte{0x15}, std::byte{0x1C}, std::byte{0xFF}, std::byte{0x7F}, std::byte{0},
+               std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},
+               std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},
+               std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0},    std::byte{0}},
          "header size"},
     };
     for (const Case& c : cases) {
@@ -236,7 +253,8 @@ TEST(OleUnwrap, EveryPrefixOfAValueIsHandled) {
 TEST(OoxmlKind, ZipWithoutOfficeContentTypesHasNoKind) {
     const Bytes zip = oledocs::MakeSampleDocument(DocumentFormat::PlainZip);
     EXPECT_EQ(OfficeOpenXmlExtension(zip), "");
-    EXPECT_EQ(OfficeOpenXmlExtension(oledocs::MakeSampleDocument(DocumentFormat::OfficeOpenXml)), ".docx");
+    EXPECT_EQ(OfficeOpenXmlExtension(oledocs::MakeSampleDocument(DocumentFormat::OfficeOpenXml)),
+              ".docx");
 }
 
 }  // namespace

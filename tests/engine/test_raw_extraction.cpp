@@ -23,8 +23,8 @@ namespace corvid {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::FakeHost;
+using ::testing::IsEmpty;
 using testing::ReadFile;
 using testing::ScratchDir;
 using testing::WriteFile;
@@ -61,7 +61,8 @@ CarveTrace ReferenceCarve(const std::string& input, const std::string& signature
     std::int64_t counter = 0;
     std::int64_t previous = 0;
     while (position < limit) {
-        if (step > 0 && position % step == 0) trace.events.push_back("status:" + std::to_string(position));
+        if (step > 0 && position % step == 0)
+            trace.events.push_back("status:" + std::to_string(position));
         char last = readByte();
         if (last != signature[0]) continue;
         const std::int64_t candidate = position;  // 1-based
@@ -75,8 +76,9 @@ CarveTrace ReferenceCarve(const std::string& input, const std::string& signature
             if (previous > 0) {
                 const std::string name = prefix + Padded(counter) + extension;
                 trace.events.push_back("log:" + name);
-                trace.files[name] = input.substr(static_cast<std::size_t>(previous),
-                                                 static_cast<std::size_t>(candidate - 1 - previous));
+                trace.files[name] =
+                    input.substr(static_cast<std::size_t>(previous),
+                                 static_cast<std::size_t>(candidate - 1 - previous));
                 position = candidate - 1 + 2;
             }
             previous = candidate - 1;
@@ -86,7 +88,8 @@ CarveTrace ReferenceCarve(const std::string& input, const std::string& signature
     return trace;
 }
 
-CarveTrace FastCarveFile(const std::string& inputPath, const std::string& signature, std::size_t bufferSize) {
+CarveTrace FastCarveFile(const std::string& inputPath, const std::string& signature,
+                         std::size_t bufferSize) {
     ScratchDir dir;
     fs::create_directory(dir.Path() / "out");
     const std::string prefix = dir.Prefix() + "out/tiff";
@@ -99,7 +102,8 @@ CarveTrace FastCarveFile(const std::string& inputPath, const std::string& signat
     CarveTrace trace;
     for (const auto& [text, colour] : host.statuses) EXPECT_EQ(colour, kKeepColour);
     for (const auto& event : host.events)
-        if (event.starts_with("status:") || event.starts_with("log:")) trace.events.push_back(event);
+        if (event.starts_with("status:") || event.starts_with("log:"))
+            trace.events.push_back(event);
     for (const auto& entry : fs::directory_iterator(dir.Path() / "out"))
         trace.files[prefix + entry.path().filename().string().substr(4)] = ReadFile(entry.path());
     trace.signatures = report.signaturesFound;
@@ -107,7 +111,8 @@ CarveTrace FastCarveFile(const std::string& inputPath, const std::string& signat
     return trace;
 }
 
-CarveTrace FastCarve(const std::string& input, const std::string& signature, std::size_t bufferSize) {
+CarveTrace FastCarve(const std::string& input, const std::string& signature,
+                     std::size_t bufferSize) {
     ScratchDir dir;
     WriteFile(dir.Path() / "input.mdb", input);
     return FastCarveFile((dir.Path() / "input.mdb").string(), signature, bufferSize);
@@ -119,10 +124,13 @@ CarveTrace Normalised(const CarveTrace& trace) {
     out.signatures = trace.signatures;
     auto strip = [](std::string text) {
         const auto at = text.rfind("/out/tiff");
-        return at == std::string::npos ? text : text.substr(0, text.find(':') + 1) + text.substr(at);
+        return at == std::string::npos ? text
+                                       : text.substr(0, text.find(':') + 1) + text.substr(at);
     };
-    for (const auto& event : trace.events) out.events.push_back(event.starts_with("log:") ? strip(event) : event);
-    for (const auto& [name, bytes] : trace.files) out.files[name.substr(name.rfind("/out/tiff"))] = bytes;
+    for (const auto& event : trace.events)
+        out.events.push_back(event.starts_with("log:") ? strip(event) : event);
+    for (const auto& [name, bytes] : trace.files)
+        out.files[name.substr(name.rfind("/out/tiff"))] = bytes;
     return out;
 }
 
@@ -142,12 +150,17 @@ TEST(CarveBySignature, BehavesLikeTheByteAtATimeScan) {
                 byte = pick < 6 ? signature[static_cast<std::size_t>(pick) % signature.size()]
                                 : static_cast<char>(random());
             }
-            const std::size_t buffer = bufferSizes[static_cast<std::size_t>(round) % bufferSizes.size()];
-            const CarveTrace expected = Normalised(ReferenceCarve(input, signature, ".tif", "/x/out/tiff"));
+            const std::size_t buffer =
+                bufferSizes[static_cast<std::size_t>(round) % bufferSizes.size()];
+            const CarveTrace expected =
+                Normalised(ReferenceCarve(input, signature, ".tif", "/x/out/tiff"));
             const CarveTrace actual = Normalised(FastCarve(input, signature, buffer));
-            ASSERT_EQ(actual.signatures, expected.signatures) << "signature " << signature << " round " << round;
-            ASSERT_EQ(actual.events, expected.events) << "signature " << signature << " round " << round;
-            ASSERT_EQ(actual.files, expected.files) << "signature " << signature << " round " << round;
+            ASSERT_EQ(actual.signatures, expected.signatures)
+                << "signature " << signature << " round " << round;
+            ASSERT_EQ(actual.events, expected.events)
+                << "signature " << signature << " round " << round;
+            ASSERT_EQ(actual.files, expected.files)
+                << "signature " << signature << " round " << round;
             ++compared;
         }
     }
@@ -178,7 +191,8 @@ TEST(CarveBySignature, RealDatabaseFileCarvesLikeTheReference) {
     ASSERT_TRUE(fs::is_regular_file(path)) << "missing test fixture: " << path;
     const std::string bytes = ReadFile(path);
     for (const std::string& signature : {kTiff, std::string("BM")}) {
-        const CarveTrace expected = Normalised(ReferenceCarve(bytes, signature, ".tif", "/x/out/tiff"));
+        const CarveTrace expected =
+            Normalised(ReferenceCarve(bytes, signature, ".tif", "/x/out/tiff"));
         for (const std::size_t buffer : {std::size_t{4093}, kCarveBufferSize}) {
             const CarveTrace actual = Normalised(FastCarveFile(path, signature, buffer));
             EXPECT_EQ(actual, expected) << signature << " " << buffer;
@@ -230,8 +244,9 @@ TEST_F(RawExtractionTest, ThreeImagesGiveTwoFilesNumberedFromTwo) {
     ASSERT_EQ(host_.log.size(), 3u);
     EXPECT_THAT(std::vector<std::string>(host_.log.begin() + 1, host_.log.end()),
                 ElementsAre(Out("tiff0002.tif"), Out("tiff0003.tif")));
-    EXPECT_EQ(OutFiles(), (std::map<std::string, std::string>{{"tiff0002.tif", input.substr(a, b - a)},
-                                                              {"tiff0003.tif", input.substr(b, c - b)}}));
+    EXPECT_EQ(OutFiles(),
+              (std::map<std::string, std::string>{{"tiff0002.tif", input.substr(a, b - a)},
+                                                  {"tiff0003.tif", input.substr(b, c - b)}}));
     ASSERT_FALSE(host_.statuses.empty());
     EXPECT_EQ(host_.statuses.back(), (std::pair<std::string, Colour>{"ok", kButtonFace}));
     // Scan limit 297, step 2: every even position read from the top of the
@@ -277,7 +292,8 @@ TEST_F(RawExtractionTest, AFileJudgedEncryptedIsRefusedBeforeAnythingIsWritten) 
     EXPECT_EQ(seen, input.substr(0, 4096));
     EXPECT_THAT(OutFiles(), IsEmpty());
 
-    const RawReport report = RunRawExtraction(host_, [](std::span<const std::byte>) { return false; });
+    const RawReport report =
+        RunRawExtraction(host_, [](std::span<const std::byte>) { return false; });
     EXPECT_EQ(report.filesWritten, 1999);
 
     // A file shorter than a header page is handed over whole.
@@ -310,8 +326,8 @@ TEST_F(RawExtractionTest, NumberingKeepsGrowingPastFourDigits) {
 }
 
 TEST_F(RawExtractionTest, TinyInputsShowNoProgress) {
-    for (const std::string& input : {std::string(), std::string("II*"), "x" + kTiff + "ab" + kTiff + "c",
-                                     std::string(102, 'z')}) {
+    for (const std::string& input : {std::string(), std::string("II*"),
+                                     "x" + kTiff + "ab" + kTiff + "c", std::string(102, 'z')}) {
         FakeHost host;
         host.inputs = host_.inputs;
         WriteFile(host.inputs.database, input);
@@ -349,9 +365,10 @@ TEST_F(RawExtractionTest, UnopenableInputFailsWithTheOpenMessage) {
             RunRawExtraction(host);
             ADD_FAILURE() << c.path << " opened";
         } catch (const FileError& error) {
-            EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + c.path + "\". " + c.reason);
+            EXPECT_EQ(std::string(error.what()),
+                      "Cannot open file \"" + c.path + "\". " + c.reason);
         }
-        EXPECT_EQ(host.log.size(), 1u);      // the heading line only
+        EXPECT_EQ(host.log.size(), 1u);  // the heading line only
         EXPECT_THAT(host.statuses, IsEmpty());
         EXPECT_FALSE(host.busy);
     }
@@ -377,7 +394,8 @@ TEST_F(RawExtractionTest, UncreatableSegmentFailsWithTheCreateMessage) {
         RunRawExtraction(host_);
         FAIL() << "no failure";
     } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + name + "\". Not a directory");
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot create file \"" + name + "\". Not a directory");
     }
     // The log names the files written, not the one that could not be made:
     // here only the heading line.
@@ -390,7 +408,8 @@ TEST_F(RawExtractionTest, UncreatableSegmentFailsWithTheCreateMessage) {
 // A segment that cannot be written completely never appears; the segments
 // written before it stay.
 TEST_F(RawExtractionTest, FailedSegmentWriteLeavesEarlierSegmentsOnly) {
-    std::string input = "x" + kTiff + "one" + kTiff + "two" + kTiff + std::string(200000, 'b') + kTiff;
+    std::string input =
+        "x" + kTiff + "one" + kTiff + "two" + kTiff + std::string(200000, 'b') + kTiff;
     WriteFile(host_.inputs.database, input);
 
     struct rlimit saved {};
@@ -424,8 +443,8 @@ TEST_F(RawExtractionTest, NeverWritesOverTheInputFile) {
         RunRawExtraction(host_);
         FAIL() << "no failure";
     } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Cannot create file \"" + Out("tiff0002.tif") + "\". It is the database file being read");
+        EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + Out("tiff0002.tif") +
+                                                 "\". It is the database file being read");
     }
     EXPECT_EQ(ReadFile(host_.inputs.database), input);
 }
@@ -448,9 +467,10 @@ TEST_F(RawExtractionTest, InputsOver2GiBCarveCorrectly) {
     const RawReport report = RunRawExtraction(host_);
     EXPECT_EQ(report.signaturesFound, 3);
     EXPECT_EQ(report.bytesScanned, base + 4096);
-    EXPECT_EQ(OutFiles(), (std::map<std::string, std::string>{
-                              {"tiff0002.tif", kTiff + "first segment"},
-                              {"tiff0003.tif", second + std::string(1000 - 17 - second.size(), '\0')}}));
+    EXPECT_EQ(OutFiles(),
+              (std::map<std::string, std::string>{
+                  {"tiff0002.tif", kTiff + "first segment"},
+                  {"tiff0003.tif", second + std::string(1000 - 17 - second.size(), '\0')}}));
     const std::vector<std::string> progress = ProgressTexts();
     ASSERT_EQ(progress.size(), 101u);
     const std::int64_t step = (base + 4096 - 3) / 100;

@@ -34,7 +34,8 @@ class ScopedEnv {
 };
 
 TEST(DaoComponents, CreatedWithTheWindowsStoredConfiguration) {
-  ScopedEnv user("CORVID_USER", nullptr), password("CORVID_PASSWORD", nullptr), db("CORVID_DB_PASSWORD", nullptr);
+  ScopedEnv user("CORVID_USER", nullptr), password("CORVID_PASSWORD", nullptr),
+      db("CORVID_DB_PASSWORD", nullptr);
   DaoComponents components;
   TVxDaoDatabase& database = components.VxDaoDB();
   TVxDaoTable& table = components.VxDaoT();
@@ -65,7 +66,8 @@ TEST(DaoComponents, CreatedWithTheWindowsStoredConfiguration) {
 }
 
 TEST(DaoComponents, EnvironmentFillsOnlyTheCredentialsThatAreSet) {
-  ScopedEnv user("CORVID_USER", "reader"), password("CORVID_PASSWORD", nullptr), db("CORVID_DB_PASSWORD", "");
+  ScopedEnv user("CORVID_USER", "reader"), password("CORVID_PASSWORD", nullptr),
+      db("CORVID_DB_PASSWORD", "");
   DaoComponents components;
   const NameValueList& preset = components.VxDaoDB().PresetLoginParams();
   EXPECT_EQ(preset.Find("USER NAME"), "reader");

@@ -42,7 +42,8 @@ TEST(ExitStatus, EachWayARunEndsHasItsStatus) {
 
 TEST(ExitStatus, TheSummaryCountsUnreadableRecordsOnlyAfterDamage) {
   const std::string plain =
-      "records visited: 4, files written: 3, skipped as unknown: 0, empty blobs: 1, rejected by the filter: 0, "
+      "records visited: 4, files written: 3, skipped as unknown: 0, empty blobs: 1, rejected by "
+      "the filter: 0, "
       "paths written more than once: 0";
   EXPECT_EQ(RunSummary(Completed()), plain);
   RunReport damaged = Completed();

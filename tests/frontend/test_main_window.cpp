@@ -85,7 +85,8 @@ TEST_F(MainWindow, FirstStartShowsTheDesignValuesAndHelpText) {
   EXPECT_EQ(S(window->Efield2->text()), "");
   EXPECT_EQ(S(window->Efext->text()), "");
   EXPECT_EQ(S(window->Edir->text()), "/tmp/");
-  for (QCheckBox* box : {window->CBfilter, window->CBext, window->CBlogin, window->CBdmp, window->CBskip, window->CBdeep}) {
+  for (QCheckBox* box : {window->CBfilter, window->CBext, window->CBlogin, window->CBdmp,
+                         window->CBskip, window->CBdeep}) {
     EXPECT_FALSE(box->isChecked()) << S(box->objectName());
   }
   EXPECT_EQ(S(window->Pstatus->text()), "");
@@ -118,7 +119,8 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
 
   for (const ControlSpec& control : MainWindowControls()) {
     SCOPED_TRACE(std::string(control.name));
-    auto* widget = client->findChild<QWidget*>(QString::fromUtf8(control.name.data(), control.name.size()));
+    auto* widget =
+        client->findChild<QWidget*>(QString::fromUtf8(control.name.data(), control.name.size()));
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->x(), control.left);
     EXPECT_EQ(widget->y(), control.top);
@@ -135,7 +137,8 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
         }
       }
       EXPECT_LE(widget->x() + widget->width(), kClientWidth);
-      if (control.kind == ControlKind::Label) EXPECT_GE(widget->width(), std::min(control.width, kClientWidth - control.left));
+      if (control.kind == ControlKind::Label)
+        EXPECT_GE(widget->width(), std::min(control.width, kClientWidth - control.left));
       if (control.kind == ControlKind::CheckBox) EXPECT_LE(widget->width(), control.width);
     } else {
       EXPECT_EQ(widget->width(), control.width);
@@ -144,8 +147,10 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
     EXPECT_EQ(S(widget->toolTip()), std::string(control.hint));
     EXPECT_EQ(widget->cursor().shape() == Qt::WhatsThisCursor, control.helpCursor);
     const bool takesFocus = widget->focusPolicy() != Qt::NoFocus;
-    EXPECT_EQ(takesFocus, control.kind != ControlKind::Label && control.kind != ControlKind::Panel &&
-                              control.kind != ControlKind::StatusPanel && control.kind != ControlKind::PictureButton);
+    EXPECT_EQ(takesFocus, control.kind != ControlKind::Label &&
+                              control.kind != ControlKind::Panel &&
+                              control.kind != ControlKind::StatusPanel &&
+                              control.kind != ControlKind::PictureButton);
     if (auto* label = qobject_cast<QLabel*>(widget); label && control.kind == ControlKind::Label) {
       EXPECT_EQ(S(label->text()), std::string(control.text));
       ASSERT_NE(label->buddy(), nullptr);
@@ -160,12 +165,15 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
   }
 
   // Tab order: Emdb, Bmdb, Etbl, CBlogin, Eimg, ... Braw.
-  const char* const order[] = {"Emdb", "Bmdb", "Etbl", "CBlogin", "Eimg", "Efilter", "Evalue", "CBdmp", "Efield1",
-                               "Efield2", "Efext", "CBext", "CBskip", "Edir", "CBfilter", "Mlog", "CBdeep", "Braw"};
+  const char* const order[] = {"Emdb",   "Bmdb",  "Etbl",     "CBlogin", "Eimg",   "Efilter",
+                               "Evalue", "CBdmp", "Efield1",  "Efield2", "Efext",  "CBext",
+                               "CBskip", "Edir",  "CBfilter", "Mlog",    "CBdeep", "Braw"};
   std::vector<std::string> chain;
   QWidget* at = client->findChild<QWidget*>("Emdb");
-  for (int guard = 0; guard < 200 && chain.size() < std::size(order); ++guard, at = at->nextInFocusChain()) {
-    if (at->parentWidget() == client && at->focusPolicy() != Qt::NoFocus) chain.push_back(S(at->objectName()));
+  for (int guard = 0; guard < 200 && chain.size() < std::size(order);
+       ++guard, at = at->nextInFocusChain()) {
+    if (at->parentWidget() == client && at->focusPolicy() != Qt::NoFocus)
+      chain.push_back(S(at->objectName()));
   }
   EXPECT_EQ(chain, std::vector<std::string>(std::begin(order), std::end(order)));
 
@@ -182,8 +190,8 @@ TEST_F(MainWindow, ControlsMatchTheLayoutTable) {
 
 TEST_F(MainWindow, PshowDoubleClickedTwiceReturnsToTheFirstViewAndKeepsTicks) {
   auto window = Create();
-  QWidget* const hidden[] = {window->CBdeep,   window->CBskip,  window->CBext,      window->CBdmp,
-                             window->CBlogin,  window->CBunwrap, window->CBnames, window->Emanifest};
+  QWidget* const hidden[] = {window->CBdeep,  window->CBskip,   window->CBext,   window->CBdmp,
+                             window->CBlogin, window->CBunwrap, window->CBnames, window->Emanifest};
   window->PshowDblClick();
   for (QWidget* box : hidden) EXPECT_FALSE(box->isHidden()) << S(box->objectName());
   EXPECT_TRUE(window->Lfext->isHidden());
@@ -284,7 +292,7 @@ TEST_F(MainWindow, WrongTypedSettingStopsFormCreateWithAnErrorBox) {
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0], "Invalid data type for 'WinTop'");
   EXPECT_EQ(S(window.windowTitle()), "Corvid v0.18.9.38");  // steps before the failure ran
-  EXPECT_EQ(S(window.Etbl->text()), "table");              // the command line did not
+  EXPECT_EQ(S(window.Etbl->text()), "table");               // the command line did not
   EXPECT_FALSE(window.FBatch);
 }
 
@@ -293,8 +301,9 @@ TEST_F(MainWindow, ErrorBoxTextAppendsFullStopAfterLettersOnly) {
     const char* message;
     const char* shown;
   } cases[] = {
-      {"Cannot open", "Cannot open."}, {"Done.", "Done."}, {"Really?", "Really?."},
-      {"ends with -", "ends with -"},   {"ends with )", "ends with )"}, {"", ""},
+      {"Cannot open", "Cannot open."}, {"Done.", "Done."},
+      {"Really?", "Really?."},         {"ends with -", "ends with -"},
+      {"ends with )", "ends with )"},  {"", ""},
       {"caf\xC3\xA9", "caf\xC3\xA9."},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message;
@@ -355,9 +364,9 @@ TEST_F(MainWindow, SecondRunIsRefusedAndCloseWaitsForTheRun) {
   int nested = 0;
   fake_->onFieldText = [&] {
     if (nested++ == 0) {
-      window->DoExtract();     // a click that slipped through while the run lets messages in
+      window->DoExtract();  // a click that slipped through while the run lets messages in
       window->DoRawExtract();
-      window->close();         // waits for the run
+      window->close();  // waits for the run
       EXPECT_TRUE(window->isVisible());
     }
   };
@@ -423,7 +432,8 @@ TEST_F(MainWindow, OpenFillsTheBoxAndStartsNoRunEvenBesideADatabaseArgument) {
   std::ofstream(db) << "x";
   std::ofstream(other) << "x";
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--open", db, "/t=Photos"}, std::vector<std::string>{"/t=Photos", other, "--open", db}}) {
+       {std::vector<std::string>{"--open", db, "/t=Photos"},
+        std::vector<std::string>{"/t=Photos", other, "--open", db}}) {
     const OwnArguments own = TakeOwnArguments(arguments);
     auto components = std::make_unique<FakeComponents>();
     fake_ = components.get();

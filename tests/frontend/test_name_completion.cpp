@@ -35,9 +35,9 @@ namespace {
 namespace fs = std::filesystem;
 namespace mw = corvid::jet;
 using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 using testing::TempConfigHome;
 using testing::TempDirectory;
+using ::testing::UnorderedElementsAre;
 
 std::vector<std::string> Strings(const QStringList& list) {
   std::vector<std::string> out;
@@ -57,7 +57,8 @@ void WriteDatabase(const std::string& path) {
                                   {{"id", mw::ColumnType::Long},
                                    {"img", mw::ColumnType::OleObject},
                                    {"title", mw::ColumnType::Text}}});
-  const std::string gif = std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13) + std::string(40, '\x11') + ";";
+  const std::string gif =
+      std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13) + std::string(40, '\x11') + ";";
   mw::Bytes bytes;
   for (const char c : gif) bytes.push_back(static_cast<std::byte>(c));
   photos.AddRow({std::int64_t{7}, bytes, std::string("seven")});
@@ -133,7 +134,7 @@ TEST_F(NameLists, RunStartedDuringReadingWaitsForIt) {
   window.Evalue->setText("*");
   window.Edir->setText(QString::fromStdString(dir_.Path() + "/out/"));
   window.Emdb->setText(QString::fromStdString(db));  // reading starts
-  window.DoExtract();                                  // at once
+  window.DoExtract();                                // at once
   ASSERT_TRUE(window.LastReport().has_value()) << (errors_.empty() ? "" : errors_.front());
   EXPECT_TRUE(window.LastReport()->completed);
   EXPECT_TRUE(fs::exists(dir_.Path() + "/out/7.gif"));
@@ -185,7 +186,8 @@ TEST_F(NameLists, NamesOfAnOlderDatabaseBoxTextAreDropped) {
   });
   names.TableChanged("newtable");
   std::vector<std::vector<std::string>> seen;
-  QObject::connect(&names, &NameCompletion::ListsFilled, [&] { seen.push_back(Strings(names.TableNames())); });
+  QObject::connect(&names, &NameCompletion::ListsFilled,
+                   [&] { seen.push_back(Strings(names.TableNames())); });
   QSignalSpy filled(&names, &NameCompletion::ListsFilled);
 
   names.DatabaseChanged(older);

@@ -14,7 +14,8 @@ namespace {
 
 using testing::TempConfigHome;
 
-const char* const kOrder[] = {"WinTop", "WinLeft", "fMDB", "fDIR", "fTBL", "fIMG", "fFILTER", "fVALUE", "field1", "field2"};
+const char* const kOrder[] = {"WinTop", "WinLeft", "fMDB",   "fDIR",   "fTBL",
+                              "fIMG",   "fFILTER", "fVALUE", "field1", "field2"};
 
 class PersistedSettings : public ::testing::Test {
  protected:
@@ -79,8 +80,8 @@ TEST_F(PersistedSettings, KeyHoldingOnlyTableChangesOnlyTheTable) {
   LoadSettings(form);
   PlainForm defaults;
   EXPECT_EQ(form.Text(EditBox::Etbl), "Orders");
-  for (EditBox box : {EditBox::Emdb, EditBox::Edir, EditBox::Eimg, EditBox::Efilter, EditBox::Evalue,
-                      EditBox::Efield1, EditBox::Efield2}) {
+  for (EditBox box : {EditBox::Emdb, EditBox::Edir, EditBox::Eimg, EditBox::Efilter,
+                      EditBox::Evalue, EditBox::Efield1, EditBox::Efield2}) {
     EXPECT_EQ(form.Text(box), defaults.Text(box));
   }
   EXPECT_EQ(form.Top(), 104);
@@ -112,9 +113,18 @@ TEST_F(PersistedSettings, WrongTypedValuesStopLoadingWithTheirMessage) {
   } cases[] = {
       {"WinTop", {RegistryValueType::String, "12"}, "Invalid data type for 'WinTop'", 104},
       {"WinTop", {RegistryValueType::String, "a long text"}, "Invalid data type for 'WinTop'", 104},
-      {"WinTop", {RegistryValueType::QWord, std::string("\x05\0\0\0\0\0\0\0", 8)}, "Failed to get data for 'WinTop'", 104},
-      {"WinTop", {RegistryValueType::Binary, std::string("\x05\0", 2)}, "Invalid data type for 'WinTop'", 104},
-      {"fMDB", {RegistryValueType::DWord, std::string("\x07\0\0\0", 4)}, "Invalid data type for 'fMDB'", 55},
+      {"WinTop",
+       {RegistryValueType::QWord, std::string("\x05\0\0\0\0\0\0\0", 8)},
+       "Failed to get data for 'WinTop'",
+       104},
+      {"WinTop",
+       {RegistryValueType::Binary, std::string("\x05\0", 2)},
+       "Invalid data type for 'WinTop'",
+       104},
+      {"fMDB",
+       {RegistryValueType::DWord, std::string("\x07\0\0\0", 4)},
+       "Invalid data type for 'fMDB'",
+       55},
   };
   for (const Case& c : cases) {
     TempConfigHome fresh;
@@ -193,9 +203,10 @@ TEST_F(PersistedSettings, UnwritableKeyReportsTheFirstValueAndStopsThere) {
 TEST_F(PersistedSettings, DamagedLinesAreDroppedAndTheRestIsRead) {
   const std::string dir = config_.Path() + "/Tallowmere";
   std::filesystem::create_directories(dir);
-  std::ofstream(dir + "/corvid.reg") << "; comment\n[HKEY_CURRENT_USER\\Software\\Tallowmere\\corvid]\n"
-                                        "\"WinTop\"=dword:zz\n\"fTBL\"=\"Orders\"\n\"fIMG\"=\"unterminated\n"
-                                        "\"WinLeft\"=dword:0000000a\r\n";
+  std::ofstream(dir + "/corvid.reg")
+      << "; comment\n[HKEY_CURRENT_USER\\Software\\Tallowmere\\corvid]\n"
+         "\"WinTop\"=dword:zz\n\"fTBL\"=\"Orders\"\n\"fIMG\"=\"unterminated\n"
+         "\"WinLeft\"=dword:0000000a\r\n";
   PlainForm form;
   LoadSettings(form);
   EXPECT_EQ(form.Top(), 104);
@@ -208,7 +219,8 @@ TEST(RegistryKeyFile, KeyNamesNeverEscapeTheRoot) {
   testing::TempConfigHome config;
   EXPECT_EQ(RegistryKeyFile("\\Software\\Tallowmere\\.."), config.Path() + "/Tallowmere/%2E..reg");
   EXPECT_EQ(RegistryKeyFile("\\Software\\Tallowmere\\"), config.Path() + "/Tallowmere.reg");
-  EXPECT_EQ(RegistryKeyFile("\\Software\\Tallowmere\\100%"), config.Path() + "/Tallowmere/100%25.reg");
+  EXPECT_EQ(RegistryKeyFile("\\Software\\Tallowmere\\100%"),
+            config.Path() + "/Tallowmere/100%25.reg");
 }
 
 }  // namespace

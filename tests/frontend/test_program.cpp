@@ -55,7 +55,8 @@ std::string ProgramPath() {
 
 // Runs corvid with `arguments`; `environment` entries override (an empty
 // value removes the variable). Output is captured through files.
-Outcome RunCorvid(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment,
+Outcome RunCorvid(const std::vector<std::string>& arguments,
+                  const std::map<std::string, std::string>& environment,
                   const std::string& scratch) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e; ++e) {
@@ -87,11 +88,14 @@ Outcome RunCorvid(const std::vector<std::string>& arguments, const std::map<std:
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   pid_t pid = 0;
   Outcome outcome;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     outcome.err = "spawn failed: " + program;
@@ -106,7 +110,8 @@ Outcome RunCorvid(const std::vector<std::string>& arguments, const std::map<std:
 }
 
 mw::Bytes Gif() {
-  const std::string text = std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13) + std::string(40, '\x11') + ";";
+  const std::string text =
+      std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13) + std::string(40, '\x11') + ";";
   mw::Bytes bytes;
   for (const char c : text) bytes.push_back(static_cast<std::byte>(c));
   return bytes;
@@ -123,7 +128,8 @@ void WritePhotos(const std::string& path, const std::string& password = {}) {
   mw::WriterOptions options;
   options.password = password;
   mw::MdbWriter writer(path, options);
-  auto& table = writer.AddTable({"Photos", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
+  auto& table = writer.AddTable(
+      {"Photos", {{"id", mw::ColumnType::Long}, {"img", mw::ColumnType::OleObject}}});
   table.AddRow({std::int64_t{1}, Gif()});
   table.AddRow({std::int64_t{2}, mw::Null});
   table.AddRow({std::int64_t{3}, Unknown()});
@@ -139,7 +145,8 @@ class Program : public ::testing::Test {
     out_ = dir_.Path() + "/out/";
     db_ = dir_.Path() + "/photos.mdb";
   }
-  Outcome Run(std::vector<std::string> arguments, std::map<std::string, std::string> environment = {}) {
+  Outcome Run(std::vector<std::string> arguments,
+              std::map<std::string, std::string> environment = {}) {
     environment.emplace("XDG_CONFIG_HOME", config_);
     environment.emplace("CORVID_USER", "");
     environment.emplace("CORVID_PASSWORD", "");
@@ -168,8 +175,9 @@ TEST_F(Program, HeadlessBatchRunWritesTheFilesAndExitsZero) {
   EXPECT_NE(outcome.out.find(out_ + "1.gif\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.out.find(" - Photos (3)\n"), std::string::npos) << outcome.out;
   EXPECT_NE(outcome.err.find("ok\n"), std::string::npos) << outcome.err;
-  EXPECT_NE(outcome.err.find("records visited: 3, files written: 2, skipped as unknown: 0, empty blobs: 1, "
-                             "rejected by the filter: 0, paths written more than once: 0"),
+  EXPECT_NE(outcome.err.find(
+                "records visited: 3, files written: 2, skipped as unknown: 0, empty blobs: 1, "
+                "rejected by the filter: 0, paths written more than once: 0"),
             std::string::npos)
       << outcome.err;
   // The command-line values were stored at exit.
@@ -209,7 +217,8 @@ TEST_F(Program, RunOptionsSetThatRunOnly) {
     fs::remove_all(out_);
     fs::remove(manifest);
     std::vector<std::string> arguments = PhotoArguments();
-    arguments.insert(arguments.begin(), {"--skip-unknown", "--dump", "--unwrap", "--manifest=" + manifest});
+    arguments.insert(arguments.begin(),
+                     {"--skip-unknown", "--dump", "--unwrap", "--manifest=" + manifest});
     if (headless) arguments.insert(arguments.begin(), "--headless");
     const Outcome outcome = Run(arguments, {{"QT_QPA_PLATFORM", headless ? "" : "offscreen"}});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -220,8 +229,10 @@ TEST_F(Program, RunOptionsSetThatRunOnly) {
     EXPECT_NE(rows.find(",1,,,written," + out_ + "1.gif,.gif,"), std::string::npos) << rows;
     EXPECT_NE(rows.find(",3,,,skipped as unknown,"), std::string::npos) << rows;
     if (headless) {
-      EXPECT_NE(outcome.err.find("paths written more than once: 0, linked: 0, written from damaged OLE structures: 0"),
-                std::string::npos)
+      EXPECT_NE(
+          outcome.err.find(
+              "paths written more than once: 0, linked: 0, written from damaged OLE structures: 0"),
+          std::string::npos)
           << outcome.err;
     }
   }
@@ -257,7 +268,8 @@ TEST_F(Program, RunThatEndsEarlyExitsOne) {
 TEST_F(Program, NoExistingDatabaseExitsTwoWithUsage) {
   const Outcome outcome = Run({"--headless", "/t=Photos", dir_.Path() + "/missing.mdb"});
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_NE(outcome.err.find(dir_.Path() + "/missing.mdb can't find file..."), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find(dir_.Path() + "/missing.mdb can't find file..."), std::string::npos)
+      << outcome.err;
   EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos);
   EXPECT_EQ(outcome.out, "");
 }
@@ -268,8 +280,9 @@ TEST_F(Program, HeadlessOpenRunsNothingExitsTwoAndKeepsTheFileForTheWindow) {
   arguments.insert(arguments.begin(), {"--headless", "--open", db_});
   const Outcome outcome = Run(arguments);
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_NE(outcome.err.find("--open fills the window's database box; without a window nothing runs"),
-            std::string::npos)
+  EXPECT_NE(
+      outcome.err.find("--open fills the window's database box; without a window nothing runs"),
+      std::string::npos)
       << outcome.err;
   EXPECT_EQ(outcome.out, "");
   EXPECT_FALSE(fs::exists(out_));
@@ -289,7 +302,8 @@ TEST_F(Program, DisplayThatCannotBeOpenedFallsBackToHeadless) {
   while (fs::exists("/tmp/.X11-unix/X" + std::to_string(display))) ++display;
   WritePhotos(db_);
   std::vector<std::string> arguments = PhotoArguments();
-  const Outcome outcome = Run(arguments, {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", ""},
+  const Outcome outcome = Run(arguments, {{"QT_QPA_PLATFORM", ""},
+                                          {"WAYLAND_DISPLAY", ""},
                                           {"DISPLAY", ":" + std::to_string(display)}});
   EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_NE(outcome.err.find("running without a window"), std::string::npos) << outcome.err;
@@ -335,7 +349,8 @@ TEST_F(Program, PasswordProtectedDatabaseRunsUnattendedWithTheEnvironment) {
   EXPECT_TRUE(fs::exists(out_ + "1.gif"));
 
   fs::remove_all(out_);
-  arguments.insert(arguments.begin(), "--login-prompt");  // no terminal: the prompt counts as cancelled
+  arguments.insert(arguments.begin(),
+                   "--login-prompt");  // no terminal: the prompt counts as cancelled
   const Outcome refused = Run(arguments, {{"CORVID_DB_PASSWORD", "wrong"}});
   EXPECT_EQ(refused.exitCode, 1) << refused.err;
   EXPECT_FALSE(fs::exists(out_ + "1.gif"));
@@ -364,7 +379,8 @@ TEST_F(Program, RawRunCarvesTiffSegments) {
   EXPECT_NE(outcome.err.find("TIFF signatures found: 2"), std::string::npos) << outcome.err;
   bool wroteTiff = false;
   if (fs::exists(out_)) {
-    for (const auto& entry : fs::directory_iterator(out_)) wroteTiff |= entry.path().extension() == ".tif";
+    for (const auto& entry : fs::directory_iterator(out_))
+      wroteTiff |= entry.path().extension() == ".tif";
   }
   EXPECT_TRUE(wroteTiff) << outcome.out;
   EXPECT_EQ(ReadFile(out_ + "tiff0002.tif"), std::string("II*\0", 4) + std::string(100, 'a'));
@@ -378,8 +394,9 @@ TEST_F(Program, RawRunRefusesAnOfficeEncryptedFile) {
   const Outcome outcome =
       Run({"--headless", "--raw", "/d=" + out_, file}, {{"CORVID_DB_PASSWORD", "password"}});
   EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
-  EXPECT_NE(outcome.err.find("The file is encrypted; raw carving cannot see its contents. Extract with the "
-                             "password instead."),
+  EXPECT_NE(outcome.err.find(
+                "The file is encrypted; raw carving cannot see its contents. Extract with the "
+                "password instead."),
             std::string::npos)
       << outcome.err;
   EXPECT_TRUE(fs::is_empty(out_));
@@ -391,11 +408,14 @@ TEST_F(Program, RawRunRefusesAnOfficeEncryptedFile) {
 
 TEST_F(Program, RawRunOnAMissingDirectoryFails) {
   const std::string file = dir_.Path() + "/scan.bin";
-  std::ofstream(file, std::ios::binary) << "head" << std::string("II*\0", 4) << "x" << std::string("II*\0", 4);
+  std::ofstream(file, std::ios::binary)
+      << "head" << std::string("II*\0", 4) << "x" << std::string("II*\0", 4);
   const Outcome outcome = Run({"--headless", "--raw", "/d=/nonexistent-dir/deeper/", file});
   EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
-  EXPECT_NE(outcome.err.find("/nonexistent-dir/deeper/tiff0002.tif"), std::string::npos) << outcome.err;
-  EXPECT_EQ(outcome.err.find("bytes scanned"), std::string::npos) << outcome.err;  // no summary of a failed run
+  EXPECT_NE(outcome.err.find("/nonexistent-dir/deeper/tiff0002.tif"), std::string::npos)
+      << outcome.err;
+  EXPECT_EQ(outcome.err.find("bytes scanned"), std::string::npos)
+      << outcome.err;  // no summary of a failed run
 }
 
 // The map of a database as --list --json prints it, read back.
@@ -435,7 +455,8 @@ DatabaseMap MapFromJson(const std::string& json) {
 
 TEST_F(Program, ListPrintsTheMapOfNorthwind) {
   const std::string nwind = corvid::testing_fixtures::MdbFixtureDir() + "nwind.mdb";
-  const Outcome text = Run({"--list", nwind}, {{"QT_QPA_PLATFORM", "offscreen"}});  // never a window
+  const Outcome text =
+      Run({"--list", nwind}, {{"QT_QPA_PLATFORM", "offscreen"}});  // never a window
   EXPECT_EQ(text.exitCode, 0) << text.err;
   EXPECT_EQ(text.err, "");
   EXPECT_NE(text.out.find("Categories  8 rows\n"
@@ -453,7 +474,8 @@ TEST_F(Program, ListPrintsTheMapOfNorthwind) {
   EXPECT_EQ(json.exitCode, 0) << json.err;
   QJsonParseError error{};
   QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error);
-  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << json.out;
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                   << json.out;
   const DatabaseMap map = MapFromJson(json.out);
   EXPECT_EQ(map.file, nwind);
   EXPECT_EQ(DatabaseMapText(map), text.out);
@@ -467,7 +489,8 @@ TEST_F(Program, ListJsonKeepsAwkwardNames) {
   const std::string column = "Bild \"1\"\\x ü";
   {
     mw::MdbWriter writer(db_);
-    auto& photos = writer.AddTable({table, {{"id", mw::ColumnType::Long}, {column, mw::ColumnType::OleObject}}});
+    auto& photos = writer.AddTable(
+        {table, {{"id", mw::ColumnType::Long}, {column, mw::ColumnType::OleObject}}});
     photos.AddRow({std::int64_t{1}, Gif()});
     photos.AddRow({std::int64_t{2}, mw::Null});
     writer.Finish();
@@ -484,7 +507,9 @@ TEST_F(Program, ListJsonKeepsAwkwardNames) {
   EXPECT_EQ(map.tables[0].columns[1].kinds, (std::map<std::string, std::int64_t>{{".gif", 1}}));
   const Outcome text = Run({"--list", db_});
   EXPECT_NE(text.out.find(table + "  2 rows\n"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("  " + column + "  OLE Object    1 non-empty: 1 .gif\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  " + column + "  OLE Object    1 non-empty: 1 .gif\n"),
+            std::string::npos)
+      << text.out;
 }
 
 TEST_F(Program, ListFailuresAndUsageErrors) {
@@ -496,7 +521,8 @@ TEST_F(Program, ListFailuresAndUsageErrors) {
   EXPECT_EQ(listed.out, "");
   ASSERT_FALSE(listed.err.empty());
   const Outcome run = Run({"--headless", "/d=" + out_, bogus});
-  EXPECT_NE(run.err.find(listed.err), std::string::npos) << "list: " << listed.err << "run: " << run.err;
+  EXPECT_NE(run.err.find(listed.err), std::string::npos)
+      << "list: " << listed.err << "run: " << run.err;
 
   const std::vector<std::vector<std::string>> usageErrors = {
       {"--list"}, {"--list", "--json"}, {"--json", db_}, {"--list", dir_.Path() + "/missing.mdb"}};
@@ -508,8 +534,9 @@ TEST_F(Program, ListFailuresAndUsageErrors) {
     EXPECT_NE(outcome.err.find("Usage: corvid"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");
   }
-  EXPECT_NE(Run({"--list", dir_.Path() + "/missing.mdb"}).err.find("/missing.mdb can't find file..."),
-            std::string::npos);
+  EXPECT_NE(
+      Run({"--list", dir_.Path() + "/missing.mdb"}).err.find("/missing.mdb can't find file..."),
+      std::string::npos);
 }
 
 TEST_F(Program, ListOfAPasswordProtectedDatabase) {
@@ -517,13 +544,16 @@ TEST_F(Program, ListOfAPasswordProtectedDatabase) {
   const Outcome opened = Run({"--list", db_}, {{"CORVID_DB_PASSWORD", "s3cret"}});
   EXPECT_EQ(opened.exitCode, 0) << opened.err;
   EXPECT_NE(opened.out.find("Photos  3 rows\n"), std::string::npos) << opened.out;
-  EXPECT_NE(opened.out.find("  img  OLE Object    2 non-empty: 1 .dmp, 1 .gif\n"), std::string::npos) << opened.out;
+  EXPECT_NE(opened.out.find("  img  OLE Object    2 non-empty: 1 .dmp, 1 .gif\n"),
+            std::string::npos)
+      << opened.out;
 
   const Outcome missing = Run({"--list", db_});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err.find("Not a valid password."), std::string::npos) << missing.err;
-  EXPECT_NE(missing.err.find("corvid: " + db_ + " is protected by a database password"), std::string::npos)
+  EXPECT_NE(missing.err.find("corvid: " + db_ + " is protected by a database password"),
+            std::string::npos)
       << missing.err;
 
   const Outcome cancelled = Run({"--list", "--login-prompt", db_});  // no terminal: cancelled

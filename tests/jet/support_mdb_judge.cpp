@@ -55,7 +55,8 @@ CommandResult RunCommand(const std::string& command) {
   if (!pipe) return result;
   std::array<char, 65536> buffer{};
   std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    result.out.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.err = ReadWholeFile(errTemplate);
@@ -64,12 +65,13 @@ CommandResult RunCommand(const std::string& command) {
 }
 
 std::vector<std::string> MdbTables(const std::string& path, bool system) {
-  return SplitLines(RunCommand(std::string("mdb-tables -1 ") + (system ? "-S " : "") + ShellQuote(path)).out);
+  return SplitLines(
+      RunCommand(std::string("mdb-tables -1 ") + (system ? "-S " : "") + ShellQuote(path)).out);
 }
 
 std::vector<std::string> MdbExportLines(const std::string& path, const std::string& table) {
-  return SplitLines(RunCommand("mdb-export -H -d '\t' -q '' -D '%Y-%m-%d' -T '%Y-%m-%d %H:%M:%S' " + ShellQuote(path) + " " +
-                               ShellQuote(table))
+  return SplitLines(RunCommand("mdb-export -H -d '\t' -q '' -D '%Y-%m-%d' -T '%Y-%m-%d %H:%M:%S' " +
+                               ShellQuote(path) + " " + ShellQuote(table))
                         .out);
 }
 

@@ -35,7 +35,7 @@ struct JudgedCell {
 
 struct JudgedColumn {
   std::string name;
-  int type = 0;       // MDB_* column type
+  int type = 0;  // MDB_* column type
   int size = 0;
   bool autoLong = false;
 };

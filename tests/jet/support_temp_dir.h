@@ -27,7 +27,8 @@ class TempDir {
   std::string File(const std::string& name) const { return (path_ / name).string(); }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename().string());
     return names;
   }
 

@@ -20,11 +20,15 @@ TEST(HeaderPassword, ReadsBackWhatTheWriterStores) {
   } cases[] = {
       {kJet4, ""},
       {kJet4, "Geheim€1"},
-      {kJet4, "a\xF0\x9F\x98\x80" "b"},  // outside the BMP: a surrogate pair in the file
+      {kJet4,
+       "a\xF0\x9F\x98\x80"
+       "b"},  // outside the BMP: a surrogate pair in the file
       {kJet4, "twenty characters!!!"},
       {kJet3, ""},
       {kJet3, "Passwort"},
-      {kJet3, "\xE2\x82\xAC" "uro"},  // Windows-1252 80, not the C1 control U+0080
+      {kJet3,
+       "\xE2\x82\xAC"
+       "uro"},  // Windows-1252 80, not the C1 control U+0080
   };
   for (const Case& c : cases) {
     HeaderFields fields;
@@ -50,7 +54,9 @@ TEST(HeaderPassword, OddStoredBytesComeBackUnchanged) {
   Put16(units, 0, 0xD83D);
   Put16(units, 2, 'x');
   PutHeaderPassword(kJet4, page4, units);
-  EXPECT_EQ(GetHeaderPassword(kJet4, page4), "\xED\xA0\xBD" "x");
+  EXPECT_EQ(GetHeaderPassword(kJet4, page4),
+            "\xED\xA0\xBD"
+            "x");
 }
 
 }  // namespace

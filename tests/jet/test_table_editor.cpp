@@ -55,7 +55,9 @@ Bytes LetterBytes(std::size_t size, std::uint32_t salt) {
   return bytes;
 }
 
-std::string AsString(const Bytes& bytes) { return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
+std::string AsString(const Bytes& bytes) {
+  return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
 
 std::vector<char> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -92,7 +94,8 @@ Sample MakeSample(const TempDir& dir, JetFormat format, const std::string& name 
                               {"name", ColumnType::Text, 40},
                               {"notes", ColumnType::Memo},
                               {"blob", ColumnType::OleObject}}});
-  t.AddRow({Null, std::string("alpha"), std::string("first note"), Bytes{std::byte{1}, std::byte{2}}});
+  t.AddRow(
+      {Null, std::string("alpha"), std::string("first note"), Bytes{std::byte{1}, std::byte{2}}});
   t.AddRow({Null, std::string("beta"), Null, Null});
   t.AddRow({Null, std::string("gamma"), std::string("third"), LetterBytes(300, 3)});
   writer.Finish();
@@ -101,15 +104,18 @@ Sample MakeSample(const TempDir& dir, JetFormat format, const std::string& name 
 }
 
 // The row locations of a table in scan order (what libmdb visits).
-std::vector<RowLocation> LiveRows(const std::string& path, std::uint32_t tdef, const JetConstants& jet) {
+std::vector<RowLocation> LiveRows(const std::string& path, std::uint32_t tdef,
+                                  const JetConstants& jet) {
   std::vector<RowLocation> rows;
   const std::vector<char> bytes = FileBytes(path);
   for (std::size_t page = 1; page * jet.pageSize < bytes.size(); ++page) {
-    std::span<const std::byte> image(reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
+    std::span<const std::byte> image(
+        reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
     if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != tdef) continue;
     RowPage p(jet, image);
     for (std::size_t r = 0; r < p.RowCount(); ++r)
-      if (!p.Deleted(r) && !p.Lookup(r)) rows.push_back({static_cast<std::uint32_t>(page), static_cast<std::uint16_t>(r)});
+      if (!p.Deleted(r) && !p.Lookup(r))
+        rows.push_back({static_cast<std::uint32_t>(page), static_cast<std::uint16_t>(r)});
   }
   return rows;
 }
@@ -119,8 +125,10 @@ std::vector<std::uint32_t> LongValuePagesInUse(const std::string& path, const Je
   std::vector<std::uint32_t> pages;
   const std::vector<char> bytes = FileBytes(path);
   for (std::size_t page = 1; page * jet.pageSize < bytes.size(); ++page) {
-    std::span<const std::byte> image(reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
-    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner) continue;
+    std::span<const std::byte> image(
+        reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
+    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner)
+      continue;
     RowPage p(jet, image);
     for (std::size_t r = 0; r < p.RowCount(); ++r)
       if (!p.Deleted(r)) {
@@ -141,7 +149,8 @@ class TableEditorTest : public ::testing::TestWithParam<JetFormat> {
     const StoredTable table = ReadStoredTable(Jet(), session, s.tdef, "Docs");
     std::vector<std::uint32_t> listed;
     for (const LongValueMaps& maps : table.longValueMaps)
-      for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap)) listed.push_back(page);
+      for (std::uint32_t page : ReadUsageMap(Jet(), session, maps.usedPagesMap))
+        listed.push_back(page);
     std::sort(listed.begin(), listed.end());
     for (std::uint32_t page : LongValuePagesInUse(s.path, Jet()))
       EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), page)) << "page " << page;
@@ -149,8 +158,10 @@ class TableEditorTest : public ::testing::TestWithParam<JetFormat> {
   TempDir dir_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Formats, TableEditorTest, ::testing::Values(JetFormat::Jet4, JetFormat::Jet3),
-                         [](const auto& info) { return info.param == JetFormat::Jet4 ? "Jet4" : "Jet3"; });
+INSTANTIATE_TEST_SUITE_P(Formats, TableEditorTest,
+                         ::testing::Values(JetFormat::Jet4, JetFormat::Jet3), [](const auto& info) {
+                           return info.param == JetFormat::Jet4 ? "Jet4" : "Jet3";
+                         });
 
 TEST_P(TableEditorTest, InsertTakesTheNextAutoNumberAndRaisesTheCount) {
   Sample s = MakeSample(dir_, GetParam());
@@ -176,8 +187,8 @@ TEST_P(TableEditorTest, MemoAndOleValuesCrossTheInlineSinglePageAndChainForms) {
   TableEditor editor(s.path, s.tdef, "Docs");
   const RowLocation first = LiveRows(s.path, s.tdef, Jet()).front();
   // inline (<= 64 bytes), one long-value row, a chain of rows, and back.
-  const std::vector<std::size_t> sizes{10, 1500, 3 * Jet().pageSize + 17, 40, Jet().maxLongValueRow,
-                                       Jet().maxLongValueRow + 1, 0};
+  const std::vector<std::size_t> sizes{
+      10, 1500, 3 * Jet().pageSize + 17, 40, Jet().maxLongValueRow, Jet().maxLongValueRow + 1, 0};
   RowLocation at = first;
   std::uint32_t salt = 100;
   for (std::size_t size : sizes) {
@@ -204,19 +215,22 @@ TEST_P(TableEditorTest, LongValuesKeptByAnUpdateStayWhereTheyAre) {
   Sample s = MakeSample(dir_, GetParam());
   TableEditor editor(s.path, s.tdef, "Docs");
   const std::vector<RowLocation> rows = LiveRows(s.path, s.tdef, Jet());
-  const std::vector<std::uint32_t> initial = LongValuePagesInUse(s.path, Jet());  // the third row's value
+  const std::vector<std::uint32_t> initial =
+      LongValuePagesInUse(s.path, Jet());  // the third row's value
   const Bytes chain = PatternBytes(3 * Jet().pageSize, 9);
-  const RowLocation first = editor.Update(rows[0], {std::int64_t{1}, std::string("alpha"), std::string("short memo"), chain});
+  const RowLocation first = editor.Update(
+      rows[0], {std::int64_t{1}, std::string("alpha"), std::string("short memo"), chain});
   const std::vector<std::uint32_t> pagesBefore = LongValuePagesInUse(s.path, Jet());
   const auto sizeBefore = FileBytes(s.path).size();
   // name changes; notes (inline) and blob (a chain) are kept.
-  const RowLocation again =
-      editor.Update(first, {std::int64_t{1}, std::string("renamed"), Null, Null}, {false, false, true, true});
+  const RowLocation again = editor.Update(
+      first, {std::int64_t{1}, std::string("renamed"), Null, Null}, {false, false, true, true});
   EXPECT_EQ(again, first);
   EXPECT_EQ(LongValuePagesInUse(s.path, Jet()), pagesBefore);
   EXPECT_EQ(FileBytes(s.path).size(), sizeBefore);
   // Row 2 held no values: kept NULLs stay NULL.
-  editor.Update(rows[1], {std::int64_t{2}, std::string("beta2"), std::string("x"), Bytes{}}, {false, false, true, true});
+  editor.Update(rows[1], {std::int64_t{2}, std::string("beta2"), std::string("x"), Bytes{}},
+                {false, false, true, true});
   const JudgedTable judged = ReadWithLibmdb(s.path, "Docs");
   ASSERT_EQ(judged.rows.size(), 3u);
   EXPECT_EQ(judged.rows[0][1].value, "renamed");
@@ -237,9 +251,12 @@ TEST_P(TableEditorTest, UpdateKeepsTheSlotWhenTheRowFitsAndMovesItOtherwise) {
     WriterOptions options;
     options.format = GetParam();
     MdbWriter writer(path, options);
-    auto& t = writer.AddTable({"Wide", {{"id", ColumnType::Long}, {"a", ColumnType::Text, 255}, {"b", ColumnType::Text, 255}}});
+    auto& t = writer.AddTable(
+        {"Wide",
+         {{"id", ColumnType::Long}, {"a", ColumnType::Text, 255}, {"b", ColumnType::Text, 255}}});
     // Rows that nearly fill the page: growing one cannot stay on it.
-    for (int i = 0; i < 40; ++i) t.AddRow({std::int64_t{i}, std::string(200, 'x'), std::string(200, 'y')});
+    for (int i = 0; i < 40; ++i)
+      t.AddRow({std::int64_t{i}, std::string(200, 'x'), std::string(200, 'y')});
     writer.Finish();
   }
   const auto tdef = static_cast<std::uint32_t>(ReadWithLibmdb(path, "Wide").tdefPage);
@@ -272,8 +289,9 @@ TEST_P(TableEditorTest, DeleteRemovesTheRowAndFreesItsLongValues) {
   Sample s = MakeSample(dir_, GetParam());
   TableEditor editor(s.path, s.tdef, "Docs");
   const RowLocation third = LiveRows(s.path, s.tdef, Jet())[2];
-  const RowLocation big = editor.Update(third, {std::int64_t{3}, std::string("gamma"), std::string(5000, 'm'),
-                                                PatternBytes(3 * Jet().pageSize, 7)});
+  const RowLocation big =
+      editor.Update(third, {std::int64_t{3}, std::string("gamma"), std::string(5000, 'm'),
+                            PatternBytes(3 * Jet().pageSize, 7)});
   editor.Delete(big);
   EXPECT_THROW(editor.Delete(big), WriterError);
   EXPECT_EQ(MdbCount(s.path, "Docs"), 2);
@@ -286,8 +304,10 @@ TEST_P(TableEditorTest, DeleteRemovesTheRowAndFreesItsLongValues) {
   const std::vector<char> bytes = FileBytes(s.path);
   std::size_t liveLongValueRows = 0;
   for (std::size_t page = 1; page * Jet().pageSize < bytes.size(); ++page) {
-    std::span<const std::byte> image(reinterpret_cast<const std::byte*>(bytes.data()) + page * Jet().pageSize, Jet().pageSize);
-    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner) continue;
+    std::span<const std::byte> image(
+        reinterpret_cast<const std::byte*>(bytes.data()) + page * Jet().pageSize, Jet().pageSize);
+    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner)
+      continue;
     RowPage p(Jet(), image);
     for (std::size_t r = 0; r < p.RowCount(); ++r) liveLongValueRows += p.Deleted(r) ? 0 : 1;
   }
@@ -306,7 +326,8 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
   std::vector<std::string> expected;
   for (std::size_t i = 0; i < inserts; ++i) {
     const std::string name = "row" + std::to_string(i) + std::string(30, 'n');
-    editor.Insert({Null, name.substr(0, 40), Null, LetterBytes(chainPages * (Jet().pageSize - 20), static_cast<std::uint32_t>(i))});
+    editor.Insert({Null, name.substr(0, 40), Null,
+                   LetterBytes(chainPages * (Jet().pageSize - 20), static_cast<std::uint32_t>(i))});
     expected.push_back(std::to_string(i + 4) + "\t" + name.substr(0, 40));
   }
   const JudgedTable judged = ReadWithLibmdb(s.path, "Docs");
@@ -315,12 +336,14 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
   EXPECT_EQ(judged.declaredRows, inserts + 3);
   for (std::size_t i = 0; i < inserts; i += 37) {
     EXPECT_EQ(judged.rows[i + 3][1].value, expected[i].substr(expected[i].find('\t') + 1));
-    EXPECT_EQ(judged.rows[i + 3][3].value, AsString(LetterBytes(chainPages * (Jet().pageSize - 20), static_cast<std::uint32_t>(i))));
+    EXPECT_EQ(judged.rows[i + 3][3].value, AsString(LetterBytes(chainPages * (Jet().pageSize - 20),
+                                                                static_cast<std::uint32_t>(i))));
   }
   EXPECT_EQ(static_cast<std::size_t>(MdbCount(s.path, "Docs")), inserts + 3);
   const auto lines = MdbExportLines(s.path, "Docs");
   ASSERT_EQ(lines.size(), inserts + 3);
-  for (std::size_t i = 0; i < inserts; ++i) EXPECT_EQ(lines[i + 3].substr(0, expected[i].size() + 1), expected[i] + "\t");
+  for (std::size_t i = 0; i < inserts; ++i)
+    EXPECT_EQ(lines[i + 3].substr(0, expected[i].size() + 1), expected[i] + "\t");
   ExpectLongValuePagesListed(s);
   // New data pages with room are in the free-space map.
   {
@@ -330,8 +353,10 @@ TEST_P(TableEditorTest, ManyInsertsGrowTheFileAndTheUsageMapBeyondItsInlineRange
     const std::vector<std::uint32_t> used = ReadUsageMap(Jet(), session, table.usedPagesMap);
     const std::vector<std::uint32_t> free = ReadUsageMap(Jet(), session, table.freePagesMap);
     ASSERT_FALSE(used.empty());
-    EXPECT_TRUE(std::binary_search(free.begin(), free.end(), used.back())) << "the last data page has room";
-    for (std::uint32_t page : free) EXPECT_TRUE(std::binary_search(used.begin(), used.end(), page)) << page;
+    EXPECT_TRUE(std::binary_search(free.begin(), free.end(), used.back()))
+        << "the last data page has room";
+    for (std::uint32_t page : free)
+      EXPECT_TRUE(std::binary_search(used.begin(), used.end(), page)) << page;
   }
   // And the map keeps taking pages once it is a map of bitmap pages.
   editor.Insert({Null, std::string("last"), std::string("x"), Null});
@@ -353,26 +378,37 @@ TEST_P(TableEditorTest, ARandomRunOfChangesReadsBackAsItsModel) {
   std::vector<Model> model;
   {
     const std::vector<RowLocation> rows = LiveRows(s.path, s.tdef, Jet());
-    model.push_back({rows[0], 1, "alpha", "first note", Bytes{std::byte{1}, std::byte{2}}, false, false});
+    model.push_back(
+        {rows[0], 1, "alpha", "first note", Bytes{std::byte{1}, std::byte{2}}, false, false});
     model.push_back({rows[1], 2, "beta", "", Bytes{}, true, true});
     model.push_back({rows[2], 3, "gamma", "third", LetterBytes(300, 3), false, false});
   }
   std::mt19937 random(GetParam() == JetFormat::Jet4 ? 4 : 3);
   auto size = [&] {
     switch (random() % 4) {
-      case 0: return std::size_t{random() % 64};
-      case 1: return std::size_t{65 + random() % 1500};
-      case 2: return std::size_t{Jet().pageSize + random() % (3 * Jet().pageSize)};
-      default: return std::size_t{0};
+      case 0:
+        return std::size_t{random() % 64};
+      case 1:
+        return std::size_t{65 + random() % 1500};
+      case 2:
+        return std::size_t{Jet().pageSize + random() % (3 * Jet().pageSize)};
+      default:
+        return std::size_t{0};
     }
   };
   std::int64_t nextId = 4;
   for (int step = 0; step < 160; ++step) {
     const unsigned op = random() % 10;
     if (op < 4 || model.empty()) {
-      Model m{{}, nextId++, "n" + std::to_string(step), std::string(size(), 'a' + step % 26), LetterBytes(size(), step),
-              random() % 5 == 0, random() % 5 == 0};
-      m.at = editor.Insert({Null, m.name, m.notesNull ? Value(Null) : Value(m.notes), m.blobNull ? Value(Null) : Value(m.blob)});
+      Model m{{},
+              nextId++,
+              "n" + std::to_string(step),
+              std::string(size(), 'a' + step % 26),
+              LetterBytes(size(), step),
+              random() % 5 == 0,
+              random() % 5 == 0};
+      m.at = editor.Insert({Null, m.name, m.notesNull ? Value(Null) : Value(m.notes),
+                            m.blobNull ? Value(Null) : Value(m.blob)});
       model.push_back(std::move(m));
     } else if (op < 8) {
       Model& m = model[random() % model.size()];
@@ -384,7 +420,9 @@ TEST_P(TableEditorTest, ARandomRunOfChangesReadsBackAsItsModel) {
         m.notesNull = random() % 6 == 0;
         m.blobNull = random() % 6 == 0;
       }
-      m.at = editor.Update(m.at, {m.id, m.name, m.notesNull ? Value(Null) : Value(m.notes), m.blobNull ? Value(Null) : Value(m.blob)},
+      m.at = editor.Update(m.at,
+                           {m.id, m.name, m.notesNull ? Value(Null) : Value(m.notes),
+                            m.blobNull ? Value(Null) : Value(m.blob)},
                            {false, false, keep, keep});
     } else {
       const std::size_t k = random() % model.size();
@@ -399,7 +437,8 @@ TEST_P(TableEditorTest, ARandomRunOfChangesReadsBackAsItsModel) {
   std::map<std::string, const Model*> byId;
   for (const Model& m : model) byId[std::to_string(m.id)] = &m;
   for (const auto& row : judged.rows) {
-    ASSERT_TRUE(byId.count(row[0].value)) << "row " << row[0].value << " read back but not in the model";
+    ASSERT_TRUE(byId.count(row[0].value))
+        << "row " << row[0].value << " read back but not in the model";
     const Model& m = *byId[row[0].value];
     SCOPED_TRACE("id " + row[0].value);
     EXPECT_EQ(row[1].value, m.name);
@@ -435,7 +474,8 @@ TEST_P(TableEditorTest, AWriteFailureBeforeTheFirstOverwriteLeavesTheFileAsItWas
     if (++writes == 2) throw WriterError("disk full (simulated)");
   });
   // A chain value: several new pages are written before any existing one.
-  EXPECT_THROW(editor.Insert({Null, std::string("x"), Null, PatternBytes(3 * Jet().pageSize, 1)}), WriterError);
+  EXPECT_THROW(editor.Insert({Null, std::string("x"), Null, PatternBytes(3 * Jet().pageSize, 1)}),
+               WriterError);
   EXPECT_EQ(writes, 2);
   EXPECT_EQ(FileBytes(s.path), before);
 
@@ -444,7 +484,8 @@ TEST_P(TableEditorTest, AWriteFailureBeforeTheFirstOverwriteLeavesTheFileAsItWas
   editor.SetWriteHook([&](std::uint32_t, bool added) {
     if (!added) throw WriterError("disk full (simulated)");
   });
-  EXPECT_THROW(editor.Insert({Null, std::string("x"), Null, PatternBytes(3 * Jet().pageSize, 1)}), WriterError);
+  EXPECT_THROW(editor.Insert({Null, std::string("x"), Null, PatternBytes(3 * Jet().pageSize, 1)}),
+               WriterError);
   EXPECT_EQ(FileBytes(s.path), before);
   editor.SetWriteHook(nullptr);
   editor.Insert({Null, std::string("fine"), Null, Null});
@@ -461,24 +502,29 @@ TEST_P(TableEditorTest, LongValuesBehindWideTextAreFoundAndFreed) {
     options.format = GetParam();
     MdbWriter writer(path, options);
     writer.AddTable({"Wide",
-                     {{"a", ColumnType::Text, 255}, {"b", ColumnType::Text, 255}, {"notes", ColumnType::Memo},
+                     {{"a", ColumnType::Text, 255},
+                      {"b", ColumnType::Text, 255},
+                      {"notes", ColumnType::Memo},
                       {"blob", ColumnType::OleObject}}});
     writer.Finish();
   }
   const auto tdef = static_cast<std::uint32_t>(ReadWithLibmdb(path, "Wide").tdefPage);
   TableEditor editor(path, tdef, "Wide");
   const std::u8string_view wide = u8"α";  // two bytes per character in Jet 4, no compression
-  const std::size_t longest = GetParam() == JetFormat::Jet4 ? 560 : 510;  // Text(255) holds 255 characters
+  const std::size_t longest =
+      GetParam() == JetFormat::Jet4 ? 560 : 510;  // Text(255) holds 255 characters
   for (std::size_t length = 200; length <= longest; length += 9) {
     // About `length` bytes of text in the row, split over both columns.
     SCOPED_TRACE("text bytes " + std::to_string(length));
     const bool jet4 = GetParam() == JetFormat::Jet4;
-    const std::string unit = jet4 ? std::string(reinterpret_cast<const char*>(wide.data()), wide.size()) : "x";
+    const std::string unit =
+        jet4 ? std::string(reinterpret_cast<const char*>(wide.data()), wide.size()) : "x";
     const std::size_t chars = jet4 ? length / 2 : length;
     std::string a, b;
     for (std::size_t i = 0; i < chars / 2; ++i) a += unit;
     for (std::size_t i = chars / 2; i < chars; ++i) b += unit;
-    RowLocation at = editor.Insert({a, b, std::string(900, 'm'), PatternBytes(3 * Jet().pageSize, 1)});
+    RowLocation at =
+        editor.Insert({a, b, std::string(900, 'm'), PatternBytes(3 * Jet().pageSize, 1)});
     EXPECT_FALSE(LongValuePagesInUse(path, Jet()).empty());
     at = editor.Update(at, {a, b, std::string(100, 'n'), PatternBytes(80, 2)});
     const JudgedTable judged = ReadWithLibmdb(path, "Wide");
@@ -521,7 +567,8 @@ TEST(TableEditorSafety, AFileWithADatabasePasswordIsEditedAndKeepsItsPassword) {
     WriterOptions options;
     options.password = "s3cret";
     MdbWriter writer(path, options);
-    writer.AddTable({"T", {{"id", ColumnType::AutoNumber}, {"name", ColumnType::Text, 20}}}).AddRow({Null, std::string("a")});
+    writer.AddTable({"T", {{"id", ColumnType::AutoNumber}, {"name", ColumnType::Text, 20}}})
+        .AddRow({Null, std::string("a")});
     writer.Finish();
   }
   const std::vector<char> before = FileBytes(path);
@@ -529,7 +576,8 @@ TEST(TableEditorSafety, AFileWithADatabasePasswordIsEditedAndKeepsItsPassword) {
   TableEditor(path, tdef, "T").Insert({Null, std::string("b")});
   EXPECT_EQ(MdbExportLines(path, "T"), (std::vector<std::string>{"1\ta", "2\tb"}));
   const std::vector<char> after = FileBytes(path);
-  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 4096, after.begin())) << "the header page changed";
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 4096, after.begin()))
+      << "the header page changed";
 }
 
 TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) {
@@ -549,9 +597,12 @@ TEST(TableEditorRefusal, IndexedSystemAndAceTablesAreRefusedAndLeftByteForByte) 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fixture + " / " + c.table);
     const std::string copy = dir.File("copy-" + c.fixture);
-    std::filesystem::copy_file(kFixtures + c.fixture, copy, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-    const std::uint32_t tdef = c.tdef ? c.tdef : static_cast<std::uint32_t>(ReadWithLibmdb(copy, c.table).tdefPage);
+    std::filesystem::copy_file(kFixtures + c.fixture, copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    const std::uint32_t tdef =
+        c.tdef ? c.tdef : static_cast<std::uint32_t>(ReadWithLibmdb(copy, c.table).tdefPage);
     const std::vector<char> before = FileBytes(copy);
     TableEditor editor(copy, tdef, c.table);
     try {

@@ -45,7 +45,8 @@ std::vector<std::byte> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::byte> bytes(chars.size());
-  std::transform(chars.begin(), chars.end(), bytes.begin(), [](char c) { return static_cast<std::byte>(c); });
+  std::transform(chars.begin(), chars.end(), bytes.begin(),
+                 [](char c) { return static_cast<std::byte>(c); });
   return bytes;
 }
 
@@ -63,22 +64,32 @@ TEST(MdbWriterJudgedByMdbtools, EveryColumnTypeRoundTrips) {
   const std::string path = dir.File("types.mdb");
   {
     MdbWriter writer(path);
-    auto& table = writer.AddTable(
-        {"Types",
-         {{"Auto", ColumnType::AutoNumber}, {"LongCol", ColumnType::Long}, {"IntCol", ColumnType::Integer},
-          {"ByteCol", ColumnType::Byte}, {"Flag", ColumnType::YesNo}, {"Money", ColumnType::Currency},
-          {"Real", ColumnType::Double}, {"Stamp", ColumnType::DateTime}, {"Label", ColumnType::Text, 20},
-          {"Notes", ColumnType::Memo}, {"Blob", ColumnType::OleObject}, {"Raw", ColumnType::Binary, 8},
-          {"Uid", ColumnType::Guid}}});
+    auto& table = writer.AddTable({"Types",
+                                   {{"Auto", ColumnType::AutoNumber},
+                                    {"LongCol", ColumnType::Long},
+                                    {"IntCol", ColumnType::Integer},
+                                    {"ByteCol", ColumnType::Byte},
+                                    {"Flag", ColumnType::YesNo},
+                                    {"Money", ColumnType::Currency},
+                                    {"Real", ColumnType::Double},
+                                    {"Stamp", ColumnType::DateTime},
+                                    {"Label", ColumnType::Text, 20},
+                                    {"Notes", ColumnType::Memo},
+                                    {"Blob", ColumnType::OleObject},
+                                    {"Raw", ColumnType::Binary, 8},
+                                    {"Uid", ColumnType::Guid}}});
     table.AddRow({Null, std::int64_t{-2147483648LL}, std::int64_t{-32768}, std::int64_t{255}, true,
-                  Currency{-12345678}, 3.25, Date{45000.75}, std::string("first"), std::string("a memo"),
-                  Bytes{std::byte{0}, std::byte{0xFF}, std::byte{0x10}}, Bytes{std::byte{0xAB}, std::byte{0xCD}},
-                  Guid{{0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}}});
-    table.AddRow({Null, std::int64_t{2147483647}, std::int64_t{32767}, std::int64_t{0}, false, std::int64_t{7}, -0.5,
-                  Date{2.0}, std::string("second"), Null, Null, Null, Null});
-    table.AddRow({std::int64_t{40}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null});
-    table.AddRow({Null, std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, true, Currency{1}, 1e300, Date{0.25},
-                  std::string("last"), std::string(""), Bytes{}, Bytes{}, Null});
+                  Currency{-12345678}, 3.25, Date{45000.75}, std::string("first"),
+                  std::string("a memo"), Bytes{std::byte{0}, std::byte{0xFF}, std::byte{0x10}},
+                  Bytes{std::byte{0xAB}, std::byte{0xCD}},
+                  Guid{{0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD, 0x01, 0x23, 0x45, 0x67,
+                        0x89, 0xAB, 0xCD, 0xEF}}});
+    table.AddRow({Null, std::int64_t{2147483647}, std::int64_t{32767}, std::int64_t{0}, false,
+                  std::int64_t{7}, -0.5, Date{2.0}, std::string("second"), Null, Null, Null, Null});
+    table.AddRow(
+        {std::int64_t{40}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null});
+    table.AddRow({Null, std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, true, Currency{1}, 1e300,
+                  Date{0.25}, std::string("last"), std::string(""), Bytes{}, Bytes{}, Null});
     writer.Finish();
   }
   EXPECT_EQ(CleanOutput("mdb-ver " + ShellQuote(path)), "JET4\n");
@@ -86,18 +97,19 @@ TEST(MdbWriterJudgedByMdbtools, EveryColumnTypeRoundTrips) {
   EXPECT_EQ(CleanOutput("mdb-count " + ShellQuote(path) + " Types"), "4\n");
 
   const std::string schema = CleanOutput("mdb-schema " + ShellQuote(path) + " -T Types");
-  for (const char* line : {"[Auto]\t\t\tLong Integer", "[LongCol]\t\t\tLong Integer", "[IntCol]\t\t\tInteger",
-                           "[ByteCol]\t\t\tByte", "[Flag]\t\t\tBoolean NOT NULL", "[Money]\t\t\tCurrency",
-                           "[Real]\t\t\tDouble", "[Stamp]\t\t\tDateTime", "[Label]\t\t\tText (20)",
-                           "[Notes]\t\t\tMemo/Hyperlink", "[Blob]\t\t\tOLE", "[Raw]\t\t\tBinary",
-                           "[Uid]\t\t\tReplication ID"})
+  for (const char* line :
+       {"[Auto]\t\t\tLong Integer", "[LongCol]\t\t\tLong Integer", "[IntCol]\t\t\tInteger",
+        "[ByteCol]\t\t\tByte", "[Flag]\t\t\tBoolean NOT NULL", "[Money]\t\t\tCurrency",
+        "[Real]\t\t\tDouble", "[Stamp]\t\t\tDateTime", "[Label]\t\t\tText (20)",
+        "[Notes]\t\t\tMemo/Hyperlink", "[Blob]\t\t\tOLE", "[Raw]\t\t\tBinary",
+        "[Uid]\t\t\tReplication ID"})
     EXPECT_NE(schema.find(line), std::string::npos) << line << "\n" << schema;
 
   // With -b hex mdb-export prints binary values (and the GUID's text) in hex;
   // it prints zero-length Memo and Binary values as NULL (the null mask is
   // checked through libmdb below).
-  const auto lines = CleanOutput("mdb-export -H -Q -d '|' -0 NULL -T '%Y-%m-%d %H:%M:%S' -b hex " + ShellQuote(path) +
-                                 " Types");
+  const auto lines = CleanOutput("mdb-export -H -Q -d '|' -0 NULL -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                                 ShellQuote(path) + " Types");
   std::string guidHex;
   // libmdb's GUID text groups the last eight bytes together.
   for (unsigned char c : std::string("{01234567-89AB-CDEF-0123456789ABCDEF}")) {
@@ -105,12 +117,14 @@ TEST(MdbWriterJudgedByMdbtools, EveryColumnTypeRoundTrips) {
     guidHex += digits[c >> 4];
     guidHex += digits[c & 15];
   }
-  EXPECT_EQ(lines,
-            "1|-2147483648|-32768|255|1|-1234.5678|3.25|2023-03-15 18:00:00|first|a memo|00FF10|ABCD|" + guidHex +
-                "\n"
-                "2|2147483647|32767|0|0|7.0000|-0.5|1900-01-01 00:00:00|second|NULL|NULL|NULL|NULL\n"
-                "40|NULL|NULL|NULL|0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL\n"
-                "41|1|2|3|1|0.0001|1e+300|1899-12-30 06:00:00|last|NULL||NULL|NULL\n");
+  EXPECT_EQ(
+      lines,
+      "1|-2147483648|-32768|255|1|-1234.5678|3.25|2023-03-15 18:00:00|first|a memo|00FF10|ABCD|" +
+          guidHex +
+          "\n"
+          "2|2147483647|32767|0|0|7.0000|-0.5|1900-01-01 00:00:00|second|NULL|NULL|NULL|NULL\n"
+          "40|NULL|NULL|NULL|0|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL\n"
+          "41|1|2|3|1|0.0001|1e+300|1899-12-30 06:00:00|last|NULL||NULL|NULL\n");
 
   const JudgedTable judged = ReadWithLibmdb(path, "Types");
   ASSERT_TRUE(judged.found);
@@ -134,10 +148,11 @@ TEST(MdbWriterJudgedByMdbtools, NullAndEmptyTextStayDistinct) {
   const std::string path = dir.File("nulls.mdb");
   {
     MdbWriter writer(path);
-    auto& table = writer.AddTable({"T", {{"id", ColumnType::Long},
-                                         {"packed", ColumnType::Text, 10},
-                                         {"wide", ColumnType::Text, 10, false},
-                                         {"memo", ColumnType::Memo}}});
+    auto& table = writer.AddTable({"T",
+                                   {{"id", ColumnType::Long},
+                                    {"packed", ColumnType::Text, 10},
+                                    {"wide", ColumnType::Text, 10, false},
+                                    {"memo", ColumnType::Memo}}});
     table.AddRow({std::int64_t{1}, Null, Null, Null});
     table.AddRow({std::int64_t{2}, std::string(), std::string(), std::string()});
     table.AddRow({std::int64_t{3}, std::string("x"), std::string("x"), std::string("x")});
@@ -161,17 +176,20 @@ TEST(MdbWriterJudgedByMdbtools, LongValuesInlineSinglePageAndChainsReadBackByteF
   // Sizes around each storage boundary: inline (<= 64), one long-value row
   // (<= 4076), and chains (4076 bytes per page) ending exactly on and just
   // past a page.
-  const std::vector<std::size_t> sizes{1,    63,   64,   65,   3000, 4075, 4076, 4077,
-                                       8152, 8153, 100000, 10u * 1024 * 1024};
+  const std::vector<std::size_t> sizes{1,    63,   64,   65,   3000,   4075,
+                                       4076, 4077, 8152, 8153, 100000, 10u * 1024 * 1024};
   std::vector<Bytes> values;
   {
     MdbWriter writer(path);
-    auto& table = writer.AddTable({"Blobs", {{"id", ColumnType::Long}, {"data", ColumnType::OleObject},
-                                             {"other", ColumnType::OleObject}}});
+    auto& table = writer.AddTable({"Blobs",
+                                   {{"id", ColumnType::Long},
+                                    {"data", ColumnType::OleObject},
+                                    {"other", ColumnType::OleObject}}});
     for (std::size_t i = 0; i < sizes.size(); ++i) {
       values.push_back(PatternBytes(sizes[i], static_cast<std::uint32_t>(i + 1)));
       // A second long value in the same row shares the long-value pages.
-      table.AddRow({static_cast<std::int64_t>(i), ByteView{values.back()}, Bytes(PatternBytes(100, 99))});
+      table.AddRow(
+          {static_cast<std::int64_t>(i), ByteView{values.back()}, Bytes(PatternBytes(100, 99))});
     }
     writer.Finish();
   }
@@ -179,7 +197,9 @@ TEST(MdbWriterJudgedByMdbtools, LongValuesInlineSinglePageAndChainsReadBackByteF
   ASSERT_EQ(judged.rows.size(), sizes.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
     SCOPED_TRACE(sizes[i]);
-    EXPECT_EQ(judged.rows[i][1].longValueFlags, sizes[i] <= 64 ? 0x80 : sizes[i] <= 4076 ? 0x40 : 0x00);
+    EXPECT_EQ(judged.rows[i][1].longValueFlags, sizes[i] <= 64     ? 0x80
+                                                : sizes[i] <= 4076 ? 0x40
+                                                                   : 0x00);
     EXPECT_EQ(judged.rows[i][1].value.size(), sizes[i]);
     EXPECT_TRUE(judged.rows[i][1].value == AsString(values[i]));
     EXPECT_TRUE(judged.rows[i][2].value == AsString(PatternBytes(100, 99)));
@@ -192,10 +212,12 @@ TEST(MdbWriterJudgedByMdbtools, LongMemoTextReadsBack) {
   const std::string path = dir.File("memo.mdb");
   std::string shortText = "Grüße aus Köln";
   std::string longText;
-  for (int i = 0; i < 900; ++i) longText += "Zeile " + std::to_string(i) + " – äöü €\n";  // > 1024 chars, uncompressed
+  for (int i = 0; i < 900; ++i)
+    longText += "Zeile " + std::to_string(i) + " – äöü €\n";  // > 1024 chars, uncompressed
   {
     MdbWriter writer(path);
-    auto& table = writer.AddTable({"Memos", {{"id", ColumnType::Long}, {"text", ColumnType::Memo}}});
+    auto& table =
+        writer.AddTable({"Memos", {{"id", ColumnType::Long}, {"text", ColumnType::Memo}}});
     table.AddRow({std::int64_t{1}, shortText});
     table.AddRow({std::int64_t{2}, longText});
     writer.Finish();
@@ -215,8 +237,10 @@ TEST(MdbWriterJudgedByMdbtools, ManyRowsOverManyPagesOfInterleavedTables) {
   const std::string wide(200, 'w');
   {
     MdbWriter writer(path);
-    auto& a = writer.AddTable({"A", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255, false}}});
-    auto& b = writer.AddTable({"B", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255, false}}});
+    auto& a =
+        writer.AddTable({"A", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255, false}}});
+    auto& b =
+        writer.AddTable({"B", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255, false}}});
     auto& c = writer.AddTable({"Small", {{"n", ColumnType::Long}}});
     for (int i = 0; i < kRows; ++i) {
       a.AddRow({std::int64_t{i}, wide});
@@ -248,17 +272,26 @@ TEST(MdbWriterJudgedByMdbtools, NonAsciiTableColumnNamesAndText) {
   const std::string path = dir.File("names.mdb");
   const std::string table = "Umsätze €uro";
   // (Characters beyond the BMP are left out: libmdb converts UCS-2 only.)
-  const std::vector<std::string> texts{"ääkkösiä", "Ελληνικά", "日本語テキスト", "mixed ä and Ω", "plain ascii",
-                                       "Ā has a zero low byte", "alpha Ω omega and back"};
+  const std::vector<std::string> texts{"ääkkösiä",
+                                       "Ελληνικά",
+                                       "日本語テキスト",
+                                       "mixed ä and Ω",
+                                       "plain ascii",
+                                       "Ā has a zero low byte",
+                                       "alpha Ω omega and back"};
   {
     MdbWriter writer(path);
-    auto& t = writer.AddTable({table, {{"Grüße", ColumnType::Text, 30}, {"Größe", ColumnType::Long},
-                                       {"Ωmega", ColumnType::Text, 30, false}}});
-    for (std::size_t i = 0; i < texts.size(); ++i) t.AddRow({texts[i], static_cast<std::int64_t>(i), texts[i]});
+    auto& t = writer.AddTable({table,
+                               {{"Grüße", ColumnType::Text, 30},
+                                {"Größe", ColumnType::Long},
+                                {"Ωmega", ColumnType::Text, 30, false}}});
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      t.AddRow({texts[i], static_cast<std::int64_t>(i), texts[i]});
     writer.Finish();
   }
   EXPECT_EQ(MdbTables(path), std::vector<std::string>{table});
-  const std::string schema = CleanOutput("mdb-schema " + ShellQuote(path) + " -T " + ShellQuote(table));
+  const std::string schema =
+      CleanOutput("mdb-schema " + ShellQuote(path) + " -T " + ShellQuote(table));
   EXPECT_NE(schema.find("[Grüße]"), std::string::npos) << schema;
   EXPECT_NE(schema.find("[Größe]"), std::string::npos) << schema;
   EXPECT_NE(schema.find("[Ωmega]"), std::string::npos) << schema;
@@ -289,7 +322,8 @@ TEST(MdbWriterJudgedByMdbtools, PasswordIsMaskedAsAccessMasksIt) {
   // The date mask: whole days of the creation date, little-endian, repeated.
   const std::uint32_t days = 45321;
   for (std::size_t i = 0; i < 4; ++i)
-    EXPECT_EQ(std::to_integer<std::uint8_t>(page0[0x42 + 2 * i]) ^ static_cast<std::uint8_t>(days >> (8 * ((2 * i) % 4))),
+    EXPECT_EQ(std::to_integer<std::uint8_t>(page0[0x42 + 2 * i]) ^
+                  static_cast<std::uint8_t>(days >> (8 * ((2 * i) % 4))),
               static_cast<std::uint8_t>(std::u16string(u"Geheim€1")[i] & 0xFF));
   // mdbtools opens it like any other (the password is the application's business).
   EXPECT_EQ(CleanOutput("mdb-ver " + ShellQuote(path)), "JET4\n");
@@ -303,7 +337,9 @@ TEST(MdbWriterJudgedByMdbtools, EmptyDatabasesAndTables) {
     writer.Finish();
   }
   EXPECT_TRUE(MdbTables(dir.File("none.mdb")).empty());
-  EXPECT_EQ(MdbTables(dir.File("none.mdb"), true), (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
+  EXPECT_EQ(
+      MdbTables(dir.File("none.mdb"), true),
+      (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}));
   {
     MdbWriter writer(dir.File("empty.mdb"));
     writer.AddTable({"E", {{"a", ColumnType::Long}, {"m", ColumnType::Memo}}});
@@ -339,11 +375,13 @@ TEST(MdbWriterJudgedByMdbtools, AutoNumberContinuesAfterTheLastNumberUsed) {
     t.AddRow({Null, std::string("a")});
     t.AddRow({std::int64_t{100}, std::string("b")});
     t.AddRow({Null, std::string("c")});
-    t.AddRow({std::int64_t{50}, std::string("d")});  // lower explicit values do not move the counter back
+    t.AddRow({std::int64_t{50},
+              std::string("d")});  // lower explicit values do not move the counter back
     t.AddRow({Null, std::string("e")});
     writer.Finish();
   }
-  EXPECT_EQ(MdbExportLines(path, "T"), (std::vector<std::string>{"1\ta", "100\tb", "101\tc", "50\td", "102\te"}));
+  EXPECT_EQ(MdbExportLines(path, "T"),
+            (std::vector<std::string>{"1\ta", "100\tb", "101\tc", "50\td", "102\te"}));
   // The table definition records the last number handed out, so that the next
   // row added by Access (or our own editing) gets 103.
   const JudgedTable judged = ReadWithLibmdb(path, "T");
@@ -357,8 +395,10 @@ TEST(MdbWriterJudgedByMdbtools, AutoNumberContinuesAfterTheLastNumberUsed) {
 // decoded the same way, must come out empty, and the unmasked layout of
 // our header must match theirs field by field.
 TEST(MdbWriterHeader, MatchesRealAccessHeaders) {
-  for (const std::string& fixture : {corvid::testing_fixtures::FixturePath("mdb/testV2003.mdb"), corvid::testing_fixtures::FixturePath("mdb/test2V2000.mdb"),
-                              corvid::testing_fixtures::FixturePath("mdb/testUnicodeCompV2003.mdb")}) {
+  for (const std::string& fixture :
+       {corvid::testing_fixtures::FixturePath("mdb/testV2003.mdb"),
+        corvid::testing_fixtures::FixturePath("mdb/test2V2000.mdb"),
+        corvid::testing_fixtures::FixturePath("mdb/testUnicodeCompV2003.mdb")}) {
     SCOPED_TRACE(fixture);
     auto real = ReadFileBytes(fixture);
     ASSERT_GE(real.size(), kJet4.pageSize);
@@ -372,7 +412,8 @@ TEST(MdbWriterHeader, MatchesRealAccessHeaders) {
     }();
     for (std::size_t offset : {0x00, 0x04, 0x14, 0x18, 0x1C, 0x20, 0x3C, 0x3E, 0x6E, 0x98, 0x9C}) {
       SCOPED_TRACE(offset);
-      EXPECT_TRUE(std::equal(ours.begin() + offset, ours.begin() + offset + 4, real.begin() + offset));
+      EXPECT_TRUE(
+          std::equal(ours.begin() + offset, ours.begin() + offset + 4, real.begin() + offset));
     }
   }
   auto nwind = ReadFileBytes(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb"));

@@ -32,11 +32,16 @@ TableDef WithColumns(std::vector<ColumnDef> columns) { return TableDef{"T", std:
 
 TEST(MdbWriterErrors, BadTableDefinitionsAreRejectedWithTheirReason) {
   const std::vector<DefinitionCase> cases{
-      {"unknown type", [] { return WithColumns({{"a", static_cast<ColumnType>(99)}}); }, "unknown column type"},
+      {"unknown type",
+       [] {
+         return WithColumns({{"a", static_cast<ColumnType>(99)}});
+       },
+       "unknown column type"},
       {"256 columns",
        [] {
          std::vector<ColumnDef> columns;
-         for (int i = 0; i < 256; ++i) columns.push_back({"c" + std::to_string(i), ColumnType::Long});
+         for (int i = 0; i < 256; ++i)
+           columns.push_back({"c" + std::to_string(i), ColumnType::Long});
          return WithColumns(columns);
        },
        "has 256 columns; a table may have at most 255"},
@@ -44,24 +49,77 @@ TEST(MdbWriterErrors, BadTableDefinitionsAreRejectedWithTheirReason) {
       {"fixed columns overflow a row",
        [] {
          std::vector<ColumnDef> columns;
-         for (int i = 0; i < 255; ++i) columns.push_back({"g" + std::to_string(i), ColumnType::Guid});
+         for (int i = 0; i < 255; ++i)
+           columns.push_back({"g" + std::to_string(i), ColumnType::Guid});
          return WithColumns(columns);
        },
        "a row may hold at most 4060"},
-      {"text size 0..255", [] { return WithColumns({{"t", ColumnType::Text, 256}}); }, "size 256 is outside 1..255"},
-      {"binary size", [] { return WithColumns({{"b", ColumnType::Binary, -1}}); }, "size -1 is outside 1..255"},
-      {"empty table name", [] { return TableDef{"", {{"a", ColumnType::Long}}}; }, "table name is empty"},
-      {"dot in table name", [] { return TableDef{"a.b", {{"a", ColumnType::Long}}}; }, "not allowed in names"},
-      {"bracket in column name", [] { return WithColumns({{"x[1]", ColumnType::Long}}); }, "not allowed in names"},
-      {"backquote", [] { return WithColumns({{"a`b", ColumnType::Long}}); }, "not allowed in names"},
-      {"exclamation mark", [] { return WithColumns({{"hey!", ColumnType::Long}}); }, "not allowed in names"},
-      {"control character", [] { return WithColumns({{"a\tb", ColumnType::Long}}); }, "not allowed in names"},
-      {"leading space", [] { return WithColumns({{" a", ColumnType::Long}}); }, "starts with a space"},
-      {"65 characters", [] { return WithColumns({{std::string(65, 'n'), ColumnType::Long}}); }, "longer than 64"},
-      {"invalid UTF-8", [] { return WithColumns({{"\xC3(", ColumnType::Long}}); }, "not valid UTF-8"},
-      {"reserved prefix", [] { return TableDef{"MSysThings", {{"a", ColumnType::Long}}}; }, "reserved"},
+      {"text size 0..255",
+       [] {
+         return WithColumns({{"t", ColumnType::Text, 256}});
+       },
+       "size 256 is outside 1..255"},
+      {"binary size",
+       [] {
+         return WithColumns({{"b", ColumnType::Binary, -1}});
+       },
+       "size -1 is outside 1..255"},
+      {"empty table name",
+       [] {
+         return TableDef{"", {{"a", ColumnType::Long}}};
+       },
+       "table name is empty"},
+      {"dot in table name",
+       [] {
+         return TableDef{"a.b", {{"a", ColumnType::Long}}};
+       },
+       "not allowed in names"},
+      {"bracket in column name",
+       [] {
+         return WithColumns({{"x[1]", ColumnType::Long}});
+       },
+       "not allowed in names"},
+      {"backquote",
+       [] {
+         return WithColumns({{"a`b", ColumnType::Long}});
+       },
+       "not allowed in names"},
+      {"exclamation mark",
+       [] {
+         return WithColumns({{"hey!", ColumnType::Long}});
+       },
+       "not allowed in names"},
+      {"control character",
+       [] {
+         return WithColumns({{"a\tb", ColumnType::Long}});
+       },
+       "not allowed in names"},
+      {"leading space",
+       [] {
+         return WithColumns({{" a", ColumnType::Long}});
+       },
+       "starts with a space"},
+      {"65 characters",
+       [] {
+         return WithColumns({{std::string(65, 'n'), ColumnType::Long}});
+       },
+       "longer than 64"},
+      {"invalid UTF-8",
+       [] {
+         return WithColumns({{"\xC3(", ColumnType::Long}});
+       },
+       "not valid UTF-8"},
+      {"reserved prefix",
+       [] {
+         return TableDef{"MSysThings", {{"a", ColumnType::Long}}};
+       },
+       "reserved"},
       {"duplicate column (case-insensitive)",
-       [] { return WithColumns({{"Größe", ColumnType::Long}, {"GRÖSSE", ColumnType::Long}, {"größe", ColumnType::Text}}); },
+       [] {
+         return WithColumns({{"Größe", ColumnType::Long},
+                             {"GRÖSSE", ColumnType::Long},
+                             {"größe", ColumnType::Text}});
+       },
        "two columns named \"größe\""},
   };
   for (const auto& c : cases) {
@@ -99,38 +157,56 @@ TEST(MdbWriterErrors, BadRowsAreRejectedAndTheFileStaysConsistent) {
   const std::string path = dir.File("rows.mdb");
   const std::vector<RowCase> cases{
       {"text longer than its column",
-       {std::int64_t{1}, std::string("ääääää"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+       {std::int64_t{1}, std::string("ääääää"), Null, Null, Null, Null, Null, Null, Null, Null,
+        Null, Null, Null},
        "text of 6 characters is longer than the column's 5"},
-      {"byte out of range", {std::int64_t{1}, Null, std::int64_t{256}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"byte out of range",
+       {std::int64_t{1}, Null, std::int64_t{256}, Null, Null, Null, Null, Null, Null, Null, Null,
+        Null, Null},
        "value 256 is outside 0..255"},
-      {"integer out of range", {std::int64_t{1}, Null, Null, std::int64_t{40000}, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"integer out of range",
+       {std::int64_t{1}, Null, Null, std::int64_t{40000}, Null, Null, Null, Null, Null, Null, Null,
+        Null, Null},
        "outside -32768..32767"},
-      {"long out of range", {std::int64_t{1LL << 40}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"long out of range",
+       {std::int64_t{1LL << 40}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null,
+        Null},
        "outside -2147483648..2147483647"},
-      {"text into a number", {std::string("7"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"text into a number",
+       {std::string("7"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
        "cannot store text"},
-      {"bytes into text", {std::int64_t{1}, Bytes{std::byte{1}}, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"bytes into text",
+       {std::int64_t{1}, Bytes{std::byte{1}}, Null, Null, Null, Null, Null, Null, Null, Null, Null,
+        Null, Null},
        "cannot store bytes"},
       {"binary longer than its column",
-       {std::int64_t{1}, Null, Null, Null, Bytes(5), Null, Null, Null, Null, Null, Null, Null, Null}, "5 bytes are more than the column's 4"},
+       {std::int64_t{1}, Null, Null, Null, Bytes(5), Null, Null, Null, Null, Null, Null, Null,
+        Null},
+       "5 bytes are more than the column's 4"},
       {"wrong number of values", {std::int64_t{1}}, "1 values for 13 columns"},
       {"row overflows the page",
        {std::int64_t{1}, Null, Null, Null, Null, std::string(255, 'x'), std::string(255, 'y'),
         std::string(255, 'z'), std::string(255, 'v'), std::string(255, 'w'), std::string(255, 'a'),
         std::string(255, 'b'), std::string(255, 'c')},
        "the row needs"},
-      {"invalid UTF-8 text", {std::int64_t{1}, std::string("\xFF"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null},
+      {"invalid UTF-8 text",
+       {std::int64_t{1}, std::string("\xFF"), Null, Null, Null, Null, Null, Null, Null, Null, Null,
+        Null, Null},
        "not valid UTF-8"},
   };
   {
     MdbWriter writer(path);
-    std::vector<ColumnDef> columns{{"id", ColumnType::Long},   {"short", ColumnType::Text, 5},
-                                   {"b", ColumnType::Byte},    {"i", ColumnType::Integer},
+    std::vector<ColumnDef> columns{{"id", ColumnType::Long},
+                                   {"short", ColumnType::Text, 5},
+                                   {"b", ColumnType::Byte},
+                                   {"i", ColumnType::Integer},
                                    {"bin", ColumnType::Binary, 4}};
     for (const char* name : {"w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8"})
-      columns.push_back({name, ColumnType::Text, 255, false});  // uncompressed: 510 bytes each when full
+      columns.push_back(
+          {name, ColumnType::Text, 255, false});  // uncompressed: 510 bytes each when full
     auto& table = writer.AddTable({"T", columns});
-    table.AddRow({std::int64_t{1}, std::string("ok"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null});
+    table.AddRow({std::int64_t{1}, std::string("ok"), Null, Null, Null, Null, Null, Null, Null,
+                  Null, Null, Null, Null});
     for (const auto& c : cases) {
       SCOPED_TRACE(c.label);
       try {
@@ -141,7 +217,8 @@ TEST(MdbWriterErrors, BadRowsAreRejectedAndTheFileStaysConsistent) {
         EXPECT_NE(std::string(e.what()).find("table \"T\""), std::string::npos) << e.what();
       }
     }
-    table.AddRow({std::int64_t{2}, std::string("fine"), Null, Null, Null, Null, Null, Null, Null, Null, Null, Null, Null});
+    table.AddRow({std::int64_t{2}, std::string("fine"), Null, Null, Null, Null, Null, Null, Null,
+                  Null, Null, Null, Null});
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_FALSE(std::filesystem::exists(path));  // nothing under the final name before Finish
     writer.Finish();
@@ -164,9 +241,7 @@ TEST(MdbWriterErrors, PasswordLongerThanTwentyCharactersIsRejected) {
 TEST(MdbWriterAtomicity, AnAbandonedWriterLeavesAnExistingFileUntouched) {
   TempDir dir;
   const std::string path = dir.File("keep.mdb");
-  {
-    std::ofstream(path) << "previous content";
-  }
+  { std::ofstream(path) << "previous content"; }
   {
     MdbWriter writer(path);
     auto& t = writer.AddTable({"T", {{"a", ColumnType::Long}}});
@@ -183,9 +258,7 @@ TEST(MdbWriterAtomicity, AnAbandonedWriterLeavesAnExistingFileUntouched) {
 TEST(MdbWriterAtomicity, FinishReplacesTheFileAndEndsTheWriter) {
   TempDir dir;
   const std::string path = dir.File("new.mdb");
-  {
-    std::ofstream(path) << "old";
-  }
+  { std::ofstream(path) << "old"; }
   MdbWriter writer(path);
   auto& t = writer.AddTable({"T", {{"a", ColumnType::Long}}});
   t.AddRow({std::int64_t{1}});
@@ -206,7 +279,8 @@ TEST(MdbWriterErrors, TheFileCannotOutgrowWhatAccessAccepts) {
       file.Allocate(1);
       ADD_FAILURE() << "no error";
     } catch (const WriterError& e) {
-      EXPECT_NE(std::string(e.what()).find("the most an Access file of this format may hold"), std::string::npos)
+      EXPECT_NE(std::string(e.what()).find("the most an Access file of this format may hold"),
+                std::string::npos)
           << e.what();
     }
   }

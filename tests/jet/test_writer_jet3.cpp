@@ -44,15 +44,20 @@ TEST(MdbWriterJet3, RowsWhoseVariableDataCrossesOffsetBoundariesReadBack) {
   std::vector<Expected> expected;
   {
     MdbWriter writer(path, Jet3());
-    auto& t = writer.AddTable({"Wide", {{"id", ColumnType::Long}, {"a", ColumnType::Text, 255},
-                                        {"b", ColumnType::Text, 255}, {"c", ColumnType::Text, 255},
-                                        {"n", ColumnType::Integer}}});
+    auto& t = writer.AddTable({"Wide",
+                               {{"id", ColumnType::Long},
+                                {"a", ColumnType::Text, 255},
+                                {"b", ColumnType::Text, 255},
+                                {"c", ColumnType::Text, 255},
+                                {"n", ColumnType::Integer}}});
     int id = 0;
     for (std::size_t la = 0; la <= 255; la += 17) {
       for (std::size_t lb = 0; lb <= 255; lb += 23) {
-        for (std::size_t lc : {std::size_t{0}, std::size_t{1}, std::size_t{200}, std::size_t{255}}) {
+        for (std::size_t lc :
+             {std::size_t{0}, std::size_t{1}, std::size_t{200}, std::size_t{255}}) {
           Expected e{std::string(la, 'a'), std::string(lb, 'b'), std::string(lc, 'c')};
-          t.AddRow({std::int64_t{id++}, e.a, lb % 2 ? Value(Null) : Value(e.b), e.c, std::int64_t{7}});
+          t.AddRow(
+              {std::int64_t{id++}, e.a, lb % 2 ? Value(Null) : Value(e.b), e.c, std::int64_t{7}});
           if (lb % 2) e.b = "<NULL>";
           expected.push_back(e);
         }
@@ -60,7 +65,8 @@ TEST(MdbWriterJet3, RowsWhoseVariableDataCrossesOffsetBoundariesReadBack) {
     }
     writer.Finish();
   }
-  const auto result = RunCommand("mdb-export -H -Q -d '|' -0 '<NULL>' " + ShellQuote(path) + " Wide");
+  const auto result =
+      RunCommand("mdb-export -H -Q -d '|' -0 '<NULL>' " + ShellQuote(path) + " Wide");
   EXPECT_EQ(result.err, "");
   std::vector<std::string> lines;
   std::string line;
@@ -71,7 +77,9 @@ TEST(MdbWriterJet3, RowsWhoseVariableDataCrossesOffsetBoundariesReadBack) {
     const auto& e = expected[i];
     // mdb-export prints a zero-length text as NULL.
     auto shown = [](const std::string& s) { return s.empty() ? std::string("<NULL>") : s; };
-    ASSERT_EQ(lines[i], std::to_string(i) + "|" + shown(e.a) + "|" + shown(e.b) + "|" + shown(e.c) + "|7") << i;
+    ASSERT_EQ(lines[i],
+              std::to_string(i) + "|" + shown(e.a) + "|" + shown(e.b) + "|" + shown(e.c) + "|7")
+        << i;
   }
 }
 
@@ -87,7 +95,9 @@ TEST(MdbWriterJet3, RowsWithTheMostVariableColumns) {
   for (int i = 0; i < 255; ++i) columns.push_back({"c" + std::to_string(i), ColumnType::Text, 1});
   auto row = [](int filled) {
     std::vector<Value> values;
-    for (int i = 0; i < 255; ++i) values.push_back(i < filled ? Value(std::string(1, static_cast<char>('a' + i % 26))) : Value(Null));
+    for (int i = 0; i < 255; ++i)
+      values.push_back(i < filled ? Value(std::string(1, static_cast<char>('a' + i % 26)))
+                                  : Value(Null));
     return values;
   };
   {
@@ -99,7 +109,9 @@ TEST(MdbWriterJet3, RowsWithTheMostVariableColumns) {
       t.AddRow(row(240));
       ADD_FAILURE() << "no error";
     } catch (const WriterError& e) {
-      EXPECT_NE(std::string(e.what()).find("cannot be stored in the Access 97 format"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("cannot be stored in the Access 97 format"),
+                std::string::npos)
+          << e.what();
     }
     t.AddRow(row(200));
     writer.Finish();
@@ -123,11 +135,17 @@ TEST(MdbWriterJet3, TypesLongValuesAndWindows1252Text) {
   const Bytes single(1500, std::byte{0x5A});
   {
     MdbWriter writer(path, Jet3());
-    auto& t = writer.AddTable({"Kategorien", {{"Nr", ColumnType::AutoNumber}, {"Name", ColumnType::Text, 30},
-                                              {"Bild", ColumnType::OleObject}, {"Notiz", ColumnType::Memo},
-                                              {"Preis", ColumnType::Currency}, {"Da", ColumnType::YesNo}}});
-    t.AddRow({Null, std::string("Getränke €"), ByteView{big}, std::string("Größe"), Currency{25000}, true});
-    t.AddRow({Null, std::string("Süßwaren"), ByteView{single}, std::string(3000, 'm'), Null, false});
+    auto& t = writer.AddTable({"Kategorien",
+                               {{"Nr", ColumnType::AutoNumber},
+                                {"Name", ColumnType::Text, 30},
+                                {"Bild", ColumnType::OleObject},
+                                {"Notiz", ColumnType::Memo},
+                                {"Preis", ColumnType::Currency},
+                                {"Da", ColumnType::YesNo}}});
+    t.AddRow({Null, std::string("Getränke €"), ByteView{big}, std::string("Größe"), Currency{25000},
+              true});
+    t.AddRow(
+        {Null, std::string("Süßwaren"), ByteView{single}, std::string(3000, 'm'), Null, false});
     t.AddRow({Null, Null, Null, Null, Null, Null});
     EXPECT_THROW(t.AddRow({Null, std::string("日本"), Null, Null, Null, Null}), WriterError);
     writer.Finish();
@@ -140,7 +158,8 @@ TEST(MdbWriterJet3, TypesLongValuesAndWindows1252Text) {
   EXPECT_EQ(judged.rows[0][0].value, "1");
   EXPECT_EQ(judged.rows[2][0].value, "3");
   EXPECT_EQ(judged.rows[0][1].value, "Getränke €");
-  EXPECT_TRUE(judged.rows[0][2].value == std::string(reinterpret_cast<const char*>(big.data()), big.size()));
+  EXPECT_TRUE(judged.rows[0][2].value ==
+              std::string(reinterpret_cast<const char*>(big.data()), big.size()));
   EXPECT_TRUE(judged.rows[1][2].value == std::string(1500, 'Z'));
   EXPECT_EQ(judged.rows[0][3].value, "Größe");
   EXPECT_EQ(judged.rows[1][3].value, std::string(3000, 'm'));
@@ -159,13 +178,15 @@ TEST(MdbWriterJet3, ManyRowsAndThePasswordField) {
     MdbWriter writer(path, options);
     // Enough pages that the usage map needs bitmap pages (an inline map spans 1024).
     auto& t = writer.AddTable({"T", {{"n", ColumnType::Long}, {"s", ColumnType::Text, 255}}});
-    for (int i = 0; i < 9000; ++i) t.AddRow({std::int64_t{i}, std::string(250, static_cast<char>('a' + i % 26))});
+    for (int i = 0; i < 9000; ++i)
+      t.AddRow({std::int64_t{i}, std::string(250, static_cast<char>('a' + i % 26))});
     writer.Finish();
   }
   const auto lines = MdbExportLines(path, "T");
   ASSERT_EQ(lines.size(), 9000u);
   for (int i = 0; i < 9000; i += 997)
-    EXPECT_EQ(lines[i], std::to_string(i) + "\t" + std::string(250, static_cast<char>('a' + i % 26)));
+    EXPECT_EQ(lines[i],
+              std::to_string(i) + "\t" + std::string(250, static_cast<char>('a' + i % 26)));
   EXPECT_EQ(ReadWithLibmdb(path, "T").usageMapType, 1);
   std::ifstream in(path, std::ios::binary);
   std::vector<char> head(kJet3.pageSize);
@@ -176,10 +197,13 @@ TEST(MdbWriterJet3, ManyRowsAndThePasswordField) {
 }
 
 // Lengths of the rows of a long-value chain, followed from a pointer in the raw file.
-std::vector<std::size_t> ChainRowLengths(const std::vector<std::byte>& file, std::uint32_t pointer) {
+std::vector<std::size_t> ChainRowLengths(const std::vector<std::byte>& file,
+                                         std::uint32_t pointer) {
   std::vector<std::size_t> lengths;
   constexpr std::size_t kPage = 2048;
-  auto get16 = [&](std::size_t at) { return std::to_integer<std::size_t>(file[at]) | std::to_integer<std::size_t>(file[at + 1]) << 8; };
+  auto get16 = [&](std::size_t at) {
+    return std::to_integer<std::size_t>(file[at]) | std::to_integer<std::size_t>(file[at + 1]) << 8;
+  };
   while (pointer != 0 && lengths.size() < 1000) {
     const std::size_t page = pointer >> 8, row = pointer & 0xFF, base = page * kPage;
     const std::size_t start = get16(base + 10 + 2 * row) & 0x1FFF;
@@ -200,7 +224,8 @@ std::vector<std::byte> ReadAll(const std::string& path) {
 
 TEST(MdbWriterJet3, LongValueChainsAreCutAsAccess97CutsThem) {
   // nwind.mdb's first category picture (10,746 bytes) starts at page 25, row 0.
-  const auto access = ChainRowLengths(ReadAll(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb")), 25u << 8);
+  const auto access =
+      ChainRowLengths(ReadAll(corvid::testing_fixtures::FixturePath("mdb/nwind.mdb")), 25u << 8);
   ASSERT_EQ(access.size(), 6u);
 
   TempDir dir;
@@ -221,9 +246,12 @@ TEST(MdbWriterJet3, LongValueChainsAreCutAsAccess97CutsThem) {
   for (std::size_t page = 1; page * 2048 < file.size() && pointer == 0; ++page) {
     const std::size_t base = page * 2048;
     if (file[base] != std::byte{1} || file[base + 4] == std::byte{'L'}) continue;
-    const std::size_t start = (std::to_integer<std::size_t>(file[base + 10]) | std::to_integer<std::size_t>(file[base + 11]) << 8);
-    if (std::to_integer<int>(file[base + start]) != 1 || 2048 - start != 1 + 12 + 1 + 1 + 1 + 1) continue;  // our T row
-    for (int k = 0; k < 4; ++k) pointer |= std::to_integer<std::uint32_t>(file[base + start + 1 + 4 + k]) << (8 * k);
+    const std::size_t start = (std::to_integer<std::size_t>(file[base + 10]) |
+                               std::to_integer<std::size_t>(file[base + 11]) << 8);
+    if (std::to_integer<int>(file[base + start]) != 1 || 2048 - start != 1 + 12 + 1 + 1 + 1 + 1)
+      continue;  // our T row
+    for (int k = 0; k < 4; ++k)
+      pointer |= std::to_integer<std::uint32_t>(file[base + start + 1 + 4 + k]) << (8 * k);
   }
   ASSERT_NE(pointer, 0u);
   EXPECT_EQ(ChainRowLengths(file, pointer), access);

@@ -37,14 +37,17 @@ TEST(MdbTextEncoding, Jet4CompressionOnlyWhenItIsShorterAndUnambiguous) {
     std::vector<std::byte> stored;
   };
   const std::vector<Case> cases{
-      {u"", {}},                                                       // empty stays empty
-      {u"abc", B({0xFF, 0xFE, 'a', 'b', 'c'})},                        // one byte per character
-      {u"\u00e4\u00f6\u00fc", B({0xFF, 0xFE, 0xE4, 0xF6, 0xFC})},        // Latin-1 compresses too
-      {u"\u00e4\u00f6", B({0xE4, 0, 0xF6, 0})},                          // two characters gain nothing
-      {u"abcd\u03A9", B({0xFF, 0xFE, 'a', 'b', 'c', 'd', 0x00, 0xA9, 0x03})},  // toggles to two bytes
-      {u"abc\u03A9def", B({0xFF, 0xFE, 'a', 'b', 'c', 0x00, 0xA9, 0x03, 0x00, 'd', 'e', 'f'})},  // and back
-      {u"a\u03A9", B({'a', 0x00, 0xA9, 0x03})},                        // not shorter: plain UCS-2
-      {u"\u0100abcdef", B({0x00, 0x01, 'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 'f', 0})},  // low byte 00
+      {u"", {}},                                                   // empty stays empty
+      {u"abc", B({0xFF, 0xFE, 'a', 'b', 'c'})},                    // one byte per character
+      {u"\u00e4\u00f6\u00fc", B({0xFF, 0xFE, 0xE4, 0xF6, 0xFC})},  // Latin-1 compresses too
+      {u"\u00e4\u00f6", B({0xE4, 0, 0xF6, 0})},                    // two characters gain nothing
+      {u"abcd\u03A9",
+       B({0xFF, 0xFE, 'a', 'b', 'c', 'd', 0x00, 0xA9, 0x03})},  // toggles to two bytes
+      {u"abc\u03A9def",
+       B({0xFF, 0xFE, 'a', 'b', 'c', 0x00, 0xA9, 0x03, 0x00, 'd', 'e', 'f'})},  // and back
+      {u"a\u03A9", B({'a', 0x00, 0xA9, 0x03})},  // not shorter: plain UCS-2
+      {u"\u0100abcdef",
+       B({0x00, 0x01, 'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 'f', 0})},  // low byte 00
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
@@ -54,9 +57,10 @@ TEST(MdbTextEncoding, Jet4CompressionOnlyWhenItIsShorterAndUnambiguous) {
 }
 
 TEST(MdbTextEncoding, Utf8IsDecodedStrictly) {
-  EXPECT_EQ(Utf8ToUtf16("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"), std::u16string(u"a\u00e4\u20ac\U0001F600"));
-  for (const char* bad : {"\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF",
-                          "\x80"}) {
+  EXPECT_EQ(Utf8ToUtf16("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"),
+            std::u16string(u"a\u00e4\u20ac\U0001F600"));
+  for (const char* bad : {"\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                          "\xF4\x90\x80\x80", "\xFF", "\x80"}) {
     EXPECT_THROW(Utf8ToUtf16(bad), WriterError) << bad;
   }
 }
@@ -75,9 +79,9 @@ TEST(MdbDataPage, RowsGrowDownFromTheEndWithOffsetsAfterTheHeader) {
   const auto bytes = page.Bytes();
   EXPECT_EQ(bytes[0], std::byte{kPageTypeData});
   EXPECT_EQ(Get32(bytes, 4), 0x1234u);
-  EXPECT_EQ(Get16(bytes, 12), 2u);          // rows
-  EXPECT_EQ(Get16(bytes, 14), 4096u - 3);   // row 0 at the very end
-  EXPECT_EQ(Get16(bytes, 16), 4096u - 5);   // row 1 just before it
+  EXPECT_EQ(Get16(bytes, 12), 2u);                 // rows
+  EXPECT_EQ(Get16(bytes, 14), 4096u - 3);          // row 0 at the very end
+  EXPECT_EQ(Get16(bytes, 16), 4096u - 5);          // row 1 just before it
   EXPECT_EQ(Get16(bytes, 2), 4096u - 14 - 4 - 5);  // free space as Access counts it
   EXPECT_EQ(bytes[4096 - 3], std::byte{1});
   EXPECT_EQ(bytes[4096 - 5], std::byte{4});
@@ -113,7 +117,8 @@ TEST(MdbDataPage, AnExistingPageCanBeContinued) {
   DataPage continued = DataPage::FromBytes(kJet4, image);
   EXPECT_EQ(continued.RowCount(), 2u);
   EXPECT_EQ(continued.AddRow(B({6})), 2);
-  EXPECT_TRUE(std::equal(continued.Bytes().begin(), continued.Bytes().end(), whole.Bytes().begin()));
+  EXPECT_TRUE(
+      std::equal(continued.Bytes().begin(), continued.Bytes().end(), whole.Bytes().begin()));
 
   std::vector<std::byte> broken = image;
   Put16(broken, 16, 4095);  // row 1 would start inside row 0
@@ -130,10 +135,12 @@ TEST(MdbUsageMap, InlineBitmapForNearbyPages) {
   EXPECT_TRUE(map.bitmapPages.empty());
   EXPECT_EQ(map.row[0], std::byte{0});
   EXPECT_EQ(Get32(map.row, 1), 10u);
-  EXPECT_EQ(map.row[5], std::byte{0x03});             // pages 10 and 11
-  EXPECT_EQ(map.row[6], std::byte{0x04});             // page 20 = bit 10
-  EXPECT_EQ(map.row[5 + 471 / 8], std::byte{1 << (471 % 8)});  // page 481, the last the row can hold
-  EXPECT_EQ(BuildUsageMap(kJet4, {}, [] { return 0u; }).row, std::vector<std::byte>(69, std::byte{0}));
+  EXPECT_EQ(map.row[5], std::byte{0x03});  // pages 10 and 11
+  EXPECT_EQ(map.row[6], std::byte{0x04});  // page 20 = bit 10
+  EXPECT_EQ(map.row[5 + 471 / 8],
+            std::byte{1 << (471 % 8)});  // page 481, the last the row can hold
+  EXPECT_EQ(BuildUsageMap(kJet4, {}, [] { return 0u; }).row,
+            std::vector<std::byte>(69, std::byte{0}));
 }
 
 TEST(MdbUsageMap, BitmapPagesForSpreadPagesWithGapsLeftNull) {
@@ -165,7 +172,7 @@ TEST(MdbHeaderPage, MaskHidesTheFieldsAndUnmasksBack) {
   EXPECT_NE(Get16(page, 0x3C), 1252u);  // masked
   UnmaskHeader(kJet4, page);
   EXPECT_EQ(Get16(page, 0x3C), 1252u);
-  EXPECT_EQ(Get32(page, 0x3E), 0u);       // database key 0: pages are not encrypted
+  EXPECT_EQ(Get32(page, 0x3E), 0u);  // database key 0: pages are not encrypted
   EXPECT_EQ(Get16(page, 0x6E), 0x409u);
   EXPECT_EQ(Get16(page, 0x42), ('p' ^ 0x40) | (('\0' ^ 0x9C) << 8));  // 40000 = 0x9C40
   EXPECT_EQ(BuildHeaderPage(kJet3, HeaderFields{})[0x14], std::byte{0});
@@ -194,7 +201,9 @@ TEST(MdbTableDefinition, LongDefinitionsChainOverPagesAndMdbtoolsReadsThem) {
   testing::TempDir dir;
   const std::string path = dir.File("wide.mdb");
   std::vector<Value> row;
-  for (int i = 0; i < 255; ++i) row.push_back(i % 3 == 0 ? Value(std::string("t") + std::to_string(i % 10)) : Value(std::int64_t{i}));
+  for (int i = 0; i < 255; ++i)
+    row.push_back(i % 3 == 0 ? Value(std::string("t") + std::to_string(i % 10))
+                             : Value(std::int64_t{i}));
   {
     MdbWriter writer(path);
     writer.AddTable(def).AddRow(row);
@@ -219,7 +228,9 @@ class AccessTable1 : public ::testing::Test {
     ASSERT_GT(chars.size(), 28u * 4096);
     for (char c : chars) file_.push_back(static_cast<std::byte>(c));
   }
-  std::span<const std::byte> Page(std::size_t n) const { return std::span(file_).subspan(n * 4096, 4096); }
+  std::span<const std::byte> Page(std::size_t n) const {
+    return std::span(file_).subspan(n * 4096, 4096);
+  }
 
   static TableDef Definition() {
     return TableDef{"Table1",
@@ -239,13 +250,15 @@ class AccessTable1 : public ::testing::Test {
 
 TEST_F(AccessTable1, ColumnEntriesAndNamesMatchAccess) {
   const TableLayout layout = LayoutTable(kJet4, Definition());
-  const auto ours = BuildTableDefinition(kJet4, layout, TableStatistics{}, std::vector<std::uint32_t>{24});
+  const auto ours =
+      BuildTableDefinition(kJet4, layout, TableStatistics{}, std::vector<std::uint32_t>{24});
   const auto access = Page(24);
   constexpr std::size_t kAccessColumns = 63 + 2 * 12;  // Access's table has two index entries first
   constexpr std::size_t kOurColumns = 63;
   constexpr std::size_t kEntries = 9 * 25 + 9 * 4;  // column entries, then the one-letter names
   for (std::size_t i = 0; i < kEntries; ++i)
-    EXPECT_EQ(ours[0][kOurColumns + i], access[kAccessColumns + i]) << "byte " << i << " of the column block";
+    EXPECT_EQ(ours[0][kOurColumns + i], access[kAccessColumns + i])
+        << "byte " << i << " of the column block";
 }
 
 TEST_F(AccessTable1, RowsMatchAccessByteForByte) {
@@ -259,8 +272,8 @@ TEST_F(AccessTable1, RowsMatchAccessByteForByte) {
   const std::vector<std::vector<Value>> rows{
       {std::string("abcdefg"), std::string("hijklmnop"), std::int64_t{2}, std::int64_t{222},
        std::int64_t{333333333}, 444.555, Date{27293.0}, Currency{35000}, true},
-      {std::string("a"), std::string("b"), std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, 0.0, Date{29932.0},
-       Currency{0}, false}};
+      {std::string("a"), std::string("b"), std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, 0.0,
+       Date{29932.0}, Currency{0}, false}};
   const auto page = Page(27);
   auto hex = [](std::span<const std::byte> bytes) {
     std::string out;
@@ -312,12 +325,15 @@ TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
                       {"CompanyName", ColumnType::Text, 40},
                       {"Phone", ColumnType::Text, 24}}};
   const TableLayout layout = LayoutTable(kJet3, def);
-  const auto ours = BuildTableDefinition(kJet3, layout, TableStatistics{}, std::vector<std::uint32_t>{581});
+  const auto ours =
+      BuildTableDefinition(kJet3, layout, TableStatistics{}, std::vector<std::uint32_t>{581});
   constexpr std::size_t kAccessColumns = 43 + 1 * 8;  // after Access's one index entry
   for (std::size_t c = 0; c < 3; ++c) {
     for (std::size_t i = 0; i < 18; ++i) {
-      if (c > 0 && (i == 14 || i == 15)) continue;  // "fixed offset" of a variable column: Access leaves junk
-      EXPECT_EQ(ours[0][43 + 18 * c + i], tdef[kAccessColumns + 18 * c + i]) << "column " << c << " byte " << i;
+      if (c > 0 && (i == 14 || i == 15))
+        continue;  // "fixed offset" of a variable column: Access leaves junk
+      EXPECT_EQ(ours[0][43 + 18 * c + i], tdef[kAccessColumns + 18 * c + i])
+          << "column " << c << " byte " << i;
     }
   }
   const std::size_t names = 3 * 18;
@@ -331,12 +347,15 @@ TEST(AccessShippers, Jet3ColumnEntriesAndRowsMatchAccess97) {
   } store;
   std::int32_t autoNumber = 1;
   const std::vector<std::pair<const char*, const char*>> shippers{
-      {"Speedy Express", "(503) 555-9831"}, {"United Package", "(503) 555-3199"}, {"Federal Shipping", "(503) 555-9931"}};
+      {"Speedy Express", "(503) 555-9831"},
+      {"United Package", "(503) 555-3199"},
+      {"Federal Shipping", "(503) 555-9931"}};
   std::vector<std::byte> row;
   for (std::size_t r = 0; r < shippers.size(); ++r) {
     SCOPED_TRACE(r);
-    encoder.Encode(std::vector<Value>{Null, std::string(shippers[r].first), std::string(shippers[r].second)},
-                   static_cast<std::int64_t>(r + 1), store, autoNumber, row);
+    encoder.Encode(
+        std::vector<Value>{Null, std::string(shippers[r].first), std::string(shippers[r].second)},
+        static_cast<std::int64_t>(r + 1), store, autoNumber, row);
     const std::size_t start = Get16(data, 10 + 2 * r);
     const std::size_t end = r == 0 ? 2048 : Get16(data, 10 + 2 * (r - 1));
     EXPECT_EQ(row, std::vector<std::byte>(data.begin() + start, data.begin() + end));
@@ -350,7 +369,8 @@ TEST(MdbLongValuePages, ValuesOfOneRowShareLongValuePagesAndReadBack) {
   {
     MdbWriter writer(path);
     auto& t = writer.AddTable({"T", {{"id", ColumnType::Long}, {"blob", ColumnType::OleObject}}});
-    for (int i = 0; i < 100; ++i) t.AddRow({std::int64_t{i}, Bytes(1000, static_cast<std::byte>(i))});
+    for (int i = 0; i < 100; ++i)
+      t.AddRow({std::int64_t{i}, Bytes(1000, static_cast<std::byte>(i))});
     writer.Finish();
   }
   std::ifstream in(path, std::ios::binary);
@@ -386,11 +406,13 @@ TEST(AccessCategories, LongValueColumnMapsCloseTheDefinitionAsInAccess97) {
                       {"Picture", ColumnType::OleObject}}};
   TableStatistics stats;
   stats.longValueMaps = {{2, 0x1802, 0x1803}, {3, 0x1804, 0x1805}};
-  const auto ours = BuildTableDefinition(kJet3, LayoutTable(kJet3, def), stats, std::vector<std::uint32_t>{23});
+  const auto ours =
+      BuildTableDefinition(kJet3, LayoutTable(kJet3, def), stats, std::vector<std::uint32_t>{23});
   const std::size_t ourLength = Get32(ours[0], 8);
   constexpr std::size_t kTrailer = 2 * 10 + 2;
   for (std::size_t i = 0; i < kTrailer; ++i)
-    EXPECT_EQ(ours[0][ourLength - kTrailer + i], access[accessLength - kTrailer + i]) << "trailer byte " << i;
+    EXPECT_EQ(ours[0][ourLength - kTrailer + i], access[accessLength - kTrailer + i])
+        << "trailer byte " << i;
 }
 
 }  // namespace

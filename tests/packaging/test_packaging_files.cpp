@@ -59,7 +59,8 @@ std::vector<std::string> Lines(const std::string& text) {
 Words OptionsIn(const std::string& text) {
   static const std::regex option(R"((^|[\s,\[(])((/|--?)[a-z][a-z0-9-]*=?))");
   Words found;
-  for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it) found.insert((*it)[2]);
+  for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
+    found.insert((*it)[2]);
   return found;
 }
 
@@ -109,7 +110,8 @@ TEST(ManualPage, MkmdbNamesExactlyTheCommandsAndOptionsOfItsUsage) {
   const std::string usage = MkmdbUsage();
   Words commands;
   const std::regex command(R"(corvid-mkmdb ([a-z]+))");
-  for (std::sregex_iterator it(usage.begin(), usage.end(), command), end; it != end; ++it) commands.insert((*it)[1]);
+  for (std::sregex_iterator it(usage.begin(), usage.end(), command), end; it != end; ++it)
+    commands.insert((*it)[1]);
   ASSERT_EQ(commands, (Words{"bench", "build", "password"})) << usage;
 
   const std::string page = ReadFile(kPackaging + "corvid-mkmdb.1");
@@ -124,15 +126,17 @@ TEST(ManualPage, MkmdbNamesExactlyTheCommandsAndOptionsOfItsUsage) {
 
 // Runs the completion of `words[0]` on a command line whose last word is
 // being completed (with bash's word breaks, "--dir=x" arrives as --dir, =, x).
-std::vector<std::string> Complete(const std::vector<std::string>& words, const std::string& directory) {
+std::vector<std::string> Complete(const std::vector<std::string>& words,
+                                  const std::string& directory) {
   std::string array;
   for (const std::string& word : words) array += " '" + word + "'";
   std::string function = "_" + words[0];  // _corvid, _corvid_mkmdb
   std::replace(function.begin(), function.end(), '-', '_');
-  const std::string script = "cd '" + directory + "' && source '" + fs::absolute(kPackaging).string() + words[0] +
+  const std::string script = "cd '" + directory + "' && source '" +
+                             fs::absolute(kPackaging).string() + words[0] +
                              ".bash-completion' && COMP_WORDS=(" + array +
-                             ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && " +
-                             function + " && "
+                             ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && " + function +
+                             " && "
                              "printf '%s\\n' \"${COMPREPLY[@]}\"";
   std::string quoted;
   for (const char c : script) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -143,13 +147,15 @@ std::vector<std::string> Complete(const std::vector<std::string>& words, const s
 }
 
 TEST(BashCompletion, OffersEveryOptionAndFitsTheValues) {
-  const fs::path dir = fs::temp_directory_path() / ("corvid-completion-" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("corvid-completion-" + std::to_string(::getpid()));
   fs::create_directories(dir / "out");
   for (const char* name : {"a.mdb", "B.ACCDB", "notes.txt"}) std::ofstream(dir / name) << "x";
 
   const std::vector<std::string> all = Complete({"corvid", ""}, dir.string());
   const Words offered(all.begin(), all.end());
-  for (const std::string& option : CorvidUsageOptions()) EXPECT_TRUE(offered.count(option)) << option;
+  for (const std::string& option : CorvidUsageOptions())
+    EXPECT_TRUE(offered.count(option)) << option;
 
   using V = std::vector<std::string>;
   struct C {
@@ -158,13 +164,13 @@ TEST(BashCompletion, OffersEveryOptionAndFitsTheValues) {
   } cases[] = {
       {{"corvid", "--ta"}, {"--table="}},
       {{"corvid", "-fn"}, {"-fn1=", "-fn2=", "-fn="}},
-      {{"corvid", "--headless", "o"}, {"out"}},                       // databases and folders only
+      {{"corvid", "--headless", "o"}, {"out"}},  // databases and folders only
       {{"corvid", "B"}, {"B.ACCDB"}},
-      {{"corvid", "n"}, {}},                                           // not an Access file
-      {{"corvid", "--dir", "=", ""}, {"out/"}},                        // directories, ending in /
+      {{"corvid", "n"}, {}},                     // not an Access file
+      {{"corvid", "--dir", "=", ""}, {"out/"}},  // directories, ending in /
       {{"corvid", "/D", "=", "o"}, {"out/"}},
-      {{"corvid", "--open", "n"}, {"notes.txt"}},                     // any file
-      {{"corvid", "/t", "=", "o"}, {}},                                // a table name: nothing to offer
+      {{"corvid", "--open", "n"}, {"notes.txt"}},  // any file
+      {{"corvid", "/t", "=", "o"}, {}},            // a table name: nothing to offer
   };
   for (const C& c : cases) EXPECT_EQ(Complete(c.words, dir.string()), c.expected) << c.words.back();
 

@@ -18,9 +18,9 @@ namespace corvid::oledocs::testing {
 
 struct LibmdbCell {
   bool isOle = false;
-  std::string text;                // non-OLE columns
-  std::vector<std::byte> bytes;    // OLE columns
-  int boundLength = 0;             // what libmdb bound (0 for NULL and empty)
+  std::string text;              // non-OLE columns
+  std::vector<std::byte> bytes;  // OLE columns
+  int boundLength = 0;           // what libmdb bound (0 for NULL and empty)
 };
 
 struct LibmdbTable {

@@ -44,7 +44,9 @@ TEST(SampleRecognition, EveryDocumentBareAndWrappedIsFoundWhereItStarts) {
       {"bare", [](ByteSpan d) { return BareLongBinary(d); }},
       {"Package", [](ByteSpan d) { return WrapPackage("sample.bin", "C:\\Data\\sample.bin", d); }},
       {"embedded object",
-       [](ByteSpan d) { return WrapEmbeddedObject({"Document", "Sample.Document", "Sample"}, d); }},
+       [](ByteSpan d) {
+         return WrapEmbeddedObject({"Document", "Sample.Document", "Sample"}, d);
+       }},
   };
   for (const DocumentInfo& info : AllDocumentFormats()) {
     const Bytes document = MakeSampleDocument(info.format);

@@ -44,7 +44,8 @@ TEST(DamageProbeWatch, EachWayARunEndsIsJudgedAsSuch) {
       {"exit 7", "other exit"},
       {"kill -SEGV $$", "crash"},
       {"head -c 5000 /dev/zero >&2", "stderr flood"},
-      {"[ \"$PROBE_TEST\" = 1 ] && echo '10:00:00 - T (5)'", "ok"},  // the environment reaches the run
+      {"[ \"$PROBE_TEST\" = 1 ] && echo '10:00:00 - T (5)'",
+       "ok"},  // the environment reaches the run
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
@@ -87,7 +88,8 @@ std::vector<std::byte> ReadBytes(const std::string& path) {
 }
 
 TEST(DamageProbeMutations, SeededDamageIsRepeatableVariedAndSparesTheHeader) {
-  const fs::path dir = fs::temp_directory_path() / ("damage-probe-test-" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("damage-probe-test-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const std::vector<SeedDatabase> seeds = WriterSeeds(dir.string());
   ASSERT_EQ(seeds.size(), 2u);
@@ -106,14 +108,15 @@ TEST(DamageProbeMutations, SeededDamageIsRepeatableVariedAndSparesTheHeader) {
       EXPECT_EQ(again, image) << description;
       EXPECT_NE(image, original) << description;
       ASSERT_GE(image.size(), pageSize) << description;
-      EXPECT_TRUE(std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(pageSize), original.begin()))
+      EXPECT_TRUE(std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(pageSize),
+                             original.begin()))
           << "the header page changed: " << description;
       kinds.insert(description.substr(0, description.find(" page")));
     }
     // Every kind of damage, and the byte changes found catalog and
     // definition pages to change.
-    EXPECT_EQ(kinds, (std::set<std::string>{"flip", "zero", "copy", "cut at", "cut inside", "catalog",
-                                            "table definition"}));
+    EXPECT_EQ(kinds, (std::set<std::string>{"flip", "zero", "copy", "cut at", "cut inside",
+                                            "catalog", "table definition"}));
   }
   fs::remove_all(dir);
 }

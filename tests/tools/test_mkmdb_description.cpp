@@ -65,7 +65,8 @@ row 3, files:a.txt
   const auto judged = ReadWithLibmdb(path, hidden);
   ASSERT_TRUE(judged.found);
   std::vector<std::string> rows;
-  for (const auto& r : judged.rows) rows.push_back(r[0].value + " " + r[3].value + " " + r[5].value);
+  for (const auto& r : judged.rows)
+    rows.push_back(r[0].value + " " + r[3].value + " " + r[5].value);
   EXPECT_EQ(rows, (std::vector<std::string>{"1 a.txt txt", "1 scan 1.pdf pdf", "3 a.txt txt"}));
   EXPECT_EQ(MdbExportLines(path, hidden).size(), 3u);  // one line per attached file
   EXPECT_EQ(MdbExportLines(path, "Docs").size(), 3u);
@@ -74,7 +75,8 @@ row 3, files:a.txt
 TEST(MdbDescription, DescribedDatabaseReadsBackExactly) {
   TempDir dir;
   {
-    std::ofstream(dir.File("photo.bin"), std::ios::binary) << std::string("\xFF\xD8\xFF\xE0 jpeg\0bytes", 16);
+    std::ofstream(dir.File("photo.bin"), std::ios::binary)
+        << std::string("\xFF\xD8\xFF\xE0 jpeg\0bytes", 16);
   }
   const std::string description = R"(# a small database
 table "Fotos und Bilder"
@@ -104,12 +106,15 @@ column n long
   const auto lines = MdbExportLines(path, "Fotos und Bilder");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].substr(0, 11), "1\tAnna \"A\"\t");
-  EXPECT_NE(lines[0].find("\t1\t12.5000\t2024-01-31 13:45:00\t0.25\t{01234567-89AB-CDEF-0123456789ABCDEF}\t"),
+  EXPECT_NE(lines[0].find(
+                "\t1\t12.5000\t2024-01-31 13:45:00\t0.25\t{01234567-89AB-CDEF-0123456789ABCDEF}\t"),
             std::string::npos)
       << lines[0];
-  EXPECT_NE(lines[1].find("\t0\t-0.0001\t2000-02-29 00:00:00\t-2\t"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("\t0\t-0.0001\t2000-02-29 00:00:00\t-2\t"), std::string::npos)
+      << lines[1];
   EXPECT_EQ(lines[2].substr(0, 3), "11\t");  // AutoNumber continues after the explicit 10
-  EXPECT_NE(lines[2].find("\t0\t3.0000\t1899-12-30 00:00:00\t1000\t"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find("\t0\t3.0000\t1899-12-30 00:00:00\t1000\t"), std::string::npos)
+      << lines[2];
 
   const auto judged = ReadWithLibmdb(path, "Fotos und Bilder");
   ASSERT_EQ(judged.rows.size(), 3u);
@@ -126,7 +131,8 @@ column n long
 
 TEST(MdbDescription, FormatAndPasswordLinesSetTheWriterOptions) {
   TempDir dir;
-  std::istringstream in("format jet3\npassword \"alt 97\"\ntable Artikel\ncolumn Name text 20\nrow \"Käse\"\n");
+  std::istringstream in(
+      "format jet3\npassword \"alt 97\"\ntable Artikel\ncolumn Name text 20\nrow \"Käse\"\n");
   const Description parsed = ParseDescription(in, "");
   EXPECT_EQ(parsed.options.format, JetFormat::Jet3);
   EXPECT_EQ(parsed.options.password, "alt 97");
@@ -181,7 +187,8 @@ TEST(MdbDescription, DatesCountDaysFrom1899) {
                                          {2000, 1, 1, 12, 0, 36526.5},
                                          {1899, 12, 29, 6, 0, -1.25},
                                          {1800, 1, 1, 0, 0, -36522.0}}) {
-    EXPECT_DOUBLE_EQ(DaysSince1899(c.y, c.mo, c.d, c.h, c.mi), c.days) << c.y << "-" << c.mo << "-" << c.d;
+    EXPECT_DOUBLE_EQ(DaysSince1899(c.y, c.mo, c.d, c.h, c.mi), c.days)
+        << c.y << "-" << c.mo << "-" << c.d;
   }
 }
 
@@ -191,7 +198,8 @@ TEST(MdbTool, BuildBenchAndPasswordCommands) {
     std::ofstream(dir.File("db.txt")) << "password \"s3cret ä\"\ntable T\ncolumn n long\nrow 42\n";
   }
   const std::string built = dir.File("built.mdb");
-  auto r = RunCommand(ShellQuote(Tool()) + " build " + ShellQuote(built) + " " + ShellQuote(dir.File("db.txt")));
+  auto r = RunCommand(ShellQuote(Tool()) + " build " + ShellQuote(built) + " " +
+                      ShellQuote(dir.File("db.txt")));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(MdbExportLines(built, "T"), std::vector<std::string>{"42"});
   r = RunCommand(ShellQuote(Tool()) + " password " + ShellQuote(built));
@@ -208,15 +216,18 @@ TEST(MdbTool, BuildBenchAndPasswordCommands) {
     ASSERT_GE(blob.size(), 9u * 1024);
     // The JPEG payload is in the value, whole (wrapped or bare).
     const Bytes jpeg = JpegLikePayload(9 * 1024, static_cast<std::int64_t>(i + 1));
-    EXPECT_NE(blob.find(std::string(reinterpret_cast<const char*>(jpeg.data()), jpeg.size())), std::string::npos);
+    EXPECT_NE(blob.find(std::string(reinterpret_cast<const char*>(jpeg.data()), jpeg.size())),
+              std::string::npos);
   }
-  r = RunCommand(ShellQuote(Tool()) + " bench " + ShellQuote(dir.File("bare.mdb")) + " --records 3 --blob-kib 1 --bare");
+  r = RunCommand(ShellQuote(Tool()) + " bench " + ShellQuote(dir.File("bare.mdb")) +
+                 " --records 3 --blob-kib 1 --bare");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto bare = ReadWithLibmdb(dir.File("bare.mdb"), "table");
   ASSERT_EQ(bare.rows.size(), 3u);
   EXPECT_EQ(bare.rows[0][2].value.substr(0, 10), std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
 
-  r = RunCommand(ShellQuote(Tool()) + " bench " + ShellQuote(dir.File("no.mdb")) + " --records many");
+  r = RunCommand(ShellQuote(Tool()) + " bench " + ShellQuote(dir.File("no.mdb")) +
+                 " --records many");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("--records needs a non-negative number"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("no.mdb")));

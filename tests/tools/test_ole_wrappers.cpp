@@ -123,7 +123,8 @@ TEST(PaintbrushWrapper, RejectsWhatIsNotABmpFile) {
 TEST(AccessOleHeader, NamesAndOffsetsFollowTheFixedPart) {
   struct Case {
     std::string_view name, cls;
-  } cases[] = {{"Bitmap Image", "Paint.Picture"}, {"Picture", ""}, {"", ""}, {"Package", "Package"}};
+  } cases[] = {
+      {"Bitmap Image", "Paint.Picture"}, {"Picture", ""}, {"", ""}, {"Package", "Package"}};
   for (const Case& c : cases) {
     const Bytes header = AccessOleHeader(c.name, c.cls, OleObjectType::Embedded);
     SCOPED_TRACE(std::string(c.name) + "/" + std::string(c.cls));
@@ -136,7 +137,8 @@ TEST(AccessOleHeader, NamesAndOffsetsFollowTheFixedPart) {
     EXPECT_EQ(ReadU16(header, 12), 20);
     EXPECT_EQ(ReadU16(header, 14), 20 + c.name.size() + 1);
     EXPECT_EQ(ReadU32(header, 16), 0xFFFFFFFFu);
-    EXPECT_EQ(AsText(ByteSpan(header).subspan(20)), std::string(c.name) + '\0' + std::string(c.cls) + '\0');
+    EXPECT_EQ(AsText(ByteSpan(header).subspan(20)),
+              std::string(c.name) + '\0' + std::string(c.cls) + '\0');
   }
   EXPECT_THROW(AccessOleHeader(std::string(70000, 'x'), "", OleObjectType::Embedded),
                std::length_error);
@@ -147,10 +149,10 @@ TEST(StaticDibWrapper, DibHeaderLies41BytesBehindTheMarker) {
   const BmpFile parsed = ParseBmpFile(bmp);
   const Bytes value = WrapStaticDib(bmp);
 
-  const Bytes marker = AsBytes(std::string_view(
-      "\xFF\xFF\xFF\xFF"
-      "Picture\0\0\x01\x05\0\0\x03\0\0\0\x04\0\0\0DIB",
-      28));
+  const Bytes marker =
+      AsBytes(std::string_view("\xFF\xFF\xFF\xFF"
+                               "Picture\0\0\x01\x05\0\0\x03\0\0\0\x04\0\0\0DIB",
+                               28));
   const Bytes dibHeaderSize = AsBytes(std::string_view("\x28\0\0\0", 4));
   const std::size_t markerAt = FirstPosition(value, marker);
   ASSERT_EQ(markerAt, 17u);  // right behind the fixed part of the Access header
@@ -184,9 +186,9 @@ TEST(StaticDibWrapper, TopDownBitmapGetsPositiveExtentsAndKeepsItsDib) {
   // The metafile's DIBStretchBlt reads 9 source rows and fills 9 window rows.
   const std::size_t blt = layout.presentation.dataOffset + 8 + 18 + 8 + 10 + 10 + 10;
   ASSERT_EQ(ReadU16(withPreview, blt + 4), 0x0B41);
-  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 10)), 9);    // source height
-  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 18)), -9);   // destination height
-  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 20)), 12);   // destination width
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 10)), 9);   // source height
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 18)), -9);  // destination height
+  EXPECT_EQ(static_cast<std::int16_t>(ReadU16(withPreview, blt + 20)), 12);  // destination width
 }
 
 TEST(PackageWrapper, PackagerDataCarriesNamesAndFile) {
@@ -265,8 +267,8 @@ TEST(AccessOleTrailer, ChecksumIsTheXorOfTheObjectBytes) {
 }
 
 TEST(AccessOleLayoutReader, RejectsEveryTruncationAndAnyExtraByte) {
-  const Bytes value = WrapPaintbrushBitmap(MakeSampleDocument(DocumentFormat::Bmp, {3, 2}),
-                                           Presentation::Metafile);
+  const Bytes value =
+      WrapPaintbrushBitmap(MakeSampleDocument(DocumentFormat::Bmp, {3, 2}), Presentation::Metafile);
   ASSERT_NO_THROW(ParseAccessOleValue(value));
   for (std::size_t size = 0; size < value.size(); ++size) {
     EXPECT_THROW(ParseAccessOleValue(ByteSpan(value).first(size)), std::invalid_argument)
@@ -281,8 +283,22 @@ TEST(DibMetafile, RecordsStayWholeWordsForAnOddSizedDib) {
   // A 1x1 monochrome DIB: 40-byte header, 2 colours, one 4-byte row, and one
   // stray byte that makes the length odd.
   Bytes dib;
-  ByteWriter(dib).U32(40).U32(1).U32(1).U16(1).U16(1).U32(0).U32(4).U32(0).U32(0).U32(2).U32(0)
-      .U32(0).U32(0xFFFFFF).U32(0x80000000).U8(0);
+  ByteWriter(dib)
+      .U32(40)
+      .U32(1)
+      .U32(1)
+      .U16(1)
+      .U16(1)
+      .U32(0)
+      .U32(4)
+      .U32(0)
+      .U32(0)
+      .U32(2)
+      .U32(0)
+      .U32(0)
+      .U32(0xFFFFFF)
+      .U32(0x80000000)
+      .U8(0);
   ASSERT_EQ(dib.size() % 2, 1u);
   const Bytes wmf = DibMetafile(dib, 1, 1);
   EXPECT_EQ(wmf.size() % 2, 0u);

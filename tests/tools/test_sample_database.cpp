@@ -86,11 +86,12 @@ TEST_P(SampleDatabase, MdbExportShowsTheTextColumnsAndWhichValuesAreNull) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const SampleTableRow& r = rows[i];
     const std::string img = r.img ? "\"\"" : "";
-    EXPECT_EQ(lines[i + 1], std::to_string(r.id) + ",\"" + r.filter + "\"," + img + ",\"" +
-                                r.name + "\"");
+    EXPECT_EQ(lines[i + 1],
+              std::to_string(r.id) + ",\"" + r.filter + "\"," + img + ",\"" + r.name + "\"");
   }
 
-  const auto photoLines = Lines(RunCommand("mdb-export -b strip " + Quote(SamplePath()) + " photos"));
+  const auto photoLines =
+      Lines(RunCommand("mdb-export -b strip " + Quote(SamplePath()) + " photos"));
   const auto photos = SamplePhotoRows();
   ASSERT_EQ(photoLines.size(), photos.size() + 1);
   EXPECT_EQ(photoLines[0], "id,category,year,caption,img");
@@ -126,8 +127,8 @@ TEST_P(SampleDatabase, OleValuesAreTheBuiltWrappersByteForByte) {
 TEST_P(SampleDatabase, RegeneratingGivesTheSameFile) {
   const std::string generator = BuildDir() + "/samples/corvid-mksample";
   ASSERT_TRUE(std::filesystem::exists(generator));
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("corvid-sample-" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("corvid-sample-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string again = (dir / "sample.mdb").string();
   RunCommand(Quote(generator) + " " + GetParam().option + Quote(again));
@@ -165,9 +166,8 @@ TEST(SampleDatabaseContent, CoversTheCasesTheSampleIsFor) {
     try {
       const AccessOleLayout layout = ParseAccessOleValue(*row.img);
       EXPECT_TRUE(layout.checksumMatches) << row.content;
-      wrappers.insert(layout.oleClass + (layout.presentation.format != 0
-                                             ? "+" + layout.presentation.className
-                                             : ""));
+      wrappers.insert(layout.oleClass +
+                      (layout.presentation.format != 0 ? "+" + layout.presentation.className : ""));
     } catch (const std::invalid_argument&) {
       bareKinds.insert(row.extension);
     }

@@ -39,8 +39,8 @@ QImage Decode(ByteSpan bytes, const char* format = nullptr) {
 }
 
 struct PatternError {
-  int largest = 0;     // largest difference of one colour channel
-  double mean = 0;     // mean difference over all channels
+  int largest = 0;  // largest difference of one colour channel
+  double mean = 0;  // mean difference over all channels
 };
 PatternError CompareWithPattern(const QImage& image, PictureSize size) {
   PatternError error;
@@ -76,8 +76,8 @@ TEST(SampleDocuments, EveryFormatStartsWithItsSignatureAndIsDeterministic) {
 }
 
 TEST(SampleDocuments, RejectsSizesOutsideTheRange) {
-  for (PictureSize bad : {PictureSize{0, 10}, PictureSize{10, 0}, PictureSize{-1, 5},
-                          PictureSize{4097, 1}}) {
+  for (PictureSize bad :
+       {PictureSize{0, 10}, PictureSize{10, 0}, PictureSize{-1, 5}, PictureSize{4097, 1}}) {
     EXPECT_THROW(MakeSampleDocument(DocumentFormat::Png, bad), std::invalid_argument);
   }
 }
@@ -86,14 +86,18 @@ TEST(SampleDocuments, PicturesDecodeToThePattern) {
   struct Case {
     DocumentFormat format;
     bool lossy;  // JPEG: colours blur at the quadrant edges, so judge the mean
-  } cases[] = {{DocumentFormat::Png, false},          {DocumentFormat::Bmp, false},
-               {DocumentFormat::TiffLittleEndian, false}, {DocumentFormat::TiffBigEndian, false},
-               {DocumentFormat::Gif87a, false},       {DocumentFormat::Gif89a, false},
-               {DocumentFormat::JpegJfif, true},      {DocumentFormat::JpegExif, true}};
+  } cases[] = {{DocumentFormat::Png, false},
+               {DocumentFormat::Bmp, false},
+               {DocumentFormat::TiffLittleEndian, false},
+               {DocumentFormat::TiffBigEndian, false},
+               {DocumentFormat::Gif87a, false},
+               {DocumentFormat::Gif89a, false},
+               {DocumentFormat::JpegJfif, true},
+               {DocumentFormat::JpegExif, true}};
   // Odd sizes catch row padding and quadrant edges; 1x1 the degenerate case;
   // the large one runs the GIF data across many sub-blocks.
-  for (PictureSize size : {PictureSize{48, 32}, PictureSize{7, 5}, PictureSize{1, 1},
-                           PictureSize{301, 203}}) {
+  for (PictureSize size :
+       {PictureSize{48, 32}, PictureSize{7, 5}, PictureSize{1, 1}, PictureSize{301, 203}}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(InfoFor(c.format).name) + " " + std::to_string(size.width) + "x" +
                    std::to_string(size.height));
@@ -202,9 +206,15 @@ TEST(SampleDocuments, MetafilesAreCompleteAndDrawThePattern) {
   // of it and decode.
   const std::size_t blt = 18 + 8 + 10 + 10 + 10;
   ASSERT_EQ(ReadU16(standard, blt + 4), 0x0B41);
-  const ByteSpan dib = ByteSpan(standard).subspan(blt + 6 + 4 + 16, 2 * ReadU32(standard, blt) - 26);
+  const ByteSpan dib =
+      ByteSpan(standard).subspan(blt + 6 + 4 + 16, 2 * ReadU32(standard, blt) - 26);
   Bytes bmp;
-  ByteWriter(bmp).Text("BM").U32(static_cast<std::uint32_t>(14 + dib.size())).U32(0).U32(54).Raw(dib);
+  ByteWriter(bmp)
+      .Text("BM")
+      .U32(static_cast<std::uint32_t>(14 + dib.size()))
+      .U32(0)
+      .U32(54)
+      .Raw(dib);
   const QImage image = Decode(bmp, "BMP");
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(MaxChannelError(image, size), 0);
@@ -281,11 +291,11 @@ TEST(SampleDocuments, Jp2BoxesCoverTheFile) {
 TEST(SampleDocuments, CompoundFileHasAFatAndARootStorage) {
   const Bytes cfb = MakeSampleDocument(DocumentFormat::Ole2Compound);
   ASSERT_EQ(cfb.size(), 3u * 512);
-  EXPECT_EQ(ReadU16(cfb, 0x1A), 3);        // major version
-  EXPECT_EQ(ReadU16(cfb, 0x1C), 0xFFFE);   // byte order
-  EXPECT_EQ(ReadU16(cfb, 0x1E), 9);        // sector shift
-  EXPECT_EQ(ReadU32(cfb, 0x2C), 1u);       // FAT sectors
-  EXPECT_EQ(ReadU32(cfb, 0x4C), 0u);       // the FAT is sector 0 ...
+  EXPECT_EQ(ReadU16(cfb, 0x1A), 3);           // major version
+  EXPECT_EQ(ReadU16(cfb, 0x1C), 0xFFFE);      // byte order
+  EXPECT_EQ(ReadU16(cfb, 0x1E), 9);           // sector shift
+  EXPECT_EQ(ReadU32(cfb, 0x2C), 1u);          // FAT sectors
+  EXPECT_EQ(ReadU32(cfb, 0x4C), 0u);          // the FAT is sector 0 ...
   EXPECT_EQ(ReadU32(cfb, 512), 0xFFFFFFFDu);  // ... and marks itself
   const std::uint32_t directory = ReadU32(cfb, 0x30);
   EXPECT_EQ(ReadU32(cfb, 512 + 4 * directory), 0xFFFFFFFEu);  // one-sector chain
@@ -343,8 +353,8 @@ void CheckZip(ByteSpan zip, std::uint16_t flags, std::uint16_t method, std::size
     }
     EXPECT_EQ(content.size(), size);
     EXPECT_EQ(Crc32(content), crc);
-    central += 46 + ReadU16(zip, central + 28) + ReadU16(zip, central + 30) +
-               ReadU16(zip, central + 32);
+    central +=
+        46 + ReadU16(zip, central + 28) + ReadU16(zip, central + 30) + ReadU16(zip, central + 32);
   }
 }
 
@@ -357,8 +367,8 @@ TEST(SampleDocuments, ZipArchivesAreConsistent) {
 
 TEST(SampleDocuments, ZipArchivesPassUnzipsOwnTest) {
   if (std::system("command -v unzip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no unzip here";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("corvid-zip-test-" + std::to_string(::getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("corvid-zip-test-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   for (DocumentFormat format : {DocumentFormat::OfficeOpenXml, DocumentFormat::PlainZip}) {
     const Bytes zip = MakeSampleDocument(format);

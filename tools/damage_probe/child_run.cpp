@@ -15,8 +15,9 @@
 namespace corvid::damage_probe {
 namespace {
 
-[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                            const ChildLimits& limits, int out, int err) {
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv,
+                            const std::vector<std::string>& environment, const ChildLimits& limits,
+                            int out, int err) {
   ::setpgid(0, 0);
   ::dup2(out, STDOUT_FILENO);
   ::dup2(err, STDERR_FILENO);
@@ -36,11 +37,12 @@ namespace {
 
 }  // namespace
 
-ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                     const ChildLimits& limits) {
+ChildResult RunChild(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& environment, const ChildLimits& limits) {
   int out[2];
   int err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -56,13 +58,15 @@ ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std
   int open = 2;
   char buffer[65536];
   while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 && !killed) {
       result.timedOut = true;
       ::kill(-child, SIGKILL);
       killed = true;
     }
-    const int ready = ::poll(fds, 2, killed ? 1000 : static_cast<int>(std::min<long long>(left.count(), 1000)) + 1);
+    const int ready = ::poll(
+        fds, 2, killed ? 1000 : static_cast<int>(std::min<long long>(left.count(), 1000)) + 1);
     if (ready < 0 && errno != EINTR) break;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
@@ -77,12 +81,13 @@ ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std
         result.stdoutBytes += n;
         result.stdoutTail.append(buffer, static_cast<std::size_t>(n));
         if (static_cast<std::int64_t>(result.stdoutTail.size()) > 2 * limits.keptOutput)
-          result.stdoutTail.erase(0, result.stdoutTail.size() - static_cast<std::size_t>(limits.keptOutput));
+          result.stdoutTail.erase(
+              0, result.stdoutTail.size() - static_cast<std::size_t>(limits.keptOutput));
       } else {
         result.stderrBytes += n;
         if (static_cast<std::int64_t>(result.stderrHead.size()) < limits.keptOutput)
-          result.stderrHead.append(buffer, static_cast<std::size_t>(
-                                               std::min<std::int64_t>(n, limits.keptOutput - result.stderrHead.size())));
+          result.stderrHead.append(buffer, static_cast<std::size_t>(std::min<std::int64_t>(
+                                               n, limits.keptOutput - result.stderrHead.size())));
         if (result.stderrBytes > limits.stderrKill && !killed) {
           result.floodStopped = true;
           ::kill(-child, SIGKILL);

@@ -9,9 +9,9 @@
 namespace corvid::damage_probe {
 
 struct ChildLimits {
-  int seconds = 20;                                   // then the process group is killed
-  std::int64_t keptOutput = 64 * 1024;                // bytes kept of each stream (the last ones of stdout)
-  std::int64_t stderrKill = 4 * 1024 * 1024;          // a flood this large is stopped at once
+  int seconds = 20;                           // then the process group is killed
+  std::int64_t keptOutput = 64 * 1024;        // bytes kept of each stream (the last ones of stdout)
+  std::int64_t stderrKill = 4 * 1024 * 1024;  // a flood this large is stopped at once
   std::uint64_t addressSpace = std::uint64_t{2} << 30;  // RLIMIT_AS of the child
 };
 
@@ -29,7 +29,7 @@ struct ChildResult {
 
 // Runs argv[0] with the arguments and extra environment entries
 // ("NAME=value") in its own process group.
-ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                     const ChildLimits& limits);
+ChildResult RunChild(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& environment, const ChildLimits& limits);
 
 }  // namespace corvid::damage_probe

@@ -56,12 +56,13 @@ struct Options {
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
-  std::fprintf(stderr,
-               "damage-probe: %s\n"
-               "usage: damage-probe --corvid PATH [--fixtures DIR] [--work DIR] [--mutations N] [--seed S]\n"
-               "                    [--timeout SECONDS] [--stderr-limit BYTES] [--only NAME:SEED] [--keep]\n"
-               "                    [--report-only]\n",
-               problem.c_str());
+  std::fprintf(
+      stderr,
+      "damage-probe: %s\n"
+      "usage: damage-probe --corvid PATH [--fixtures DIR] [--work DIR] [--mutations N] [--seed S]\n"
+      "                    [--timeout SECONDS] [--stderr-limit BYTES] [--only NAME:SEED] [--keep]\n"
+      "                    [--report-only]\n",
+      problem.c_str());
   std::exit(2);
 }
 
@@ -73,15 +74,24 @@ Options ParseOptions(int argc, char** argv) {
       if (i + 1 >= argc) Usage(arg + " needs a value");
       return argv[++i];
     };
-    if (arg == "--corvid") options.corvid = value();
-    else if (arg == "--fixtures") options.fixtures = value();
-    else if (arg == "--work") options.work = value();
-    else if (arg == "--mutations") options.mutations = std::stoi(value());
-    else if (arg == "--seed") options.seed = std::stoull(value());
-    else if (arg == "--timeout") options.limits.seconds = std::stoi(value());
-    else if (arg == "--stderr-limit") options.stderrLimit = std::stoll(value());
-    else if (arg == "--keep") options.keep = true;
-    else if (arg == "--report-only") options.reportOnly = true;
+    if (arg == "--corvid")
+      options.corvid = value();
+    else if (arg == "--fixtures")
+      options.fixtures = value();
+    else if (arg == "--work")
+      options.work = value();
+    else if (arg == "--mutations")
+      options.mutations = std::stoi(value());
+    else if (arg == "--seed")
+      options.seed = std::stoull(value());
+    else if (arg == "--timeout")
+      options.limits.seconds = std::stoi(value());
+    else if (arg == "--stderr-limit")
+      options.stderrLimit = std::stoll(value());
+    else if (arg == "--keep")
+      options.keep = true;
+    else if (arg == "--report-only")
+      options.reportOnly = true;
     else if (arg == "--only") {
       const std::string text = value();
       const std::size_t colon = text.rfind(':');
@@ -107,7 +117,8 @@ std::vector<std::byte> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<std::byte>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -115,15 +126,22 @@ struct Probe {
   const Options& options;
   std::string configDir;
 
-  ChildResult RunCorvid(const SeedDatabase& seed, const std::string& database, const std::string& outDir) const {
+  ChildResult RunCorvid(const SeedDatabase& seed, const std::string& database,
+                        const std::string& outDir) const {
     fs::remove_all(outDir);
     fs::create_directories(outDir);
-    const std::vector<std::string> argv = {options.corvid,      "--headless",
-                                           "/t=" + seed.table,  "/fi=" + seed.blobField,
-                                           "/fn=" + seed.nameField, "/fn2=",
-                                           "/ff=",              "/fv=*",
-                                           "/d=" + outDir + "/", database};
-    return RunChild(argv, {"XDG_CONFIG_HOME=" + configDir, "LC_ALL=C.UTF-8", "QT_QPA_PLATFORM=offscreen"},
+    const std::vector<std::string> argv = {options.corvid,
+                                           "--headless",
+                                           "/t=" + seed.table,
+                                           "/fi=" + seed.blobField,
+                                           "/fn=" + seed.nameField,
+                                           "/fn2=",
+                                           "/ff=",
+                                           "/fv=*",
+                                           "/d=" + outDir + "/",
+                                           database};
+    return RunChild(argv,
+                    {"XDG_CONFIG_HOME=" + configDir, "LC_ALL=C.UTF-8", "QT_QPA_PLATFORM=offscreen"},
                     options.limits);
   }
 };
@@ -142,7 +160,8 @@ int main(int argc, char** argv) {
     std::string work = options.work;
     if (work.empty()) {
       std::string pattern = (fs::temp_directory_path() / "damage-probe-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a work directory");
+      if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a work directory");
       work = pattern;
     }
     fs::create_directories(work);
@@ -165,13 +184,15 @@ int main(int argc, char** argv) {
       const ChildResult run = probe.RunCorvid(seed, copy, (fs::path(work) / "out").string());
       const std::int64_t visited = VisitedCount(run.stdoutTail, seed.table);
       if (run.exitStatus != 0 || visited < 0) {
-        std::fprintf(stderr, "damage-probe: the undamaged %s does not run (exit %d, signal %d): %s\n",
-                     seed.name.c_str(), run.exitStatus, run.signal, FirstLine(run.stderrHead).c_str());
+        std::fprintf(
+            stderr, "damage-probe: the undamaged %s does not run (exit %d, signal %d): %s\n",
+            seed.name.c_str(), run.exitStatus, run.signal, FirstLine(run.stderrHead).c_str());
         return 2;
       }
       baseline[seed.name] = visited;
-      std::printf("seed %-18s %-14s %-22s %4lld records, %.2f s\n", seed.name.c_str(), seed.table.c_str(),
-                  seed.blobField.c_str(), static_cast<long long>(visited), run.seconds);
+      std::printf("seed %-18s %-14s %-22s %4lld records, %.2f s\n", seed.name.c_str(),
+                  seed.table.c_str(), seed.blobField.c_str(), static_cast<long long>(visited),
+                  run.seconds);
       fs::remove(copy);
     }
 
@@ -181,7 +202,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < total; ++i) {
       const SeedDatabase& seed = seeds[static_cast<std::size_t>(i) % seeds.size()];
       const std::uint64_t mutationSeed =
-          options.only ? options.only->second : options.seed * 1000003ULL + static_cast<std::uint64_t>(i);
+          options.only ? options.only->second
+                       : options.seed * 1000003ULL + static_cast<std::uint64_t>(i);
       std::vector<std::byte> image = ReadBytes(seed.path);
       const std::string mutation = Mutate(image, mutationSeed);
       const fs::path runDir = fs::path(work) / (seed.name + "-" + std::to_string(mutationSeed));
@@ -192,19 +214,24 @@ int main(int argc, char** argv) {
       const ChildResult run = probe.RunCorvid(seed, copy, (runDir / "out").string());
       const bool changed = ReadBytes(copy) != image;
       const std::int64_t visited = VisitedCount(run.stdoutTail, seed.table);
-      const std::string kind = Classify(run, changed, visited, baseline[seed.name], options.stderrLimit);
+      const std::string kind =
+          Classify(run, changed, visited, baseline[seed.name], options.stderrLimit);
       ++counts[seed.name][kind];
       const bool bad = IsBad(kind);
       if (bad || options.only) {
         char line[1024];
-        std::snprintf(line, sizeof line,
-                      "%-12s --only %s:%llu  (%s) exit %d signal %d, %lld records of %lld, stderr %lld bytes%s%s",
-                      kind.c_str(), seed.name.c_str(), static_cast<unsigned long long>(mutationSeed),
-                      mutation.c_str(), run.exitStatus, run.signal, static_cast<long long>(visited),
-                      static_cast<long long>(baseline[seed.name]), static_cast<long long>(run.stderrBytes),
-                      run.stderrHead.empty() ? "" : ": ", FirstLine(run.stderrHead).c_str());
-        if (bad) badRuns.push_back(line);
-        else std::printf("%s\n", line);
+        std::snprintf(
+            line, sizeof line,
+            "%-12s --only %s:%llu  (%s) exit %d signal %d, %lld records of %lld, stderr %lld "
+            "bytes%s%s",
+            kind.c_str(), seed.name.c_str(), static_cast<unsigned long long>(mutationSeed),
+            mutation.c_str(), run.exitStatus, run.signal, static_cast<long long>(visited),
+            static_cast<long long>(baseline[seed.name]), static_cast<long long>(run.stderrBytes),
+            run.stderrHead.empty() ? "" : ": ", FirstLine(run.stderrHead).c_str());
+        if (bad)
+          badRuns.push_back(line);
+        else
+          std::printf("%s\n", line);
       }
       if (!(options.keep && (bad || options.only))) fs::remove_all(runDir);
     }

@@ -20,30 +20,43 @@ std::string Hex(unsigned value) {
 std::uint32_t ReadU32(const std::vector<std::byte>& image, std::size_t offset) {
   if (offset + 4 > image.size()) return 0;
   std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value |= std::to_integer<std::uint32_t>(image[offset + i]) << (8 * i);
+  for (std::size_t i = 0; i < 4; ++i)
+    value |= std::to_integer<std::uint32_t>(image[offset + i]) << (8 * i);
   return value;
 }
 
 class Mutator {
  public:
   Mutator(std::vector<std::byte>& image, std::uint64_t seed)
-      : image_(image), random_(seed), pageSize_(PageSizeOf(image)), pages_(image.size() / pageSize_) {}
+      : image_(image),
+        random_(seed),
+        pageSize_(PageSizeOf(image)),
+        pages_(image.size() / pageSize_) {}
 
   std::string Apply() {
     if (pages_ < 3) return CutMidPage();
     switch (Pick(7)) {
-      case 0: return FlipPage();
-      case 1: return ZeroPage();
-      case 2: return DuplicatePage();
-      case 3: return CutAtPage();
-      case 4: return CutMidPage();
-      case 5: return ChangeByteOf("catalog", CatalogPages());
-      default: return ChangeByteOf("table definition", DefinitionPages());
+      case 0:
+        return FlipPage();
+      case 1:
+        return ZeroPage();
+      case 2:
+        return DuplicatePage();
+      case 3:
+        return CutAtPage();
+      case 4:
+        return CutMidPage();
+      case 5:
+        return ChangeByteOf("catalog", CatalogPages());
+      default:
+        return ChangeByteOf("table definition", DefinitionPages());
     }
   }
 
  private:
-  std::size_t Pick(std::size_t count) { return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_); }
+  std::size_t Pick(std::size_t count) {
+    return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
+  }
   // A page other than the header page.
   std::size_t SomePage() { return 1 + Pick(pages_ - 1); }
   std::byte* Page(std::size_t page) { return image_.data() + page * pageSize_; }
@@ -80,7 +93,8 @@ class Mutator {
     const std::size_t page = pages_ > 1 ? SomePage() : 0;
     const std::size_t length = page * pageSize_ + 1 + Pick(pageSize_ - 1);
     image_.resize(std::min(length, image_.size()));
-    return "cut inside page " + std::to_string(page) + " (" + std::to_string(image_.size()) + " bytes)";
+    return "cut inside page " + std::to_string(page) + " (" + std::to_string(image_.size()) +
+           " bytes)";
   }
 
   // The data pages of the catalog: data pages owned by its definition.
@@ -125,6 +139,8 @@ std::size_t PageSizeOf(const std::vector<std::byte>& image) {
   return image.size() > 0x14 && std::to_integer<std::uint8_t>(image[0x14]) == 0 ? 2048 : 4096;
 }
 
-std::string Mutate(std::vector<std::byte>& image, std::uint64_t seed) { return Mutator(image, seed).Apply(); }
+std::string Mutate(std::vector<std::byte>& image, std::uint64_t seed) {
+  return Mutator(image, seed).Apply();
+}
 
 }  // namespace corvid::damage_probe

@@ -3,7 +3,8 @@
 namespace corvid::damage_probe {
 
 bool IsBad(const std::string& kind) {
-  return kind == "crash" || kind == "hang" || kind == "stderr flood" || kind == "db changed" || kind == "silent loss";
+  return kind == "crash" || kind == "hang" || kind == "stderr flood" || kind == "db changed" ||
+         kind == "silent loss";
 }
 
 std::int64_t VisitedCount(const std::string& output, const std::string& table) {
@@ -16,8 +17,10 @@ std::int64_t VisitedCount(const std::string& output, const std::string& table) {
     const std::string line = output.substr(start, end - start);
     const std::size_t at = line.rfind(marker);
     if (at != std::string::npos && line.size() > at + marker.size() && line.back() == ')') {
-      const std::string digits = line.substr(at + marker.size(), line.size() - at - marker.size() - 1);
-      if (!digits.empty() && digits.size() < 19 && digits.find_first_not_of("0123456789") == std::string::npos)
+      const std::string digits =
+          line.substr(at + marker.size(), line.size() - at - marker.size() - 1);
+      if (!digits.empty() && digits.size() < 19 &&
+          digits.find_first_not_of("0123456789") == std::string::npos)
         visited = std::stoll(digits);
     }
     start = end + 1;
@@ -25,8 +28,8 @@ std::int64_t VisitedCount(const std::string& output, const std::string& table) {
   return visited;
 }
 
-std::string Classify(const ChildResult& run, bool changed, std::int64_t visited, std::int64_t baseline,
-                     std::int64_t stderrLimit) {
+std::string Classify(const ChildResult& run, bool changed, std::int64_t visited,
+                     std::int64_t baseline, std::int64_t stderrLimit) {
   if (run.signal != 0) return "crash";
   if (run.timedOut) return "hang";
   if (run.floodStopped || run.stderrBytes > stderrLimit) return "stderr flood";

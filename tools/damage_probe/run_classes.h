@@ -9,11 +9,12 @@
 namespace corvid::damage_probe {
 
 // The classes in the order of the probe's table; the first five are bad.
-inline const char* const kClasses[] = {"crash", "hang", "stderr flood", "db changed", "silent loss",
-                                       "ok", "damage reported", "failed", "other exit"};
+inline const char* const kClasses[] = {"crash",           "hang",        "stderr flood",
+                                       "db changed",      "silent loss", "ok",
+                                       "damage reported", "failed",      "other exit"};
 // Column heads of the table, in the same order.
-inline const char* const kColumns[] = {"crash", "hang", "flood", "changed", "lost",
-                                       "ok", "damaged", "failed", "other"};
+inline const char* const kColumns[] = {"crash", "hang",    "flood",  "changed", "lost",
+                                       "ok",    "damaged", "failed", "other"};
 
 bool IsBad(const std::string& kind);
 
@@ -25,7 +26,7 @@ std::int64_t VisitedCount(const std::string& output, const std::string& table);
 // flood (more than `stderrLimit` bytes), db changed, silent loss (exit 0
 // with fewer records than `baseline`), else ok (0), damage reported (3),
 // failed (1) or other exit.
-std::string Classify(const ChildResult& run, bool changed, std::int64_t visited, std::int64_t baseline,
-                     std::int64_t stderrLimit);
+std::string Classify(const ChildResult& run, bool changed, std::int64_t visited,
+                     std::int64_t baseline, std::int64_t stderrLimit);
 
 }  // namespace corvid::damage_probe

@@ -13,7 +13,8 @@ jet::Bytes Pattern(std::size_t length, unsigned salt) {
   return bytes;
 }
 
-SeedDatabase WriteSeed(const std::string& directory, jet::JetFormat format, const std::string& name) {
+SeedDatabase WriteSeed(const std::string& directory, jet::JetFormat format,
+                       const std::string& name) {
   using namespace jet;
   const std::string path = (std::filesystem::path(directory) / name).string();
   MdbWriter writer(path, WriterOptions{format});

@@ -8,9 +8,9 @@
 namespace corvid::damage_probe {
 
 struct SeedDatabase {
-  std::string name;        // short name, used in reproducers
+  std::string name;  // short name, used in reproducers
   std::string path;
-  std::string table;       // a table with a blob field
+  std::string table;  // a table with a blob field
   std::string blobField;
   std::string nameField;
 };

@@ -9,8 +9,9 @@ namespace corvid::mkmdb {
 using namespace corvid::jet;
 
 Bytes JpegLikePayload(std::size_t size, std::int64_t record) {
-  static constexpr unsigned char kHead[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
-                                            0x01, 0x01, 0x00, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
+  static constexpr unsigned char kHead[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',
+                                            'F',  'I',  'F',  0x00, 0x01, 0x01, 0x00,
+                                            0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
   if (size < sizeof kHead + 12) throw WriterError("a JPEG payload needs at least 32 bytes");
   // The body is cut from a fixed pool of pseudo-random bytes (no FF, so no
   // stray markers) at an offset that depends on the record, and starts with
@@ -24,11 +25,13 @@ Bytes JpegLikePayload(std::size_t size, std::int64_t record) {
   Bytes bytes(size);
   for (std::size_t i = 0; i < sizeof kHead; ++i) bytes[i] = static_cast<std::byte>(kHead[i]);
   std::size_t at = sizeof kHead;
-  for (int k = 0; k < 8; ++k) bytes[at++] = static_cast<std::byte>((static_cast<std::uint64_t>(record) >> (8 * k)) % 0xFF);
+  for (int k = 0; k < 8; ++k)
+    bytes[at++] = static_cast<std::byte>((static_cast<std::uint64_t>(record) >> (8 * k)) % 0xFF);
   std::size_t offset = static_cast<std::size_t>(record) * 7919u % pool.size();
   while (at < size - 2) {
     const std::size_t n = std::min(pool.size() - offset, size - 2 - at);
-    std::copy_n(pool.begin() + static_cast<std::ptrdiff_t>(offset), n, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy_n(pool.begin() + static_cast<std::ptrdiff_t>(offset), n,
+                bytes.begin() + static_cast<std::ptrdiff_t>(at));
     at += n;
     offset = 0;
   }
@@ -41,9 +44,10 @@ BenchResult WriteBenchDatabase(const std::string& path, const BenchOptions& opti
   if (options.records < 0) throw WriterError("the number of records cannot be negative");
   BenchResult result;
   MdbWriter writer(path, options.writer);
-  auto& table = writer.AddTable({"table", {{"id", ColumnType::Long},
-                                           {"filter", ColumnType::Text, 50},
-                                           {"img", ColumnType::OleObject}}});
+  auto& table = writer.AddTable({"table",
+                                 {{"id", ColumnType::Long},
+                                  {"filter", ColumnType::Text, 50},
+                                  {"img", ColumnType::OleObject}}});
   static constexpr const char* kFilters[] = {"alpha", "beta", "gamma", "delta"};
   std::vector<Value> row(3);
   for (std::int64_t record = 1; record <= options.records; ++record) {

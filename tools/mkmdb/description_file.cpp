@@ -45,11 +45,20 @@ std::size_t ReadQuoted(const std::string& s, std::size_t pos, std::string& out, 
     if (pos >= s.size()) break;
     const char e = s[pos++];
     switch (e) {
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case '"': out += '"'; break;
-      case '\\': out += '\\'; break;
-      default: LineError(line, std::string("unknown escape \\") + e);
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        LineError(line, std::string("unknown escape \\") + e);
     }
   }
   LineError(line, "unterminated quoted text");
@@ -69,7 +78,8 @@ std::vector<RawValue> Words(const std::string& s, int line) {
       word.quoted = true;
       pos = ReadQuoted(s, pos, word.text, line);
     } else {
-      while (pos < s.size() && !std::isspace(static_cast<unsigned char>(s[pos]))) word.text += s[pos++];
+      while (pos < s.size() && !std::isspace(static_cast<unsigned char>(s[pos])))
+        word.text += s[pos++];
     }
     words.push_back(std::move(word));
   }
@@ -90,7 +100,8 @@ std::vector<RawValue> RowValues(const std::string& s, int line) {
       if (pos < s.size() && s[pos] != ',') LineError(line, "expected a comma after quoted text");
     } else {
       const auto comma = s.find(',', pos);
-      value.text = Trim(s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+      value.text =
+          Trim(s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
       pos = comma == std::string::npos ? s.size() : comma;
       if (value.text.empty()) LineError(line, "empty value (write NULL or \"\")");
     }
@@ -103,11 +114,13 @@ std::vector<RawValue> RowValues(const std::string& s, int line) {
 
 const std::map<std::string, ColumnType>& TypeNames() {
   static const std::map<std::string, ColumnType> names{
-      {"long", ColumnType::Long},         {"autonumber", ColumnType::AutoNumber}, {"integer", ColumnType::Integer},
-      {"byte", ColumnType::Byte},         {"yesno", ColumnType::YesNo},           {"currency", ColumnType::Currency},
-      {"double", ColumnType::Double},     {"datetime", ColumnType::DateTime},     {"text", ColumnType::Text},
-      {"memo", ColumnType::Memo},         {"ole", ColumnType::OleObject},         {"binary", ColumnType::Binary},
-      {"guid", ColumnType::Guid},         {"attachment", ColumnType::Attachment}};
+      {"long", ColumnType::Long},       {"autonumber", ColumnType::AutoNumber},
+      {"integer", ColumnType::Integer}, {"byte", ColumnType::Byte},
+      {"yesno", ColumnType::YesNo},     {"currency", ColumnType::Currency},
+      {"double", ColumnType::Double},   {"datetime", ColumnType::DateTime},
+      {"text", ColumnType::Text},       {"memo", ColumnType::Memo},
+      {"ole", ColumnType::OleObject},   {"binary", ColumnType::Binary},
+      {"guid", ColumnType::Guid},       {"attachment", ColumnType::Attachment}};
   return names;
 }
 
@@ -133,9 +146,11 @@ std::int64_t ParseCurrency(const std::string& text, const ColumnDef& column, int
   const auto dot = body.find('.');
   const std::string whole = body.substr(0, dot);
   std::string fraction = dot == std::string::npos ? "" : body.substr(dot + 1);
-  if (whole.empty() || fraction.size() > 4 || whole.find_first_not_of("0123456789") != std::string::npos ||
+  if (whole.empty() || fraction.size() > 4 ||
+      whole.find_first_not_of("0123456789") != std::string::npos ||
       fraction.find_first_not_of("0123456789") != std::string::npos || whole.size() > 14)
-    LineError(line, "column \"" + column.name + "\" expects an amount with at most 4 decimals, not \"" + text + "\"");
+    LineError(line, "column \"" + column.name +
+                        "\" expects an amount with at most 4 decimals, not \"" + text + "\"");
   fraction.append(4 - fraction.size(), '0');
   const std::int64_t units = std::stoll(whole) * 10000 + std::stoll(fraction);
   return negative ? -units : units;
@@ -147,7 +162,8 @@ Bytes ParseHex(const std::string& hex, int line) {
   for (std::size_t i = 0; i < hex.size(); i += 2) {
     unsigned v = 0;
     const auto [end, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, v, 16);
-    if (ec != std::errc() || end != hex.data() + i + 2) LineError(line, "hex: has a character that is not a hex digit");
+    if (ec != std::errc() || end != hex.data() + i + 2)
+      LineError(line, "hex: has a character that is not a hex digit");
     bytes.push_back(static_cast<std::byte>(v));
   }
   return bytes;
@@ -166,7 +182,8 @@ Guid ParseGuid(const std::string& text, const ColumnDef& column, int line) {
   std::string hex;
   for (char c : text)
     if (c != '{' && c != '}' && c != '-') hex += c;
-  if (hex.size() != 32) LineError(line, "column \"" + column.name + "\" expects a GUID, not \"" + text + "\"");
+  if (hex.size() != 32)
+    LineError(line, "column \"" + column.name + "\" expects a GUID, not \"" + text + "\"");
   const Bytes b = ParseHex(hex, line);
   Guid guid;
   // Data1..Data3 are stored little-endian, the last eight bytes as written.
@@ -179,10 +196,11 @@ double ParseDate(const std::string& text, const ColumnDef& column, int line) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
   double second = 0;
   char tail = 0;
-  const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%lf%c", &year, &month, &day, &hour, &minute,
-                            &second, &tail);
-  const bool ok = (n == 3 || n == 5 || n == 6) && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
-                  hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+  const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%lf%c", &year, &month, &day, &hour,
+                            &minute, &second, &tail);
+  const bool ok = (n == 3 || n == 5 || n == 6) && month >= 1 && month <= 12 && day >= 1 &&
+                  day <= 31 && hour >= 0 && hour < 24 && minute >= 0 && minute < 60 &&
+                  second >= 0 && second < 60;
   if (!ok) {
     return ParseNumber(text, column, line);  // days since 1899-12-30
   }
@@ -207,7 +225,8 @@ double DaysSince1899(int year, int month, int day, int hour, int minute, double 
   return days >= 0 ? days + fraction : days - fraction;
 }
 
-Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::string& baseDirectory, int line) {
+Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::string& baseDirectory,
+                   int line) {
   if (!raw.quoted && Lower(raw.text) == "null") return Null;
   const std::string& t = raw.text;
   switch (column.type) {
@@ -223,12 +242,17 @@ Value ConvertValue(const RawValue& raw, const ColumnDef& column, const std::stri
       if (l == "false" || l == "no" || l == "0") return false;
       LineError(line, "column \"" + column.name + "\" expects true or false, not \"" + t + "\"");
     }
-    case ColumnType::Currency: return Currency{ParseCurrency(t, column, line)};
-    case ColumnType::Double: return ParseNumber(t, column, line);
-    case ColumnType::DateTime: return Date{ParseDate(t, column, line)};
+    case ColumnType::Currency:
+      return Currency{ParseCurrency(t, column, line)};
+    case ColumnType::Double:
+      return ParseNumber(t, column, line);
+    case ColumnType::DateTime:
+      return Date{ParseDate(t, column, line)};
     case ColumnType::Text:
-    case ColumnType::Memo: return t;
-    case ColumnType::Guid: return ParseGuid(t, column, line);
+    case ColumnType::Memo:
+      return t;
+    case ColumnType::Guid:
+      return ParseGuid(t, column, line);
     case ColumnType::OleObject:
     case ColumnType::Binary:
       if (raw.quoted) {
@@ -284,16 +308,19 @@ Description ParseDescription(std::istream& in, std::string baseDirectory) {
       const auto words = Words(rest, line);
       if (words.size() < 2) LineError(line, "column needs a name and a type");
       const auto type = TypeNames().find(Lower(words[1].text));
-      if (type == TypeNames().end()) LineError(line, "unknown column type \"" + words[1].text + "\"");
+      if (type == TypeNames().end())
+        LineError(line, "unknown column type \"" + words[1].text + "\"");
       ColumnDef column{words[0].text, type->second, 0, true};
       for (std::size_t i = 2; i < words.size(); ++i) {
         const std::string w = Lower(words[i].text);
         if (w == "nocompress") {
           column.compressUnicode = false;
-        } else if ((column.type == ColumnType::Text || column.type == ColumnType::Binary) && i == 2) {
+        } else if ((column.type == ColumnType::Text || column.type == ColumnType::Binary) &&
+                   i == 2) {
           int size = 0;
           const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), size);
-          if (ec != std::errc() || end != w.data() + w.size()) LineError(line, "bad size \"" + words[i].text + "\"");
+          if (ec != std::errc() || end != w.data() + w.size())
+            LineError(line, "bad size \"" + words[i].text + "\"");
           column.size = size;
         } else {
           LineError(line, "unexpected \"" + words[i].text + "\" after the column type");
@@ -305,7 +332,8 @@ Description ParseDescription(std::istream& in, std::string baseDirectory) {
       auto values = RowValues(rest, line);
       const auto& columns = d.tables.back().definition.columns;
       if (values.size() != columns.size())
-        LineError(line, std::to_string(values.size()) + " values for " + std::to_string(columns.size()) + " columns");
+        LineError(line, std::to_string(values.size()) + " values for " +
+                            std::to_string(columns.size()) + " columns");
       d.tables.back().rows.push_back(std::move(values));
       d.tables.back().rowLines.push_back(line);
     } else {
@@ -320,7 +348,8 @@ namespace {
 // The files of an attachment value "files:a.pdf;b.jpg", or none.
 std::vector<std::filesystem::path> AttachedFiles(const RawValue& raw, const ColumnDef& column,
                                                  const std::string& baseDirectory) {
-  if (column.type != ColumnType::Attachment || raw.quoted || raw.text.rfind("files:", 0) != 0) return {};
+  if (column.type != ColumnType::Attachment || raw.quoted || raw.text.rfind("files:", 0) != 0)
+    return {};
   std::vector<std::filesystem::path> files;
   std::stringstream list(raw.text.substr(6));
   for (std::string item; std::getline(list, item, ';');) {

@@ -12,12 +12,11 @@
 //   row 7, "Bob", hex:FFD8FFE0
 //
 // Types: long, autonumber, integer, byte, yesno, currency, double, datetime,
-// text, memo, ole, binary, guid, attachment (ace2007 only). Values: NULL; integers; decimals; true/false;
-// "quoted text" (\" \\ \n \t escapes); dates as 2024-01-31 or
-// "2024-01-31 13:45:00"; GUIDs as {01234567-89AB-CDEF-0123-456789ABCDEF};
-// bytes as hex:..., file:PATH (relative to the folder of the file being read) or quoted text;
-// attached files as files:PATH;PATH... (each stored under its own file name).
-// Names with spaces are quoted. Errors name the line.
+// text, memo, ole, binary, guid, attachment (ace2007 only). Values: NULL; integers; decimals;
+// true/false; "quoted text" (\" \\ \n \t escapes); dates as 2024-01-31 or "2024-01-31 13:45:00";
+// GUIDs as {01234567-89AB-CDEF-0123-456789ABCDEF}; bytes as hex:..., file:PATH (relative to the
+// folder of the file being read) or quoted text; attached files as files:PATH;PATH... (each stored
+// under its own file name). Names with spaces are quoted. Errors name the line.
 #pragma once
 
 #include <istream>
@@ -49,7 +48,8 @@ struct Description {
 Description ParseDescription(std::istream& in, std::string baseDirectory);
 
 // Converts a raw value for a column (throws WriterError naming the line).
-jet::Value ConvertValue(const RawValue& raw, const jet::ColumnDef& column, const std::string& baseDirectory, int line);
+jet::Value ConvertValue(const RawValue& raw, const jet::ColumnDef& column,
+                        const std::string& baseDirectory, int line);
 
 // Writes the described database to `path` (atomically).
 void WriteDescribedDatabase(const Description& description, const std::string& path);

@@ -37,12 +37,14 @@ constexpr const char* kUsage =
 long long NumberArgument(const std::string& option, const char* text) {
   char* end = nullptr;
   const long long v = std::strtoll(text, &end, 10);
-  if (!*text || *end || v < 0) throw WriterError(option + " needs a non-negative number, not \"" + text + "\"");
+  if (!*text || *end || v < 0)
+    throw WriterError(option + " needs a non-negative number, not \"" + text + "\"");
   return v;
 }
 
 int Build(const std::vector<std::string>& args) {
-  if (args.size() != 2) throw WriterError(std::string("build needs OUT.mdb and DESCRIPTION.txt\n") + kUsage);
+  if (args.size() != 2)
+    throw WriterError(std::string("build needs OUT.mdb and DESCRIPTION.txt\n") + kUsage);
   std::ifstream in(args[1]);
   if (!in) throw WriterError("cannot read \"" + args[1] + "\"");
   const auto base = std::filesystem::path(args[1]).parent_path().string();
@@ -87,12 +89,16 @@ int Bench(const std::vector<std::string>& args) {
 #endif
   const auto start = std::chrono::steady_clock::now();
   const BenchResult result = WriteBenchDatabase(args[0], options);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("wrote %s: %lld records, %llu bytes of OLE values, file %llu bytes (%.1f MiB) in %.2f s (%.0f MiB/s)%s\n",
-              args[0].c_str(), static_cast<long long>(options.records),
-              static_cast<unsigned long long>(result.payloadBytes), static_cast<unsigned long long>(result.fileBytes),
-              result.fileBytes / 1048576.0, seconds, result.fileBytes / 1048576.0 / seconds,
-              options.wrap ? ", values wrapped as OLE Package objects" : ", values stored bare");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf(
+      "wrote %s: %lld records, %llu bytes of OLE values, file %llu bytes (%.1f MiB) in %.2f s "
+      "(%.0f MiB/s)%s\n",
+      args[0].c_str(), static_cast<long long>(options.records),
+      static_cast<unsigned long long>(result.payloadBytes),
+      static_cast<unsigned long long>(result.fileBytes), result.fileBytes / 1048576.0, seconds,
+      result.fileBytes / 1048576.0 / seconds,
+      options.wrap ? ", values wrapped as OLE Package objects" : ", values stored bare");
   return 0;
 }
 
@@ -105,7 +111,8 @@ int Password(const std::vector<std::string>& args) {
   std::vector<std::byte> page(static_cast<std::size_t>(in.gcount()));
   for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::byte>(chars[i]);
   const JetConstants& jet = page[0x14] == std::byte{0} ? kJet3 : kJet4;
-  if (page.size() < jet.pageSize) throw WriterError("\"" + args[0] + "\" is too short for a database");
+  if (page.size() < jet.pageSize)
+    throw WriterError("\"" + args[0] + "\" is too short for a database");
   std::printf("%s\n", ReadHeaderPassword(jet, page).c_str());
   return 0;
 }

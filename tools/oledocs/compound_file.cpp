@@ -21,14 +21,14 @@ void DirectoryEntry(ByteWriter& out, std::u16string_view name, std::uint8_t type
   out.Zeros(64 - 2 * name.size());
   out.U16(name.empty() ? 0 : static_cast<std::uint16_t>(2 * (name.size() + 1)))
       .U8(type)
-      .U8(name.empty() ? 0 : 1)  // black
-      .U32(kNoStream)            // left sibling
-      .U32(kNoStream)            // right sibling
-      .U32(kNoStream)            // child
-      .Zeros(16)                 // class id
-      .U32(0)                    // state bits
-      .U64(0)                    // created
-      .U64(0)                    // modified
+      .U8(name.empty() ? 0 : 1)          // black
+      .U32(kNoStream)                    // left sibling
+      .U32(kNoStream)                    // right sibling
+      .U32(kNoStream)                    // child
+      .Zeros(16)                         // class id
+      .U32(0)                            // state bits
+      .U64(0)                            // created
+      .U64(0)                            // modified
       .U32(type == 5 ? kEndOfChain : 0)  // start of the (empty) mini stream
       .U64(0);                           // size
 }
@@ -39,25 +39,25 @@ Bytes BuildCompoundFile() {
   Bytes out;
   ByteWriter cfb(out);
   // Header.
-  cfb.Raw(Bytes{std::byte{0xD0}, std::byte{0xCF}, std::byte{0x11}, std::byte{0xE0},
-                std::byte{0xA1}, std::byte{0xB1}, std::byte{0x1A}, std::byte{0xE1}});
-  cfb.Zeros(16)       // class id
-      .U16(0x003E)    // minor version
-      .U16(0x0003)    // major version 3
-      .U16(0xFFFE)    // little-endian
-      .U16(9)         // 512-byte sectors
-      .U16(6)         // 64-byte mini sectors
+  cfb.Raw(Bytes{std::byte{0xD0}, std::byte{0xCF}, std::byte{0x11}, std::byte{0xE0}, std::byte{0xA1},
+                std::byte{0xB1}, std::byte{0x1A}, std::byte{0xE1}});
+  cfb.Zeros(16)     // class id
+      .U16(0x003E)  // minor version
+      .U16(0x0003)  // major version 3
+      .U16(0xFFFE)  // little-endian
+      .U16(9)       // 512-byte sectors
+      .U16(6)       // 64-byte mini sectors
       .Zeros(6)
-      .U32(0)         // directory sectors (always 0 in version 3)
-      .U32(1)         // FAT sectors
-      .U32(1)         // first directory sector
-      .U32(0)         // transaction signature
-      .U32(4096)      // mini stream cut-off
+      .U32(0)            // directory sectors (always 0 in version 3)
+      .U32(1)            // FAT sectors
+      .U32(1)            // first directory sector
+      .U32(0)            // transaction signature
+      .U32(4096)         // mini stream cut-off
       .U32(kEndOfChain)  // first mini FAT sector
       .U32(0)            // mini FAT sectors
       .U32(kEndOfChain)  // first DIFAT sector
       .U32(0);           // DIFAT sectors
-  cfb.U32(0);  // the FAT is sector 0
+  cfb.U32(0);            // the FAT is sector 0
   for (int i = 1; i < 109; ++i) cfb.U32(kFreeSector);
   // Sector 0: the FAT.
   cfb.U32(kFatSector).U32(kEndOfChain);

@@ -22,7 +22,8 @@ constexpr auto kTable = MakeTable();
 
 std::uint32_t Crc32(ByteSpan bytes) {
   std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::byte b : bytes) crc = kTable[(crc ^ std::to_integer<std::uint32_t>(b)) & 0xFF] ^ (crc >> 8);
+  for (std::byte b : bytes)
+    crc = kTable[(crc ^ std::to_integer<std::uint32_t>(b)) & 0xFF] ^ (crc >> 8);
   return crc ^ 0xFFFFFFFFu;
 }
 

@@ -54,15 +54,19 @@ Bytes BuildCompoundFileWith(const std::vector<std::pair<std::string, Bytes>>& st
   std::unique_ptr<GsfOutfile, Unref<GsfOutfile>> root(gsf_outfile_msole_new(memory.get()));
   if (!root) throw std::runtime_error("libgsf cannot start a compound file");
   for (const auto& [name, bytes] : streams) {
-    std::unique_ptr<GsfOutput, Unref<GsfOutput>> child(gsf_outfile_new_child(root.get(), name.c_str(), FALSE));
-    if (!child || (!bytes.empty() && !gsf_output_write(child.get(), bytes.size(),
-                                                        reinterpret_cast<const guint8*>(bytes.data()))) ||
+    std::unique_ptr<GsfOutput, Unref<GsfOutput>> child(
+        gsf_outfile_new_child(root.get(), name.c_str(), FALSE));
+    if (!child ||
+        (!bytes.empty() && !gsf_output_write(child.get(), bytes.size(),
+                                             reinterpret_cast<const guint8*>(bytes.data()))) ||
         !gsf_output_close(child.get())) {
       throw std::runtime_error("libgsf cannot write the stream " + name);
     }
   }
-  if (!gsf_output_close(GSF_OUTPUT(root.get()))) throw std::runtime_error("libgsf cannot close the compound file");
-  const auto* data = reinterpret_cast<const std::byte*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get())));
+  if (!gsf_output_close(GSF_OUTPUT(root.get())))
+    throw std::runtime_error("libgsf cannot close the compound file");
+  const auto* data = reinterpret_cast<const std::byte*>(
+      gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get())));
   const auto size = static_cast<std::size_t>(gsf_output_size(memory.get()));
   return Bytes(data, data + size);
 }
@@ -89,33 +93,42 @@ Bytes BuildOfficeOpenXml(OfficeOpenXmlKind kind) {
   const Parts parts = [&]() -> Parts {
     switch (kind) {
       case OfficeOpenXmlKind::Word:
-        return {"word/document.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml",
-                "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
-                "<w:body><w:p><w:r><w:t>minutes</w:t></w:r></w:p></w:body></w:document>"};
+        return {
+            "word/document.xml",
+            "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml",
+            "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+            "<w:body><w:p><w:r><w:t>minutes</w:t></w:r></w:p></w:body></w:document>"};
       case OfficeOpenXmlKind::Excel:
-        return {"xl/workbook.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+        return {"xl/workbook.xml",
+                "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
                 "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"/>"};
       case OfficeOpenXmlKind::PowerPoint:
-        return {"ppt/presentation.xml",
-                "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml",
-                "<p:presentation xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"/>"};
+        return {
+            "ppt/presentation.xml",
+            "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml",
+            "<p:presentation "
+            "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"/>"};
     }
     throw std::invalid_argument("unknown Office Open XML kind");
   }();
   const std::string contentTypes =
-      std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                  "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                  "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                  "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                  "<Override PartName=\"/") +
+      std::string(
+          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+          "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+          "<Default Extension=\"rels\" "
+          "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+          "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+          "<Override PartName=\"/") +
       parts.mainPart + "\" ContentType=\"" + parts.contentType + "\"/></Types>";
   const std::string rels =
-      std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-                  "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                  "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                  "relationships/officeDocument\" Target=\"") +
+      std::string(
+          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+          "relationships/officeDocument\" Target=\"") +
       parts.mainPart + "\"/></Relationships>";
-  const std::string body = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n") + parts.body;
+  const std::string body =
+      std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n") + parts.body;
 
   zip_error_t error;
   zip_error_init(&error);
@@ -127,9 +140,10 @@ Bytes BuildOfficeOpenXml(OfficeOpenXmlKind kind) {
     zip_source_free(buffer);
     throw std::runtime_error("libzip cannot open the buffer");
   }
-  for (const auto& [name, text] : {std::pair<const char*, const std::string*>{"[Content_Types].xml", &contentTypes},
-                                   {"_rels/.rels", &rels},
-                                   {parts.mainPart, &body}}) {
+  for (const auto& [name, text] :
+       {std::pair<const char*, const std::string*>{"[Content_Types].xml", &contentTypes},
+        {"_rels/.rels", &rels},
+        {parts.mainPart, &body}}) {
     zip_source_t* entry = zip_source_buffer(archive, text->data(), text->size(), 0);
     if (entry == nullptr || zip_file_add(archive, name, entry, ZIP_FL_ENC_UTF_8) < 0) {
       if (entry != nullptr) zip_source_free(entry);
@@ -162,7 +176,13 @@ Bytes WrapLinkedPackage(std::string_view label, std::string_view linkTarget) {
   const std::string ansiLabel = Utf8ToWindows1252(label);
   const std::string ansiTarget = Utf8ToWindows1252(linkTarget);
   Bytes native;
-  ByteWriter(native).U16(2).TextZ(ansiLabel).TextZ(ansiTarget).U32(0x00010000).U16(0).TextZ(ansiTarget);
+  ByteWriter(native)
+      .U16(2)
+      .TextZ(ansiLabel)
+      .TextZ(ansiTarget)
+      .U32(0x00010000)
+      .U16(0)
+      .TextZ(ansiTarget);
   Bytes ole1;
   ByteWriter writer(ole1);
   writer.U32(kOle1Version).U32(static_cast<std::uint32_t>(Ole1Format::Embedded));

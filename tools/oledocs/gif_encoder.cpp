@@ -73,7 +73,9 @@ Bytes BuildGif(PictureSize size, bool version89a) {
     // Graphic control extension: no disposal, no delay, no transparency.
     gif.U8(0x21).U8(0xF9).U8(4).U8(0).U16(0).U8(0).U8(0);
   }
-  gif.U8(0x2C).U16(0).U16(0)
+  gif.U8(0x2C)
+      .U16(0)
+      .U16(0)
       .U16(static_cast<std::uint16_t>(size.width))
       .U16(static_cast<std::uint16_t>(size.height))
       .U8(0);  // no local table, not interlaced

@@ -102,7 +102,8 @@ Bytes BuildPsp(PictureSize size) {
   // block (block header with initial and total length); no layers.
   Bytes attributes;
   ByteWriter chunk(attributes);
-  chunk.U32(46)  // chunk size
+  chunk
+      .U32(46)  // chunk size
       .I32(size.width)
       .I32(size.height)
       .U64(0x4052000000000000ull)  // resolution 72.0 (a double)
@@ -151,18 +152,19 @@ Bytes BuildAvi(PictureSize size) {
   ByteWriter(streamHeader)
       .Text("vids")
       .Text("DIB ")
-      .U32(0)  // flags
-      .U16(0)  // priority
-      .U16(0)  // language
-      .U32(0)  // initial frames
-      .U32(1)  // scale
-      .U32(10) // rate: 10 frames per second
-      .U32(0)  // start
-      .U32(1)  // length in frames
+      .U32(0)   // flags
+      .U16(0)   // priority
+      .U16(0)   // language
+      .U32(0)   // initial frames
+      .U32(1)   // scale
+      .U32(10)  // rate: 10 frames per second
+      .U32(0)   // start
+      .U32(1)   // length in frames
       .U32(frameSize)
       .U32(0xFFFFFFFF)  // default quality
       .U32(0)           // sample size
-      .U16(0).U16(0)
+      .U16(0)
+      .U16(0)
       .U16(static_cast<std::uint16_t>(width))
       .U16(static_cast<std::uint16_t>(height));
   const ByteSpan format = ByteSpan(dib).first(40);
@@ -199,10 +201,11 @@ Bytes BuildDwg() {
   ByteWriter dwg(out);
   dwg.Text("AC1015")
       .Zeros(5)
-      .U8(0)    // maintenance release
+      .U8(0)  // maintenance release
       .U8(1)
-      .U32(0)   // no preview image
-      .U8(0).U8(0)
+      .U32(0)  // no preview image
+      .U8(0)
+      .U8(0)
       .U16(30)  // code page: ANSI 1252
       .U32(0)   // section locators
       .U16(0);  // header CRC, not computed
@@ -222,11 +225,11 @@ Bytes BuildJp2(PictureSize size) {
   ByteWriter(imageHeader, Order::Big)
       .U32(static_cast<std::uint32_t>(size.height))
       .U32(static_cast<std::uint32_t>(size.width))
-      .U16(3)   // components
-      .U8(7)    // 8 bits, unsigned
-      .U8(7)    // compression: JPEG 2000
-      .U8(0)    // colour space known
-      .U8(0);   // no intellectual property
+      .U16(3)  // components
+      .U8(7)   // 8 bits, unsigned
+      .U8(7)   // compression: JPEG 2000
+      .U8(0)   // colour space known
+      .U8(0);  // no intellectual property
   Bytes colour;
   ByteWriter(colour, Order::Big).U8(1).U8(0).U8(0).U32(16);  // enumerated: sRGB
   Bytes header;
@@ -239,20 +242,23 @@ Bytes BuildJp2(PictureSize size) {
   // carries no tiles.
   Bytes codestream;
   ByteWriter cs(codestream, Order::Big);
-  cs.U16(0xFF4F);                  // SOC
-  cs.U16(0xFF51).U16(38 + 3 * 3)   // SIZ
+  cs.U16(0xFF4F);  // SOC
+  cs.U16(0xFF51)
+      .U16(38 + 3 * 3)  // SIZ
       .U16(0)
       .U32(static_cast<std::uint32_t>(size.width))
       .U32(static_cast<std::uint32_t>(size.height))
-      .U32(0).U32(0)
+      .U32(0)
+      .U32(0)
       .U32(static_cast<std::uint32_t>(size.width))
       .U32(static_cast<std::uint32_t>(size.height))
-      .U32(0).U32(0)
+      .U32(0)
+      .U32(0)
       .U16(3);
   for (int c = 0; c < 3; ++c) cs.U8(7).U8(1).U8(1);
   cs.U16(0xFF52).U16(12).U8(0).U8(0).U16(1).U8(0).U8(0).U8(4).U8(4).U8(0).U8(1);  // COD
-  cs.U16(0xFF5C).U16(4).U8(0x40).U8(0x48);                                         // QCD
-  cs.U16(0xFFD9);                                                                  // EOC
+  cs.U16(0xFF5C).U16(4).U8(0x40).U8(0x48);                                        // QCD
+  cs.U16(0xFFD9);                                                                 // EOC
   Box(jp2, "jp2c", codestream);
   return out;
 }
@@ -266,10 +272,16 @@ Bytes BuildPict(PictureSize size) {
   ByteWriter pict(picture, Order::Big);
   pict.U16(0);  // picture size, patched below
   pict.I16(0).I16(0).I16(bottom).I16(right);
-  pict.U16(0x0011).U16(0x02FF);          // version 2
-  pict.U16(0x0C00).I16(-2).U16(0)        // extended header
-      .U32(0x00480000).U32(0x00480000)   // 72 dpi
-      .I16(0).I16(0).I16(bottom).I16(right)
+  pict.U16(0x0011).U16(0x02FF);  // version 2
+  pict.U16(0x0C00)
+      .I16(-2)
+      .U16(0)  // extended header
+      .U32(0x00480000)
+      .U32(0x00480000)  // 72 dpi
+      .I16(0)
+      .I16(0)
+      .I16(bottom)
+      .I16(right)
       .U32(0);
   pict.U16(0x0001).U16(10).I16(0).I16(0).I16(bottom).I16(right);  // clip region
   pict.U16(0x0031).I16(0).I16(0).I16(bottom).I16(right);          // paintRect

@@ -40,7 +40,8 @@ class RecordList {
     if (records_.size() % 2 != 0) throw std::logic_error("metafile record of odd length");
     Bytes out;
     ByteWriter header(out);
-    header.U16(1)  // in memory (not a disk metafile)
+    header
+        .U16(1)  // in memory (not a disk metafile)
         .U16(kHeaderWords)
         .U16(kMetafileVersion)
         .U32(static_cast<std::uint32_t>(kHeaderWords + records_.size() / 2))

@@ -127,8 +127,8 @@ AccessOleLayout ParseAccessOleValue(ByteSpan value) {
     throw std::invalid_argument("trailer is not xx AD 05 FE");
   }
   layout.checksum = value[layout.trailerOffset];
-  const auto expected = AccessOleTrailer(
-      value.subspan(layout.headerSize, layout.trailerOffset - layout.headerSize));
+  const auto expected =
+      AccessOleTrailer(value.subspan(layout.headerSize, layout.trailerOffset - layout.headerSize));
   layout.checksumMatches = expected[0] == layout.checksum;
   return layout;
 }

@@ -36,8 +36,8 @@ struct AccessOleLayout {
   std::uint32_t oleVersion = 0;
   std::uint32_t oleFormat = 0;  // 2 embedded, 3 static
   std::string oleClass;
-  std::string topicName;  // embedded only
-  std::string itemName;   // embedded only
+  std::string topicName;          // embedded only
+  std::string itemName;           // embedded only
   std::int32_t staticWidth = 0;   // static only
   std::int32_t staticHeight = 0;  // static only
   // Native data (embedded) or picture data (static).

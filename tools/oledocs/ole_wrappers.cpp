@@ -153,10 +153,7 @@ Bytes Ole1StaticDib(ByteSpan dib, std::int32_t widthHimetric, std::int32_t heigh
   ByteWriter writer(out);
   writer.U32(kOle1Version).U32(static_cast<std::uint32_t>(Ole1Format::Static));
   Ole1Name(writer, "DIB");
-  writer.I32(widthHimetric)
-      .I32(heightHimetric)
-      .U32(Size32(dib.size(), "DIB"))
-      .Raw(dib);
+  writer.I32(widthHimetric).I32(heightHimetric).U32(Size32(dib.size(), "DIB")).Raw(dib);
   return out;
 }
 
@@ -198,8 +195,8 @@ Bytes BitmapMetafilePresentation(ByteSpan bmpFile) {
       height > std::numeric_limits<std::int16_t>::max()) {
     throw std::invalid_argument("bitmap size does not fit a metafile presentation");
   }
-  const Bytes metafile = DibMetafile(bmp.dib, static_cast<std::int16_t>(bmp.width),
-                                     static_cast<std::int16_t>(height));
+  const Bytes metafile =
+      DibMetafile(bmp.dib, static_cast<std::int16_t>(bmp.width), static_cast<std::int16_t>(height));
   return Ole1MetafilePresentation(metafile, PixelsToHimetric(bmp.width), PixelsToHimetric(height));
 }
 
@@ -210,8 +207,7 @@ Bytes WrapPaintbrushBitmap(ByteSpan bmpFile, Presentation presentation) {
                 kPaintNativeAlignment);
   const Bytes presentationBytes =
       presentation == Presentation::Metafile ? BitmapMetafilePresentation(bmpFile) : Bytes{};
-  return WrapEmbeddedObject({"Bitmap Image", "Paint.Picture", "PBrush"}, native,
-                            presentationBytes);
+  return WrapEmbeddedObject({"Bitmap Image", "Paint.Picture", "PBrush"}, native, presentationBytes);
 }
 
 Bytes WrapPackage(std::string_view fileName, std::string_view sourcePath, ByteSpan fileBytes) {
@@ -244,8 +240,7 @@ Bytes WrapStaticDib(ByteSpan bmpFile) {
   const BmpFile bmp = ParseBmpFile(bmpFile);
   const std::int32_t height = bmp.height < 0 ? -bmp.height : bmp.height;
   ValueBuilder value("Picture", "", OleObjectType::Static, bmp.dib.size() + 32);
-  value.Writer().Raw(
-      Ole1StaticDib(bmp.dib, PixelsToHimetric(bmp.width), PixelsToHimetric(height)));
+  value.Writer().Raw(Ole1StaticDib(bmp.dib, PixelsToHimetric(bmp.width), PixelsToHimetric(height)));
   return value.Finish();
 }
 

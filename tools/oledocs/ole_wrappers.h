@@ -45,7 +45,13 @@ inline constexpr std::uint32_t kOle1Version = 0x0501;
 enum class OleObjectType : std::uint32_t { Linked = 1, Embedded = 2, Static = 3 };
 
 // OLE 1.0 format ids.
-enum class Ole1Format : std::uint32_t { None = 0, Linked = 1, Embedded = 2, Static = 3, Presentation = 5 };
+enum class Ole1Format : std::uint32_t {
+  None = 0,
+  Linked = 1,
+  Embedded = 2,
+  Static = 3,
+  Presentation = 5
+};
 
 // What follows the native data of an embedded object.
 enum class Presentation {

@@ -73,9 +73,7 @@ Bytes ExifSegment() {
 
 Bytes RenderPng(PictureSize size) { return Encode(PatternImage(size), "PNG"); }
 
-Bytes RenderJpegJfif(PictureSize size) {
-  return Encode(PatternImage(size), "JPEG", kJpegQuality);
-}
+Bytes RenderJpegJfif(PictureSize size) { return Encode(PatternImage(size), "JPEG", kJpegQuality); }
 
 Bytes RenderJpegExif(PictureSize size) {
   // Qt's JPEG writer always starts with the JFIF APP0 segment; a camera
@@ -84,8 +82,8 @@ Bytes RenderJpegExif(PictureSize size) {
   if (jfif.size() < 6 || jfif[2] != std::byte{0xFF} || jfif[3] != std::byte{0xE0}) {
     throw std::runtime_error("Qt's JPEG does not start with an APP0 segment");
   }
-  const std::size_t app0End = 4 + (std::to_integer<std::size_t>(jfif[4]) << 8 |
-                                   std::to_integer<std::size_t>(jfif[5]));
+  const std::size_t app0End =
+      4 + (std::to_integer<std::size_t>(jfif[4]) << 8 | std::to_integer<std::size_t>(jfif[5]));
   Bytes out(jfif.begin(), jfif.begin() + 2);  // SOI
   const Bytes exif = ExifSegment();
   out.insert(out.end(), exif.begin(), exif.end());

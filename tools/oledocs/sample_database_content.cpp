@@ -35,8 +35,8 @@ std::vector<SampleTableRow> SampleTableRows() {
                   "report.pdf", "Package holding a PDF", ".pdf"});
   rows.push_back({5, "document", WrapPdfDocument(Doc(DocumentFormat::Pdf, {120, 80})), "manual",
                   "PDF object (AcroExch.Document)", ".pdf"});
-  rows.push_back({6, "photo", Doc(DocumentFormat::JpegJfif, {64, 48}), "harbour",
-                  "bare JPEG (JFIF)", ".jpg"});
+  rows.push_back(
+      {6, "photo", Doc(DocumentFormat::JpegJfif, {64, 48}), "harbour", "bare JPEG (JFIF)", ".jpg"});
   rows.push_back({7, "photo", Doc(DocumentFormat::JpegExif, {64, 48}), "camera",
                   "bare JPEG (Exif only)", ".jpg"});
   rows.push_back({8, "photo", Doc(DocumentFormat::Png), "Blåbär och smörgås", "bare PNG", ".png"});
@@ -71,12 +71,12 @@ std::vector<SamplePhotoRow> SamplePhotoRows() {
   rows.push_back({103, "work", 2020, "Whiteboard", Doc(DocumentFormat::Png, {64, 40}), ".png"});
   rows.push_back({104, "work", 2022, "Org chart",
                   WrapPaintbrushBitmap(Doc(DocumentFormat::Bmp, {50, 30})), ".bmp"});
-  rows.push_back({105, "family", 2023, "Birthday", Doc(DocumentFormat::JpegExif, {72, 54}),
-                  ".jpg"});
-  rows.push_back({106, "family", 2018, "Old scan", Doc(DocumentFormat::TiffBigEndian, {40, 30}),
-                  ".tif"});
-  rows.push_back({107, "holiday", 2024, "Mountains", Doc(DocumentFormat::Gif87a, {48, 48}),
-                  ".gif"});
+  rows.push_back(
+      {105, "family", 2023, "Birthday", Doc(DocumentFormat::JpegExif, {72, 54}), ".jpg"});
+  rows.push_back(
+      {106, "family", 2018, "Old scan", Doc(DocumentFormat::TiffBigEndian, {40, 30}), ".tif"});
+  rows.push_back(
+      {107, "holiday", 2024, "Mountains", Doc(DocumentFormat::Gif87a, {48, 48}), ".gif"});
   rows.push_back({108, "work", 2024, "Slides", Doc(DocumentFormat::Ole2Compound), ".office"});
   return rows;
 }

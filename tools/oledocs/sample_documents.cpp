@@ -69,30 +69,54 @@ Bytes MakeSampleDocument(DocumentFormat format, PictureSize size) {
   }
   using namespace formats;
   switch (format) {
-    case DocumentFormat::Pdf: return RenderPdf(size);
-    case DocumentFormat::Png: return RenderPng(size);
-    case DocumentFormat::JpegJfif: return RenderJpegJfif(size);
-    case DocumentFormat::JpegExif: return RenderJpegExif(size);
-    case DocumentFormat::Bmp: return RenderBmp(size);
-    case DocumentFormat::TiffLittleEndian: return RenderTiffLittleEndian(size);
-    case DocumentFormat::TiffBigEndian: return BuildTiffBigEndian(size);
-    case DocumentFormat::Gif87a: return BuildGif(size, false);
-    case DocumentFormat::Gif89a: return BuildGif(size, true);
-    case DocumentFormat::Psd: return BuildPsd(size);
-    case DocumentFormat::Cpt9: return BuildCpt("CPT9FILE", size);
-    case DocumentFormat::Cpt7: return BuildCpt("CPT7FILE", size);
-    case DocumentFormat::Cpt: return BuildCpt("CPTFILE", size);
-    case DocumentFormat::WmfPlaceable: return BuildWmf(size, true);
-    case DocumentFormat::WmfStandard: return BuildWmf(size, false);
-    case DocumentFormat::Psp: return BuildPsp(size);
-    case DocumentFormat::RiffAvi: return BuildAvi(size);
-    case DocumentFormat::Dwg: return BuildDwg();
-    case DocumentFormat::Jp2: return BuildJp2(size);
-    case DocumentFormat::Pict: return BuildPict(size);
-    case DocumentFormat::Crw: return BuildCrw();
-    case DocumentFormat::Ole2Compound: return BuildCompoundFile();
-    case DocumentFormat::OfficeOpenXml: return BuildOfficeOpenXmlPackage();
-    case DocumentFormat::PlainZip: return BuildPlainZip();
+    case DocumentFormat::Pdf:
+      return RenderPdf(size);
+    case DocumentFormat::Png:
+      return RenderPng(size);
+    case DocumentFormat::JpegJfif:
+      return RenderJpegJfif(size);
+    case DocumentFormat::JpegExif:
+      return RenderJpegExif(size);
+    case DocumentFormat::Bmp:
+      return RenderBmp(size);
+    case DocumentFormat::TiffLittleEndian:
+      return RenderTiffLittleEndian(size);
+    case DocumentFormat::TiffBigEndian:
+      return BuildTiffBigEndian(size);
+    case DocumentFormat::Gif87a:
+      return BuildGif(size, false);
+    case DocumentFormat::Gif89a:
+      return BuildGif(size, true);
+    case DocumentFormat::Psd:
+      return BuildPsd(size);
+    case DocumentFormat::Cpt9:
+      return BuildCpt("CPT9FILE", size);
+    case DocumentFormat::Cpt7:
+      return BuildCpt("CPT7FILE", size);
+    case DocumentFormat::Cpt:
+      return BuildCpt("CPTFILE", size);
+    case DocumentFormat::WmfPlaceable:
+      return BuildWmf(size, true);
+    case DocumentFormat::WmfStandard:
+      return BuildWmf(size, false);
+    case DocumentFormat::Psp:
+      return BuildPsp(size);
+    case DocumentFormat::RiffAvi:
+      return BuildAvi(size);
+    case DocumentFormat::Dwg:
+      return BuildDwg();
+    case DocumentFormat::Jp2:
+      return BuildJp2(size);
+    case DocumentFormat::Pict:
+      return BuildPict(size);
+    case DocumentFormat::Crw:
+      return BuildCrw();
+    case DocumentFormat::Ole2Compound:
+      return BuildCompoundFile();
+    case DocumentFormat::OfficeOpenXml:
+      return BuildOfficeOpenXmlPackage();
+    case DocumentFormat::PlainZip:
+      return BuildPlainZip();
   }
   throw std::invalid_argument("unknown document format");
 }

@@ -15,9 +15,9 @@ Bytes RenderTiffLittleEndian(PictureSize size);
 Bytes RenderPdf(PictureSize size);
 
 // Built here.
-Bytes BuildGif(PictureSize size, bool version89a);          // gif_encoder.cpp
-Bytes BuildTiffBigEndian(PictureSize size);                 // tiff_big_endian.cpp
-Bytes BuildPsd(PictureSize size);                           // header_documents.cpp
+Bytes BuildGif(PictureSize size, bool version89a);  // gif_encoder.cpp
+Bytes BuildTiffBigEndian(PictureSize size);         // tiff_big_endian.cpp
+Bytes BuildPsd(PictureSize size);                   // header_documents.cpp
 Bytes BuildCpt(std::string_view signature, PictureSize size);
 Bytes BuildWmf(PictureSize size, bool placeable);
 Bytes BuildPsp(PictureSize size);
@@ -26,8 +26,8 @@ Bytes BuildDwg();
 Bytes BuildJp2(PictureSize size);
 Bytes BuildPict(PictureSize size);
 Bytes BuildCrw();
-Bytes BuildCompoundFile();                                  // compound_file.cpp
-Bytes BuildOfficeOpenXmlPackage();                          // zip_archive.cpp
+Bytes BuildCompoundFile();          // compound_file.cpp
+Bytes BuildOfficeOpenXmlPackage();  // zip_archive.cpp
 Bytes BuildPlainZip();
 
 }  // namespace corvid::oledocs::formats

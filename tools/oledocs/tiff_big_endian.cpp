@@ -32,19 +32,19 @@ Bytes BuildTiffBigEndian(PictureSize size) {
   constexpr std::uint32_t kStripOffset = kYResolutionOffset + 8;
 
   const Entry entries[kEntries] = {
-      {256, kShort, 1, width},                 // ImageWidth (sizes stay below 65536)
-      {257, kShort, 1, height},                // ImageLength
-      {258, kShort, 3, kBitsOffset},           // BitsPerSample
-      {259, kShort, 1, 1},                     // Compression: none
-      {262, kShort, 1, 2},                     // PhotometricInterpretation: RGB
-      {273, kLong, 1, kStripOffset},           // StripOffsets
-      {277, kShort, 1, 3},                     // SamplesPerPixel
-      {278, kLong, 1, height},                 // RowsPerStrip
-      {279, kLong, 1, stripBytes},             // StripByteCounts
-      {282, kRational, 1, kXResolutionOffset}, // XResolution
-      {283, kRational, 1, kYResolutionOffset}, // YResolution
-      {284, kShort, 1, 1},                     // PlanarConfiguration: chunky
-      {296, kShort, 1, 2},                     // ResolutionUnit: inch
+      {256, kShort, 1, width},                  // ImageWidth (sizes stay below 65536)
+      {257, kShort, 1, height},                 // ImageLength
+      {258, kShort, 3, kBitsOffset},            // BitsPerSample
+      {259, kShort, 1, 1},                      // Compression: none
+      {262, kShort, 1, 2},                      // PhotometricInterpretation: RGB
+      {273, kLong, 1, kStripOffset},            // StripOffsets
+      {277, kShort, 1, 3},                      // SamplesPerPixel
+      {278, kLong, 1, height},                  // RowsPerStrip
+      {279, kLong, 1, stripBytes},              // StripByteCounts
+      {282, kRational, 1, kXResolutionOffset},  // XResolution
+      {283, kRational, 1, kYResolutionOffset},  // YResolution
+      {284, kShort, 1, 1},                      // PlanarConfiguration: chunky
+      {296, kShort, 1, 2},                      // ResolutionUnit: inch
   };
 
   Bytes out;

@@ -53,7 +53,8 @@ void WriteDatabase(const std::string& path) {
   w::WriterOptions options;
   options.format = w::JetFormat::Ace2007;
   w::MdbWriter writer(path, options);
-  auto& table = writer.AddTable({"Scans", {{"id", w::ColumnType::Long}, {"Files", w::ColumnType::Attachment}}});
+  auto& table = writer.AddTable(
+      {"Scans", {{"id", w::ColumnType::Long}, {"Files", w::ColumnType::Attachment}}});
   std::vector<std::byte> data;
   const std::size_t count = SmallCount();
   for (std::size_t i = 0; i <= count; ++i) {
@@ -71,7 +72,8 @@ const std::string& Database() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");
     const std::string p =
-        (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-attachments.accdb").string();
+        (std::filesystem::path(dir && *dir ? dir : "/tmp") / "corvid-bench-attachments.accdb")
+            .string();
     std::filesystem::remove(p);
     const pid_t child = fork();
     if (child == 0) {
@@ -84,7 +86,8 @@ const std::string& Database() {
       }
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
       std::fprintf(stderr, "could not write %s\n", p.c_str());
       std::exit(1);
     }
@@ -113,7 +116,8 @@ void ForEachAttachment(jet::Database& db, Visit visit) {
   jet::RowCursor rows = table.Rows();
   jet::Row row;
   while (rows.Next(row))
-    for (const jet::Attachment& a : column.Attachments(std::get<jet::ComplexKey>(row.values[1]).key))
+    for (const jet::Attachment& a :
+         column.Attachments(std::get<jet::ComplexKey>(row.values[1]).key))
       visit(column, a);
 }
 
@@ -196,9 +200,11 @@ int main(int argc, char** argv) {
   std::printf("\nattachments decoded: %.1f MiB from %.1f MiB stored\n",
               static_cast<double>(decodedBytes) / static_cast<double>(kMiB),
               static_cast<double>(storedBytes) / static_cast<double>(kMiB));
-  std::printf("CPU time per run: reader %.3f s, zlib inflating the same values alone %.3f s, reader/zlib: %.2f\n", reader, zlib,
-              zlib > 0 ? reader / zlib : 0.0);
-  std::printf("peak memory while reading: %.1f MiB (largest attachment + 64 MiB = %.1f MiB): %s\n", peakMiB, boundMiB,
-              peakMiB < boundMiB ? "below" : "ABOVE");
+  std::printf(
+      "CPU time per run: reader %.3f s, zlib inflating the same values alone %.3f s, reader/zlib: "
+      "%.2f\n",
+      reader, zlib, zlib > 0 ? reader / zlib : 0.0);
+  std::printf("peak memory while reading: %.1f MiB (largest attachment + 64 MiB = %.1f MiB): %s\n",
+              peakMiB, boundMiB, peakMiB < boundMiB ? "below" : "ABOVE");
   return 0;
 }

@@ -37,12 +37,14 @@ const std::string& RowDatabase() {
     std::string p = ScratchPath("corvid-bench-jet-rows.mdb");
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Rows", {{"id", w::ColumnType::Long},
-                                            {"name", w::ColumnType::Text, 30},
-                                            {"amount", w::ColumnType::Double},
-                                            {"when", w::ColumnType::DateTime}}});
+    auto& table = writer.AddTable({"Rows",
+                                   {{"id", w::ColumnType::Long},
+                                    {"name", w::ColumnType::Text, 30},
+                                    {"amount", w::ColumnType::Double},
+                                    {"when", w::ColumnType::DateTime}}});
     for (int i = 0; i < 200000; ++i)
-      table.AddRow({std::int64_t{i}, "row " + std::to_string(i), i * 0.5, w::Date{40000.0 + i / 100.0}});
+      table.AddRow(
+          {std::int64_t{i}, "row " + std::to_string(i), i * 0.5, w::Date{40000.0 + i / 100.0}});
     writer.Finish();
     return p;
   }();
@@ -55,7 +57,8 @@ const std::string& BlobDatabase() {
     std::string p = ScratchPath("corvid-bench-jet-blobs.mdb");
     std::filesystem::remove(p);
     w::MdbWriter writer(p);
-    auto& table = writer.AddTable({"Pictures", {{"id", w::ColumnType::Long}, {"img", w::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Pictures", {{"id", w::ColumnType::Long}, {"img", w::ColumnType::OleObject}}});
     std::vector<std::byte> blob(200 * 1024);
     std::mt19937 random(7);
     for (auto& b : blob) b = std::byte(random() & 0xFF);
@@ -87,7 +90,8 @@ struct LibmdbTable {
   std::vector<std::vector<char>> buffers;
   std::vector<int> lengths;
 
-  LibmdbTable(const std::string& path, std::string name) : mdb(mdb_open(path.c_str(), MDB_NOFLAGS)) {
+  LibmdbTable(const std::string& path, std::string name)
+      : mdb(mdb_open(path.c_str(), MDB_NOFLAGS)) {
     table.reset(mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
     mdb_read_columns(table.get());
     mdb_rewind_table(table.get());
@@ -96,7 +100,9 @@ struct LibmdbTable {
     for (unsigned i = 0; i < table->num_cols; ++i)
       mdb_bind_column(table.get(), static_cast<int>(i + 1), buffers[i].data(), &lengths[i]);
   }
-  MdbColumn* Column(unsigned i) const { return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i)); }
+  MdbColumn* Column(unsigned i) const {
+    return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+  }
 };
 
 void BM_ReaderScanRows(benchmark::State& state) {
@@ -116,7 +122,8 @@ void BM_ReaderScanRows(benchmark::State& state) {
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   Record(state, "scan rows: reader", seconds);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
 }
 
 void BM_LibmdbScanRows(benchmark::State& state) {
@@ -133,7 +140,8 @@ void BM_LibmdbScanRows(benchmark::State& state) {
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   Record(state, "scan rows: libmdb", seconds);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
 }
 
 void BM_ReaderOleValues(benchmark::State& state) {
@@ -150,13 +158,16 @@ void BM_ReaderOleValues(benchmark::State& state) {
     while (cursor.Next(row)) {
       buffer.clear();
       table.ReadLongValue(std::get<jet::LongValue>(row.values[1]),
-                          [&buffer](std::span<const std::byte> piece) { buffer.insert(buffer.end(), piece.begin(), piece.end()); });
+                          [&buffer](std::span<const std::byte> piece) {
+                            buffer.insert(buffer.end(), piece.begin(), piece.end());
+                          });
       bytes += static_cast<std::int64_t>(buffer.size());
     }
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   Record(state, "OLE values: reader", seconds);
-  state.counters["bytes/s"] = benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate);
+  state.counters["bytes/s"] =
+      benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate);
 }
 
 void BM_LibmdbOleValues(benchmark::State& state) {
@@ -175,7 +186,8 @@ void BM_LibmdbOleValues(benchmark::State& state) {
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   Record(state, "OLE values: libmdb", seconds);
-  state.counters["bytes/s"] = benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate);
+  state.counters["bytes/s"] =
+      benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_ReaderScanRows)->Unit(benchmark::kMillisecond);
@@ -194,8 +206,8 @@ int main(int argc, char** argv) {
     const auto ours = secondsPerRun.find(std::string(what) + ": reader");
     const auto theirs = secondsPerRun.find(std::string(what) + ": libmdb");
     if (ours == secondsPerRun.end() || theirs == secondsPerRun.end()) continue;
-    std::printf("%s: reader %.1f ms, libmdb %.1f ms, reader/libmdb %.2f\n", what, ours->second * 1e3,
-                theirs->second * 1e3, ours->second / theirs->second);
+    std::printf("%s: reader %.1f ms, libmdb %.1f ms, reader/libmdb %.2f\n", what,
+                ours->second * 1e3, theirs->second * 1e3, ours->second / theirs->second);
   }
   return 0;
 }

@@ -59,7 +59,8 @@ std::vector<std::byte> PlainWriterFile() {
   std::filesystem::remove(path);
   {
     w::MdbWriter writer(path);
-    auto& table = writer.AddTable({"Pictures", {{"id", w::ColumnType::Long}, {"img", w::ColumnType::OleObject}}});
+    auto& table = writer.AddTable(
+        {"Pictures", {{"id", w::ColumnType::Long}, {"img", w::ColumnType::OleObject}}});
     std::vector<std::byte> blob(200 * 1024);
     std::mt19937 random(11);
     for (auto& b : blob) b = std::byte(random() & 0xFF);
@@ -76,7 +77,7 @@ std::vector<std::byte> PlainWriterFile() {
 
 struct EncryptedFile {
   std::string path;
-  std::string clearPath;  // the same pages unencrypted, behind the writer's header page
+  std::string clearPath;         // the same pages unencrypted, behind the writer's header page
   std::vector<std::byte> image;  // the file's bytes, for the plain AES run
   std::vector<std::byte> dataKey;
 };
@@ -85,38 +86,47 @@ const EncryptedFile& TheFile() {
   static const EncryptedFile file = [] {
     EncryptedFile f;
     f.path = ScratchPath("corvid-bench-office-agile.accdb");
-    const std::vector<std::byte> fixture = ReadWhole(std::string(CORVID_FIXTURES_DIR) + "/mdb/office-agile-4.4.accdb");
+    const std::vector<std::byte> fixture =
+        ReadWhole(std::string(CORVID_FIXTURES_DIR) + "/mdb/office-agile-4.4.accdb");
     const std::span header(fixture.data(), kPageSize);
     const jet::HeaderPage parsed = jet::ParseHeaderPage(header);
-    const auto codec = jet::OpenOfficeCodec(jet::ReadEncryptionInfo(header), parsed.databaseKey, kPassword);
+    const auto codec =
+        jet::OpenOfficeCodec(jet::ReadEncryptionInfo(header), parsed.databaseKey, kPassword);
     const std::vector<std::byte> plain = PlainWriterFile();
     const std::size_t plainPages = plain.size() / kPageSize;
 
     f.image.resize(kFileSize);
     std::copy(header.begin(), header.end(), f.image.begin());
     for (std::size_t n = 1; n < kFileSize / kPageSize; ++n) {
-      const std::size_t from = 1 + (n - 1) % (plainPages - 1);  // the writer's pages after its header, over again
+      const std::size_t from =
+          1 + (n - 1) % (plainPages - 1);  // the writer's pages after its header, over again
       const std::span page(f.image.data() + n * kPageSize, kPageSize);
-      std::copy_n(plain.begin() + static_cast<std::ptrdiff_t>(from * kPageSize), kPageSize, page.begin());
+      std::copy_n(plain.begin() + static_cast<std::ptrdiff_t>(from * kPageSize), kPageSize,
+                  page.begin());
       codec->Encode(static_cast<std::uint32_t>(n), page);
     }
     {
-      std::ofstream clear(f.clearPath = ScratchPath("corvid-bench-office-clear.mdb"), std::ios::binary | std::ios::trunc);
+      std::ofstream clear(f.clearPath = ScratchPath("corvid-bench-office-clear.mdb"),
+                          std::ios::binary | std::ios::trunc);
       for (std::size_t n = 0; n < kFileSize / kPageSize; ++n) {
         const std::size_t from = n == 0 ? 0 : 1 + (n - 1) % (plainPages - 1);
         clear.write(reinterpret_cast<const char*>(plain.data() + from * kPageSize), kPageSize);
       }
     }
     std::ofstream(f.path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(f.image.data()), static_cast<std::streamsize>(f.image.size()));
+        .write(reinterpret_cast<const char*>(f.image.data()),
+               static_cast<std::streamsize>(f.image.size()));
 
     // The reader must give back the writer's pages exactly.
-    jet::Database db = jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
+    jet::Database db =
+        jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
     for (std::size_t n : {std::size_t{1}, std::size_t{2}, plainPages, kFileSize / kPageSize - 1}) {
       const std::size_t from = 1 + (n - 1) % (plainPages - 1);
       const jet::PagePtr page = db.Pages().Read(static_cast<std::uint32_t>(n));
-      if (!std::equal(page->begin(), page->end(), plain.begin() + static_cast<std::ptrdiff_t>(from * kPageSize)))
-        throw std::runtime_error("page " + std::to_string(n) + " does not decrypt to the writer's page");
+      if (!std::equal(page->begin(), page->end(),
+                      plain.begin() + static_cast<std::ptrdiff_t>(from * kPageSize)))
+        throw std::runtime_error("page " + std::to_string(n) +
+                                 " does not decrypt to the writer's page");
     }
     f.dataKey.assign(32, std::byte{0x42});  // the plain run's key: any key costs the same
     return f;
@@ -128,13 +138,15 @@ std::map<std::string, double> secondsPerRun;
 
 void Record(benchmark::State& state, const std::string& name, double seconds, std::size_t bytes) {
   secondsPerRun[name] = seconds / static_cast<double>(state.iterations());
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes));
 }
 
 std::size_t ReadEveryPage(jet::Database& db) {
   std::size_t checksum = 0;
   const std::uint32_t pages = db.Pages().PageCount();
-  for (std::uint32_t n = 1; n < pages; ++n) checksum += static_cast<std::size_t>(db.Pages().Read(n)->at(100));
+  for (std::uint32_t n = 1; n < pages; ++n)
+    checksum += static_cast<std::size_t>(db.Pages().Read(n)->at(100));
   return checksum;
 }
 
@@ -143,7 +155,8 @@ void BM_OpenAndReadEveryPage(benchmark::State& state) {
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    jet::Database db = jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
+    jet::Database db =
+        jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
     benchmark::DoNotOptimize(ReadEveryPage(db));
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
@@ -152,7 +165,8 @@ void BM_OpenAndReadEveryPage(benchmark::State& state) {
 
 void BM_ReadEveryPage(benchmark::State& state) {
   const EncryptedFile& f = TheFile();
-  jet::Database db = jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
+  jet::Database db =
+      jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
@@ -178,7 +192,8 @@ void BM_ReadEveryPageClear(benchmark::State& state) {
 void BM_OpenOnly(benchmark::State& state) {
   const EncryptedFile& f = TheFile();
   for (auto _ : state) {
-    jet::Database db = jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
+    jet::Database db =
+        jet::Database::Open(f.path, jet::OpenOptions{.cachePages = 16, .password = kPassword});
     benchmark::DoNotOptimize(db.Header().pageSize);
   }
 }
@@ -187,14 +202,15 @@ void BM_OpenOnly(benchmark::State& state) {
 void BM_CodecAlone(benchmark::State& state) {
   const EncryptedFile& f = TheFile();
   const std::span header(f.image.data(), kPageSize);
-  const auto codec = jet::OpenOfficeCodec(jet::ReadEncryptionInfo(header), jet::ParseHeaderPage(header).databaseKey,
-                                          kPassword);
+  const auto codec = jet::OpenOfficeCodec(jet::ReadEncryptionInfo(header),
+                                          jet::ParseHeaderPage(header).databaseKey, kPassword);
   std::vector<std::byte> work(f.image.begin() + kPageSize, f.image.end());
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t n = 1; n < kFileSize / kPageSize; ++n)
-      codec->Decode(static_cast<std::uint32_t>(n), std::span(work.data() + (n - 1) * kPageSize, kPageSize));
+      codec->Decode(static_cast<std::uint32_t>(n),
+                    std::span(work.data() + (n - 1) * kPageSize, kPageSize));
     benchmark::DoNotOptimize(work.data());
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
@@ -209,7 +225,8 @@ void BM_PlainAesCbc(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    EVP_DecryptInit_ex(ctx, EVP_aes_256_cbc(), nullptr, reinterpret_cast<const unsigned char*>(f.dataKey.data()), iv);
+    EVP_DecryptInit_ex(ctx, EVP_aes_256_cbc(), nullptr,
+                       reinterpret_cast<const unsigned char*>(f.dataKey.data()), iv);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     int written = 0;
     auto* bytes = reinterpret_cast<unsigned char*>(work.data());
@@ -239,11 +256,12 @@ int main(int argc, char** argv) {
   if (plain != secondsPerRun.end()) {
     const double mb = static_cast<double>(kFileSize - kPageSize) / 1e6;
     std::printf("plain AES-CBC: %.1f ms, %.0f MB/s\n", plain->second * 1e3, mb / plain->second);
-    for (const char* what : {"open + every page", "every page", "every page of the clear file", "codec alone"}) {
+    for (const char* what :
+         {"open + every page", "every page", "every page of the clear file", "codec alone"}) {
       const auto ours = secondsPerRun.find(what);
       if (ours == secondsPerRun.end()) continue;
-      std::printf("%s: %.1f ms, %.0f MB/s, over plain AES-CBC %.2f\n", what, ours->second * 1e3, mb / ours->second,
-                  ours->second / plain->second);
+      std::printf("%s: %.1f ms, %.0f MB/s, over plain AES-CBC %.2f\n", what, ours->second * 1e3,
+                  mb / ours->second, ours->second / plain->second);
     }
   }
   std::filesystem::remove(ScratchPath("corvid-bench-office-agile.accdb"));

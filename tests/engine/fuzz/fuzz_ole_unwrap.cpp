@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::byte> value(reinterpret_cast<const std::byte*>(data), size);
     const corvid::UnwrappedObject out = corvid::UnwrapOleObject(value);
     if (!out.owned && !out.view.empty()) {
-        const bool inside = out.view.data() >= value.data() && out.view.data() + out.view.size() <= value.data() + size;
+        const bool inside = out.view.data() >= value.data() &&
+                            out.view.data() + out.view.size() <= value.data() + size;
         if (!inside) std::abort();
     }
     if (out.kind != corvid::UnwrappedObject::Kind::Document && !out.Bytes().empty()) std::abort();

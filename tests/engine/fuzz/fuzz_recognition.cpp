@@ -22,7 +22,9 @@ void Check(bool promise) {
     if (!promise) std::abort();
 }
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
 
 }  // namespace
 
@@ -43,14 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name2 = input.ConsumeRandomLengthString(64);
     // The blob gets a buffer of its own size, so that reading past it is seen.
     const std::vector<std::uint8_t> rest = input.ConsumeRemainingBytes<std::uint8_t>();
-    const std::span<const std::byte> blob(reinterpret_cast<const std::byte*>(rest.data()), rest.size());
+    const std::span<const std::byte> blob(reinterpret_cast<const std::byte*>(rest.data()),
+                                          rest.size());
 
     const corvid::PreparedFilter filter = corvid::PrepareFilter(filterValue);
-    const corvid::FilterOutcome outcome = corvid::TestRecordFilter(filter, filterText, name1, name2);
+    const corvid::FilterOutcome outcome =
+        corvid::TestRecordFilter(filter, filterText, name1, name2);
     if (filterText.empty()) Check(outcome.pass && !outcome.logLine);
     (void)corvid::WholeIntegerOrMinusOne(filterText);
 
-    const std::string directory = corvid::OutputDirectory(directoryText, filterAsDirectory, filterText);
+    const std::string directory =
+        corvid::OutputDirectory(directoryText, filterAsDirectory, filterText);
     Check(StartsWith(directory, directoryText));
     const std::string base = corvid::OutputName(directory, name1, name2, options.nameFromField1);
     Check(StartsWith(base, directory));

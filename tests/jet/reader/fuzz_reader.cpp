@@ -24,7 +24,8 @@ void Walk(corvid::jet::reader::Database& db, const corvid::jet::reader::CatalogE
       const auto* lv = std::get_if<LongValue>(&value);
       if (!lv) continue;
       try {
-        table.ReadLongValue(*lv, [&bytes](std::span<const std::byte> piece) { bytes += piece.size(); });
+        table.ReadLongValue(*lv,
+                            [&bytes](std::span<const std::byte> piece) { bytes += piece.size(); });
       } catch (const DamageError&) {
       }
     }

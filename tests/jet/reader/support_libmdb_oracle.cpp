@@ -24,7 +24,8 @@ OracleTable ReadWithLibmdb(const std::string& path, const std::string& tableName
   mdb_set_shortdate_fmt(mdb.get(), kOracleDateFormat);
   mdb_set_boolean_fmt_numbers(mdb.get());
   std::string name = tableName;
-  std::unique_ptr<MdbTableDef, FreeTable> table(mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
+  std::unique_ptr<MdbTableDef, FreeTable> table(
+      mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
   if (!table) throw std::runtime_error("libmdb finds no table " + tableName);
   mdb_read_columns(table.get());
   mdb_rewind_table(table.get());

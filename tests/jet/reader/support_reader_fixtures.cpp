@@ -22,11 +22,13 @@ std::vector<std::string> RealFixtureFiles() {
 
 bool IsOfficeEncryptedFixture(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
-  return name == "office-agile-4.2.accdb" || name == "office-agile-4.4.accdb" || name == "db-nonstandard.accdb";
+  return name == "office-agile-4.2.accdb" || name == "office-agile-4.4.accdb" ||
+         name == "db-nonstandard.accdb";
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "corvid-jet-reader-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "corvid-jet-reader-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
   dir_ = pattern;
 }
@@ -46,7 +48,8 @@ std::vector<std::byte> ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::vector<std::byte>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 namespace {
@@ -79,7 +82,11 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
                                 {"ole", w::ColumnType::OleObject},
                                 {"bin", w::ColumnType::Binary, 100},
                                 {"guid", w::ColumnType::Guid}}});
-  const std::vector<std::string> texts{"", "a", "Grüße aus Köln", "naïve café €", "plain ASCII text",
+  const std::vector<std::string> texts{"",
+                                       "a",
+                                       "Grüße aus Köln",
+                                       "naïve café €",
+                                       "plain ASCII text",
                                        jet3 ? "Œuvre ‰" : "Ωmega 漢字 text"};
   for (int i = 0; i < 40; ++i) {
     const bool nulls = i % 7 == 3;
@@ -106,9 +113,10 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
   }
 
   // Long values of every layout: inline (<= 64 bytes), one LVAL row, chains.
-  auto& longs = writer.AddTable({"Longs", {{"n", w::ColumnType::Long},
-                                           {"memo", w::ColumnType::Memo},
-                                           {"ole", w::ColumnType::OleObject}}});
+  auto& longs = writer.AddTable({"Longs",
+                                 {{"n", w::ColumnType::Long},
+                                  {"memo", w::ColumnType::Memo},
+                                  {"ole", w::ColumnType::OleObject}}});
   const std::size_t page = jet3 ? 2048 : 4096;
   const std::vector<std::size_t> sizes{0, 1, 64, 65, 1000, page - 30, page, 3 * page + 17, 70000};
   int n = 0;
@@ -121,7 +129,8 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
 
   // Rows longer than 256 bytes with many variable columns (Jet 3 jump tables).
   std::vector<w::ColumnDef> wideColumns{{"n", w::ColumnType::Long}};
-  for (int k = 0; k < 30; ++k) wideColumns.push_back({"t" + std::to_string(k), w::ColumnType::Text, 40});
+  for (int k = 0; k < 30; ++k)
+    wideColumns.push_back({"t" + std::to_string(k), w::ColumnType::Text, 40});
   auto& wide = writer.AddTable({"Wide", wideColumns});
   for (int i = 0; i < 12; ++i) {
     std::vector<w::Value> row{std::int64_t{i}};
@@ -129,7 +138,8 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
       if ((i + k) % 9 == 0) {
         row.emplace_back(w::Null);
       } else {
-        row.emplace_back(std::string(static_cast<std::size_t>((i * 3 + k) % 40), static_cast<char>('A' + k % 26)));
+        row.emplace_back(std::string(static_cast<std::size_t>((i * 3 + k) % 40),
+                                     static_cast<char>('A' + k % 26)));
       }
     }
     wide.AddRow(row);
@@ -139,8 +149,10 @@ void WriteAllTypesDatabase(const std::string& path, bool jet3) {
 
 void WriteSpreadDatabase(const std::string& path) {
   w::MdbWriter writer(path);
-  auto& rows = writer.AddTable({"Rows", {{"n", w::ColumnType::Long}, {"text", w::ColumnType::Text, 200}}});
-  auto& blobs = writer.AddTable({"Blobs", {{"n", w::ColumnType::Long}, {"ole", w::ColumnType::OleObject}}});
+  auto& rows =
+      writer.AddTable({"Rows", {{"n", w::ColumnType::Long}, {"text", w::ColumnType::Text, 200}}});
+  auto& blobs =
+      writer.AddTable({"Blobs", {{"n", w::ColumnType::Long}, {"ole", w::ColumnType::OleObject}}});
   for (int i = 0; i < 400; ++i) {
     rows.AddRow({std::int64_t{i}, std::string(static_cast<std::size_t>(100 + i % 100), 'r')});
     blobs.AddRow({std::int64_t{i}, Pattern(9000, static_cast<unsigned>(i))});

@@ -35,7 +35,8 @@ std::string Printf(const char* format, double value) {
 
 // Days since 1899-12-30 as "%Y-%m-%d %H:%M:%S", rounded to the second.
 std::string DateText(double days) {
-  const double seconds = std::floor(days) * 86400.0 + std::round((days - std::floor(days)) * 86400.0);
+  const double seconds =
+      std::floor(days) * 86400.0 + std::round((days - std::floor(days)) * 86400.0);
   std::time_t t = static_cast<std::time_t>(seconds) - 25569LL * 86400;
   std::tm tm{};
   gmtime_r(&t, &tm);
@@ -46,37 +47,40 @@ std::string DateText(double days) {
 
 std::string MoneyText(std::int64_t v) {
   const bool negative = v < 0;
-  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   char text[64];
   std::snprintf(text, sizeof text, "%s%llu.%04llu", negative ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
+                static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned long long>(magnitude % 10000));
   return text;
 }
 
 // Our value in the form libmdb prints it.
 std::string OracleText(const Table& table, const Value& value) {
-  return std::visit(
-      Overloaded{
-          [](const Null&) { return std::string(); },
-          [](bool b) { return std::string(b ? "1" : "0"); },
-          [](std::uint8_t v) { return std::to_string(v); },
-          [](std::int16_t v) { return std::to_string(v); },
-          [](std::int32_t v) { return std::to_string(v); },
-          [](std::int64_t v) { return std::to_string(v); },
-          [](const Money& m) { return MoneyText(m.tenThousandths); },
-          [](float f) { return Printf("%.8g", static_cast<double>(f)); },
-          [](double d) { return Printf("%.16g", d); },
-          [](const DateTime& d) { return DateText(d.days); },
-          // libmdb leaves out the hyphen before the last twelve digits.
-          [](const Guid& g) { return g.Text().erase(24, 1); },
-          [](const Decimal& d) { return d.Text(); },
-          [](const ComplexKey& k) { return std::to_string(k.key); },
-          [](const std::string& s) { return s; },
-          [](const Bytes& b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); },
-          [&table](const LongValue& v) { return table.MemoText(v); },
-          [](const UnknownValue&) { return std::string("?"); },
-      },
-      value);
+  return std::visit(Overloaded{
+                        [](const Null&) { return std::string(); },
+                        [](bool b) { return std::string(b ? "1" : "0"); },
+                        [](std::uint8_t v) { return std::to_string(v); },
+                        [](std::int16_t v) { return std::to_string(v); },
+                        [](std::int32_t v) { return std::to_string(v); },
+                        [](std::int64_t v) { return std::to_string(v); },
+                        [](const Money& m) { return MoneyText(m.tenThousandths); },
+                        [](float f) { return Printf("%.8g", static_cast<double>(f)); },
+                        [](double d) { return Printf("%.16g", d); },
+                        [](const DateTime& d) { return DateText(d.days); },
+                        // libmdb leaves out the hyphen before the last twelve digits.
+                        [](const Guid& g) { return g.Text().erase(24, 1); },
+                        [](const Decimal& d) { return d.Text(); },
+                        [](const ComplexKey& k) { return std::to_string(k.key); },
+                        [](const std::string& s) { return s; },
+                        [](const Bytes& b) {
+                          return std::string(reinterpret_cast<const char*>(b.data()), b.size());
+                        },
+                        [&table](const LongValue& v) { return table.MemoText(v); },
+                        [](const UnknownValue&) { return std::string("?"); },
+                    },
+                    value);
 }
 
 // Compares one table; returns the number of values compared. Rows are
@@ -130,7 +134,8 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
       }
       const Value& value = row.values[ours[i]];
       if (def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole)) {
-        const Bytes bytes = IsNull(value) ? Bytes{} : table.LongValueBytes(std::get<LongValue>(value));
+        const Bytes bytes =
+            IsNull(value) ? Bytes{} : table.LongValueBytes(std::get<LongValue>(value));
         cells.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
       } else {
         // libmdb's texts end at the first zero byte.
@@ -151,11 +156,15 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
       ++compared;
       if (actual[r][i] == expected[r][i]) continue;
       ++failures;
-      const bool ole = ours[i] >= 0 && def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole);
-      ADD_FAILURE() << "sorted row " << r << ", " << oracle.columns[i] << " (type " << oracle.types[i] << "): "
-                    << (ole ? std::to_string(actual[r][i].size()) + " bytes" : "\"" + actual[r][i] + "\"")
+      const bool ole =
+          ours[i] >= 0 && def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole);
+      ADD_FAILURE() << "sorted row " << r << ", " << oracle.columns[i] << " (type "
+                    << oracle.types[i] << "): "
+                    << (ole ? std::to_string(actual[r][i].size()) + " bytes"
+                            : "\"" + actual[r][i] + "\"")
                     << ", libmdb "
-                    << (ole ? std::to_string(expected[r][i].size()) + " bytes" : "\"" + expected[r][i] + "\"");
+                    << (ole ? std::to_string(expected[r][i].size()) + " bytes"
+                            : "\"" + expected[r][i] + "\"");
     }
   }
   return compared;

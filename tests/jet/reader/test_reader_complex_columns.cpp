@@ -40,8 +40,9 @@ std::uint32_t Get32(const Bytes& b, std::size_t at) {
 Bytes Compress(const Bytes& raw) {
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   Bytes out(size);
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
-                static_cast<uLong>(raw.size()), 6) != Z_OK)
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+                6) != Z_OK)
     throw std::runtime_error("compress");
   out.resize(size);
   return out;
@@ -51,7 +52,8 @@ Bytes Compress(const Bytes& raw) {
 // extension length with its zero, the extension in UTF-16LE.
 Bytes Content(std::string_view extension, const Bytes& file, std::uint32_t padding = 0) {
   Bytes c;
-  const std::uint32_t units = extension.empty() ? 0 : static_cast<std::uint32_t>(extension.size() + 1);
+  const std::uint32_t units =
+      extension.empty() ? 0 : static_cast<std::uint32_t>(extension.size() + 1);
   Put32(c, 12 + 2 * units + padding);
   Put32(c, 1);
   Put32(c, units);
@@ -78,7 +80,8 @@ Bytes IndependentDecode(const Bytes& stored) {
   if (flag == 1) {
     uLongf size = length;
     if (uncompress(reinterpret_cast<Bytef*>(content.data()), &size,
-                   reinterpret_cast<const Bytef*>(stored.data() + 8), static_cast<uLong>(stored.size() - 8)) != Z_OK ||
+                   reinterpret_cast<const Bytef*>(stored.data() + 8),
+                   static_cast<uLong>(stored.size() - 8)) != Z_OK ||
         size != length)
       throw std::runtime_error("uncompress");
   } else {
@@ -89,7 +92,8 @@ Bytes IndependentDecode(const Bytes& stored) {
 
 // Reads `stored` through the reader, handing it over in pieces of
 // `pieceSize` and reading into a buffer of `bufferSize`.
-Bytes ReadInPieces(const Bytes& stored, std::size_t pieceSize, std::size_t bufferSize, std::string* extension = nullptr) {
+Bytes ReadInPieces(const Bytes& stored, std::size_t pieceSize, std::size_t bufferSize,
+                   std::string* extension = nullptr) {
   std::size_t at = 0;
   AttachmentDataReader reader(
       [&]() -> std::span<const std::byte> {
@@ -116,7 +120,8 @@ TEST(AttachmentData, StoredAndCompressedValuesDecodeWhateverThePieceAndBufferSiz
   const Bytes compressed = Stored(1, static_cast<std::uint32_t>(content.size()), Compress(content));
   const Bytes stored = Stored(0, static_cast<std::uint32_t>(content.size()), content);
   for (const Bytes* value : {&compressed, &stored}) {
-    for (auto [piece, buffer] : {std::pair<std::size_t, std::size_t>{1, 7}, {4096, 65536}, {1 << 20, 1000}}) {
+    for (auto [piece, buffer] :
+         {std::pair<std::size_t, std::size_t>{1, 7}, {4096, 65536}, {1 << 20, 1000}}) {
       SCOPED_TRACE(std::to_string(piece) + "/" + std::to_string(buffer));
       std::string extension;
       EXPECT_EQ(ReadInPieces(*value, piece, buffer, &extension), file);
@@ -127,7 +132,8 @@ TEST(AttachmentData, StoredAndCompressedValuesDecodeWhateverThePieceAndBufferSiz
   // No extension, and an empty file.
   const Bytes bare = Content("", {});
   std::string extension = "x";
-  EXPECT_TRUE(ReadInPieces(Stored(1, static_cast<std::uint32_t>(bare.size()), Compress(bare)), 3, 5, &extension)
+  EXPECT_TRUE(ReadInPieces(Stored(1, static_cast<std::uint32_t>(bare.size()), Compress(bare)), 3, 5,
+                           &extension)
                   .empty());
   EXPECT_EQ(extension, "");
 }
@@ -166,7 +172,8 @@ TEST(AttachmentData, DamagedValuesAreDamageErrorsNamingTheAttachment) {
       {"content shorter than a header", Stored(0, 8, Bytes(8))},
       {"header past the content", Stored(0, 12, headerPastContent)},
       {"extension past the header", Stored(0, 40, extensionPastHeader)},
-      {"extension too long", Stored(0, static_cast<std::uint32_t>(hugeExtension.size()), hugeExtension)},
+      {"extension too long",
+       Stored(0, static_cast<std::uint32_t>(hugeExtension.size()), hugeExtension)},
       {"stored value shorter than its length", Stored(0, length + 10, content)},
       {"stored value longer than its length", Stored(0, length - 3, content)},
       {"compressed bytes changed", Stored(1, length, flipped)},
@@ -182,16 +189,16 @@ TEST(AttachmentData, DamagedValuesAreDamageErrorsNamingTheAttachment) {
       ReadInPieces(c.stored, 16, 64);
       ADD_FAILURE() << "no damage reported";
     } catch (const DamageError& e) {
-      EXPECT_NE(std::string(e.what()).find("the attachment \"a.bin\""), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("the attachment \"a.bin\""), std::string::npos)
+          << e.what();
       EXPECT_EQ(e.Where().table, "T");
     }
   }
 }
 
 // The hidden table of an attachment column, read by libmdb: key -> (file name -> file bytes).
-std::map<std::int32_t, std::map<std::string, Bytes>> OracleAttachments(const std::string& path,
-                                                                       const std::string& flatTable,
-                                                                       const std::string& keyColumn) {
+std::map<std::int32_t, std::map<std::string, Bytes>> OracleAttachments(
+    const std::string& path, const std::string& flatTable, const std::string& keyColumn) {
   const testing::OracleTable t = testing::ReadWithLibmdb(path, flatTable);
   const auto column = [&](const std::string& name) {
     const auto it = std::find(t.columns.begin(), t.columns.end(), name);
@@ -200,7 +207,8 @@ std::map<std::int32_t, std::map<std::string, Bytes>> OracleAttachments(const std
   };
   const std::size_t key = column(keyColumn), data = column("FileData"), name = column("FileName");
   std::map<std::int32_t, std::map<std::string, Bytes>> out;
-  for (const auto& row : t.rows) out[std::stoi(row[key].text)][row[name].text] = IndependentDecode(row[data].bytes);
+  for (const auto& row : t.rows)
+    out[std::stoi(row[key].text)][row[name].text] = IndependentDecode(row[data].bytes);
   return out;
 }
 
@@ -209,11 +217,13 @@ struct ReadAttachments {
   std::map<std::int32_t, std::vector<std::string>> names;  // in stored order
 };
 
-ReadAttachments ReadAllAttachments(Database& db, const std::string& table, const std::string& column) {
+ReadAttachments ReadAllAttachments(Database& db, const std::string& table,
+                                   const std::string& column) {
   Table t = db.OpenTable(table);
   ComplexColumn complex = ComplexColumn::Open(db, t, column);
   EXPECT_EQ(complex.Kind(), ComplexKind::Attachment);
-  const int index = static_cast<int>(t.Definition().FindColumn(column) - t.Definition().columns.data());
+  const int index =
+      static_cast<int>(t.Definition().FindColumn(column) - t.Definition().columns.data());
   ReadAttachments out;
   RowCursor rows = t.Rows();
   Row row;
@@ -225,7 +235,9 @@ ReadAttachments ReadAllAttachments(Database& db, const std::string& table, const
       AttachmentDataReader file = complex.OpenFile(a, std::to_string(key));
       EXPECT_EQ(file.Extension(), a.fileType);
       Bytes bytes;
-      file.ReadAll([&](std::span<const std::byte> piece) { bytes.insert(bytes.end(), piece.begin(), piece.end()); });
+      file.ReadAll([&](std::span<const std::byte> piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+      });
       out.files[key][a.fileName] = bytes;
     }
   }
@@ -240,7 +252,8 @@ TEST(ComplexColumns, AttachmentsOfEveryRecordMatchTheHiddenTableReadByLibmdb) {
   ASSERT_EQ(got.names.size(), 3u);
   EXPECT_TRUE(got.names.at(1).empty());
   EXPECT_EQ(got.names.at(2), std::vector<std::string>{"attachment1.txt"});
-  EXPECT_EQ(got.names.at(3), (std::vector<std::string>{"attachment1.txt", "attachment2.txt", "attachment3.txt"}));
+  EXPECT_EQ(got.names.at(3),
+            (std::vector<std::string>{"attachment1.txt", "attachment2.txt", "attachment3.txt"}));
   EXPECT_EQ(got.files.at(3).at("attachment2.txt"), B("Attachment 2"));
   // The flat table's key column is "_Field1" (the column's name at creation).
   auto oracle = OracleAttachments(path, "f_F42896D510474144890B9076E2CD27D9_Field1", "_Field1");
@@ -254,7 +267,8 @@ TEST(ComplexColumns, AttachmentMultiValueAndVersionHistoryColumnsOfOneTable) {
   const ReadAttachments got = ReadAllAttachments(db, "Table1", "attach-data");
   EXPECT_EQ(got.names.at(2), (std::vector<std::string>{"test_data.txt", "test_data2.txt"}));
   EXPECT_EQ(got.files.at(2).at("test_data.txt"), B("this is some test data for attachment."));
-  EXPECT_EQ(got.files, OracleAttachments(path, "f_3B07F994AD0A4B56A3A1E13B3A1D3B70_attach-data", "_attach-data"));
+  EXPECT_EQ(got.files, OracleAttachments(path, "f_3B07F994AD0A4B56A3A1E13B3A1D3B70_attach-data",
+                                         "_attach-data"));
 
   Table table = db.OpenTable("Table1");
   ComplexColumn multi = ComplexColumn::Open(db, table, "multi-value-data");
@@ -264,16 +278,19 @@ TEST(ComplexColumns, AttachmentMultiValueAndVersionHistoryColumnsOfOneTable) {
   const auto values = [&](std::int32_t key) {
     std::vector<std::string> out;
     for (const Row& r : multi.Rows(key))
-      out.push_back(std::get<std::string>(r.values[static_cast<std::size_t>(multi.ValueColumns()[0])]));
+      out.push_back(
+          std::get<std::string>(r.values[static_cast<std::size_t>(multi.ValueColumns()[0])]));
     return out;
   };
   EXPECT_EQ(values(2), (std::vector<std::string>{"value1", "value4"}));
   EXPECT_EQ(values(3), (std::vector<std::string>{"value1", "value2", "value3", "value4"}));
   EXPECT_TRUE(values(1).empty());
-  EXPECT_EQ(multi.FlatTable().Definition().columns[static_cast<std::size_t>(multi.KeyColumn())].name,
-            "_multi-value-data");
+  EXPECT_EQ(
+      multi.FlatTable().Definition().columns[static_cast<std::size_t>(multi.KeyColumn())].name,
+      "_multi-value-data");
 
-  ComplexColumn history = ComplexColumn::Open(db, table, "VersionHistory_F5F8918F-0A3F-4DA9-AE71-184EE5012880");
+  ComplexColumn history =
+      ComplexColumn::Open(db, table, "VersionHistory_F5F8918F-0A3F-4DA9-AE71-184EE5012880");
   EXPECT_EQ(history.Kind(), ComplexKind::VersionHistory);
   EXPECT_EQ(history.Rows(3).size(), 3u);
   EXPECT_THROW(history.Attachments(3), JetError);
@@ -289,7 +306,8 @@ TEST(ComplexColumns, ADamagedCompressedValueInACopyIsDamageNamingTableRecordAndF
   Bytes image = testing::ReadFile(path);
   const auto at = std::search(image.begin(), image.end(), stored.begin(), stored.end());
   ASSERT_NE(at, image.end());
-  at[static_cast<std::ptrdiff_t>(stored.size()) - 10] ^= std::byte{0x21};  // inside the deflate data
+  at[static_cast<std::ptrdiff_t>(stored.size()) - 10] ^=
+      std::byte{0x21};  // inside the deflate data
 
   Database db = Database::OpenImage(image);
   Table table = db.OpenTable("Table1");
@@ -301,7 +319,8 @@ TEST(ComplexColumns, ADamagedCompressedValueInACopyIsDamageNamingTableRecordAndF
     ADD_FAILURE() << "no damage reported";
   } catch (const DamageError& e) {
     const std::string text = e.what();
-    EXPECT_NE(text.find("the attachment \"test_data.txt\" of record row2"), std::string::npos) << text;
+    EXPECT_NE(text.find("the attachment \"test_data.txt\" of record row2"), std::string::npos)
+        << text;
     EXPECT_EQ(e.Where().table, "Table1");
     EXPECT_EQ(e.Where().field, "attach-data");
   }

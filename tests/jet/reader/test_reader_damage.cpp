@@ -51,10 +51,11 @@ ReadResult ReadAll(std::span<const std::byte> image, const std::string& table) {
   return result;
 }
 
-bool Mentions(const std::vector<Damage>& damage, const std::string& table, std::optional<std::uint32_t> page,
-              const std::string& words) {
+bool Mentions(const std::vector<Damage>& damage, const std::string& table,
+              std::optional<std::uint32_t> page, const std::string& words) {
   return std::any_of(damage.begin(), damage.end(), [&](const Damage& d) {
-    return d.where.table == table && (!page || d.where.page == page) && d.Text().find(words) != std::string::npos;
+    return d.where.table == table && (!page || d.where.page == page) &&
+           d.Text().find(words) != std::string::npos;
   });
 }
 
@@ -163,7 +164,8 @@ TEST_P(ReaderDamage, PageMissingFromTheUsageMapIsFoundAgain) {
   ASSERT_EQ(Read8(mapRow, 0), 0) << "the writer keeps small maps inline";
   const std::uint32_t start = Read32(mapRow, 1);
   const std::uint32_t dropped = dataPages_.back();
-  const std::size_t mapStart = static_cast<std::size_t>(mapRow.data() - holder->data()) + (def_.usedPagesMap >> 8) * image_.pageSize;
+  const std::size_t mapStart = static_cast<std::size_t>(mapRow.data() - holder->data()) +
+                               (def_.usedPagesMap >> 8) * image_.pageSize;
   const std::size_t bit = dropped - start;
   image_.bytes[mapStart + 5 + bit / 8] &= ~std::byte(1u << (bit % 8));
 
@@ -206,7 +208,9 @@ TEST_P(ReaderDamage, DeletedRowsStayDeletedWhenRecovering) {
 TEST_P(ReaderDamage, RowOffsetsOutsideThePageAreReportedWithPageAndRow) {
   // The last row of the page: no other row ends where it starts.
   const std::uint32_t page = dataPages_.front();
-  const int last = static_cast<int>(Read16(image_.bytes, page * image_.pageSize + format_->dataRowCountOffset)) - 1;
+  const int last =
+      static_cast<int>(Read16(image_.bytes, page * image_.pageSize + format_->dataRowCountOffset)) -
+      1;
   image_.Put16(RowSlotOffset(page, static_cast<std::size_t>(last)), 0x1FFF);
 
   const ReadResult r = ReadAll(image_.bytes, "Everything");
@@ -228,7 +232,8 @@ TEST_P(ReaderDamage, VariableOffsetOutsideTheRowNamesTheField) {
   const std::size_t maskSize = (def_.columns.size() + 7) / 8;
   const std::size_t countAt = page * image_.pageSize + slot.end - maskSize - format_->rowOffsetSize;
   // Offset entry 0 (the first variable column's start) points past the row.
-  const std::size_t firstEntry = countAt - format_->rowOffsetSize - (GetParam() ? (slot.end - slot.start - 1) / 256 : 0);
+  const std::size_t firstEntry =
+      countAt - format_->rowOffsetSize - (GetParam() ? (slot.end - slot.start - 1) / 256 : 0);
   image_.bytes[firstEntry] = std::byte{0xFF};
   if (!GetParam()) image_.bytes[firstEntry + 1] = std::byte{0x0F};
 
@@ -241,8 +246,9 @@ TEST_P(ReaderDamage, VariableOffsetOutsideTheRowNamesTheField) {
 TEST_P(ReaderDamage, TruncatedFileNeverCrashesAndReportsWhatIsMissing) {
   for (double fraction : {0.25, 0.5, 0.9}) {
     SCOPED_TRACE(fraction);
-    std::vector<std::byte> cut(image_.bytes.begin(),
-                               image_.bytes.begin() + static_cast<std::ptrdiff_t>(image_.bytes.size() * fraction));
+    std::vector<std::byte> cut(
+        image_.bytes.begin(),
+        image_.bytes.begin() + static_cast<std::ptrdiff_t>(image_.bytes.size() * fraction));
     try {
       Database db = Database::OpenImage(cut);
       std::size_t rows = 0, tables = 0;
@@ -265,7 +271,8 @@ TEST_P(ReaderDamage, TruncatedFileNeverCrashesAndReportsWhatIsMissing) {
         } catch (const DamageError&) {
         }
       }
-      EXPECT_FALSE(db.Report().Empty()) << "a file cut to " << cut.size() << " bytes read " << rows << " rows";
+      EXPECT_FALSE(db.Report().Empty())
+          << "a file cut to " << cut.size() << " bytes read " << rows << " rows";
     } catch (const JetError&) {
       // The catalog itself lay beyond the cut.
     }

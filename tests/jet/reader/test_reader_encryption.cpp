@@ -33,7 +33,8 @@ Image Fixture(const char* name) { return testing::ReadFile(testing::kFixtures + 
 
 Image Hex(std::string_view hex) {
   Image bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(std::byte(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(std::byte(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
   return bytes;
 }
 
@@ -57,9 +58,12 @@ std::vector<std::string> IdAndData(Database& db, const std::string& tableName) {
     std::string text;
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (i) text += '|';
-      if (const auto* n = std::get_if<std::int32_t>(&row.values[i])) text += std::to_string(*n);
-      else if (const auto* s = std::get_if<std::string>(&row.values[i])) text += *s;
-      else text += "?";
+      if (const auto* n = std::get_if<std::int32_t>(&row.values[i]))
+        text += std::to_string(*n);
+      else if (const auto* s = std::get_if<std::string>(&row.values[i]))
+        text += *s;
+      else
+        text += "?";
     }
     rows.push_back(text);
   }
@@ -68,7 +72,8 @@ std::vector<std::string> IdAndData(Database& db, const std::string& tableName) {
 
 // The text of the information at 0x299 of a header page.
 std::string DescriptorText(const Image& image) {
-  const std::size_t length = static_cast<std::size_t>(image[0x299]) | static_cast<std::size_t>(image[0x29A]) << 8;
+  const std::size_t length =
+      static_cast<std::size_t>(image[0x299]) | static_cast<std::size_t>(image[0x29A]) << 8;
   return std::string(reinterpret_cast<const char*>(image.data()) + 0x2A3, length - 8);
 }
 
@@ -93,8 +98,9 @@ TEST(OfficeEncryption, EncryptedFilesOpenWithTheirPasswordAndReadExactly) {
     const char* scheme;
   };
   for (const Case& c : {Case{"office-agile-4.4.accdb", "agile encryption (version 4.4"},
-                        Case{"office-agile-4.2.accdb", "RC4 CryptoAPI encryption (version 4.2, flags 0x0C, "
-                                                       "algorithm 0x6801, hash 0x8004, 128-bit key)"}}) {
+                        Case{"office-agile-4.2.accdb",
+                             "RC4 CryptoAPI encryption (version 4.2, flags 0x0C, "
+                             "algorithm 0x6801, hash 0x8004, 128-bit key)"}}) {
     SCOPED_TRACE(c.file);
     OpenOptions options;
     options.password = "password";
@@ -116,7 +122,8 @@ TEST(OfficeEncryption, CryptoApiWithAnAesIdButNoAesFlagIsRead) {
   OpenOptions options;
   options.password = "password";
   Database db = Database::Open(testing::kFixtures + "db-nonstandard.accdb", options);
-  EXPECT_NE(db.Header().encryption.find("without the AES flag (version 4.2, flags 0x0C, algorithm 0x6610"),
+  EXPECT_NE(db.Header().encryption.find(
+                "without the AES flag (version 4.2, flags 0x0C, algorithm 0x6610"),
             std::string::npos)
       << db.Header().encryption;
   const std::vector<std::string> names = db.TableNames();
@@ -155,8 +162,10 @@ TEST(OfficeEncryption, JetPasswordsAndDatabaseKeyEncodingStillOpen) {
 }
 
 TEST(OfficeEncryption, WrongOrMissingPasswordsAreRefused) {
-  for (const char* file : {"office-agile-4.4.accdb", "office-agile-4.2.accdb", "db-nonstandard.accdb"}) {
-    for (const std::string password : {"", "Password", "password ", "passwor", "wrong", "\xFF\xFEpassword"}) {
+  for (const char* file :
+       {"office-agile-4.4.accdb", "office-agile-4.2.accdb", "db-nonstandard.accdb"}) {
+    for (const std::string password :
+         {"", "Password", "password ", "passwor", "wrong", "\xFF\xFEpassword"}) {
       SCOPED_TRACE(std::string(file) + " with \"" + password + "\"");
       OpenOptions options;
       options.password = password;
@@ -173,7 +182,8 @@ TEST(OfficeEncryption, WrongOrMissingPasswordsAreRefused) {
 TEST(OfficeEncryption, PasswordIsCheckedOnTheHeaderAlone) {
   // Every page after the header is replaced by garbage: the verdict on the
   // password does not change, so no page was needed to reach it.
-  for (const char* file : {"office-agile-4.4.accdb", "office-agile-4.2.accdb", "db-nonstandard.accdb"}) {
+  for (const char* file :
+       {"office-agile-4.4.accdb", "office-agile-4.2.accdb", "db-nonstandard.accdb"}) {
     SCOPED_TRACE(file);
     Image image = Fixture(file);
     for (std::size_t i = 4096; i < image.size(); ++i) image[i] = std::byte(i * 131 + 7);
@@ -193,13 +203,14 @@ TEST(OfficeEncryption, TheSchemeIsKnownWithoutAPassword) {
     bool encrypted;
     const char* scheme;
   };
-  for (const Case& c : {Case{"office-agile-4.4.accdb", true,
-                             "agile encryption (version 4.4, data AES-256 ChainingModeCBC, SHA512; password key "
-                             "AES-256 ChainingModeCBC, SHA512)"},
-                        Case{"office-agile-4.2.accdb", true, "RC4 CryptoAPI encryption (version 4.2"},
-                        Case{"db-nonstandard.accdb", true, "CryptoAPI encryption with an AES algorithm"},
-                        Case{"testV2010.accdb", false, ""}, Case{"db-enc.mdb", false, ""},
-                        Case{"V2003_with-password.mdb", false, ""}}) {
+  for (const Case& c :
+       {Case{"office-agile-4.4.accdb", true,
+             "agile encryption (version 4.4, data AES-256 ChainingModeCBC, SHA512; password key "
+             "AES-256 ChainingModeCBC, SHA512)"},
+        Case{"office-agile-4.2.accdb", true, "RC4 CryptoAPI encryption (version 4.2"},
+        Case{"db-nonstandard.accdb", true, "CryptoAPI encryption with an AES algorithm"},
+        Case{"testV2010.accdb", false, ""}, Case{"db-enc.mdb", false, ""},
+        Case{"V2003_with-password.mdb", false, ""}}) {
     SCOPED_TRACE(c.file);
     const HeaderPage header = ParseHeaderPage(Fixture(c.file));
     EXPECT_EQ(header.officeEncrypted, c.encrypted);
@@ -220,34 +231,48 @@ TEST(OfficeEncryption, DamagedEncryptionHeadersAreFormatErrors) {
     const char* expected;  // part of the message
   };
   std::vector<Case> cases;
-  cases.push_back({"length past the page", WithBytes(agile, 0x299, {0xFF, 0xFF}), "runs past the header page"});
-  cases.push_back({"length too short for the version", WithBytes(agile, 0x299, {0x03, 0x00}), "needs 2 bytes"});
+  cases.push_back(
+      {"length past the page", WithBytes(agile, 0x299, {0xFF, 0xFF}), "runs past the header page"});
+  cases.push_back(
+      {"length too short for the version", WithBytes(agile, 0x299, {0x03, 0x00}), "needs 2 bytes"});
   cases.push_back({"XML cut short", WithBytes(agile, 0x299, {0x00, 0x02}), "XML does not parse"});
-  cases.push_back({"XML broken", WithDescriptorEdit(agile, "<keyData ", "<keyData<"), "XML does not parse"});
-  cases.push_back({"root in another namespace",
-                   WithDescriptorEdit(agile, "2006/encryption\" xmlns:p", "2007/encryption\" xmlns:p"), "root"});
-  cases.push_back({"missing attribute", WithDescriptorEdit(agile, "spinCount=", "spinCounx="), "spinCount"});
-  cases.push_back({"spin count not a number", WithDescriptorEdit(agile, "spinCount=\"1", "spinCount=\"x"),
-                   "not a number"});
-  cases.push_back({"bad base64", WithDescriptorEdit(agile, "saltValue=\"DAyc", "saltValue=\"D*yc"), "not base64"});
-  cases.push_back({"salt size contradicts the salt", WithDescriptorEdit(agile, "saltSize=\"16\" blockSize",
-                                                                          "saltSize=\"17\" blockSize"),
-                   "saltSize is 17"});
-  cases.push_back({"hash size contradicts the hash", WithDescriptorEdit(agile, "hashSize=\"64\" cipherAlgorithm",
-                                                                          "hashSize=\"20\" cipherAlgorithm"),
+  cases.push_back(
+      {"XML broken", WithDescriptorEdit(agile, "<keyData ", "<keyData<"), "XML does not parse"});
+  cases.push_back(
+      {"root in another namespace",
+       WithDescriptorEdit(agile, "2006/encryption\" xmlns:p", "2007/encryption\" xmlns:p"),
+       "root"});
+  cases.push_back(
+      {"missing attribute", WithDescriptorEdit(agile, "spinCount=", "spinCounx="), "spinCount"});
+  cases.push_back({"spin count not a number",
+                   WithDescriptorEdit(agile, "spinCount=\"1", "spinCount=\"x"), "not a number"});
+  cases.push_back({"bad base64", WithDescriptorEdit(agile, "saltValue=\"DAyc", "saltValue=\"D*yc"),
+                   "not base64"});
+  cases.push_back(
+      {"salt size contradicts the salt",
+       WithDescriptorEdit(agile, "saltSize=\"16\" blockSize", "saltSize=\"17\" blockSize"),
+       "saltSize is 17"});
+  cases.push_back({"hash size contradicts the hash",
+                   WithDescriptorEdit(agile, "hashSize=\"64\" cipherAlgorithm",
+                                      "hashSize=\"20\" cipherAlgorithm"),
                    "hashSize 20"});
   cases.push_back({"key value cut short",
-                   WithDescriptorEdit(agile, "encryptedKeyValue=\"sSEi0dHaeIXhw7bTCbObtwLMhjisiTOo6xtMLCFytcM=\"",
-                                      "encryptedKeyValue=\"sSEi0dHaeIXhw7bTCbObtw==\"                    "),
+                   WithDescriptorEdit(
+                       agile, "encryptedKeyValue=\"sSEi0dHaeIXhw7bTCbObtwLMhjisiTOo6xtMLCFytcM=\"",
+                       "encryptedKeyValue=\"sSEi0dHaeIXhw7bTCbObtw==\"                    "),
                    "encryptedKeyValue has 16 bytes"});
-  cases.push_back({"missing password encryptor",
-                   WithDescriptorEdit(agile, "keyEncryptor/password\"><p:", "keyEncryptor/passworX\"><p:"),
-                   "certificate"});
+  cases.push_back(
+      {"missing password encryptor",
+       WithDescriptorEdit(agile, "keyEncryptor/password\"><p:", "keyEncryptor/passworX\"><p:"),
+       "certificate"});
   cases.push_back({"reserved value of agile", WithBytes(agile, 0x29F, {0x41}), "reserved value"});
-  cases.push_back({"CryptoAPI header size past the end", WithBytes(rc4, 0x2A3, {0xFF, 0x00}), "CryptoAPI header"});
+  cases.push_back({"CryptoAPI header size past the end", WithBytes(rc4, 0x2A3, {0xFF, 0x00}),
+                   "CryptoAPI header"});
   cases.push_back({"salt size", WithBytes(rc4, 0x325, {0x0F}), "salt size is 15"});
-  cases.push_back({"verifier hash size", WithBytes(rc4, 0x349, {0x10}), "verifier hash size is 16"});
-  cases.push_back({"verifier cut short", WithBytes(rc4, 0x299, {0xBA}), "the encrypted verifier hash needs 20 bytes"});
+  cases.push_back(
+      {"verifier hash size", WithBytes(rc4, 0x349, {0x10}), "verifier hash size is 16"});
+  cases.push_back({"verifier cut short", WithBytes(rc4, 0x299, {0xBA}),
+                   "the encrypted verifier hash needs 20 bytes"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     for (const char* password : {"password", ""}) {
@@ -278,21 +303,29 @@ TEST(OfficeEncryption, SchemesTheReaderDoesNotDecryptAreNamed) {
     const char* expected;
   };
   std::vector<Case> cases;
-  cases.push_back({"AES standard", WithBytes(rc4, 0x29F, {0x24}), "AES standard encryption (version 4.2, flags 0x24"});
+  cases.push_back({"AES standard", WithBytes(rc4, 0x29F, {0x24}),
+                   "AES standard encryption (version 4.2, flags 0x24"});
   cases.push_back({"RC4 without CryptoAPI", WithBytes(rc4, 0x29B, {0x01, 0x00, 0x01, 0x00}),
                    "RC4 encryption without CryptoAPI (version 1.1)"});
-  cases.push_back({"extensible", WithBytes(rc4, 0x29B, {0x04, 0x00, 0x03, 0x00}), "extensible encryption (version 4.3)"});
-  cases.push_back({"external flag", WithBytes(rc4, 0x29F, {0x1C}), "extensible encryption (version 4.2, flags 0x1C"});
-  cases.push_back({"no CryptoAPI flag", WithBytes(rc4, 0x29F, {0x08}), "without the CryptoAPI flag (version 4.2"});
-  cases.push_back({"unknown version", WithBytes(rc4, 0x29B, {0x05, 0x00, 0x05, 0x00}), "unknown kind (version 5.5)"});
+  cases.push_back({"extensible", WithBytes(rc4, 0x29B, {0x04, 0x00, 0x03, 0x00}),
+                   "extensible encryption (version 4.3)"});
+  cases.push_back({"external flag", WithBytes(rc4, 0x29F, {0x1C}),
+                   "extensible encryption (version 4.2, flags 0x1C"});
+  cases.push_back({"no CryptoAPI flag", WithBytes(rc4, 0x29F, {0x08}),
+                   "without the CryptoAPI flag (version 4.2"});
+  cases.push_back({"unknown version", WithBytes(rc4, 0x29B, {0x05, 0x00, 0x05, 0x00}),
+                   "unknown kind (version 5.5)"});
   cases.push_back({"RC4 with a DES id", WithBytes(rc4, 0x2AF, {0x01, 0x66}), "algorithm 0x6601"});
   cases.push_back({"RC4 with a 32-bit key", WithBytes(rc4, 0x2B7, {0x20}), "32-bit key"});
-  cases.push_back({"agile with SHA-384", WithDescriptorEdit(agile, "hashAlgorithm=\"SHA512\" saltValue=\"DAyc",
-                                                            "hashAlgorithm=\"SHA384\" saltValue=\"DAyc"),
+  cases.push_back({"agile with SHA-384",
+                   WithDescriptorEdit(agile, "hashAlgorithm=\"SHA512\" saltValue=\"DAyc",
+                                      "hashAlgorithm=\"SHA384\" saltValue=\"DAyc"),
                    "data AES-256 ChainingModeCBC, SHA384"});
-  cases.push_back({"agile with CFB", WithDescriptorEdit(agile, "ChainingModeCBC\" hashAlgorithm=\"SHA512\" saltValue=\"DAyc",
-                                                        "ChainingModeCFB\" hashAlgorithm=\"SHA512\" saltValue=\"DAyc"),
-                   "data AES-256 ChainingModeCFB"});
+  cases.push_back(
+      {"agile with CFB",
+       WithDescriptorEdit(agile, "ChainingModeCBC\" hashAlgorithm=\"SHA512\" saltValue=\"DAyc",
+                          "ChainingModeCFB\" hashAlgorithm=\"SHA512\" saltValue=\"DAyc"),
+       "data AES-256 ChainingModeCFB"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     OpenOptions options;
@@ -331,10 +364,12 @@ TEST(OfficeCrypto, AesMatchesPublishedVectors) {
   const Image otherIv = Hex("0f0e0d0c0b0a09080706050403020100");
   for (const Image* v : {&iv, &otherIv, &iv}) {
     for (std::size_t length : {32u, 16u}) {
-      Image continuing(cipherText.begin(), cipherText.begin() + static_cast<std::ptrdiff_t>(length));
+      Image continuing(cipherText.begin(),
+                       cipherText.begin() + static_cast<std::ptrdiff_t>(length));
       Image fresh = continuing;
       cbc.Decrypt(*v, continuing);
-      AesCipher(AesCipher::Mode::Cbc, Hex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4"))
+      AesCipher(AesCipher::Mode::Cbc,
+                Hex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4"))
           .Decrypt(*v, fresh);
       EXPECT_EQ(continuing, fresh);
     }
@@ -355,15 +390,19 @@ TEST(OfficeCrypto, KeyDerivationsMatchIndependentlyComputedValues) {
   for (const Case& c : {
            Case{HashKind::Sha1, 0, "02567da0e515102aa0fcab5eddbd404e15c96096"},
            Case{HashKind::Sha1, 3, "ced603f191d05498cce13ab2860b5c471cdfae0b"},
-           Case{HashKind::Sha512, 2, "649a49d0e6f12cd2ea4880798038fc52ee4af2b398441698f60d6793b7cd10b2905b59301da2bf1eca05a4364e9bfc3fff46144fc00f8cfea4d3e8eb5b73119e"},
+           Case{HashKind::Sha512, 2,
+                "649a49d0e6f12cd2ea4880798038fc52ee4af2b398441698f60d6793b7cd10b2905b59301da2bf1eca"
+                "05a4364e9bfc3fff46144fc00f8cfea4d3e8eb5b73119e"},
        }) {
     EXPECT_EQ(AgileIteratedHash(c.kind, salt, password, c.spin), Hex(c.iterated)) << c.spin;
   }
   const Image iterated = AgileIteratedHash(HashKind::Sha512, salt, password, 2);
-  EXPECT_EQ(AgileKey(HashKind::Sha512, iterated, kAgileKeyValueBlock, 32), Hex("845edbc109d745e8e8380f495192388bc31e47e727007b6adae8ffde18f5a72e"));
+  EXPECT_EQ(AgileKey(HashKind::Sha512, iterated, kAgileKeyValueBlock, 32),
+            Hex("845edbc109d745e8e8380f495192388bc31e47e727007b6adae8ffde18f5a72e"));
   // A key longer than the hash is padded with 0x36.
   const Image sha1Iterated = AgileIteratedHash(HashKind::Sha1, salt, password, 3);
-  EXPECT_EQ(AgileKey(HashKind::Sha1, sha1Iterated, kAgileVerifierInputBlock, 32), Hex("72cdc1324cb70064d7593e7bf413ccf92620e989363636363636363636363636"));
+  EXPECT_EQ(AgileKey(HashKind::Sha1, sha1Iterated, kAgileVerifierInputBlock, 32),
+            Hex("72cdc1324cb70064d7593e7bf413ccf92620e989363636363636363636363636"));
   const auto block = LittleEndian32(5 ^ 0x12345678u);
   EXPECT_EQ(AgileIv(HashKind::Sha512, salt, block, 16), Hex("e09c0588714898f49cbf596d7a1180cb"));
 
@@ -372,7 +411,8 @@ TEST(OfficeCrypto, KeyDerivationsMatchIndependentlyComputedValues) {
   EXPECT_EQ(Rc4CryptoApiKey(base, LittleEndian32(0), 128), Hex("c25141865f8d11622c27586270440db4"));
   // 40 bits: five bytes of the hash, then zeros to 16 bytes.
   EXPECT_EQ(Rc4CryptoApiKey(base, LittleEndian32(0), 40), Hex("c25141865f0000000000000000000000"));
-  EXPECT_EQ(CryptoApiAesKey(base, LittleEndian32(3), 256), Hex("9d3dc7d1b355c9c39fdf317f97768ef347bb3bcd67620127f69fd7290ca3e4c4"));
+  EXPECT_EQ(CryptoApiAesKey(base, LittleEndian32(3), 256),
+            Hex("9d3dc7d1b355c9c39fdf317f97768ef347bb3bcd67620127f69fd7290ca3e4c4"));
   EXPECT_EQ(CryptoApiAesKey(base, LittleEndian32(3), 128), Hex("9d3dc7d1b355c9c39fdf317f97768ef3"));
 }
 
@@ -453,7 +493,8 @@ TEST(OfficeCrypto, AgilePageOneDecryptsWithTheDocumentedIv) {
   EVP_DecryptInit_ex(ctx, EVP_aes_256_cbc(), nullptr, keyHash,
                      reinterpret_cast<const unsigned char*>(d.passwordKey.salt.data()));
   EVP_CIPHER_CTX_set_padding(ctx, 0);
-  EVP_DecryptUpdate(ctx, dataKey, &outLength, reinterpret_cast<const unsigned char*>(d.encryptedKeyValue.data()),
+  EVP_DecryptUpdate(ctx, dataKey, &outLength,
+                    reinterpret_cast<const unsigned char*>(d.encryptedKeyValue.data()),
                     static_cast<int>(d.encryptedKeyValue.size()));
   // The IV of page 1.
   unsigned char ivHash[64];
@@ -467,7 +508,8 @@ TEST(OfficeCrypto, AgilePageOneDecryptsWithTheDocumentedIv) {
   EVP_DecryptInit_ex(ctx, EVP_aes_256_cbc(), nullptr, dataKey, ivHash);
   EVP_CIPHER_CTX_set_padding(ctx, 0);
   EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char*>(byHand.data()), &outLength,
-                    reinterpret_cast<const unsigned char*>(byHand.data()), static_cast<int>(byHand.size()));
+                    reinterpret_cast<const unsigned char*>(byHand.data()),
+                    static_cast<int>(byHand.size()));
   EVP_CIPHER_CTX_free(ctx);
   EXPECT_EQ(viaCodec, byHand);
   EXPECT_LE(static_cast<int>(byHand[0]), 0x08);  // a page-type byte
@@ -478,11 +520,14 @@ TEST(AgileDescriptor, BrokenDescriptorsAreRefusedSilently) {
   // print nothing. Entity tricks are refused, not expanded.
   const std::vector<std::string> documents = {
       "<encryption",
-      "<?xml version=\"1.0\"?><encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\">"
+      "<?xml version=\"1.0\"?><encryption "
+      "xmlns=\"http://schemas.microsoft.com/office/2006/encryption\">"
       "<keyData/></encryption>",
-      "<?xml version=\"1.0\"?><!DOCTYPE e [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+      "<?xml version=\"1.0\"?><!DOCTYPE e [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+      "\"&a;&a;&a;&a;&a;&a;&a;&a;\">"
       "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
-      "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" x=\"&d;&d;&d;&d;\"/>",
+      "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
+      "x=\"&d;&d;&d;&d;\"/>",
       "<?xml version=\"1.0\"?><!DOCTYPE e SYSTEM \"http://example.invalid/e.dtd\"><encryption/>",
       std::string("<encryption>\0\0<x/>", 18),
   };
@@ -518,7 +563,8 @@ TEST(AgileDescriptor, Base64) {
   EXPECT_EQ(out, Hex("000102ff"));
   EXPECT_TRUE(DecodeBase64("", out));
   EXPECT_TRUE(out.empty());
-  for (const char* bad : {"AAE*", "A", "AA=A", "AAEC/w==AAEC"}) EXPECT_FALSE(DecodeBase64(bad, out)) << bad;
+  for (const char* bad : {"AAE*", "A", "AA=A", "AAEC/w==AAEC"})
+    EXPECT_FALSE(DecodeBase64(bad, out)) << bad;
 }
 
 }  // namespace

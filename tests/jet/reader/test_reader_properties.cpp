@@ -60,7 +60,9 @@ PropertyMap LibmdbOf(const MdbProperties* props, const PropertyMap& ours) {
   while (g_hash_table_iter_next(&it, &key, &value)) {
     const std::string name = static_cast<const char*>(key);
     auto mine = ours.find(name);
-    result[name] = mine != ours.end() && mine->second == "?" ? "?" : (value ? static_cast<const char*>(value) : "");
+    result[name] = mine != ours.end() && mine->second == "?"
+                       ? "?"
+                       : (value ? static_cast<const char*>(value) : "");
   }
   return result;
 }
@@ -89,7 +91,8 @@ TEST(ReaderProperties, EveryTableAndColumnAsLibmdbReadsThem) {
       if (!entry.IsUserTable()) continue;
       SCOPED_TRACE(entry.name);
       std::string name = entry.name;
-      std::unique_ptr<MdbTableDef, FreeTable> table(mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
+      std::unique_ptr<MdbTableDef, FreeTable> table(
+          mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
       if (!table || !mdb_read_columns(table.get())) continue;
       const std::vector<PropertyBlock> blocks = db->PropertiesOf(entry);
       Table ours = db->OpenTable(entry.name);
@@ -144,7 +147,8 @@ TEST(ReaderIndexes, EveryIndexAsLibmdbReadsIt) {
     for (const std::string& tableName : db->TableNames()) {
       SCOPED_TRACE(tableName);
       std::string name = tableName;
-      std::unique_ptr<MdbTableDef, FreeTable> table(mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
+      std::unique_ptr<MdbTableDef, FreeTable> table(
+          mdb_read_table_by_name(mdb.get(), name.data(), MDB_TABLE));
       if (!table || !mdb_read_columns(table.get())) continue;
       mdb_read_indices(table.get());
       const Table ourTable = db->OpenTable(tableName);
@@ -166,7 +170,8 @@ TEST(ReaderIndexes, EveryIndexAsLibmdbReadsIt) {
           ASSERT_NE(column, nullptr);
           ASSERT_GE(theirs->key_col_num[k], 1);
           ASSERT_LE(theirs->key_col_num[k], static_cast<int>(table->num_cols));
-          auto* theirColumn = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, theirs->key_col_num[k] - 1));
+          auto* theirColumn = static_cast<MdbColumn*>(
+              g_ptr_array_index(table->columns, theirs->key_col_num[k] - 1));
           EXPECT_EQ(column->name, theirColumn->name);
           EXPECT_EQ(index.columns[k].ascending, theirs->key_col_order[k] != MDB_DESC);
         }

@@ -32,12 +32,16 @@ class EnvGuard {
  public:
   EnvGuard(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value, 1);
-    else ::unsetenv(name);
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
   }
   ~EnvGuard() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    else ::unsetenv(name_);
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
   }
 
  private:
@@ -51,9 +55,10 @@ TEST(HeaderPage, VersionsAndPageSizesOfRealFiles) {
     FileVersion version;
     std::size_t pageSize;
   };
-  for (const Case& c : {Case{"nwind.mdb", FileVersion::Jet3, 2048}, Case{"testV2003.mdb", FileVersion::Jet4, 4096},
-                        Case{"testV2010.accdb", FileVersion::Ace, 4096},
-                        Case{"db97-enc.mdb", FileVersion::Jet3, 2048}}) {
+  for (const Case& c :
+       {Case{"nwind.mdb", FileVersion::Jet3, 2048}, Case{"testV2003.mdb", FileVersion::Jet4, 4096},
+        Case{"testV2010.accdb", FileVersion::Ace, 4096},
+        Case{"db97-enc.mdb", FileVersion::Jet3, 2048}}) {
     SCOPED_TRACE(c.file);
     const auto bytes = testing::ReadFile(testing::kFixtures + c.file);
     const HeaderPage header = ParseHeaderPage(bytes);
@@ -71,15 +76,17 @@ TEST(HeaderPage, PagesEncodedWithTheDatabaseKeyAreDecoded) {
     RowCursor rows = table.Rows();
     Row row;
     std::vector<std::string> texts;
-    while (rows.Next(row)) texts.push_back(std::get<std::string>(row.values[table.Definition().FindColumn("col1") -
-                                                                            table.Definition().columns.data()]));
+    while (rows.Next(row))
+      texts.push_back(std::get<std::string>(
+          row.values[table.Definition().FindColumn("col1") - table.Definition().columns.data()]));
     EXPECT_EQ(texts, (std::vector<std::string>{"hello", "world"}));
   }
 }
 
 TEST(HeaderPage, PasswordIsUnmaskedForEveryVersion) {
   // A real Jet 4 file, and writer-made Jet 3 and Jet 4 files.
-  const HeaderPage real = ParseHeaderPage(testing::ReadFile(testing::kFixtures + "V2003_with-password.mdb"));
+  const HeaderPage real =
+      ParseHeaderPage(testing::ReadFile(testing::kFixtures + "V2003_with-password.mdb"));
   EXPECT_EQ(Utf16LeToUtf8(real.password), "password");
   testing::TempDir dir;
   for (bool jet3 : {true, false}) {
@@ -125,10 +132,12 @@ TEST(TextDecoding, Jet4PlainAndCompressedUnicode) {
       {B({0xFF, 0xFE, 'a', 0x00, 0x3A, 0x04, 0x00, 'c'}), "aкc"},  // one byte, two, one again
       {B({0xFF, 0xFE, 0xE4, 0xE4}), "ää"},
       {B({0xFF, 0xFE}), ""},
-      {B({0xFF, 0xFE, 0x00, 0x3A}), ""},                          // a two-byte run cut short
-      {B({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80"},         // a surrogate pair
-      {B({0x00, 0xD8, 'a', 0}), "\xEF\xBF\xBD" "a"},              // a lone surrogate
-      {B({'a', 0, 'b'}), "a"},                                    // an odd last byte
+      {B({0xFF, 0xFE, 0x00, 0x3A}), ""},                  // a two-byte run cut short
+      {B({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80"},  // a surrogate pair
+      {B({0x00, 0xD8, 'a', 0}),
+       "\xEF\xBF\xBD"
+       "a"},                    // a lone surrogate
+      {B({'a', 0, 'b'}), "a"},  // an odd last byte
   };
   const TextDecoder decoder(FileVersion::Jet4);
   for (const Case& c : cases) EXPECT_EQ(decoder.Decode(c.stored), c.text);
@@ -194,7 +203,8 @@ TEST(PageSource, FileAndMemoryAgreeAndTheCodecSkipsPageZero) {
   PageSource memory(std::make_unique<MemoryByteSource>(image), 4096);
   ASSERT_EQ(file.PageCount(), image.size() / 4096);
   for (std::uint32_t page : {0u, 5u, 1u, 5u, file.PageCount() - 1}) {
-    const auto expected = std::vector<std::byte>(image.begin() + page * 4096, image.begin() + (page + 1) * 4096);
+    const auto expected =
+        std::vector<std::byte>(image.begin() + page * 4096, image.begin() + (page + 1) * 4096);
     EXPECT_EQ(*file.Read(page), expected) << page;
     EXPECT_EQ(*memory.Read(page), expected) << page;
   }
@@ -240,7 +250,8 @@ TEST(ValueText, DecimalsAndGuids) {
       {Decimal{.negative = false, .high = 0, .low = 12345, .precision = 18, .scale = 2}, "123.45"},
       {Decimal{.negative = true, .high = 0, .low = 5, .precision = 18, .scale = 3}, "-0.005"},
       {Decimal{.negative = false, .high = 0, .low = 0, .precision = 18, .scale = 0}, "0"},
-      {Decimal{.negative = false, .high = 1, .low = 0, .precision = 28, .scale = 0}, "18446744073709551616"},
+      {Decimal{.negative = false, .high = 1, .low = 0, .precision = 28, .scale = 0},
+       "18446744073709551616"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.value.Text(), c.text);
   Guid g;
@@ -310,7 +321,8 @@ TEST(RealFiles, ComplexColumnsGiveTheirKeyAndLargeNumbersTheir64Bits) {
   EXPECT_EQ(column->type, static_cast<std::uint8_t>(ColumnType::BigInt));
   RowCursor bigRows = numbers.Rows();
   ASSERT_TRUE(bigRows.Next(row));
-  EXPECT_TRUE(std::holds_alternative<std::int64_t>(row.values[column - numbers.Definition().columns.data()]));
+  EXPECT_TRUE(std::holds_alternative<std::int64_t>(
+      row.values[column - numbers.Definition().columns.data()]));
 }
 
 TEST(RealFiles, MissingTableIsNotFound) {

@@ -38,7 +38,8 @@ Bytes Sample(std::size_t size, unsigned seed) {
 
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
   std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(b.at(at + static_cast<std::size_t>(i)));
+  for (int i = 3; i >= 0; --i)
+    v = v << 8 | static_cast<std::uint8_t>(b.at(at + static_cast<std::size_t>(i)));
   return v;
 }
 
@@ -49,13 +50,15 @@ Bytes Decode(const Bytes& stored) {
   if (flag == 1) {
     uLongf size = length;
     EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(content.data()), &size,
-                         reinterpret_cast<const Bytef*>(stored.data() + 8), static_cast<uLong>(stored.size() - 8)),
+                         reinterpret_cast<const Bytef*>(stored.data() + 8),
+                         static_cast<uLong>(stored.size() - 8)),
               Z_OK);
     EXPECT_EQ(size, length);
   } else {
     EXPECT_EQ(flag, 0u);
     EXPECT_EQ(stored.size(), 8u + length);
-    std::memcpy(content.data(), stored.data() + 8, std::min<std::size_t>(length, stored.size() - 8));
+    std::memcpy(content.data(), stored.data() + 8,
+                std::min<std::size_t>(length, stored.size() - 8));
   }
   return Bytes(content.begin() + Get32(content, 0), content.end());
 }
@@ -106,7 +109,8 @@ class WrittenAttachments : public ::testing::Test {
 TEST_F(WrittenAttachments, OurReaderReadsEveryFileBack) {
   Database db = Database::Open(path_);
   EXPECT_EQ(db.Header().version, FileVersion::Ace);
-  EXPECT_EQ(db.TableNames(), (std::vector<std::string>{"Docs", "Plain"}));  // the hidden tables are not listed
+  EXPECT_EQ(db.TableNames(),
+            (std::vector<std::string>{"Docs", "Plain"}));  // the hidden tables are not listed
   Table docs = db.OpenTable("Docs");
   ComplexColumn column = ComplexColumn::Open(db, docs, "Files");
   EXPECT_EQ(column.Kind(), ComplexKind::Attachment);
@@ -126,7 +130,9 @@ TEST_F(WrittenAttachments, OurReaderReadsEveryFileBack) {
       EXPECT_EQ(file.Compressed(), expected[i].compress);
       EXPECT_EQ(file.Extension(), found[i].fileType);
       Bytes bytes;
-      file.ReadAll([&](std::span<const std::byte> piece) { bytes.insert(bytes.end(), piece.begin(), piece.end()); });
+      file.ReadAll([&](std::span<const std::byte> piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+      });
       EXPECT_EQ(bytes, expected[i].data);
     }
   }
@@ -145,12 +151,16 @@ TEST_F(WrittenAttachments, LibmdbReadsTheHiddenTableAndTheComplexColumnsList) {
   const std::string flat = ComplexColumn::Open(db, docs, "Files").FlatTable().Name();
   EXPECT_EQ(flat.rfind("f_", 0), 0u);
   const testing::OracleTable hidden = testing::ReadWithLibmdb(path_, flat);
-  EXPECT_EQ(hidden.columns, (std::vector<std::string>{"_Files", "FileData", "FileFlags", "FileName", "FileTimeStamp",
-                                                      "FileType", "FileURL", "Docs_Files"}));
+  EXPECT_EQ(hidden.columns,
+            (std::vector<std::string>{"_Files", "FileData", "FileFlags", "FileName",
+                                      "FileTimeStamp", "FileType", "FileURL", "Docs_Files"}));
   std::map<std::int32_t, std::vector<File>> read;
   for (const auto& r : hidden.rows) {
-    read[std::stoi(r[0].text)].push_back({r[3].text, Decode(r[1].bytes), Get32(r[1].bytes, 0) == 1});
-    EXPECT_EQ(r[5].text, r[3].text.find('.') == std::string::npos ? "" : r[3].text.substr(r[3].text.rfind('.') + 1));
+    read[std::stoi(r[0].text)].push_back(
+        {r[3].text, Decode(r[1].bytes), Get32(r[1].bytes, 0) == 1});
+    EXPECT_EQ(r[5].text, r[3].text.find('.') == std::string::npos
+                             ? ""
+                             : r[3].text.substr(r[3].text.rfind('.') + 1));
   }
   ASSERT_EQ(read.size(), 2u);
   for (const auto& [key, list] : files_) {
@@ -174,9 +184,7 @@ TEST(WrittenAttachmentErrors, TheWriterRefusesWhatAnAccessFileCannotHold) {
     w::MdbWriter jet4(dir.Path("a.mdb").string());
     EXPECT_THROW(jet4.AddTable({"T", {{"f", w::ColumnType::Attachment}}}), w::WriterError);
   }
-  EXPECT_THROW(w::MdbWriter(dir.Path("b.accdb").string(),
-                            Ace("secret")),
-               w::WriterError);
+  EXPECT_THROW(w::MdbWriter(dir.Path("b.accdb").string(), Ace("secret")), w::WriterError);
   w::MdbWriter ace(dir.Path("c.accdb").string(), Ace());
   auto& t = ace.AddTable({"T", {{"id", w::ColumnType::Long}, {"f", w::ColumnType::Attachment}}});
   const Bytes data = Text("x");
