@@ -19,14 +19,14 @@ void DataPage::Reset() {
   rowsStart_ = jet_.pageSize;
   page_[0] = std::byte{kPageTypeData};
   page_[1] = std::byte{0x01};
-  Put32(page_, 4, owner_);
+  Put32(page_, jet_.dataOwnerOffset, owner_);
   Put16(page_, 2, FreeSpace());
 }
 
 DataPage DataPage::FromBytes(const JetConstants& jet, std::span<const std::byte> image) {
   if (image.size() != jet.pageSize || image[0] != std::byte{kPageTypeData})
     throw WriterError("not a data page");
-  DataPage page(jet, Get32(image, 4));
+  DataPage page(jet, Get32(image, jet.dataOwnerOffset));
   std::copy(image.begin(), image.end(), page.page_.begin());
   const std::size_t rows = Get16(image, jet.dataRowCountOffset);
   const std::size_t headerEnd = jet.dataRowCountOffset + 2 + 2 * rows;
@@ -35,7 +35,7 @@ DataPage DataPage::FromBytes(const JetConstants& jet, std::span<const std::byte>
   std::size_t lowest = jet.pageSize;
   for (std::size_t r = 0; r < rows; ++r) {
     const std::size_t offset =
-        Get16(image, jet.dataRowCountOffset + 2 + 2 * r) & 0x1FFF;  // without flag bits
+        Get16(image, jet.dataRowCountOffset + 2 + 2 * r) & kRowOffsetMask;  // without flag bits
     if (offset < headerEnd || offset > lowest) throw WriterError("data page with bad row offsets");
     lowest = offset;
   }

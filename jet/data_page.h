@@ -18,8 +18,6 @@ class DataPage {
   // owner: the tdef page of the table, or kLongValueOwner for a long-value page.
   DataPage(const JetConstants& jet, std::uint32_t owner);
 
-  static constexpr std::uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
-
   // Continues a page read from a file (to append rows to it). Throws
   // WriterError when the image is not a consistent data page.
   static DataPage FromBytes(const JetConstants& jet, std::span<const std::byte> image);

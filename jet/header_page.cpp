@@ -12,31 +12,24 @@
 
 namespace corvid::jet {
 
-std::array<std::byte, 4> PasswordDateMask(double creationDate) {
-  const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(creationDate));
-  std::array<std::byte, 4> mask{};
-  Put32(mask, 0, days);
-  return mask;
-}
-
 std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFields& fields) {
   std::vector<std::byte> page(jet.pageSize, std::byte{0});
   std::span<std::byte> p(page);
-  Put32(p, 0, 0x00000100);  // page type 0, then 01 00 00
+  std::copy(kHeaderMagic.begin(), kHeaderMagic.end(), reinterpret_cast<std::uint8_t*>(page.data()));
   const bool ace = jet.format == JetFormat::Ace2007;
   std::copy_n(reinterpret_cast<const std::byte*>(ace ? kEngineNameAce : kEngineNameJet),
-              sizeof kEngineNameJet - 1, page.begin() + kHeaderEngineNameOffset);
+              kEngineNameLength, page.begin() + kHeaderEngineNameOffset);
   Put32(p, kHeaderVersionOffset, jet.versionByte);
 
   // The masked block as Access leaves it in a new database.
-  Put32(p, 0x18, 0x00000100);
+  Put32(p, kHeaderMaskedStart, 0x00000100);
   Put32(p, 0x1C, 0x00000101);
   for (std::uint32_t k = 0; k < 4; ++k) Put32(p, 0x20 + 4 * k, 2 + k);
   Put16(p, kHeaderCodePageOffset, fields.codePage);
   Put32(p, kHeaderDatabaseKeyOffset, 0);  // 0: pages are not encrypted
 
   if (jet.format != JetFormat::Jet3) {
-    Put32(p, kHeaderJet4SortOrderOffset, fields.sortOrder);
+    Put32(p, jet.sortOrderOffset, fields.sortOrder);
     PutDouble(p, kHeaderCreationDateOffset, fields.creationDate);
     // Outside the masked block: the engine's format marker "4.0".
     Put32(p, 0x98, 0x0654);
@@ -44,7 +37,7 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
     page[0x9D] = std::byte{'.'};
     page[0x9E] = std::byte{'0'};
   } else {
-    Put16(p, kHeaderJet3SortOrderOffset, fields.sortOrder);
+    Put16(p, jet.sortOrderOffset, fields.sortOrder);
   }
 
   const std::u16string password = Utf8ToUtf16(fields.password);
@@ -76,7 +69,7 @@ void PutHeaderPassword(const JetConstants& jet, std::span<std::byte> page0,
   std::copy_n(encoded.begin(), std::min(encoded.size(), field.size()), field.begin());
   if (jet.passwordMaskedByDate) {
     const auto mask = PasswordDateMask(GetDouble(page0, kHeaderCreationDateOffset));
-    for (std::size_t i = 0; i < field.size(); ++i) field[i] ^= mask[i % mask.size()];
+    for (std::size_t i = 0; i < field.size(); ++i) field[i] ^= std::byte{mask[i % mask.size()]};
   }
 }
 
@@ -86,7 +79,7 @@ std::string GetHeaderPassword(const JetConstants& jet, std::span<const std::byte
   std::string out;
   if (jet.passwordMaskedByDate) {
     const auto mask = PasswordDateMask(GetDouble(page0, kHeaderCreationDateOffset));
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= mask[i % mask.size()];
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= std::byte{mask[i % mask.size()]};
   }
   if (jet.format != JetFormat::Jet3) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {

@@ -17,7 +17,7 @@ namespace corvid::jet {
 struct HeaderFields {
   std::string password;     // UTF-8
   double creationDate = 0;  // days since 1899-12-30 (Jet 4)
-  std::uint16_t sortOrder = 0x409;
+  std::uint16_t sortOrder = kSortOrderGeneral;
   std::uint16_t codePage = 1252;
 };
 
@@ -29,9 +29,6 @@ std::vector<std::byte> BuildHeaderPage(const JetConstants& jet, const HeaderFiel
 // unmasked image, puts the mask back. The image needs the bytes up to the
 // end of the masked block, not the whole page.
 void UnmaskHeader(const JetConstants& jet, std::span<std::byte> page0);
-
-// Jet 4 xors the password field with the whole days of the creation date.
-std::array<std::byte, 4> PasswordDateMask(double creationDate);
 
 // Writes the password field of an unmasked page-0 image: `encoded` (UCS-2 in
 // Jet 4, Windows-1252 in Jet 3; at most jet.passwordLength bytes, the rest is

@@ -7,10 +7,7 @@
 namespace corvid::jet {
 
 ColumnLongValuePages::ColumnLongValuePages(const JetConstants& jet, PageSink& file)
-    : jet_(jet),
-      file_(file),
-      shared_(jet, DataPage::kLongValueOwner),
-      chainPage_(jet, DataPage::kLongValueOwner) {}
+    : jet_(jet), file_(file), shared_(jet, kLongValueOwner), chainPage_(jet, kLongValueOwner) {}
 
 std::uint32_t ColumnLongValuePages::StoreSingle(std::span<const std::byte> value) {
   if (!sharedNumber_ || !shared_.Fits(value.size())) {

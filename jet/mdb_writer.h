@@ -29,13 +29,9 @@
 #include <variant>
 #include <vector>
 
-namespace corvid::jet {
+#include "jet/jet_format.h"
 
-enum class JetFormat {
-  Jet3,     // Access 97: 2 KiB pages, single-byte text (Windows-1252)
-  Jet4,     // Access 2000-2003: 4 KiB pages, UCS-2 text
-  Ace2007,  // Access 2007 (.accdb): Jet 4's pages; attachment columns; no database password
-};
+namespace corvid::jet {
 
 enum class ColumnType {
   Long,        // Long Integer (32 bits)
@@ -101,8 +97,8 @@ struct WriterOptions {
   // Days since 1899-12-30 (the default is 2026-01-01 00:00).
   double creationDate = 46023.0;
   // Code page / sort order recorded for the database and its text columns
-  // (0x409 = "General").
-  std::uint16_t sortOrder = 0x409;
+  // (the default is "General").
+  std::uint16_t sortOrder = kSortOrderGeneral;
 };
 
 // A stored query as Access keeps it: one MSysQueries row per clause element

@@ -209,7 +209,7 @@ void RowEncoder::Convert(const Value& value, std::int64_t rowNumber, const Colum
 }
 
 std::size_t RowEncoder::LongValueRowBytes(const Field& field) const {
-  return kLongValueHeaderSize +
+  return kLongValueFieldSize +
          (field.bytes.size() <= jet_.maxInlineLongValue ? field.bytes.size() : 0);
 }
 
@@ -317,7 +317,7 @@ void RowEncoder::Assemble(LongValueStore& store, std::vector<std::byte>& row) {
       out.Bytes(field.bytes);
     } else if (field.bytes.size() <= jet_.maxLongValueRow) {
       const std::uint32_t pointer = store.StoreSingle(column.number, field.bytes);
-      out.U32(length | kLongValueSinglePage);
+      out.U32(length | kLongValueSingleRow);
       out.U32(pointer);
       out.U32(0);
     } else {

@@ -6,20 +6,12 @@
 #include "jet/mdb_writer.h"
 
 namespace corvid::jet {
-namespace {
-
-constexpr std::uint32_t kDeletedFlag = 0x4000;
-constexpr std::uint32_t kLookupFlag = 0x8000;
-constexpr std::uint32_t kOffsetMask = 0x1FFF;
-
-}  // namespace
-
 RowPage::RowPage(const JetConstants& jet, std::span<const std::byte> image) : jet_(jet) {
   if (image.size() != jet.pageSize || image[0] != std::byte{kPageTypeData})
     throw WriterError("page is not a data page");
   header_.assign(image.begin(),
                  image.begin() + static_cast<std::ptrdiff_t>(jet.dataRowCountOffset));
-  owner_ = Get32(image, 4);
+  owner_ = Get32(image, jet.dataOwnerOffset);
   const std::size_t count = Get16(image, jet.dataRowCountOffset);
   const std::size_t headerEnd = jet.dataRowCountOffset + 2 + 2 * count;
   if (count > jet.maxRowsPerPage || headerEnd > jet.pageSize)
@@ -27,10 +19,10 @@ RowPage::RowPage(const JetConstants& jet, std::span<const std::byte> image) : je
   std::size_t end = jet.pageSize;
   for (std::size_t r = 0; r < count; ++r) {
     const std::uint32_t entry = Get16(image, jet.dataRowCountOffset + 2 + 2 * r);
-    const std::size_t start = entry & kOffsetMask;
+    const std::size_t start = entry & kRowOffsetMask;
     Slot slot;
-    slot.deleted = (entry & kDeletedFlag) != 0;
-    slot.lookup = (entry & kLookupFlag) != 0;
+    slot.deleted = (entry & kRowDeleted) != 0;
+    slot.lookup = (entry & kRowLookup) != 0;
     // A deleted row's bytes may overlap others' (Jet leaves them as they
     // were); they are not kept.
     if (!slot.deleted) {
@@ -94,8 +86,8 @@ std::vector<std::byte> RowPage::Image() const {
     std::copy(slot.bytes.begin(), slot.bytes.end(),
               page.begin() + static_cast<std::ptrdiff_t>(start));
     std::uint32_t entry = static_cast<std::uint32_t>(start);
-    if (slot.deleted) entry |= kDeletedFlag;
-    if (slot.lookup) entry |= kLookupFlag;
+    if (slot.deleted) entry |= kRowDeleted;
+    if (slot.lookup) entry |= kRowLookup;
     Put16(page, jet_.dataRowCountOffset + 2 + 2 * r, entry);
     end = start;
   }

@@ -9,22 +9,7 @@
 namespace corvid::jet {
 namespace {
 
-constexpr std::size_t kContinuationHeader = 8;
-constexpr std::uint8_t kUserTable = 0x4E;
 constexpr std::size_t kMaxTdefPages = 64;
-
-struct Offsets {
-  std::size_t rowCount, autoNumber, tableType, columnCount, logicalIndexes, realIndexes, usedMap,
-      freeMap;
-  std::size_t columnType, columnNumber, columnVarIndex, columnFlags, columnCompress,
-      columnFixedOffset, columnLength;
-};
-
-Offsets OffsetsFor(const JetConstants& jet) {
-  if (jet.format != JetFormat::Jet3)
-    return {16, 20, 40, 45, 47, 51, 55, 59, 0, 5, 7, 15, 16, 21, 23};
-  return {12, 16, 20, 25, 27, 31, 35, 39, 0, 1, 3, 13, 0, 14, 16};
-}
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -46,9 +31,9 @@ std::vector<std::byte> DefinitionStream(EditSession& session, std::uint32_t firs
       throw WriterError("page " + std::to_string(page) + " is not a table definition page; table " +
                         Quoted(table) + " cannot be read");
     pages.push_back(page);
-    stream.insert(stream.end(), image.begin() + (pages.size() == 1 ? 0 : kContinuationHeader),
+    stream.insert(stream.end(), image.begin() + (pages.size() == 1 ? 0 : kTdefContinuationHeader),
                   image.end());
-    page = Get32(image, 4);
+    page = Get32(image, kTdefNextPageOffset);
   }
   return stream;
 }
@@ -78,30 +63,30 @@ std::string DecodeName(const JetConstants& jet, std::span<const std::byte> bytes
 
 ColumnType TypeOf(std::uint8_t jetType, std::uint8_t flags, bool& known) {
   known = true;
-  switch (jetType) {
-    case kTypeBool:
+  switch (static_cast<StoredType>(jetType)) {
+    case StoredType::Bool:
       return ColumnType::YesNo;
-    case kTypeByte:
+    case StoredType::Byte:
       return ColumnType::Byte;
-    case kTypeInt:
+    case StoredType::Integer:
       return ColumnType::Integer;
-    case kTypeLong:
+    case StoredType::Long:
       return (flags & kColumnAutoLong) ? ColumnType::AutoNumber : ColumnType::Long;
-    case kTypeMoney:
+    case StoredType::Money:
       return ColumnType::Currency;
-    case kTypeDouble:
+    case StoredType::Double:
       return ColumnType::Double;
-    case kTypeDateTime:
+    case StoredType::DateTime:
       return ColumnType::DateTime;
-    case kTypeBinary:
+    case StoredType::Binary:
       return ColumnType::Binary;
-    case kTypeText:
+    case StoredType::Text:
       return ColumnType::Text;
-    case kTypeOle:
+    case StoredType::Ole:
       return ColumnType::OleObject;
-    case kTypeMemo:
+    case StoredType::Memo:
       return ColumnType::Memo;
-    case kTypeGuid:
+    case StoredType::Guid:
       return ColumnType::Guid;
     default:
       known = false;
@@ -111,12 +96,8 @@ ColumnType TypeOf(std::uint8_t jetType, std::uint8_t flags, bool& known) {
 
 }  // namespace
 
-std::size_t RowCountOffset(const JetConstants& jet) { return OffsetsFor(jet).rowCount; }
-std::size_t AutoNumberOffset(const JetConstants& jet) { return OffsetsFor(jet).autoNumber; }
-
 StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::uint32_t tdefPage,
                             const std::string& tableName) {
-  const Offsets o = OffsetsFor(jet);
   StoredTable t;
   const std::vector<std::byte> s = DefinitionStream(session, tdefPage, t.tdefPages, tableName);
   const std::span<const std::byte> stream(s);
@@ -125,19 +106,19 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
                        " is damaged or in a form the editor does not know");
   };
 
-  if (std::to_integer<std::uint8_t>(stream[o.tableType]) != kUserTable)
+  if (std::to_integer<std::uint8_t>(stream[jet.tdefTableTypeOffset]) != kUserTable)
     throw WriterError("table " + Quoted(tableName) +
                       " is a system table; only user tables can be edited");
-  const std::uint32_t logicalIndexes = Get32(stream, o.logicalIndexes);
-  const std::uint32_t realIndexes = Get32(stream, o.realIndexes);
+  const std::uint32_t logicalIndexes = Get32(stream, jet.tdefIndexCountOffset);
+  const std::uint32_t realIndexes = Get32(stream, jet.tdefRealIndexCountOffset);
   if (logicalIndexes > 0 || realIndexes > 0)
     throw WriterError("table " + Quoted(tableName) +
                       " has indexes; their entries would have to change with every row");
-  t.rowCount = Get32(stream, o.rowCount);
-  t.lastAutoNumber = static_cast<std::int32_t>(Get32(stream, o.autoNumber));
-  t.usedPagesMap = Get32(stream, o.usedMap);
-  t.freePagesMap = Get32(stream, o.freeMap);
-  const std::size_t columnCount = Get16(stream, o.columnCount);
+  t.rowCount = Get32(stream, jet.tdefRowCountOffset);
+  t.lastAutoNumber = static_cast<std::int32_t>(Get32(stream, jet.tdefAutoNumberOffset));
+  t.usedPagesMap = Get32(stream, jet.tdefUsedPagesOffset);
+  t.freePagesMap = Get32(stream, jet.tdefFreePagesOffset);
+  const std::size_t columnCount = Get16(stream, jet.tdefColumnCountOffset);
   if (columnCount == 0 || columnCount > jet.maxColumns) throw damaged();
 
   struct Entry {
@@ -152,14 +133,14 @@ StoredTable ReadStoredTable(const JetConstants& jet, EditSession& session, std::
     if (at + jet.columnEntrySize > stream.size()) throw damaged();
     const auto e = stream.subspan(at, jet.columnEntrySize);
     Entry entry{};
-    entry.type = std::to_integer<std::uint8_t>(e[o.columnType]);
-    entry.flags = std::to_integer<std::uint8_t>(e[o.columnFlags]);
-    entry.number = static_cast<std::uint16_t>(Get16(e, o.columnNumber));
-    entry.varIndex = static_cast<std::uint16_t>(Get16(e, o.columnVarIndex));
-    entry.fixedOffset = static_cast<std::uint16_t>(Get16(e, o.columnFixedOffset));
-    entry.length = static_cast<std::uint16_t>(Get16(e, o.columnLength));
+    entry.type = std::to_integer<std::uint8_t>(e[jet.columnTypeOffset]);
+    entry.flags = std::to_integer<std::uint8_t>(e[jet.columnFlagsOffset]);
+    entry.number = static_cast<std::uint16_t>(Get16(e, jet.columnNumberOffset));
+    entry.varIndex = static_cast<std::uint16_t>(Get16(e, jet.columnVariableIndexOffset));
+    entry.fixedOffset = static_cast<std::uint16_t>(Get16(e, jet.columnFixedOffsetOffset));
+    entry.length = static_cast<std::uint16_t>(Get16(e, jet.columnLengthOffset));
     entry.compress = jet.format != JetFormat::Jet3 &&
-                     (std::to_integer<std::uint8_t>(e[o.columnCompress]) & 0x01);
+                     (std::to_integer<std::uint8_t>(e[jet.columnCompressedFlagOffset]) & 0x01);
     entries.push_back(entry);
   }
   for (Entry& entry : entries) {

@@ -27,10 +27,6 @@ struct StoredTable {
   std::vector<LongValueMaps> longValueMaps;
 };
 
-// Offsets of the counters in the first tdef page.
-std::size_t RowCountOffset(const JetConstants& jet);
-std::size_t AutoNumberOffset(const JetConstants& jet);
-
 // Reads the table whose definition starts at `tdefPage`. Throws WriterError
 // naming the reason when the table cannot be edited safely: a system table,
 // a table with indexes (they would have to change with every row), a column

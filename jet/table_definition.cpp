@@ -9,12 +9,11 @@
 namespace corvid::jet {
 namespace {
 
-constexpr std::size_t kPageHeader = 8;
-constexpr std::uint8_t kUserTable = 0x4E;
-constexpr std::uint8_t kSystemTable = 0x53;
 constexpr std::uint16_t kWindows1252 = 0x4E4;
 
-bool IsTextual(const ColumnLayout& c) { return c.jetType == kTypeText || c.jetType == kTypeMemo; }
+bool IsTextual(const ColumnLayout& c) {
+  return c.jetType == StoredType::Text || c.jetType == StoredType::Memo;
+}
 
 std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout,
                               const TableStatistics& stats) {
@@ -26,62 +25,45 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
   s[1] = std::byte{0x01};
   if (jet4) {
     Put32(s, 12, kTableMagic);
-    Put32(s, 16, stats.rowCount);
-    Put32(s, 20, static_cast<std::uint32_t>(stats.lastAutoNumber));
-    Put8(s, 24, 0x01);
-    Put8(s, 40, tableType);
-    Put16(s, 41, columnCount);
-    Put16(s, 43, static_cast<std::uint32_t>(layout.variableCount));
-    Put16(s, 45, columnCount);
-    Put32(s, 47, 0);  // logical indexes
-    Put32(s, 51, 0);  // index entries
-    Put32(s, 55, stats.usedPagesMap);
-    Put32(s, 59, stats.freePagesMap);
+    Put8(s, 24, 0x01);  // lets Access hand out AutoNumbers
   } else {
     s[2] = std::byte{'V'};
     s[3] = std::byte{'C'};
-    Put32(s, 12, stats.rowCount);
-    Put32(s, 16, static_cast<std::uint32_t>(stats.lastAutoNumber));
-    Put8(s, 20, tableType);
-    Put16(s, 21, columnCount);
-    Put16(s, 23, static_cast<std::uint32_t>(layout.variableCount));
-    Put16(s, 25, columnCount);
-    Put32(s, 27, 0);
-    Put32(s, 31, 0);
-    Put32(s, 35, stats.usedPagesMap);
-    Put32(s, 39, stats.freePagesMap);
   }
+  Put32(s, jet.tdefRowCountOffset, stats.rowCount);
+  Put32(s, jet.tdefAutoNumberOffset, static_cast<std::uint32_t>(stats.lastAutoNumber));
+  Put8(s, jet.tdefTableTypeOffset, tableType);
+  Put16(s, jet.tdefMaxColumnsOffset, columnCount);
+  Put16(s, jet.tdefVariableCountOffset, static_cast<std::uint32_t>(layout.variableCount));
+  Put16(s, jet.tdefColumnCountOffset, columnCount);
+  Put32(s, jet.tdefIndexCountOffset, 0);
+  Put32(s, jet.tdefRealIndexCountOffset, 0);
+  Put32(s, jet.tdefUsedPagesOffset, stats.usedPagesMap);
+  Put32(s, jet.tdefFreePagesOffset, stats.freePagesMap);
 
   ByteAppender out(s);
   for (const ColumnLayout& c : layout.columns) {
     const std::size_t at = s.size();
     out.Zeros(jet.columnEntrySize);
     std::span<std::byte> e(s.data() + at, jet.columnEntrySize);
-    const std::uint32_t varSlot = c.varIndex;
+    Put8(e, jet.columnTypeOffset, TypeCode(c.jetType));
+    Put16(e, jet.columnNumberOffset, c.number);
+    Put16(e, jet.columnVariableIndexOffset, c.varIndex);
+    Put8(e, jet.columnFlagsOffset, c.flags);
+    Put16(e, jet.columnFixedOffsetOffset, c.fixedOffset);
+    Put16(e, jet.columnLengthOffset, c.storedLength);
     if (jet4) {
-      Put8(e, 0, c.jetType);
       Put32(e, 1, kTableMagic);
-      Put16(e, 5, c.number);
-      Put16(e, 7, varSlot);
       Put16(e, 9, c.number + 1u);
-      if (c.jetType == kTypeComplex)
-        Put32(e, 11, c.complexId);  // instead of the sort order
+      if (c.jetType == StoredType::Complex)
+        Put32(e, jet.columnMiscOffset, c.complexId);  // instead of the sort order
       else
-        Put16(e, 11, 0x409);
-      Put8(e, 15, c.flags);
-      Put8(e, 16, IsTextual(c) && c.def.compressUnicode ? 0x01 : 0x00);
-      Put16(e, 21, c.fixedOffset);
-      Put16(e, 23, c.storedLength);
+        Put16(e, jet.columnMiscOffset, kSortOrderGeneral);
+      Put8(e, jet.columnCompressedFlagOffset, IsTextual(c) && c.def.compressUnicode ? 0x01 : 0x00);
     } else {
-      Put8(e, 0, c.jetType);
-      Put16(e, 1, c.number);
-      Put16(e, 3, varSlot);
       Put16(e, 5, c.number);
-      Put16(e, 9, 0x409);          // sort order
+      Put16(e, jet.columnMiscOffset, kSortOrderGeneral);  // sort order
       Put16(e, 11, kWindows1252);  // code page (Access records it for every column)
-      Put8(e, 13, c.flags);
-      Put16(e, 14, c.fixedOffset);
-      Put16(e, 16, c.storedLength);
     }
   }
   for (const ColumnLayout& c : layout.columns) {
@@ -115,7 +97,7 @@ std::vector<std::byte> Stream(const JetConstants& jet, const TableLayout& layout
 
 std::size_t PagesFor(const JetConstants& jet, std::size_t streamSize) {
   if (streamSize <= jet.pageSize) return 1;
-  const std::size_t perContinuation = jet.pageSize - kPageHeader;
+  const std::size_t perContinuation = jet.pageSize - kTdefContinuationHeader;
   return 1 + (streamSize - jet.pageSize + perContinuation - 1) / perContinuation;
 }
 
@@ -147,14 +129,15 @@ std::vector<std::vector<std::byte>> BuildTableDefinition(
         page[2] = std::byte{'V'};
         page[3] = std::byte{'C'};
       }
-      const std::size_t n = std::min(stream.size() - pos, jet.pageSize - kPageHeader);
-      std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(pos), n, page.begin() + kPageHeader);
+      const std::size_t n = std::min(stream.size() - pos, jet.pageSize - kTdefContinuationHeader);
+      std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(pos), n,
+                  page.begin() + kTdefContinuationHeader);
       pos += n;
-      used = kPageHeader + n;
+      used = kTdefContinuationHeader + n;
     }
     if (jet.format != JetFormat::Jet3)
       Put16(page, 2, static_cast<std::uint32_t>(jet.pageSize - used));
-    Put32(page, 4, k + 1 < count ? pageNumbers[k + 1] : 0);
+    Put32(page, kTdefNextPageOffset, k + 1 < count ? pageNumbers[k + 1] : 0);
     pages.push_back(std::move(page));
   }
   return pages;

@@ -125,7 +125,7 @@ struct TableEditor::Change {
     if (!pages.empty() && pages.back() < session.PageCount()) {
       const std::uint32_t last = pages.back();
       const auto& image = session.Read(last);
-      if (image[0] == std::byte{kPageTypeData} && Get32(image, 4) == tdefPage) {
+      if (image[0] == std::byte{kPageTypeData} && Get32(image, jet.dataOwnerOffset) == tdefPage) {
         RowPage page(jet, image);
         if (page.FitsNew(row.size())) {
           const std::uint16_t number = page.Add(row);
@@ -148,11 +148,11 @@ struct TableEditor::Change {
   void FreeLongValues(std::span<const std::byte> row, const std::vector<std::uint16_t>& kept = {}) {
     for (const StoredLongValue& value : LongValuesOfRow(jet, table.layout, row)) {
       if (std::find(kept.begin(), kept.end(), value.column) != kept.end()) continue;
-      if (value.field.size() < kLongValueHeaderSize) continue;  // an empty value has no pages
+      if (value.field.size() < kLongValueFieldSize) continue;  // an empty value has no pages
       const std::uint32_t flags = Get32(value.field, 0);
       if (flags & kLongValueInline) continue;
       std::uint32_t pointer = Get32(value.field, 4);
-      const bool single = (flags & kLongValueSinglePage) != 0;
+      const bool single = (flags & kLongValueSingleRow) != 0;
       for (std::size_t n = 0; pointer != 0; ++n) {
         if (n == kMaxChainRows)
           throw WriterError("a long value of table " + Quoted(name) +
@@ -162,7 +162,7 @@ struct TableEditor::Change {
         if (page >= session.PageCount())
           throw WriterError("a long value of table " + Quoted(name) + " points beyond the file");
         RowPage lval(jet, session.Read(page));
-        if (lval.Owner() != DataPage::kLongValueOwner || !lval.Exists(slot))
+        if (lval.Owner() != kLongValueOwner || !lval.Exists(slot))
           throw WriterError("a long value of table " + Quoted(name) +
                             " points to a page that holds none");
         if (lval.Deleted(slot)) break;
@@ -192,9 +192,10 @@ struct TableEditor::Change {
     }
     std::vector<std::byte> tdef = session.Read(table.tdefPages.front());
     const auto count = static_cast<std::int64_t>(table.rowCount) + rowDelta;
-    Put32(tdef, RowCountOffset(jet), static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
+    Put32(tdef, jet.tdefRowCountOffset,
+          static_cast<std::uint32_t>(std::max<std::int64_t>(count, 0)));
     if (autoNumber > table.lastAutoNumber)
-      Put32(tdef, AutoNumberOffset(jet), static_cast<std::uint32_t>(autoNumber));
+      Put32(tdef, jet.tdefAutoNumberOffset, static_cast<std::uint32_t>(autoNumber));
     session.Write(table.tdefPages.front(), tdef);
     session.Commit();
   }

@@ -8,41 +8,42 @@ namespace corvid::jet {
 namespace {
 
 struct TypeInfo {
-  std::uint8_t jetType;
+  StoredType jetType;
   bool fixed;
-  std::uint16_t size;  // fixed size in bytes
   bool longValue;
+  // Bytes in the fixed part of the row (0 for Yes/No, kept in the null mask).
+  std::uint16_t FixedSize() const { return static_cast<std::uint16_t>(FixedSizeOf(jetType)); }
 };
 
 TypeInfo InfoFor(ColumnType type) {
   switch (type) {
     case ColumnType::Long:
     case ColumnType::AutoNumber:
-      return {kTypeLong, true, 4, false};
+      return {StoredType::Long, true, false};
     case ColumnType::Integer:
-      return {kTypeInt, true, 2, false};
+      return {StoredType::Integer, true, false};
     case ColumnType::Byte:
-      return {kTypeByte, true, 1, false};
+      return {StoredType::Byte, true, false};
     case ColumnType::YesNo:
-      return {kTypeBool, true, 0, false};
+      return {StoredType::Bool, true, false};
     case ColumnType::Currency:
-      return {kTypeMoney, true, 8, false};
+      return {StoredType::Money, true, false};
     case ColumnType::Double:
-      return {kTypeDouble, true, 8, false};
+      return {StoredType::Double, true, false};
     case ColumnType::DateTime:
-      return {kTypeDateTime, true, 8, false};
+      return {StoredType::DateTime, true, false};
     case ColumnType::Guid:
-      return {kTypeGuid, true, 16, false};
+      return {StoredType::Guid, true, false};
     case ColumnType::Text:
-      return {kTypeText, false, 0, false};
+      return {StoredType::Text, false, false};
     case ColumnType::Binary:
-      return {kTypeBinary, false, 0, false};
+      return {StoredType::Binary, false, false};
     case ColumnType::Memo:
-      return {kTypeMemo, false, 0, true};
+      return {StoredType::Memo, false, true};
     case ColumnType::OleObject:
-      return {kTypeOle, false, 0, true};
+      return {StoredType::Ole, false, true};
     case ColumnType::Attachment:
-      return {kTypeComplex, true, 4, false};
+      return {StoredType::Complex, true, false};
   }
   throw WriterError("unknown column type");
 }
@@ -166,12 +167,12 @@ TableLayout LayoutTable(const JetConstants& jet, const TableDef& def, bool syste
     } else if (col.type == ColumnType::YesNo) {
       c.storedLength = 1;
     } else {
-      c.storedLength = info.size;
+      c.storedLength = info.FixedSize();
     }
     if (info.fixed) {
-      c.fixedSize = info.size;
-      c.fixedOffset = info.size == 0 ? 0 : static_cast<std::uint16_t>(fixedOffset);
-      fixedOffset += info.size;
+      c.fixedSize = info.FixedSize();
+      c.fixedOffset = info.FixedSize() == 0 ? 0 : static_cast<std::uint16_t>(fixedOffset);
+      fixedOffset += info.FixedSize();
       c.varIndex = varIndex;
     } else {
       c.varIndex = varIndex++;

@@ -16,7 +16,7 @@ namespace corvid::jet {
 
 struct ColumnLayout {
   ColumnDef def;
-  std::uint8_t jetType = 0;
+  StoredType jetType = StoredType::Long;
   std::uint16_t number = 0;  // column number = null-mask bit
   bool fixed = false;
   bool longValue = false;          // Memo / OLE Object

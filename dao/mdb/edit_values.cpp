@@ -16,7 +16,7 @@
 namespace corvid::dao {
 namespace {
 
-using jet::reader::ColumnType;
+using jet::StoredType;
 
 [[noreturn]] void ConversionError(EngineContext& context) {
   context.Raise(kConversionError, "Data type conversion error.");
@@ -103,8 +103,8 @@ std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string text) {
 Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& value,
                        EngineContext& context) {
   if (IsNull(value)) return value;
-  switch (static_cast<ColumnType>(column.type)) {
-    case ColumnType::Bool: {
+  switch (static_cast<StoredType>(column.type)) {
+    case StoredType::Bool: {
       if (auto* b = std::get_if<bool>(&value)) return *b;
       if (auto* s = std::get_if<std::string>(&value)) {
         if (SameText(*s, "True") || SameText(*s, "Yes") || SameText(*s, "On")) return true;
@@ -114,14 +114,14 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
       if (!number) ConversionError(context);
       return *number != 0.0;
     }
-    case ColumnType::Byte:
+    case StoredType::Byte:
       return WholeNumber(value, 0, 255, context);
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return WholeNumber(value, -32768, 32767, context);
-    case ColumnType::Long:
+    case StoredType::Long:
       return WholeNumber(value, std::numeric_limits<std::int32_t>::min(),
                          std::numeric_limits<std::int32_t>::max(), context);
-    case ColumnType::Money: {
+    case StoredType::Money: {
       if (auto* c = std::get_if<Currency>(&value)) return *c;
       if (auto* i = std::get_if<std::int64_t>(&value)) {
         if (*i > std::numeric_limits<std::int64_t>::max() / 10000 ||
@@ -133,15 +133,15 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
       if (!number || std::fabs(*number) >= 9.2e14) ConversionError(context);
       return Currency{std::llround(*number * 10000.0)};
     }
-    case ColumnType::Single:
-    case ColumnType::Double: {
+    case StoredType::Single:
+    case StoredType::Double: {
       const auto number = AsNumber(value);
       if (!number || std::holds_alternative<Date>(value)) ConversionError(context);
-      if (static_cast<ColumnType>(column.type) == ColumnType::Single)
+      if (static_cast<StoredType>(column.type) == StoredType::Single)
         return static_cast<float>(*number);
       return *number;
     }
-    case ColumnType::DateTime: {
+    case StoredType::DateTime: {
       if (auto* d = std::get_if<Date>(&value)) return *d;
       if (std::holds_alternative<std::string>(value) || std::holds_alternative<Bytes>(value))
         ConversionError(context);
@@ -149,19 +149,19 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
       if (!number) ConversionError(context);
       return Date{*number};
     }
-    case ColumnType::Text:
-    case ColumnType::Memo: {
+    case StoredType::Text:
+    case StoredType::Memo: {
       if (std::holds_alternative<Bytes>(value)) ConversionError(context);
       std::string text = VariantToText(value);
       if (auto* b = std::get_if<bool>(&value)) text = *b ? "True" : "False";
-      if (static_cast<ColumnType>(column.type) == ColumnType::Text) {
+      if (static_cast<StoredType>(column.type) == StoredType::Text) {
         const std::size_t chars = static_cast<std::size_t>(DaoSizeOf(column, format));
         if (Utf16Length(text) > chars) TooSmall(context);
       }
       return text;
     }
-    case ColumnType::Binary:
-    case ColumnType::Ole: {
+    case StoredType::Binary:
+    case StoredType::Ole: {
       Bytes bytes;
       if (auto* b = std::get_if<Bytes>(&value)) {
         bytes = *b;
@@ -171,12 +171,12 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
       } else {
         ConversionError(context);
       }
-      if (static_cast<ColumnType>(column.type) == ColumnType::Binary &&
+      if (static_cast<StoredType>(column.type) == StoredType::Binary &&
           bytes.size() > static_cast<std::size_t>(column.length))
         TooSmall(context);
       return bytes;
     }
-    case ColumnType::Guid: {
+    case StoredType::Guid: {
       if (auto* b = std::get_if<Bytes>(&value); b && b->size() == 16)
         return GuidText(reinterpret_cast<const unsigned char*>(b->data()));
       auto* s = std::get_if<std::string>(&value);
@@ -192,27 +192,27 @@ Variant CoerceToColumn(const Column& column, MdbFormat format, const Variant& va
 
 jet::Value ToWriterValue(const Column& column, const Variant& value) {
   if (IsNull(value)) return jet::Null;
-  switch (static_cast<ColumnType>(column.type)) {
-    case ColumnType::Bool:
+  switch (static_cast<StoredType>(column.type)) {
+    case StoredType::Bool:
       return std::get<bool>(value);
-    case ColumnType::Byte:
-    case ColumnType::Integer:
-    case ColumnType::Long:
+    case StoredType::Byte:
+    case StoredType::Integer:
+    case StoredType::Long:
       return std::get<std::int64_t>(value);
-    case ColumnType::Money:
+    case StoredType::Money:
       return jet::Currency{std::get<Currency>(value).scaled};
-    case ColumnType::Double:
+    case StoredType::Double:
       if (auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
       return std::get<double>(value);
-    case ColumnType::DateTime:
+    case StoredType::DateTime:
       return jet::Date{std::get<Date>(value).days};
-    case ColumnType::Text:
-    case ColumnType::Memo:
+    case StoredType::Text:
+    case StoredType::Memo:
       return std::get<std::string>(value);
-    case ColumnType::Binary:
-    case ColumnType::Ole:
+    case StoredType::Binary:
+    case StoredType::Ole:
       return jet::Bytes(std::get<Bytes>(value));
-    case ColumnType::Guid: {
+    case StoredType::Guid: {
       const auto stored = ParseGuid(std::get<std::string>(value));
       jet::Guid guid;
       if (stored) guid.bytes = *stored;

@@ -80,11 +80,11 @@ std::int64_t MdbColumnField::FieldSize() {
   }
   const StoredValue& field = CurrentField();
   const Column& column = rows_->column(column_);
-  using jet::reader::ColumnType;
-  if (IsColumnType(column, ColumnType::Bool)) return 1;
+  using jet::StoredType;
+  if (IsColumnType(column, StoredType::Bool)) return 1;
   if (jet::reader::IsNull(field)) return 0;
-  if (IsColumnType(column, ColumnType::Ole)) return LongValueLength(field);
-  if (IsColumnType(column, ColumnType::Memo) || IsColumnType(column, ColumnType::Text)) {
+  if (IsColumnType(column, StoredType::Ole)) return LongValueLength(field);
+  if (IsColumnType(column, StoredType::Memo) || IsColumnType(column, StoredType::Text)) {
     Variant text = Value();
     return static_cast<std::int64_t>(std::get<std::string>(text).size());
   }
@@ -120,7 +120,7 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   const Column& column = rows_->column(column_);
   if (jet::reader::IsNull(field)) return false;
   try {
-    if (IsColumnType(column, jet::reader::ColumnType::Ole)) {
+    if (IsColumnType(column, jet::StoredType::Ole)) {
       ReadLongValue(rows_->file(), field, into);
       return true;
     }

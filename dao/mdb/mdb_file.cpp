@@ -15,6 +15,7 @@
 #include "SrcLib/file_lock.h"
 #include "dao/engine/dao_constants.h"
 #include "SrcLib/text_case.h"
+#include "jet/jet_format.h"
 #include "jet/reader/usage_map.h"
 
 namespace corvid::dao {
@@ -133,7 +134,7 @@ std::shared_ptr<AccessFile> AccessFile::Open(const EngineContextPtr& context,
       break;  // locks are unavailable here: open without one
   }
 
-  std::vector<std::byte> first(4096);
+  std::vector<std::byte> first(jet::kJet4.pageSize);  // the larger page size
   std::size_t firstLength =
       std::min<std::size_t>(first.size(), static_cast<std::size_t>(st.st_size));
   if (!ReadAt(file->fd_, first.data(), firstLength, 0))

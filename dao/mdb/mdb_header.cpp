@@ -14,10 +14,11 @@ namespace corvid::dao {
 std::optional<MdbHeader> ParseMdbHeader(std::span<const std::byte> firstPage) {
   if (firstPage.size() < jet::kHeaderMaskedEnd) return std::nullopt;
   const auto* raw = reinterpret_cast<const char*>(firstPage.data());
-  if (raw[0] != 0 || raw[1] != 1 || raw[2] != 0 || raw[3] != 0) return std::nullopt;
+  if (std::memcmp(raw, jet::kHeaderMagic.data(), jet::kHeaderMagic.size()) != 0)
+    return std::nullopt;
   const char* name = raw + jet::kHeaderEngineNameOffset;
-  bool isJet = std::memcmp(name, jet::kEngineNameJet, sizeof jet::kEngineNameJet - 1) == 0;
-  bool isAce = std::memcmp(name, jet::kEngineNameAce, sizeof jet::kEngineNameAce - 1) == 0;
+  bool isJet = std::memcmp(name, jet::kEngineNameJet, jet::kEngineNameLength) == 0;
+  bool isAce = std::memcmp(name, jet::kEngineNameAce, jet::kEngineNameLength) == 0;
   if (!isJet && !isAce) return std::nullopt;
 
   MdbHeader header;

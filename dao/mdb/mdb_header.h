@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "jet/jet_format.h"
+
 namespace corvid::dao {
 
 enum class MdbFormat { Jet3, Jet4, Ace };
@@ -16,7 +18,7 @@ enum class MdbFormat { Jet3, Jet4, Ace };
 struct MdbHeader {
   int jetVersion = 0;  // byte 0x14: 0 Jet 3, 1 Jet 4, 2.. ACE
   MdbFormat format = MdbFormat::Jet3;
-  std::size_t pageSize = 2048;
+  std::size_t pageSize = jet::kJet3.pageSize;
   std::string versionText;  // "3.0", "4.0", "12.0", "14.0", ...
   std::string password;     // UTF-8; empty when the file has none
 };

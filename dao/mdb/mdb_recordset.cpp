@@ -402,7 +402,7 @@ void MdbRecordset::SetPending(int column, const Variant& value) {
     Raise(kUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
   }
   const Column& definition = rows.column(column);
-  if ((definition.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditInProgress)
+  if ((definition.flags & jet::kColumnAutoLong) && editMode_ == dbEditInProgress)
     Raise(kFieldNotUpdatable, "Field cannot be updated.");
   Variant coerced = WithErrorsRecorded([&] {
     return CoerceToColumn(definition, rows.file().header().format, value, rows.context());
@@ -451,7 +451,7 @@ void MdbRecordset::Update() {
     const Field& field = fields_.Item(c);
     const std::string qualified = name_ + "." + column.name;
     if (IsNull(value) && field.Required() &&
-        !((column.flags & jet::reader::kColumnAutoLong) && editMode_ == dbEditAdd))
+        !((column.flags & jet::kColumnAutoLong) && editMode_ == dbEditAdd))
       Raise(kRequiredFieldNull,
             "The field '" + qualified +
                 "' cannot contain a Null value because the Required property for this "
@@ -462,8 +462,8 @@ void MdbRecordset::Update() {
     }
     if (const auto* text = std::get_if<std::string>(&value);
         text && text->empty() &&
-        (IsColumnType(column, jet::reader::ColumnType::Text) ||
-         IsColumnType(column, jet::reader::ColumnType::Memo))) {
+        (IsColumnType(column, jet::StoredType::Text) ||
+         IsColumnType(column, jet::StoredType::Memo))) {
       const Property* allow = field.FieldProperties().Find("AllowZeroLength");
       if (allow && std::holds_alternative<bool>(allow->value) && !std::get<bool>(allow->value))
         Raise(kZeroLengthString, "Field '" + qualified + "' cannot be a zero-length string.");

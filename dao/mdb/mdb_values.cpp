@@ -11,10 +11,10 @@
 namespace corvid::dao {
 namespace {
 
-using jet::reader::ColumnType;
+using jet::StoredType;
 
-ColumnType TypeOf(const jet::reader::ColumnDefinition& column) {
-  return static_cast<ColumnType>(column.type);
+StoredType TypeOf(const jet::reader::ColumnDefinition& column) {
+  return static_cast<StoredType>(column.type);
 }
 
 // A little-endian integer of type T stored at `at`.
@@ -27,43 +27,43 @@ T ReadLittleEndian(const unsigned char* at) {
 
 }  // namespace
 
-bool IsColumnType(const jet::reader::ColumnDefinition& column, ColumnType type) {
+bool IsColumnType(const jet::reader::ColumnDefinition& column, StoredType type) {
   return TypeOf(column) == type;
 }
 
 int DaoTypeOf(const jet::reader::ColumnDefinition& column) {
   switch (TypeOf(column)) {
-    case ColumnType::Bool:
+    case StoredType::Bool:
       return dbBoolean;
-    case ColumnType::Byte:
+    case StoredType::Byte:
       return dbByte;
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return dbInteger;
-    case ColumnType::Long:
+    case StoredType::Long:
       return dbLong;
-    case ColumnType::Money:
+    case StoredType::Money:
       return dbCurrency;
-    case ColumnType::Single:
+    case StoredType::Single:
       return dbSingle;
-    case ColumnType::Double:
+    case StoredType::Double:
       return dbDouble;
-    case ColumnType::DateTime:
+    case StoredType::DateTime:
       return dbDate;
-    case ColumnType::Binary:
+    case StoredType::Binary:
       return dbBinary;
-    case ColumnType::Text:
+    case StoredType::Text:
       return dbText;
-    case ColumnType::Ole:
+    case StoredType::Ole:
       return dbLongBinary;
-    case ColumnType::Memo:
+    case StoredType::Memo:
       return dbMemo;
-    case ColumnType::Guid:
+    case StoredType::Guid:
       return dbGUID;
-    case ColumnType::Numeric:
+    case StoredType::Numeric:
       return dbDecimal;
-    case ColumnType::Complex:
+    case StoredType::Complex:
       return dbAttachment;
-    case ColumnType::BigInt:
+    case StoredType::BigInt:
       return dbBigInt;
     default:
       return 0;
@@ -72,17 +72,17 @@ int DaoTypeOf(const jet::reader::ColumnDefinition& column) {
 
 std::int32_t DaoSizeOf(const jet::reader::ColumnDefinition& column, MdbFormat format) {
   switch (TypeOf(column)) {
-    case ColumnType::Text:
+    case StoredType::Text:
       // Jet 4 and ACE store two bytes per character.
       return format == MdbFormat::Jet3 ? column.length : column.length / 2;
-    case ColumnType::Ole:
-    case ColumnType::Memo:
+    case StoredType::Ole:
+    case StoredType::Memo:
       return 0;
-    case ColumnType::Bool:
+    case StoredType::Bool:
       return 1;
-    case ColumnType::Guid:
+    case StoredType::Guid:
       return 16;
-    case ColumnType::Numeric:
+    case StoredType::Numeric:
       return 17;
     default:
       return column.length;
@@ -91,7 +91,7 @@ std::int32_t DaoSizeOf(const jet::reader::ColumnDefinition& column, MdbFormat fo
 
 std::int32_t DaoAttributesOf(const jet::reader::ColumnDefinition& column) {
   std::int32_t attributes = column.IsFixed() ? dbFixedField : dbVariableField;
-  if (column.flags & jet::reader::kColumnAutoLong) attributes |= dbAutoIncrField;
+  if (column.flags & jet::kColumnAutoLong) attributes |= dbAutoIncrField;
   return attributes;
 }
 
@@ -137,7 +137,7 @@ Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& colum
           return dao::Bytes(v);
         } else if constexpr (std::is_same_v<T, LongValue>) {
           dao::Bytes bytes = ReadLongValueBytes(file.reader().Pages(), file.reader().Format(), v);
-          if (column.type == static_cast<std::uint8_t>(ColumnType::Memo))
+          if (column.type == static_cast<std::uint8_t>(StoredType::Memo))
             return file.reader().Text().Decode(bytes);
           return bytes;
         } else {

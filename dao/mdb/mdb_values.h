@@ -20,7 +20,7 @@ int DaoTypeOf(const jet::reader::ColumnDefinition& column);
 std::int32_t DaoSizeOf(const jet::reader::ColumnDefinition& column, MdbFormat format);
 std::int32_t DaoAttributesOf(const jet::reader::ColumnDefinition& column);
 bool IsLongValue(const jet::reader::ColumnDefinition& column);  // Memo and OLE Object
-bool IsColumnType(const jet::reader::ColumnDefinition& column, jet::reader::ColumnType type);
+bool IsColumnType(const jet::reader::ColumnDefinition& column, jet::StoredType type);
 
 // The DAO value of a stored value of `column`. Throws the reader's
 // DamageError when a long value's pages are damaged.

@@ -11,7 +11,7 @@
 namespace corvid::dao {
 namespace {
 
-using jet::reader::ColumnType;
+using jet::StoredType;
 
 bool IsBooleanProperty(std::string_view name) {
   return name == "Required" || name == "AllowZeroLength" || name == "ColumnHidden" ||
@@ -46,23 +46,23 @@ std::string FloatText(double value, int digits) {
 std::string PropertyText(const jet::reader::StoredProperty& property,
                          const jet::reader::TextDecoder& text) {
   const auto& data = property.data;
-  switch (static_cast<ColumnType>(property.type)) {
-    case ColumnType::Bool:
+  switch (static_cast<StoredType>(property.type)) {
+    case StoredType::Bool:
       return !data.empty() && data[0] != std::byte{0} ? "yes" : "no";
-    case ColumnType::Byte:
+    case StoredType::Byte:
       return std::to_string(static_cast<int>(Stored<std::uint8_t>(data)));
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return std::to_string(Stored<std::int16_t>(data));
-    case ColumnType::Long:
+    case StoredType::Long:
       return std::to_string(Stored<std::int32_t>(data));
-    case ColumnType::Single:
+    case StoredType::Single:
       return FloatText(Stored<float>(data), 6);
-    case ColumnType::Double:
+    case StoredType::Double:
       return FloatText(Stored<double>(data), 15);
-    case ColumnType::Text:
-    case ColumnType::Memo:
+    case StoredType::Text:
+    case StoredType::Memo:
       return text.Decode(data);
-    case ColumnType::Guid: {
+    case StoredType::Guid: {
       if (data.size() < 16) return {};
       jet::reader::Guid guid;
       std::memcpy(guid.bytes.data(), data.data(), 16);

@@ -173,7 +173,7 @@ const std::vector<StoredValue>& TableRows::Crack(std::int32_t index) {
   jet::reader::RowSlot slot;
   try {
     page = reader.Pages().Read(where.page);
-    if (jet::reader::PageType(*page) != jet::reader::kPageData ||
+    if (jet::reader::PageType(*page) != jet::kPageTypeData ||
         where.row >= jet::reader::RowCountOf(*page, reader.Format()))
       context_->Raise(kRecordDeleted, "Record is deleted.");
     slot = jet::reader::SlotOf(*page, reader.Format(), where.row);

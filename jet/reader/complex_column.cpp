@@ -78,7 +78,7 @@ ComplexColumn ComplexColumn::Open(Database& db, const Table& table, const std::s
   if (!column)
     throw NotFoundError("the table \"" + userDef.name + "\" has no column \"" + columnName + "\"");
   const DamageLocation where{.table = userDef.name, .field = column->name};
-  if (column->type != static_cast<std::uint8_t>(ColumnType::Complex))
+  if (column->type != static_cast<std::uint8_t>(StoredType::Complex))
     throw JetError("the column \"" + column->name + "\" of table \"" + userDef.name +
                    "\" is not a complex column");
 
@@ -115,7 +115,7 @@ ComplexColumn ComplexColumn::Open(Database& db, const Table& table, const std::s
 
   const Table templ = db.OpenTableAt(templateEntry->DefinitionPage(), templateEntry->name);
   const TableDefinition& flatDef = result.flat_.Definition();
-  const std::uint8_t longType = static_cast<std::uint8_t>(ColumnType::Long);
+  const std::uint8_t longType = static_cast<std::uint8_t>(StoredType::Long);
   for (std::size_t i = 0; i < flatDef.columns.size(); ++i) {
     const ColumnDefinition& c = flatDef.columns[i];
     const ColumnDefinition* inTemplate = templ.Definition().FindColumn(c.name);

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "jet/reader/page_source.h"
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 
 namespace corvid::jet::reader {
 
@@ -21,21 +21,21 @@ struct RowSlot {
 };
 
 inline std::uint8_t PageType(const Page& page) { return static_cast<std::uint8_t>(page[0]); }
-std::uint32_t PageOwner(const Page& page, const ReadFormat& format);
+std::uint32_t PageOwner(const Page& page, const JetConstants& format);
 
 // Throws DamageError when the count does not fit the page.
-std::size_t RowCountOf(const Page& page, const ReadFormat& format);
+std::size_t RowCountOf(const Page& page, const JetConstants& format);
 
 // Row `row` (< RowCountOf); throws DamageError when its offsets do not fit.
 // The offsets of a deleted row are checked only when `deletedToo` (a row a
 // lookup row points to carries the deleted flag so that scans pass it by).
-RowSlot SlotOf(const Page& page, const ReadFormat& format, std::size_t row,
+RowSlot SlotOf(const Page& page, const JetConstants& format, std::size_t row,
                bool deletedToo = false);
 
 // The bytes of the row a pointer (page << 8 | row) names, on a data page.
 // Throws DamageError (naming the page and row) when the page is no data
 // page, the row is missing or deleted. `page` keeps the bytes alive.
-std::span<const std::byte> RowAtPointer(PageSource& pages, const ReadFormat& format,
+std::span<const std::byte> RowAtPointer(PageSource& pages, const JetConstants& format,
                                         std::uint32_t pointer, PagePtr& page);
 
 }  // namespace corvid::jet::reader

@@ -67,7 +67,7 @@ std::string Table::MemoText(const LongValue& value) const {
 
 Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions options) {
   std::vector<std::byte> first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bytes->Size(), 4096)));
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes->Size(), kJet4.pageSize)));
   bytes->ReadAt(0, first);
   const HeaderPage header = ParseHeaderPage(first);
   if (bytes->Size() < 3 * header.pageSize)
@@ -87,7 +87,7 @@ Database Database::FromSource(std::unique_ptr<ByteSource> bytes, OpenOptions opt
 HeaderPage Database::ReadHeader(const std::string& path) {
   FileByteSource bytes(path);
   std::vector<std::byte> first(
-      static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), 4096)));
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes.Size(), kJet4.pageSize)));
   bytes.ReadAt(0, first);
   return ParseHeaderPage(first);
 }

@@ -77,7 +77,7 @@ class Database {
   static HeaderPage ReadHeader(const std::string& path);
 
   const HeaderPage& Header() const { return state_->header; }
-  const ReadFormat& Format() const { return state_->format; }
+  const JetConstants& Format() const { return state_->format; }
   PageSource& Pages() { return state_->pages; }
   const TextDecoder& Text() const { return state_->text; }
 

@@ -5,7 +5,7 @@
 #include "jet/reader/errors.h"
 #include "jet/reader/header_page.h"
 #include "jet/reader/page_source.h"
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 #include "jet/reader/text_decoding.h"
 
 namespace corvid::jet::reader {
@@ -13,12 +13,12 @@ namespace corvid::jet::reader {
 struct DatabaseState {
   DatabaseState(std::unique_ptr<ByteSource> bytes, const HeaderPage& header, std::size_t cachePages)
       : header(header),
-        format(ReadFormatFor(header.version)),
+        format(ConstantsFor(header.version)),
         pages(std::move(bytes), header.pageSize, cachePages),
         text(header.version) {}
 
   HeaderPage header;
-  const ReadFormat& format;
+  const JetConstants& format;
   PageSource pages;
   TextDecoder text;
   DamageReport report;

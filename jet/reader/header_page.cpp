@@ -11,33 +11,24 @@
 
 namespace corvid::jet::reader {
 
-void UnmaskHeaderBlock(std::span<std::byte> block) {
-  static constexpr std::array<std::uint8_t, 4> kKey{0xC7, 0xDA, 0x39, 0x6B};
-  ApplyRc4(kKey, block);
-}
+void UnmaskHeaderBlock(std::span<std::byte> block) { ApplyRc4(kHeaderMaskKey, block); }
 
 HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
-  constexpr std::size_t kNeeded = kHeaderMaskedStart + 128;
+  constexpr std::size_t kNeeded = kHeaderMaskedEnd;
   if (firstBytes.size() < kNeeded) throw FormatError("the file is too short for a database header");
-  static constexpr char kJet[] = "Standard Jet DB";
-  static constexpr char kAce[] = "Standard ACE DB";
   const auto* raw = reinterpret_cast<const char*>(firstBytes.data());
-  if (raw[0] != 0 || raw[1] != 1 || raw[2] != 0 || raw[3] != 0 ||
-      (std::memcmp(raw + 4, kJet, 15) != 0 && std::memcmp(raw + 4, kAce, 15) != 0))
+  const char* engine = raw + kHeaderEngineNameOffset;
+  if (std::memcmp(raw, kHeaderMagic.data(), kHeaderMagic.size()) != 0 ||
+      (std::memcmp(engine, kEngineNameJet, kEngineNameLength) != 0 &&
+       std::memcmp(engine, kEngineNameAce, kEngineNameLength) != 0))
     throw FormatError("the file is not a Jet or ACE database");
 
   HeaderPage header;
-  header.versionByte = static_cast<std::uint8_t>(firstBytes[0x14]);
-  if (header.versionByte == 0) {
-    header.version = FileVersion::Jet3;
-  } else if (header.versionByte == 1) {
-    header.version = FileVersion::Jet4;
-  } else if (header.versionByte <= 6) {
-    header.version = FileVersion::Ace;
-  } else {
+  header.versionByte = static_cast<std::uint8_t>(firstBytes[kHeaderVersionOffset]);
+  if (header.versionByte > kLastKnownVersionByte)
     throw FormatError("unknown database version byte " + std::to_string(header.versionByte));
-  }
-  const ReadFormat& format = ReadFormatFor(header.version);
+  const JetConstants& format = ConstantsForVersionByte(header.versionByte);
+  header.version = format.format;
   header.pageSize = format.pageSize;
 
   std::vector<std::byte> block(firstBytes.begin(), firstBytes.begin() + kNeeded);
@@ -45,13 +36,13 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
   header.codePage = Read16(block, kHeaderCodePageOffset);
   header.databaseKey = Read32(block, kHeaderDatabaseKeyOffset);
   header.sortOrder = ReadSized(block, format.sortOrderOffset, format.sortOrderSize);
-  if (header.version == FileVersion::Ace && header.databaseKey != 0) {
+  if (header.version == JetFormat::Ace2007 && header.databaseKey != 0) {
     header.officeEncrypted = true;
     header.encryption =
         DescribeEncryption(firstBytes.first(std::min(firstBytes.size(), header.pageSize)));
   }
 
-  if (header.version == FileVersion::Jet3) {
+  if (header.version == JetFormat::Jet3) {
     for (std::size_t i = 0;
          i < format.passwordLength && block[kHeaderPasswordOffset + i] != std::byte{0}; ++i)
       header.password.push_back(block[kHeaderPasswordOffset + i]);
@@ -59,12 +50,10 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes) {
     // The password is masked once more with the creation date's whole days.
     std::memcpy(&header.creationDate, block.data() + kHeaderCreationDateOffset,
                 sizeof header.creationDate);
-    std::uint32_t days = 0;
-    if (header.creationDate > -2147483648.0 && header.creationDate < 2147483648.0)
-      days = static_cast<std::uint32_t>(static_cast<std::int32_t>(header.creationDate));
+    const auto mask = PasswordDateMask(header.creationDate);
     for (std::size_t i = 0; i + 1 < format.passwordLength; i += 2) {
-      const auto lo = block[kHeaderPasswordOffset + i] ^ std::byte(days >> (8 * (i % 4)));
-      const auto hi = block[kHeaderPasswordOffset + i + 1] ^ std::byte(days >> (8 * ((i + 1) % 4)));
+      const auto lo = block[kHeaderPasswordOffset + i] ^ std::byte{mask[i % mask.size()]};
+      const auto hi = block[kHeaderPasswordOffset + i + 1] ^ std::byte{mask[(i + 1) % mask.size()]};
       if (lo == std::byte{0} && hi == std::byte{0}) break;
       header.password.push_back(lo);
       header.password.push_back(hi);

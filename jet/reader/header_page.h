@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 
 namespace corvid::jet::reader {
 
 struct HeaderPage {
-  FileVersion version = FileVersion::Jet4;
+  JetFormat version = JetFormat::Jet4;
   std::uint8_t versionByte = 0;  // 0 Jet 3, 1 Jet 4, 2 and later ACE
-  std::size_t pageSize = 4096;
+  std::size_t pageSize = kJet4.pageSize;
   std::uint16_t codePage = 0;
   std::uint32_t sortOrder = 0;
   std::uint32_t databaseKey = 0;  // 0: pages are stored clear
@@ -39,11 +39,4 @@ HeaderPage ParseHeaderPage(std::span<const std::byte> firstBytes);
 
 // The fixed key of the masked header block.
 void UnmaskHeaderBlock(std::span<std::byte> block);
-
-inline constexpr std::size_t kHeaderMaskedStart = 0x18;
-inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
-inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;
-inline constexpr std::size_t kHeaderPasswordOffset = 0x42;
-inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;
-
 }  // namespace corvid::jet::reader

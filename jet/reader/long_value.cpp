@@ -9,7 +9,7 @@
 
 namespace corvid::jet::reader {
 
-LongValueCursor::LongValueCursor(PageSource& pages, const ReadFormat& format, LongValue value)
+LongValueCursor::LongValueCursor(PageSource& pages, const JetConstants& format, LongValue value)
     : pages_(pages), format_(format), value_(std::move(value)) {}
 
 std::span<const std::byte> LongValueCursor::Next() {
@@ -53,14 +53,14 @@ std::span<const std::byte> LongValueCursor::Next() {
   return {};
 }
 
-void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue& value,
+void ReadLongValue(PageSource& pages, const JetConstants& format, const LongValue& value,
                    const std::function<void(std::span<const std::byte>)>& sink) {
   LongValueCursor cursor(pages, format, value);
   for (std::span<const std::byte> piece = cursor.Next(); !piece.empty(); piece = cursor.Next())
     sink(piece);
 }
 
-Bytes ReadLongValueBytes(PageSource& pages, const ReadFormat& format, const LongValue& value) {
+Bytes ReadLongValueBytes(PageSource& pages, const JetConstants& format, const LongValue& value) {
   Bytes bytes;
   if (value.length <= pages.FileSize()) bytes.reserve(value.length);
   ReadLongValue(pages, format, value, [&bytes](std::span<const std::byte> piece) {

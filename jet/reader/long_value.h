@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "jet/reader/page_source.h"
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 #include "jet/reader/value.h"
 
 namespace corvid::jet::reader {
@@ -23,7 +23,7 @@ namespace corvid::jet::reader {
 class LongValueCursor {
  public:
   // `pages` must outlive the cursor.
-  LongValueCursor(PageSource& pages, const ReadFormat& format, LongValue value);
+  LongValueCursor(PageSource& pages, const JetConstants& format, LongValue value);
 
   // The next piece; empty at the end.
   std::span<const std::byte> Next();
@@ -32,7 +32,7 @@ class LongValueCursor {
 
  private:
   PageSource& pages_;
-  const ReadFormat& format_;
+  const JetConstants& format_;
   LongValue value_;
   PagePtr holder_;
   bool started_ = false;
@@ -44,10 +44,10 @@ class LongValueCursor {
 // Hands the value's bytes to `sink` piece by piece, in order. Throws
 // DamageError (naming the LVAL page and row at fault) when the value cannot
 // be read whole; the pieces handed over until then were good.
-void ReadLongValue(PageSource& pages, const ReadFormat& format, const LongValue& value,
+void ReadLongValue(PageSource& pages, const JetConstants& format, const LongValue& value,
                    const std::function<void(std::span<const std::byte>)>& sink);
 
 // The whole value in memory.
-Bytes ReadLongValueBytes(PageSource& pages, const ReadFormat& format, const LongValue& value);
+Bytes ReadLongValueBytes(PageSource& pages, const JetConstants& format, const LongValue& value);
 
 }  // namespace corvid::jet::reader

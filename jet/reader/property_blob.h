@@ -20,7 +20,7 @@ namespace corvid::jet::reader {
 
 struct StoredProperty {
   std::string name;
-  std::uint8_t type = 0;  // a ColumnType number
+  std::uint8_t type = 0;  // a StoredType number
   bool ddl = false;
   std::vector<std::byte> data;
 };

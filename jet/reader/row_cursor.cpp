@@ -42,7 +42,7 @@ bool RowCursor::LoadPage(std::uint32_t number, bool listed) {
   visited_.insert(number);
   try {
     PagePtr page = state_.pages.Read(number);
-    const bool data = PageType(*page) == kPageData;
+    const bool data = PageType(*page) == kPageTypeData;
     if (!data || PageOwner(*page, state_.format) != def_.page) {
       if (listed) {
         state_.report.Add(At(number),
@@ -89,7 +89,8 @@ bool RowCursor::NextPage() {
       // Pages that are not this table's are not damage here: skip them quietly.
       try {
         PagePtr page = state_.pages.Read(number);
-        if (PageType(*page) != kPageData || PageOwner(*page, state_.format) != def_.page) continue;
+        if (PageType(*page) != kPageTypeData || PageOwner(*page, state_.format) != def_.page)
+          continue;
       } catch (const DamageError&) {
         continue;
       }
@@ -126,7 +127,8 @@ bool RowCursor::ReadSlot(std::size_t slotIndex, Row& out) {
       const std::uint32_t target = Read32(bytes, 0);
       followedTargets_.insert(target);
       PagePtr targetPage = state_.pages.Read(target >> 8);
-      if (PageType(*targetPage) != kPageData || PageOwner(*targetPage, state_.format) != def_.page)
+      if (PageType(*targetPage) != kPageTypeData ||
+          PageOwner(*targetPage, state_.format) != def_.page)
         throw DamageError("a lookup row points to page " + std::to_string(target >> 8) +
                           ", not a page of this table");
       if ((target & 0xFF) >= RowCountOf(*targetPage, state_.format))

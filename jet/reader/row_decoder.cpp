@@ -62,35 +62,35 @@ Value FixedValue(const ColumnDefinition& c, ByteSpan data) {
   if (data.size() < need)
     throw DamageError("the value has " + std::to_string(data.size()) + " bytes; its type needs " +
                       std::to_string(need));
-  switch (static_cast<ColumnType>(c.type)) {
-    case ColumnType::Byte:
+  switch (static_cast<StoredType>(c.type)) {
+    case StoredType::Byte:
       return Read8(data, 0);
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return static_cast<std::int16_t>(Read16(data, 0));
-    case ColumnType::Long:
+    case StoredType::Long:
       return static_cast<std::int32_t>(Read32(data, 0));
-    case ColumnType::Money:
+    case StoredType::Money:
       return Money{static_cast<std::int64_t>(Read64(data, 0))};
-    case ColumnType::Single: {
+    case StoredType::Single: {
       const std::uint32_t bits = Read32(data, 0);
       float f;
       std::memcpy(&f, &bits, sizeof f);
       return f;
     }
-    case ColumnType::Double:
-    case ColumnType::DateTime: {
+    case StoredType::Double:
+    case StoredType::DateTime: {
       const std::uint64_t bits = Read64(data, 0);
       double d;
       std::memcpy(&d, &bits, sizeof d);
-      if (static_cast<ColumnType>(c.type) == ColumnType::DateTime) return DateTime{d};
+      if (static_cast<StoredType>(c.type) == StoredType::DateTime) return DateTime{d};
       return d;
     }
-    case ColumnType::Guid: {
+    case StoredType::Guid: {
       Guid g;
       std::memcpy(g.bytes.data(), data.data(), 16);
       return g;
     }
-    case ColumnType::Numeric: {
+    case StoredType::Numeric: {
       // A sign byte, then four 32-bit little-endian words, the most significant first.
       Decimal d;
       d.negative = (Read8(data, 0) & 0x80) != 0;
@@ -101,9 +101,9 @@ Value FixedValue(const ColumnDefinition& c, ByteSpan data) {
       if (d.scale > 38) throw DamageError("a Numeric scale of " + std::to_string(d.scale));
       return d;
     }
-    case ColumnType::Complex:
+    case StoredType::Complex:
       return ComplexKey{static_cast<std::int32_t>(Read32(data, 0))};
-    case ColumnType::BigInt:
+    case StoredType::BigInt:
       return static_cast<std::int64_t>(Read64(data, 0));
     default:
       return UnknownValue{c.type, Bytes(data.begin(), data.end())};
@@ -133,13 +133,13 @@ Value LongValueField(const ColumnDefinition& c, ByteSpan data) {
 }
 
 Value VariableValue(const ColumnDefinition& c, ByteSpan data, const TextDecoder& text) {
-  switch (static_cast<ColumnType>(c.type)) {
-    case ColumnType::Text:
+  switch (static_cast<StoredType>(c.type)) {
+    case StoredType::Text:
       return text.Decode(data);
-    case ColumnType::Binary:
+    case StoredType::Binary:
       return Bytes(data.begin(), data.end());
-    case ColumnType::Memo:
-    case ColumnType::Ole:
+    case StoredType::Memo:
+    case StoredType::Ole:
       return LongValueField(c, data);
     default:
       if (FixedSizeOf(c.type) > 0) return FixedValue(c, data);
@@ -149,7 +149,7 @@ Value VariableValue(const ColumnDefinition& c, ByteSpan data, const TextDecoder&
 
 }  // namespace
 
-std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const ReadFormat& format,
+std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const JetConstants& format,
                              const TextDecoder& text) {
   const std::size_t countSize = format.rowColumnCountSize;
   const std::size_t columnCount = ReadSized(row, 0, countSize);
@@ -181,7 +181,7 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
   values.reserve(def.columns.size());
   for (const ColumnDefinition& c : def.columns) {
     try {
-      if (c.type == static_cast<std::uint8_t>(ColumnType::Bool)) {
+      if (c.type == static_cast<std::uint8_t>(StoredType::Bool)) {
         values.emplace_back(present(c.number));
         continue;
       }
@@ -197,7 +197,7 @@ std::vector<Value> DecodeRow(ByteSpan row, const TableDefinition& def, const Rea
           throw DamageError("the fixed value at " + std::to_string(start) +
                             " runs past the row's data");
         const ByteSpan data = row.subspan(start, size);
-        if (FixedSizeOf(c.type) > 0 || c.type == static_cast<std::uint8_t>(ColumnType::Complex)) {
+        if (FixedSizeOf(c.type) > 0 || c.type == static_cast<std::uint8_t>(StoredType::Complex)) {
           values.push_back(FixedValue(c, data));
         } else {
           values.push_back(VariableValue(c, data, text));

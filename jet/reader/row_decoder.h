@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 #include "jet/reader/table_definition.h"
 #include "jet/reader/text_decoding.h"
 #include "jet/reader/value.h"
@@ -17,6 +17,6 @@ namespace corvid::jet::reader {
 // One value per column of `def`, in its order. Throws DamageError naming
 // the field when the row's structure or a value does not fit the row.
 std::vector<Value> DecodeRow(std::span<const std::byte> row, const TableDefinition& def,
-                             const ReadFormat& format, const TextDecoder& text);
+                             const JetConstants& format, const TextDecoder& text);
 
 }  // namespace corvid::jet::reader

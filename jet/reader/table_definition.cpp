@@ -9,7 +9,6 @@
 namespace corvid::jet::reader {
 namespace {
 
-constexpr std::size_t kContinuationHeader = 8;
 constexpr std::size_t kMaxIndexColumns = 10;
 
 // The definition's bytes: the first page whole, then each continuation
@@ -27,20 +26,20 @@ std::vector<std::byte> ReadStream(PageSource& pages, std::uint32_t first, TableD
     if (seen.size() > pages.PageCount())
       throw DamageError("the table definition's page chain is longer than the file");
     PagePtr page = pages.Read(at);
-    if (static_cast<std::uint8_t>((*page)[0]) != kPageTableDefinition)
+    if (static_cast<std::uint8_t>((*page)[0]) != kPageTypeTableDefinition)
       throw DamageError(
           "not a table definition page (type " + std::to_string(static_cast<int>((*page)[0])) + ")",
           DamageLocation{.page = at});
     def.pages.push_back(at);
-    const std::size_t from = stream.empty() ? 0 : kContinuationHeader;
+    const std::size_t from = stream.empty() ? 0 : kTdefContinuationHeader;
     stream.insert(stream.end(), page->begin() + static_cast<std::ptrdiff_t>(from), page->end());
-    at = Read32(*page, 4);
+    at = Read32(*page, kTdefNextPageOffset);
   }
   return stream;
 }
 
 // Index entries, logical indexes, their names and the long-value maps.
-void ReadIndexes(ByteSpan s, std::size_t at, const ReadFormat& f, const TextDecoder& text,
+void ReadIndexes(ByteSpan s, std::size_t at, const JetConstants& f, const TextDecoder& text,
                  std::uint32_t realCount, std::uint32_t logicalCount, TableDefinition& def) {
   struct Real {
     std::vector<IndexColumn> columns;
@@ -101,9 +100,9 @@ const ColumnDefinition* TableDefinition::FindColumn(std::string_view wanted) con
   return nullptr;
 }
 
-TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& f, const TextDecoder& text,
-                                    std::uint32_t page, const std::string& tableName,
-                                    DamageReport& report) {
+TableDefinition ReadTableDefinition(PageSource& pages, const JetConstants& f,
+                                    const TextDecoder& text, std::uint32_t page,
+                                    const std::string& tableName, DamageReport& report) {
   TableDefinition def;
   def.name = tableName;
   def.page = page;

@@ -8,14 +8,14 @@
 
 #include "jet/reader/errors.h"
 #include "jet/reader/page_source.h"
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 #include "jet/reader/text_decoding.h"
 
 namespace corvid::jet::reader {
 
 struct ColumnDefinition {
   std::string name;
-  std::uint8_t type = 0;            // ColumnType, or a number the reader does not know
+  std::uint8_t type = 0;            // StoredType, or a number the reader does not know
   std::uint16_t number = 0;         // also the column's bit in the null mask
   std::uint16_t variableIndex = 0;  // slot in the row's variable offset table
   std::uint16_t fixedOffset = 0;    // in the fixed area, after the column count
@@ -28,8 +28,8 @@ struct ColumnDefinition {
 
   bool IsFixed() const { return (flags & kColumnFixed) != 0; }
   bool IsLongValue() const {
-    return type == static_cast<std::uint8_t>(ColumnType::Memo) ||
-           type == static_cast<std::uint8_t>(ColumnType::Ole);
+    return type == static_cast<std::uint8_t>(StoredType::Memo) ||
+           type == static_cast<std::uint8_t>(StoredType::Ole);
   }
 };
 
@@ -74,7 +74,7 @@ struct TableDefinition {
 // Reads the definition whose first page is `page`. Throws DamageError when
 // the chain or the column list cannot be read; problems in the index or
 // long-value sections (which reading rows does not need) go to `report`.
-TableDefinition ReadTableDefinition(PageSource& pages, const ReadFormat& format,
+TableDefinition ReadTableDefinition(PageSource& pages, const JetConstants& format,
                                     const TextDecoder& text, std::uint32_t page,
                                     const std::string& tableName, DamageReport& report);
 

@@ -32,7 +32,7 @@ struct TextDecoder::Converter {
   }
 };
 
-TextDecoder::TextDecoder(FileVersion version) : unicode_(version != FileVersion::Jet3) {
+TextDecoder::TextDecoder(JetFormat version) : unicode_(version != JetFormat::Jet3) {
   if (unicode_) return;
   codePage_ = "CP1252";
   for (const char* variable : {"CORVID_JET3_CHARSET", "MDB_JET3_CHARSET"}) {

@@ -9,14 +9,14 @@
 #include <span>
 #include <string>
 
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 
 namespace corvid::jet::reader {
 
 class TextDecoder {
  public:
   // Jet 3 files read the code page from the environment once, here.
-  explicit TextDecoder(FileVersion version);
+  explicit TextDecoder(JetFormat version);
   ~TextDecoder();
   TextDecoder(const TextDecoder&) = delete;
   TextDecoder& operator=(const TextDecoder&) = delete;

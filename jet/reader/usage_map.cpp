@@ -31,7 +31,7 @@ void AddBits(std::span<const std::byte> bitmap, std::uint64_t firstPage, std::ui
 
 }  // namespace
 
-UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t pointer) {
+UsageMap ReadUsageMap(PageSource& pages, const JetConstants& format, std::uint32_t pointer) {
   PagePtr holder;
   const std::span<const std::byte> row = RowAtPointer(pages, format, pointer, holder);
   UsageMap map;
@@ -46,7 +46,7 @@ UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t
       const std::uint32_t bitmapPage = Read32(row, 1 + 4 * entry);
       if (bitmapPage == 0) continue;
       PagePtr page = pages.Read(bitmapPage);
-      if (PageType(*page) != kPageUsageBitmap)
+      if (PageType(*page) != kPageTypeUsageBitmap)
         throw DamageError("not a usage bitmap page (type " + std::to_string(PageType(*page)) + ")",
                           DamageLocation{.page = bitmapPage});
       AddBits(std::span<const std::byte>(*page).subspan(kBitmapPageHeader),

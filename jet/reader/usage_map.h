@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "jet/reader/page_source.h"
-#include "jet/reader/read_format.h"
+#include "jet/jet_format.h"
 
 namespace corvid::jet::reader {
 
@@ -18,6 +18,6 @@ struct UsageMap {
 
 // Reads the map whose row `pointer` (page << 8 | row) names. Throws
 // DamageError when the map row or a bitmap page cannot be read.
-UsageMap ReadUsageMap(PageSource& pages, const ReadFormat& format, std::uint32_t pointer);
+UsageMap ReadUsageMap(PageSource& pages, const JetConstants& format, std::uint32_t pointer);
 
 }  // namespace corvid::jet::reader

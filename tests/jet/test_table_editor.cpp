@@ -127,8 +127,7 @@ std::vector<std::uint32_t> LongValuePagesInUse(const std::string& path, const Je
   for (std::size_t page = 1; page * jet.pageSize < bytes.size(); ++page) {
     std::span<const std::byte> image(
         reinterpret_cast<const std::byte*>(bytes.data()) + page * jet.pageSize, jet.pageSize);
-    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner)
-      continue;
+    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != kLongValueOwner) continue;
     RowPage p(jet, image);
     for (std::size_t r = 0; r < p.RowCount(); ++r)
       if (!p.Deleted(r)) {
@@ -306,8 +305,7 @@ TEST_P(TableEditorTest, DeleteRemovesTheRowAndFreesItsLongValues) {
   for (std::size_t page = 1; page * Jet().pageSize < bytes.size(); ++page) {
     std::span<const std::byte> image(
         reinterpret_cast<const std::byte*>(bytes.data()) + page * Jet().pageSize, Jet().pageSize);
-    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != DataPage::kLongValueOwner)
-      continue;
+    if (image[0] != std::byte{kPageTypeData} || Get32(image, 4) != kLongValueOwner) continue;
     RowPage p(Jet(), image);
     for (std::size_t r = 0; r < p.RowCount(); ++r) liveLongValueRows += p.Deleted(r) ? 0 : 1;
   }

@@ -86,7 +86,7 @@ TEST(MdbDataPage, RowsGrowDownFromTheEndWithOffsetsAfterTheHeader) {
   EXPECT_EQ(bytes[4096 - 3], std::byte{1});
   EXPECT_EQ(bytes[4096 - 5], std::byte{4});
 
-  DataPage jet3(kJet3, DataPage::kLongValueOwner);
+  DataPage jet3(kJet3, kLongValueOwner);
   jet3.AddRow(B({9}));
   EXPECT_EQ(Get32(jet3.Bytes(), 4), 0x4C41564Cu);  // "LVAL"
   EXPECT_EQ(Get16(jet3.Bytes(), 8), 1u);

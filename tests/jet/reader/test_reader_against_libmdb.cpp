@@ -102,8 +102,8 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
       EXPECT_EQ(def.columns[found].type, oracle.types[i]) << oracle.columns[i];
     }
     // libmdb does not know complex and Large Number columns.
-    if (found >= 0 && (def.columns[found].type == static_cast<std::uint8_t>(ColumnType::Complex) ||
-                       def.columns[found].type == static_cast<std::uint8_t>(ColumnType::BigInt)))
+    if (found >= 0 && (def.columns[found].type == static_cast<std::uint8_t>(StoredType::Complex) ||
+                       def.columns[found].type == static_cast<std::uint8_t>(StoredType::BigInt)))
       found = -1;
     ours.push_back(found);
   }
@@ -114,7 +114,7 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (ours[i] < 0) {
         cells.emplace_back();
-      } else if (def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole)) {
+      } else if (def.columns[ours[i]].type == static_cast<std::uint8_t>(StoredType::Ole)) {
         cells.emplace_back(reinterpret_cast<const char*>(row[i].bytes.data()), row[i].bytes.size());
       } else {
         cells.push_back(row[i].text);
@@ -133,7 +133,7 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
         continue;
       }
       const Value& value = row.values[ours[i]];
-      if (def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole)) {
+      if (def.columns[ours[i]].type == static_cast<std::uint8_t>(StoredType::Ole)) {
         const Bytes bytes =
             IsNull(value) ? Bytes{} : table.LongValueBytes(std::get<LongValue>(value));
         cells.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -157,7 +157,7 @@ std::size_t CompareTable(Database& db, const std::string& path, const std::strin
       if (actual[r][i] == expected[r][i]) continue;
       ++failures;
       const bool ole =
-          ours[i] >= 0 && def.columns[ours[i]].type == static_cast<std::uint8_t>(ColumnType::Ole);
+          ours[i] >= 0 && def.columns[ours[i]].type == static_cast<std::uint8_t>(StoredType::Ole);
       ADD_FAILURE() << "sorted row " << r << ", " << oracle.columns[i] << " (type "
                     << oracle.types[i] << "): "
                     << (ole ? std::to_string(actual[r][i].size()) + " bytes"

@@ -98,7 +98,7 @@ class ReaderDamage : public ::testing::TestWithParam<bool> {
   testing::TempDir dir_;
   std::string path_;
   Image image_;
-  const ReadFormat* format_ = nullptr;
+  const JetConstants* format_ = nullptr;
   TableDefinition def_, longsDef_;
   std::vector<std::uint32_t> dataPages_;
   LongValue chained_;

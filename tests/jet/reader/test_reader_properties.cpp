@@ -28,17 +28,17 @@ std::string ComparableText(const StoredProperty& p, const TextDecoder& text) {
     std::memcpy(&value, p.data.data(), std::min(sizeof value, p.data.size()));
     return value;
   };
-  switch (static_cast<ColumnType>(p.type)) {
-    case ColumnType::Bool:
+  switch (static_cast<StoredType>(p.type)) {
+    case StoredType::Bool:
       return !p.data.empty() && p.data[0] != std::byte{0} ? "yes" : "no";
-    case ColumnType::Byte:
+    case StoredType::Byte:
       return std::to_string(static_cast<int>(read(std::uint8_t{})));
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return std::to_string(read(std::int16_t{}));
-    case ColumnType::Long:
+    case StoredType::Long:
       return std::to_string(read(std::int32_t{}));
-    case ColumnType::Text:
-    case ColumnType::Memo:
+    case StoredType::Text:
+    case StoredType::Memo:
       return text.Decode(p.data);
     default:
       return "?";
@@ -212,7 +212,7 @@ std::vector<std::byte> SmallBlob() {
 }
 
 TEST(ReaderProperties, ASmallBlobReadsWhole) {
-  TextDecoder text(FileVersion::Jet4);
+  TextDecoder text(JetFormat::Jet4);
   const auto blocks = ParsePropertyBlob(SmallBlob(), text);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].name, "A");
@@ -220,12 +220,12 @@ TEST(ReaderProperties, ASmallBlobReadsWhole) {
   EXPECT_EQ(blocks[0].properties[0].name, "Caption");
   EXPECT_EQ(text.Decode(blocks[0].properties[0].data), "Hi");
   EXPECT_EQ(blocks[0].properties[1].name, "Required");
-  EXPECT_EQ(blocks[0].properties[1].type, static_cast<std::uint8_t>(ColumnType::Bool));
+  EXPECT_EQ(blocks[0].properties[1].type, static_cast<std::uint8_t>(StoredType::Bool));
   EXPECT_TRUE(ParsePropertyBlob({}, text).empty());
 }
 
 TEST(ReaderProperties, DamagedBlobsAreDamageErrors) {
-  TextDecoder text(FileVersion::Jet4);
+  TextDecoder text(JetFormat::Jet4);
   const std::vector<std::byte> good = SmallBlob();
   struct Case {
     const char* what;

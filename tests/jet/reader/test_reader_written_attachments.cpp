@@ -108,7 +108,7 @@ class WrittenAttachments : public ::testing::Test {
 
 TEST_F(WrittenAttachments, OurReaderReadsEveryFileBack) {
   Database db = Database::Open(path_);
-  EXPECT_EQ(db.Header().version, FileVersion::Ace);
+  EXPECT_EQ(db.Header().version, JetFormat::Ace2007);
   EXPECT_EQ(db.TableNames(),
             (std::vector<std::string>{"Docs", "Plain"}));  // the hidden tables are not listed
   Table docs = db.OpenTable("Docs");
