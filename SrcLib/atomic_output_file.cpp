@@ -68,9 +68,13 @@ std::pair<std::string, std::string> DirectoryOf(const std::string& path) {
 std::mutex cleanedMutex;
 std::unordered_set<std::string> cleanedDirectories;
 
+std::string lastCleaned;  // most outputs go where the one before went
+
 void CleanDirectoryOnce(const std::string& directory) {
   {
     std::lock_guard lock(cleanedMutex);
+    if (directory == lastCleaned) return;
+    lastCleaned = directory;
     if (!cleanedDirectories.insert(directory).second) return;
   }
   RemoveStaleTemporaries(directory);
@@ -119,7 +123,8 @@ std::string FileErrorText(std::string_view verb, std::string_view path, int erro
   return text;
 }
 
-AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
+AtomicOutputFile::AtomicOutputFile(std::string path, const ExistingFileCheck& check)
+    : path_(std::move(path)) {
   auto [directory, prefix] = DirectoryOf(path_);
   directory_ = prefix;
 
@@ -129,6 +134,7 @@ AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
   struct stat existing {};
   if (::stat(path_.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) throw FileError(FileErrorText("create", path_, EISDIR));
+    if (check) check(path_, existing);
   } else if (errno != ENOENT) {
     throw FileError(FileErrorText("create", path_, errno));
   }
@@ -281,6 +287,7 @@ void AtomicOutputFile::Commit(bool sync) {
 void ForgetCleanedDirectories() {
   std::lock_guard lock(cleanedMutex);
   cleanedDirectories.clear();
+  lastCleaned.clear();
 }
 
 void UseNamedTemporaries(bool named) { namedTemporaries.store(named, std::memory_order_relaxed); }

@@ -9,8 +9,11 @@
 // a killed process are removed the first time a run writes into that
 // directory (see ForgetCleanedDirectories).
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -29,8 +32,13 @@ std::string FileErrorText(std::string_view verb, std::string_view path, int erro
 
 class AtomicOutputFile {
  public:
+  // Shown what stands under the final name, when something does, before any
+  // byte is written; throws FileError to refuse the name (a run refuses the
+  // database it reads this way, in the one look at the name it takes anyway).
+  using ExistingFileCheck = std::function<void(const std::string& path, const struct stat&)>;
+
   // Creates the temporary file; throws FileError "Cannot create file ...".
-  explicit AtomicOutputFile(std::string path);
+  explicit AtomicOutputFile(std::string path, const ExistingFileCheck& check = {});
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
   // Discards the temporary file unless committed.

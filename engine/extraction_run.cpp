@@ -257,9 +257,14 @@ private:
         // The directory is made before the blob is looked at, even for an
         // empty one. A directory that cannot be made matters only when a
         // file is to be created in it: then its own reason is reported.
+        // The directory made for the record before is not looked at again
+        // (most records write into the same one); should it have gone
+        // meanwhile, opening the output finds that and makes it again.
         const std::string directory = FittedDirectory(
             OutputDirectory(inputs_.outputDirectory, inputs_.filterAsDirectory, filterText));
-        directoryMade_ = MakeDirectoryPath(directory, directoryFailure_);
+        recordDirectory_ = directory;
+        directoryLookedAt_ = directory != madeDirectory_;
+        if (directoryLookedAt_) MakeRecordDirectory();
         std::string path = OutputName(directory, name1, name2, inputs_.nameFromField1);
 
         if (blobField_ < 0) MissingField(inputs_.blobField);
@@ -359,8 +364,7 @@ private:
                 return;
             }
         }
-        databaseGuard_.Check(path);
-        AtomicOutputFile output(path);
+        AtomicOutputFile output = OpenOutput(path);
         if (whole) {
             Write(output, held);
         } else {
@@ -422,7 +426,6 @@ private:
         const std::size_t start =
             std::clamp<std::size_t>(recognised.startPosition, 1, document.size() + 1) - 1;
         const std::string path = FittedPath(wantedPath);
-        databaseGuard_.Check(path);
         {
             AtomicOutputFile output = CreateOutput(path);
             if (recognised.bitmapFileHeader) Write(output, kBitmapFileHeader);
@@ -435,8 +438,7 @@ private:
         }
 
         if (inputs_.dumpCopy) {
-            databaseGuard_.Check(path + ".dmp");
-            AtomicOutputFile dump(path + ".dmp");
+            AtomicOutputFile dump = OpenOutput(path + ".dmp");
             Write(dump, payload);
             dump.Commit();
             ++report_.dumpCopiesWritten;
@@ -480,11 +482,30 @@ private:
     // (with the system's reason) is the one reported.
     AtomicOutputFile CreateOutput(const std::string& path) {
         try {
-            return AtomicOutputFile(path);
+            return OpenOutput(path);
         } catch (const FileError&) {
             if (!directoryMade_) throw RunFailure(DirectoryFailureText(directoryFailure_));
             throw;
         }
+    }
+
+    // An output in the record's directory; never the database being read.
+    // When the directory was not looked at for this record, a failure has
+    // it made again and the file opened once more.
+    AtomicOutputFile OpenOutput(const std::string& path) {
+        try {
+            return AtomicOutputFile(path, refuseDatabase_);
+        } catch (const FileError&) {
+            if (directoryLookedAt_) throw;
+            MakeRecordDirectory();
+            return AtomicOutputFile(path, refuseDatabase_);
+        }
+    }
+
+    void MakeRecordDirectory() {
+        directoryLookedAt_ = true;
+        directoryMade_ = MakeDirectoryPath(recordDirectory_, directoryFailure_);
+        madeDirectory_ = directoryMade_ ? recordDirectory_ : std::string();
     }
 
     // Writes bytes, and hashes them when a manifest wants the digest.
@@ -546,10 +567,18 @@ private:
     std::unordered_set<std::string> shortenedDirectories_;
     bool directoryMade_ = true;
     DirectoryFailure directoryFailure_;
+    std::string recordDirectory_;      // where the current record's files go
+    std::string madeDirectory_;        // the last directory made (or found)
+    bool directoryLookedAt_ = true;    // for the current record
     std::int64_t damagedRecords_ = 0;  // visited, but a value could not be read
     std::int64_t failedMoves_ = 0;     // steps onto a record that failed
     std::string lastDamageLine_;
     InputGuard databaseGuard_ = InputGuard::ForPath(inputs_.database);
+    // Checked in the one look at an output's name that creating it takes.
+    const AtomicOutputFile::ExistingFileCheck refuseDatabase_ =
+        [this](const std::string& path, const struct stat& existing) {
+            databaseGuard_.Check(path, existing);
+        };
     // Last, so that it is the first to go: it hands its digests to the
     // manifest before the run writes it, also when the loop is left by a failure.
     std::unique_ptr<DigestPipeline> digests_;

@@ -31,8 +31,11 @@ InputGuard InputGuard::ForDescriptor(int fd) {
 void InputGuard::Check(const std::string& outputPath) const {
     if (!active_) return;
     struct stat status {};
-    if (::stat(outputPath.c_str(), &status) == 0 && status.st_dev == device_ &&
-        status.st_ino == inode_)
+    if (::stat(outputPath.c_str(), &status) == 0) Check(outputPath, status);
+}
+
+void InputGuard::Check(const std::string& outputPath, const struct stat& existing) const {
+    if (active_ && existing.st_dev == device_ && existing.st_ino == inode_)
         throw FileError("Cannot create file \"" + outputPath +
                         "\". It is the database file being read");
 }

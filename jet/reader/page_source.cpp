@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 
@@ -37,6 +39,42 @@ void FileByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) cons
     if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
     if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
     done += static_cast<std::size_t>(got);
+  }
+}
+
+void ByteSource::ReadScattered(std::uint64_t offset,
+                               std::span<const std::span<std::byte>> parts) const {
+  for (const std::span<std::byte> part : parts) {
+    ReadAt(offset, part);
+    offset += part.size();
+  }
+}
+
+void FileByteSource::ReadScattered(std::uint64_t offset,
+                                   std::span<const std::span<std::byte>> parts) const {
+  std::vector<iovec> vectors;
+  vectors.reserve(parts.size());
+  for (const std::span<std::byte> part : parts)
+    if (!part.empty()) vectors.push_back(iovec{part.data(), part.size()});
+  std::size_t first = 0;  // the first part not yet filled
+  std::uint64_t done = 0;
+  while (first < vectors.size()) {
+    const int count = static_cast<int>(std::min<std::size_t>(vectors.size() - first, IOV_MAX));
+    const ssize_t got =
+        ::preadv(fd_, vectors.data() + first, count, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
+    if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
+    done += static_cast<std::uint64_t>(got);
+    // Passes over the parts filled; a part filled in part continues where it stopped.
+    for (std::size_t left = static_cast<std::size_t>(got); left > 0;) {
+      iovec& v = vectors[first];
+      const std::size_t taken = std::min(left, v.iov_len);
+      v.iov_base = static_cast<std::byte*>(v.iov_base) + taken;
+      v.iov_len -= taken;
+      left -= taken;
+      if (v.iov_len == 0) ++first;
+    }
   }
 }
 
@@ -87,25 +125,28 @@ PagePtr PageSource::Read(std::uint32_t number) {
     Keep(number, page);
     return page;
   }
-  window_.resize(static_cast<std::size_t>(count) * pageSize_);
-  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, window_);
-  // Cached last to first, so that the page asked for is the most recent.
-  PagePtr asked;
-  for (std::uint32_t i = count; i-- > 0;) {
-    std::shared_ptr<Page> page = FreeBuffer();
-    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(i * pageSize_), pageSize_,
-                page->begin());
-    if (number + i != 0) codec_->Decode(number + i, *page);
-    Keep(number + i, page);
-    if (i == 0) asked = page;
+  // Straight into the buffers the pages are cached in, in one call.
+  ahead_.clear();
+  aheadParts_.clear();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    ahead_.push_back(FreeBuffer(i));
+    aheadParts_.emplace_back(*ahead_.back());
   }
+  bytes_->ReadScattered(static_cast<std::uint64_t>(number) * pageSize_, aheadParts_);
+  // Cached last to first, so that the page asked for is the most recent.
+  for (std::uint32_t i = count; i-- > 0;) {
+    if (number + i != 0) codec_->Decode(number + i, *ahead_[i]);
+    Keep(number + i, ahead_[i]);
+  }
+  PagePtr asked = std::move(ahead_.front());
+  ahead_.clear();
   lastMiss_ = number + count - 1;
   return asked;
 }
 
-std::shared_ptr<Page> PageSource::FreeBuffer() {
+std::shared_ptr<Page> PageSource::FreeBuffer(std::size_t pending) {
   std::shared_ptr<Page> page;
-  if (cache_.size() >= cacheLimit_) {
+  if (cache_.size() + pending >= cacheLimit_ && !cache_.empty()) {
     const auto oldest = cache_.find(recent_.back());
     if (oldest->second.page.use_count() == 1)
       page = std::const_pointer_cast<Page>(std::move(oldest->second.page));

@@ -23,6 +23,10 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
   // Fills `out` from `offset`; throws JetError when that cannot be done.
   virtual void ReadAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
+  // Fills `parts` one after another from `offset`, as one ReadAt of their
+  // total would (a file reads them in one call, straight into each part).
+  virtual void ReadScattered(std::uint64_t offset,
+                             std::span<const std::span<std::byte>> parts) const;
 };
 
 // A file opened read-only.
@@ -36,6 +40,8 @@ class FileByteSource final : public ByteSource {
 
   std::uint64_t Size() const override { return size_; }
   void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
+  void ReadScattered(std::uint64_t offset,
+                     std::span<const std::span<std::byte>> parts) const override;
 
  private:
   std::string path_;
@@ -82,8 +88,9 @@ class PageSource {
 
  private:
   // A buffer for a page about to enter the cache: the one of the page that
-  // leaves it, when nobody holds that, else a new one.
-  std::shared_ptr<Page> FreeBuffer();
+  // leaves it, when nobody holds that, else a new one. `pending`: buffers
+  // taken for pages not cached yet (room is made for them too).
+  std::shared_ptr<Page> FreeBuffer(std::size_t pending = 0);
   void Keep(std::uint32_t number, std::shared_ptr<Page> page);
 
   std::unique_ptr<ByteSource> bytes_;
@@ -98,7 +105,8 @@ class PageSource {
   };
   std::unordered_map<std::uint32_t, Cached> cache_;
   std::uint32_t lastMiss_ = 0xFFFFFFFFu;
-  std::vector<std::byte> window_;  // pages read ahead, before they are cached
+  std::vector<std::shared_ptr<Page>> ahead_;  // buffers of the pages read ahead
+  std::vector<std::span<std::byte>> aheadParts_;
 };
 
 }  // namespace corvid::jet::reader

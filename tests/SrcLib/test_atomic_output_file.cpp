@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,39 @@ TEST(AtomicOutputFileErrors, CreationFailuresCarryPathAndReason) {
       EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + c.path + "\". " + c.reason);
     }
   }
+}
+
+// The check is shown what stands under the name, and only then; when it
+// refuses, nothing is written and the older file stays as it was.
+TEST(AtomicOutputFileErrors, TheExistingFileCheckSeesTheOlderFileAndMayRefuseIt) {
+  TempDir dir;
+  WriteText(dir / "old.bin", "older");
+  struct stat older {};
+  ASSERT_EQ(::stat((dir / "old.bin").c_str(), &older), 0);
+  std::vector<std::string> shown;
+  const AtomicOutputFile::ExistingFileCheck refuseOlder = [&](const std::string& path,
+                                                              const struct stat& existing) {
+    shown.push_back(path);
+    if (existing.st_ino == older.st_ino) throw FileError("refused " + path);
+  };
+
+  {
+    AtomicOutputFile fresh(dir / "new.bin", refuseOlder);
+    fresh.Write(std::as_bytes(std::span<const char>("new", 3)));
+    fresh.Commit();
+  }
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(ReadText(dir / "new.bin"), "new");
+
+  try {
+    AtomicOutputFile over(dir / "old.bin", refuseOlder);
+    ADD_FAILURE() << "the older file was not refused";
+  } catch (const FileError& error) {
+    EXPECT_EQ(std::string(error.what()), "refused " + dir / "old.bin");
+  }
+  EXPECT_EQ(shown, std::vector<std::string>{dir / "old.bin"});
+  EXPECT_EQ(ReadText(dir / "old.bin"), "older");
+  EXPECT_EQ(dir.Entries(), (std::set<std::string>{"new.bin", "old.bin"}));
 }
 
 TEST(AtomicOutputFileErrors, RelativePathWritesIntoCurrentDirectory) {

@@ -135,6 +135,7 @@ bool FakeTable::Eof() {
 }
 
 void FakeTable::Arrive(std::size_t row) {
+    if (onArrive) onArrive(row);
     const auto notes = notesAt.find(row);
     if (notes != notesAt.end())
         pendingNotes_.insert(pendingNotes_.end(), notes->second.begin(), notes->second.end());

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -107,6 +108,8 @@ public:
     std::vector<std::string> notesAtOpen;
     std::int64_t listed = -1;
     int nextCalls = 0;
+    // Called when the cursor reaches a row (what happens to the files meanwhile).
+    std::function<void(std::size_t row)> onArrive;
 
     void SetTableName(const std::string& name) override;
     void SetActive(bool activate) override;

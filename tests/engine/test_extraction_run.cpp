@@ -25,6 +25,7 @@ using testing::FakeHost;
 using testing::FakeTable;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Pair;
 using testing::ReadFile;
 using testing::ScratchDir;
 using ::testing::StartsWith;
@@ -230,6 +231,24 @@ TEST_F(ExtractionRunTest, EmptyBlobIsCountedAndStillCreatesItsDirectory) {
     EXPECT_TRUE(fs::is_directory(dir_.Path() / "North"));
     EXPECT_TRUE(fs::is_directory(dir_.Path() / "South"));
     EXPECT_THAT(dir_.Files(), IsEmpty());
+}
+
+// The run makes a record's directory once and writes the next records into
+// it without looking again; a directory removed meanwhile is made again.
+TEST_F(ExtractionRunTest, ADirectoryRemovedDuringTheRunIsMadeAgain) {
+    host_.inputs.filterField = "region";
+    host_.inputs.filterAsDirectory = true;
+    AddRecord("1", {kJpeg}, "", "North");
+    AddRecord("2", {kJpeg}, "", "North");
+    AddRecord("3", {kJpeg}, "", "North");
+    table_.onArrive = [&](std::size_t row) {
+        if (row == 1 || row == 2) fs::remove_all(dir_.Path() / "North");
+    };
+    const RunReport report = Run();
+
+    ExpectCompleted(report, 3);
+    EXPECT_EQ(report.filesWritten, 3);
+    EXPECT_THAT(dir_.Files(), ElementsAre(Pair("North/3.jpg", kJpeg)));
 }
 
 TEST_F(ExtractionRunTest, ClosingCountIncludesRejectedEmptyAndSkippedRecords) {
