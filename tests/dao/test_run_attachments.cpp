@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "dao/engine/dao_constants.h"
+#include "jet/mdb_writer.h"
+#include "jet/reader/database.h"
 #include "tests/dao/attachment_oracle.h"
 #include "tests/dao/test_table_support.h"
 #include "tests/fixture_files.h"
@@ -151,6 +154,57 @@ TEST(RunAttachments, ADamagedAttachmentIsReportedAndSkipped) {
   EXPECT_NE(host.status.find("damaged"), std::string::npos) << host.status;
   EXPECT_EQ(ReadFileBytes(out / "row2_test_data2.txt"),
             OracleAttachments(original, flat, "_attach-data").at(2).at("test_data2.txt"));
+}
+
+// A column of a type the engine does not read (its type byte changed in the
+// table definition of a written file) keeps its number; named as the field
+// with the documents or as a name field it stops the run with a message
+// naming the column and the number, and nothing is written.
+TEST(RunAttachments, AColumnOfAnUnknownTypeStopsTheRunNamingItsTypeNumber) {
+  ScratchDir dir;
+  const std::string path = (dir.Path() / "odd.mdb").string();
+  {
+    jet::MdbWriter writer(path);
+    auto& table = writer.AddTable(
+        {"Table1", {{"ID", jet::ColumnType::Long}, {"odd", jet::ColumnType::Binary, 8}}});
+    table.AddRow({std::int64_t{1}, jet::Bytes{std::byte{1}, std::byte{2}}});
+    writer.Finish();
+  }
+  std::uint32_t page = 0;
+  std::uint32_t pageSize = 0;
+  {
+    auto reader = jet::reader::Database::Open(path);
+    page = reader.OpenTable("Table1").Definition().page;
+    pageSize = static_cast<std::uint32_t>(reader.Format().pageSize);
+  }
+  std::vector<std::byte> image = ReadFileBytes(path);
+  // Jet 4: the column entries (25 bytes, the type first) follow the 63-byte
+  // header of a table without indexes.
+  const std::size_t first = std::size_t{page} * pageSize + 63, second = first + 25;
+  ASSERT_LT(second, image.size());
+  ASSERT_EQ(image[first], std::byte{0x04});   // ID: Long
+  ASSERT_EQ(image[second], std::byte{0x09});  // odd: Binary
+  image[second] = std::byte{0x14};
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), f), image.size());
+    std::fclose(f);
+  }
+
+  for (const auto& [blob, name] :
+       {std::pair<std::string, std::string>{"odd", "ID"}, {"ID", "odd"}}) {
+    SCOPED_TRACE(blob + "/" + name);
+    const fs::path out = dir.Path() / ("out-" + blob);
+    RecordingHost host = AttachmentRun(path, blob, out, name);
+    const RunReport report = RunOnRealComponents(host);
+    EXPECT_FALSE(report.completed);
+    EXPECT_NE(report.failure.find(
+                  "The field 'odd' has a column type that Corvid does not read (type number 0x14)"),
+              std::string::npos)
+        << report.failure;
+    EXPECT_TRUE(Files(out).empty());
+  }
 }
 
 }  // namespace
