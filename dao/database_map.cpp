@@ -1,11 +1,13 @@
 #include "dao/database_map.h"
 
+#include <cctype>
 #include <cstddef>
 #include <exception>
 #include <memory>
 #include <span>
 #include <vector>
 
+#include "SrcLib/file_names.h"
 #include "SrcLib/quietly.h"
 #include "dao/dao_database.h"
 #include "dao/engine/dao_constants.h"
@@ -26,9 +28,36 @@ bool UserTable(dao::TableDef& table) {
   return (static_cast<std::uint32_t>(table.Attributes()) & kSystemTableBits) == 0;
 }
 
+// The kind of an attached file: its name's extension (lower case, with the
+// dot); only a name without one has its bytes recognised.
+std::string AttachedFileKind(dao::Recordset& files, Recogniser& recogniser,
+                             std::vector<std::byte>& bytes) {
+  std::string kind = ExtensionOf(dao::VariantToText(files.Fields().Item("FileName").Value()));
+  if (kind.size() > 1) {
+    for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return kind;
+  }
+  kind.clear();
+  if (!files.Fields().Item("FileData").ReadBytesInto(bytes) || bytes.empty()) return kind;
+  recogniser.Recognise(std::span<const std::byte>(bytes), kind, RecognitionOptions{});
+  return kind;
+}
+
+// An attachment column's value: non-empty when at least one file is
+// attached; the first values sampled give the kinds of their files.
+void ReadAttachmentValue(dao::Field& field, ColumnMap& column, const MapOptions& options,
+                         Recogniser& recogniser, std::vector<std::byte>& bytes) {
+  std::unique_ptr<dao::Recordset> files = field.ChildRecordset();
+  if (files->Eof()) return;
+  ++column.nonEmpty;
+  if (column.nonEmpty > options.sampledValues) return;
+  for (; !files->Eof(); files->MoveNext())
+    ++column.kinds[AttachedFileKind(*files, recogniser, bytes)];
+}
+
 // Walks the table once and fills the document columns' counts and kinds;
-// returns the number of rows visited. Attachment columns are read like OLE
-// values: a value is what the engine gives as the field's bytes.
+// returns the number of rows visited. An OLE value is what the engine gives
+// as the field's bytes; an attachment value is the list of attached files.
 std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table,
                                  const MapOptions& options, Recogniser& recogniser) {
   std::vector<std::size_t> documentColumns;
@@ -54,6 +83,10 @@ std::int64_t ReadDocumentColumns(dao::Database& database, TableMap& table,
     for (std::size_t k = 0; k < fields.size(); ++k) {
       ColumnMap& column = table.columns[documentColumns[k]];
       try {
+        if (column.typeNumber == dao::dbAttachment) {
+          ReadAttachmentValue(*fields[k], column, options, recogniser, value);
+          continue;
+        }
         if (fields[k]->FieldSize() <= 0) continue;
         ++column.nonEmpty;
         if (column.nonEmpty > options.sampledValues) continue;

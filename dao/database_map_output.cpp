@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "SrcLib/json_text.h"
+#include "dao/engine/dao_constants.h"
 
 namespace corvid {
 namespace {
@@ -23,9 +24,14 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   for (std::size_t w = DisplayWidth(text); w < width; ++w) out += ' ';
 }
 
+// A type the engine does not read is shown by its number in the file.
 std::string ShownType(const ColumnMap& column) {
   const std::string name = TypeName(column.typeNumber);
-  return name.empty() ? "unknown type " + std::to_string(column.typeNumber) : name;
+  if (!name.empty()) return name;
+  const int number = dao::IsUnknownStoredType(column.typeNumber)
+                         ? column.typeNumber - dao::kUnknownStoredType
+                         : column.typeNumber;
+  return "unknown type " + std::to_string(number);
 }
 
 // Most frequent kind first; equal counts by extension.

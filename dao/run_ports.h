@@ -13,6 +13,11 @@
 
 namespace corvid {
 
+namespace dao {
+class Recordset;
+class ValueStream;
+}  // namespace dao
+
 class TVxDaoDatabase;
 class TVxDaoTable;
 class TStream;
@@ -39,12 +44,42 @@ class DaoRecordTable : public RecordTable {
   std::string FieldText(int position) override;
   bool Eof() override;
   void Next() override;
+  // A field of a type the engine does not read, or a multi-value field,
+  // holds no documents: DatabaseError naming the field (and the type's
+  // number as stored).
   std::unique_ptr<BlobReader> OpenBlobStream(int position) override;
+  // Attachment fields: the record's attached files, read through the
+  // field's own recordset (kept for the current record). Damage that spoils
+  // the list is the record's (RecordDamageError); damage in one file's
+  // stored value is that file's (AttachmentDamage).
+  bool IsAttachmentField(int position) override;
+  std::size_t AttachmentCount(int position) override;
+  std::string AttachmentFileName(int position, std::size_t index) override;
+  std::unique_ptr<BlobReader> OpenAttachment(int position, std::size_t index) override;
   std::int64_t ListedCount() override;
   std::vector<std::string> TakeDamageNotes() override;
 
  private:
+  // The attached files of field `position` in the current record, moved to
+  // the file at `index`.
+  dao::Recordset& Attachments(int position, std::size_t index);
   TVxDaoTable& table_;
+  std::unique_ptr<dao::Recordset> attachments_;
+  int attachmentsField_ = -1;
+  std::uint64_t record_ = 0;             // counts the moves to another record
+  std::uint64_t attachmentsRecord_ = 0;  // the record attachments_ belongs to
+};
+
+// An attached file's decoded bytes as the run's blob reader.
+class DaoAttachmentReader : public BlobReader {
+ public:
+  explicit DaoAttachmentReader(std::unique_ptr<dao::ValueStream> stream);
+  ~DaoAttachmentReader() override;
+  std::int64_t Size() override;
+  std::size_t Read(std::span<std::byte> buffer) override;
+
+ private:
+  std::unique_ptr<dao::ValueStream> stream_;
 };
 
 // A read-only blob stream as the run's blob reader.

@@ -40,6 +40,14 @@ enum FieldType : int {
   dbComplexText = 109,
 };
 
+// A column of a type the engine does not read keeps its number as stored in
+// the file: Field.Type is kUnknownStoredType + that number (outside DAO's
+// codes, so that it is never taken for one of them).
+inline constexpr int kUnknownStoredType = 0x10000;
+inline constexpr bool IsUnknownStoredType(int type) {
+  return type >= kUnknownStoredType && type < kUnknownStoredType + 0x100;
+}
+
 // Field.Attributes bits.
 inline constexpr std::int32_t dbFixedField = 0x1;
 inline constexpr std::int32_t dbVariableField = 0x2;

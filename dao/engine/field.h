@@ -3,6 +3,7 @@
 // is the column's value in the current record.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,9 @@
 #include "dao/engine/variant.h"
 
 namespace corvid::dao {
+
+class Recordset;
+class ValueStream;
 
 class Field {
  public:
@@ -50,6 +54,18 @@ class Field {
   // UTF-8 text. Returns false (and leaves `into` empty) for Null. One pass
   // over the value's pages, no intermediate copy.
   virtual bool ReadBytesInto(std::vector<std::byte>& into) = 0;
+
+  // Complex fields (dbAttachment, dbComplexByte ... dbComplexText): the
+  // current record's value as a read-only recordset of its own rows. An
+  // attachment's rows have the fields FileData, FileName, FileType, FileURL,
+  // FileTimeStamp and FileFlags; a multi-value list's rows the field Value.
+  // The recordset keeps what it read: it does not follow the parent's moves.
+  // Other fields raise 3251; no current record raises 3021.
+  virtual std::unique_ptr<Recordset> ChildRecordset();
+  // The current record's value as a stream: an attachment's FileData gives
+  // the attached file's own bytes, decoded as they are read. Other fields
+  // raise 3251.
+  virtual std::unique_ptr<ValueStream> OpenValueStream();
 };
 
 }  // namespace corvid::dao

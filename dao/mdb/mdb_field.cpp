@@ -4,6 +4,9 @@
 #include <stdexcept>
 
 #include "dao/engine/dao_constants.h"
+#include "dao/engine/recordset.h"
+#include "dao/mdb/complex_recordset.h"
+#include "dao/mdb/complex_values.h"
 #include "dao/mdb/mdb_values.h"
 
 namespace corvid::dao {
@@ -12,7 +15,11 @@ MdbColumnField::MdbColumnField(std::shared_ptr<TableRows> rows, int column, RowV
     : rows_(std::move(rows)), column_(column), row_(row) {}
 
 std::string MdbColumnField::Name() const { return rows_->column(column_).name; }
-int MdbColumnField::Type() const { return DaoTypeOf(rows_->column(column_)); }
+int MdbColumnField::Type() const {
+  if (IsColumnType(rows_->column(column_), jet::reader::ColumnType::Complex))
+    return rows_->ComplexType(column_);
+  return DaoTypeOf(rows_->column(column_));
+}
 std::int32_t MdbColumnField::Size() const {
   return DaoSizeOf(rows_->column(column_), rows_->file().header().format);
 }
@@ -129,6 +136,22 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   }
   BytesOfValue(Value(), into);
   return true;
+}
+
+std::unique_ptr<Recordset> MdbColumnField::ChildRecordset() {
+  if (!IsColumnType(rows_->column(column_), jet::reader::ColumnType::Complex))
+    return Field::ChildRecordset();
+  const StoredValue& field = CurrentField();
+  std::optional<std::int32_t> key;
+  if (const auto* stored = std::get_if<jet::reader::ComplexKey>(&field)) key = stored->key;
+  std::shared_ptr<ComplexValues> complex = rows_->Complex(column_);
+  const std::int32_t index = row_->CurrentTableRow();
+  try {
+    return ComplexRecordset::Open(rows_, std::move(complex), Name(), key,
+                                  std::to_string(index + 1));
+  } catch (const jet::reader::DamageError& error) {
+    rows_->RaiseDamage(error, index, Name());
+  }
 }
 
 }  // namespace corvid::dao

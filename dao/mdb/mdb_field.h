@@ -31,6 +31,10 @@ class MdbColumnField : public Field {
   void SetValue(const Variant& value) override;
   std::int64_t FieldSize() override;
   bool ReadBytesInto(std::vector<std::byte>& into) override;
+  // Complex fields: the record's rows of the column's hidden table (see
+  // complex_recordset.h). Their Value is the 32-bit key those rows carry,
+  // as a Long (Null when the record has none), as the file stores it.
+  std::unique_ptr<Recordset> ChildRecordset() override;
 
  private:
   const StoredValue& CurrentField();

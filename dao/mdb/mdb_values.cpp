@@ -66,7 +66,7 @@ int DaoTypeOf(const jet::reader::ColumnDefinition& column) {
     case StoredType::BigInt:
       return dbBigInt;
     default:
-      return 0;
+      return kUnknownStoredType + column.type;
   }
 }
 

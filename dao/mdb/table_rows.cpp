@@ -3,6 +3,7 @@
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
 #include "dao/engine/data_damage_error.h"
+#include "dao/mdb/complex_values.h"
 #include "dao/mdb/stored_properties.h"
 #include "jet/reader/checked_bytes.h"
 #include "jet/reader/data_page.h"
@@ -142,6 +143,38 @@ std::int32_t TableRows::CountAll() {
   while (ScanNext()) {
   }
   return KnownCount();
+}
+
+std::shared_ptr<ComplexValues> TableRows::Complex(int index) {
+  if (complexGeneration_ != file_->generation()) {
+    complex_.clear();
+    complexGeneration_ = file_->generation();
+  }
+  if (const auto found = complex_.find(index); found != complex_.end()) return found->second;
+  const Column& complexColumn = column(index);
+  if (complexColumn.type != static_cast<std::uint8_t>(jet::reader::ColumnType::Complex))
+    context_->Raise(kOperationNotSupported,
+                    "Operation is not supported for this type of object: the field '" +
+                        complexColumn.name + "' of table '" + name_ + "' is not a complex field.");
+  jet::reader::Database& reader = file_->reader();
+  try {
+    auto resolved = std::make_shared<ComplexValues>(
+        jet::reader::ComplexColumn::Open(reader, reader.TableOf(definition_), complexColumn.name));
+    complex_.emplace(index, resolved);
+    return resolved;
+  } catch (const jet::reader::DamageError& error) {
+    RaiseDamage(error, -1, complexColumn.name);
+  } catch (const jet::reader::JetError& error) {
+    RaiseDamage(jet::reader::DamageError(error.what()), -1, complexColumn.name);
+  }
+}
+
+int TableRows::ComplexType(int index) {
+  try {
+    return Complex(index)->daoType;
+  } catch (const EngineError&) {
+    return dbAttachment;
+  }
 }
 
 void TableRows::RaiseDamage(const jet::reader::DamageError& error, std::int32_t index,

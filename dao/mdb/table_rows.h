@@ -19,6 +19,8 @@
 
 namespace corvid::dao {
 
+struct ComplexValues;
+
 using Column = jet::reader::ColumnDefinition;
 using StoredValue = jet::reader::Value;
 
@@ -33,6 +35,7 @@ class TableRows {
   const std::string& name() const { return name_; }
   AccessFile& file() { return *file_; }
   EngineContext& context() { return *context_; }
+  const EngineContextPtr& sharedContext() const { return context_; }
   int columnCount() const { return static_cast<int>(definition_->columns.size()); }
   const Column& column(int index) const {
     return definition_->columns[static_cast<std::size_t>(index)];
@@ -96,6 +99,14 @@ class TableRows {
   void KeepIndexOrder(const std::string& key,
                       std::shared_ptr<const std::vector<std::int32_t>> order);
 
+  // The complex column (attachments, multi-value lists) at `index`, resolved
+  // on first use and kept until the file changes. Raises 3049 when the file's
+  // description of it is damaged, 3251 for a column that is not complex.
+  std::shared_ptr<ComplexValues> Complex(int index);
+  // Its DAO type without raising: dbAttachment when the description cannot
+  // be read (using the field then reports the damage).
+  int ComplexType(int index);
+
   // Raises the row's damage as DAO's 3049, naming table, page, row and field.
   [[noreturn]] void RaiseDamage(const jet::reader::DamageError& error, std::int32_t index,
                                 const std::string& field = {});
@@ -122,6 +133,8 @@ class TableRows {
   std::vector<StoredValue> cracked_;  // by column
   jet::reader::Row scanned_;
   std::map<std::string, std::shared_ptr<const std::vector<std::int32_t>>> indexOrders_;
+  std::map<int, std::shared_ptr<ComplexValues>> complex_;
+  unsigned complexGeneration_ = 0;
   unsigned indexOrdersGeneration_ = 0;
 };
 

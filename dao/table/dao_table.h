@@ -243,6 +243,17 @@ class TVxDaoTable : public TDataSet, public Component, public AttachedTable, pub
   // The record count after the current buffers (as CountRecords).
   std::int32_t RecordCountValue() { return CountRecords(); }
 
+  // ---- complex fields (Attachment, multi-value lists). The engine's field
+  // behind `field` (nullptr while closed or for a field of its own), for its
+  // Type and the like.
+  dao::Field* EngineField(const TField& field) const;
+  // The value of `field` in the active record as a recordset of its own
+  // rows (an attachment field: one row per attached file). The table moves
+  // to the record and back; the recordset keeps what it read. Raises the
+  // engine's error: 3251 for a field that is not complex, DataDamageError
+  // for a damaged value.
+  std::unique_ptr<dao::Recordset> ChildRecordset(const TField& field);
+
   // ---- damage. A record or value that the damaged file does not give
   // raises dao::DataDamageError (DAO 3049, naming table, page, row and
   // field) from the read or the move that met it; the table stays usable.

@@ -145,6 +145,32 @@ TEST(DatabaseMap, NorthwindTablesRowsAndPictures) {
   EXPECT_EQ(SampledValues(photo), photo.nonEmpty);
 }
 
+// Attachment columns count the records with at least one attached file;
+// the kinds come from the files' own names. A multi-value column is listed
+// with its type and is no document column.
+TEST(DatabaseMap, AttachmentColumnsCountRecordsWithFilesAndKindsByName) {
+  const std::string dir = corvid::testing_fixtures::MdbFixtureDir();
+  auto connection = StoredConnection();
+  const DatabaseMap attachments = MapDatabaseFile(*connection, dir + "attachments.accdb");
+  EXPECT_FALSE(attachments.Incomplete());
+  const TableMap& table = Table(attachments, "Table1");
+  EXPECT_EQ(table.rows, 3);
+  const ColumnMap& files = Column(table, "Attachments");
+  EXPECT_EQ(files.typeNumber, dao::dbAttachment);
+  EXPECT_TRUE(files.document);
+  EXPECT_EQ(files.nonEmpty, 2);  // records 2 and 3; record 1 has none
+  EXPECT_EQ(files.kinds, (std::map<std::string, std::int64_t>{{".txt", 4}}));
+
+  const DatabaseMap complex = MapDatabaseFile(*connection, dir + "complexDataTestV2007.accdb");
+  const TableMap& mixed = Table(complex, "Table1");
+  const ColumnMap& attached = Column(mixed, "attach-data");
+  EXPECT_EQ(attached.nonEmpty, 2);  // rows 2 and 4
+  EXPECT_EQ(attached.kinds, (std::map<std::string, std::int64_t>{{".txt", 3}}));
+  const ColumnMap& multi = Column(mixed, "multi-value-data");
+  EXPECT_EQ(multi.typeNumber, dao::dbComplexText);
+  EXPECT_FALSE(multi.document);
+}
+
 // PNG, PDF, GIF and unknown values between NULL and zero-length ones, a
 // column that is all NULL, and more than 100 filled values in another table:
 // only the first 100 go to recognition, all are counted.

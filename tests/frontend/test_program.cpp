@@ -24,6 +24,7 @@
 #include "temp_config.h"
 #include "dao/database_map_output.h"
 #include "jet/mdb_writer.h"
+#include "jet/reader/complex_column.h"
 #include "tests/fixture_files.h"
 
 extern char** environ;
@@ -480,6 +481,77 @@ TEST_F(Program, ListPrintsTheMapOfNorthwind) {
   EXPECT_EQ(map.file, nwind);
   EXPECT_EQ(DatabaseMapText(map), text.out);
   EXPECT_EQ(map.tables.size(), 9u);
+}
+
+// Attachment fields end to end: every attached file is written under the
+// record's name and its own, the summary counts them, the map lists them;
+// a damaged attached file in a copy is left out and the run exits 3.
+TEST_F(Program, HeadlessRunWritesAttachedFilesAndListMapsThem) {
+  const std::string fixture = corvid::testing_fixtures::MdbFixtureDir() + "attachments.accdb";
+  const std::string database = dir_.Path() + "/attachments.accdb";
+  fs::copy_file(fixture, database);
+  const std::vector<std::string> arguments = {
+      "--headless", "/t=Table1", "/fi=Attachments", "/fn=ID",
+      "/fn2=",      "/ff=",      "/fv=*",           "/d=" + out_};
+  std::vector<std::string> run = arguments;
+  run.push_back(database);
+  const Outcome outcome = Run(run);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+  for (const char* name :
+       {"2_attachment1.txt", "3_attachment1.txt", "3_attachment2.txt", "3_attachment3.txt"}) {
+    EXPECT_NE(outcome.out.find(out_ + name + "\n"), std::string::npos) << outcome.out;
+    EXPECT_TRUE(fs::exists(out_ + name)) << name;
+  }
+  EXPECT_EQ(ReadFile(out_ + "3_attachment2.txt"), "Attachment 2");
+  EXPECT_NE(outcome.err.find("records visited: 3, files written: 4, skipped as unknown: 0, "
+                             "empty blobs: 1, rejected by the filter: 0, paths written more "
+                             "than once: 0, attachments written: 4, damaged attachments left "
+                             "out: 0"),
+            std::string::npos)
+      << outcome.err;
+
+  const Outcome listed = Run({"--list", fixture});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("Table1  3 rows\n"
+                            "  ID           Long Integer\n"
+                            "  Comment      Text\n"
+                            "  Attachments  Attachment    2 non-empty: 4 .txt\n"),
+            std::string::npos)
+      << listed.out;
+
+  // The stored value of record 3's second file, changed inside its
+  // compressed bytes in a copy.
+  std::vector<std::byte> stored;
+  {
+    auto db = jet::reader::Database::Open(fixture);
+    jet::reader::Table table = db.OpenTable("Table1");
+    auto column = jet::reader::ComplexColumn::Open(db, table, "Attachments");
+    for (const auto& attachment : column.Attachments(3))
+      if (attachment.fileName == "attachment2.txt")
+        stored = column.FlatTable().LongValueBytes(attachment.fileData);
+  }
+  ASSERT_GT(stored.size(), 16u);
+  std::string image = ReadFile(fixture);
+  const std::string needle(reinterpret_cast<const char*>(stored.data()), stored.size());
+  const std::size_t at = image.find(needle);
+  ASSERT_NE(at, std::string::npos);
+  image[at + stored.size() - 8] = static_cast<char>(image[at + stored.size() - 8] ^ 0x21);
+  const std::string damaged = dir_.Path() + "/damaged.accdb";
+  std::ofstream(damaged, std::ios::binary) << image;
+  fs::remove_all(out_);
+  run = arguments;
+  run.push_back(damaged);
+  const Outcome red = Run(run);
+  EXPECT_EQ(red.exitCode, 3) << red.err;
+  EXPECT_TRUE(fs::exists(out_ + "3_attachment1.txt"));
+  EXPECT_TRUE(fs::exists(out_ + "3_attachment3.txt"));
+  EXPECT_FALSE(fs::exists(out_ + "3_attachment2.txt"));
+  EXPECT_NE(red.out.find(out_ + "3_attachment2.txt: "), std::string::npos) << red.out;
+  EXPECT_NE(red.out.find("the attachment \"attachment2.txt\" of record 3"), std::string::npos)
+      << red.out;
+  EXPECT_NE(red.err.find("attachments written: 3, damaged attachments left out: 1"),
+            std::string::npos)
+      << red.err;
 }
 
 // Names with quotes, backslashes and letters beyond ASCII come through the
