@@ -8,26 +8,26 @@ ComplexValues::ComplexValues(jet::reader::ComplexColumn resolved)
     : column(std::move(resolved)), daoType(ComplexDaoType(column)) {}
 
 int ComplexDaoType(const jet::reader::ComplexColumn& column) {
-  using jet::reader::ColumnType;
+  using jet::StoredType;
   if (column.Kind() == jet::reader::ComplexKind::Attachment) return dbAttachment;
   if (column.ValueColumns().empty()) return dbComplexText;
   const auto& definition = column.FlatTable().Definition();
-  const auto type = static_cast<ColumnType>(
+  const auto type = static_cast<StoredType>(
       definition.columns[static_cast<std::size_t>(column.ValueColumns().front())].type);
   switch (type) {
-    case ColumnType::Byte:
+    case StoredType::Byte:
       return dbComplexByte;
-    case ColumnType::Integer:
+    case StoredType::Integer:
       return dbComplexInteger;
-    case ColumnType::Long:
+    case StoredType::Long:
       return dbComplexLong;
-    case ColumnType::Single:
+    case StoredType::Single:
       return dbComplexSingle;
-    case ColumnType::Double:
+    case StoredType::Double:
       return dbComplexDouble;
-    case ColumnType::Guid:
+    case StoredType::Guid:
       return dbComplexGUID;
-    case ColumnType::Numeric:
+    case StoredType::Numeric:
       return dbComplexDecimal;
     default:
       return dbComplexText;

@@ -16,7 +16,7 @@ MdbColumnField::MdbColumnField(std::shared_ptr<TableRows> rows, int column, RowV
 
 std::string MdbColumnField::Name() const { return rows_->column(column_).name; }
 int MdbColumnField::Type() const {
-  if (IsColumnType(rows_->column(column_), jet::reader::ColumnType::Complex))
+  if (IsColumnType(rows_->column(column_), jet::StoredType::Complex))
     return rows_->ComplexType(column_);
   return DaoTypeOf(rows_->column(column_));
 }
@@ -139,7 +139,7 @@ bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
 }
 
 std::unique_ptr<Recordset> MdbColumnField::ChildRecordset() {
-  if (!IsColumnType(rows_->column(column_), jet::reader::ColumnType::Complex))
+  if (!IsColumnType(rows_->column(column_), jet::StoredType::Complex))
     return Field::ChildRecordset();
   const StoredValue& field = CurrentField();
   std::optional<std::int32_t> key;

@@ -152,7 +152,7 @@ std::shared_ptr<ComplexValues> TableRows::Complex(int index) {
   }
   if (const auto found = complex_.find(index); found != complex_.end()) return found->second;
   const Column& complexColumn = column(index);
-  if (complexColumn.type != static_cast<std::uint8_t>(jet::reader::ColumnType::Complex))
+  if (complexColumn.type != static_cast<std::uint8_t>(jet::StoredType::Complex))
     context_->Raise(kOperationNotSupported,
                     "Operation is not supported for this type of object: the field '" +
                         complexColumn.name + "' of table '" + name_ + "' is not a complex field.");
