@@ -1,10 +1,13 @@
 #include "jet/reader/page_source.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -37,6 +40,52 @@ void FileByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) cons
     if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
     if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
     done += static_cast<std::size_t>(got);
+  }
+}
+
+void ByteSource::ReadScatteredAt(std::uint64_t offset,
+                                 std::span<const std::span<std::byte>> out) const {
+  for (std::span<std::byte> part : out) {
+    ReadAt(offset, part);
+    offset += part.size();
+  }
+}
+
+void FileByteSource::ReadScatteredAt(std::uint64_t offset,
+                                     std::span<const std::span<std::byte>> out) const {
+  constexpr std::size_t kMaxParts = 64;
+  static_assert(kMaxParts <= IOV_MAX);
+  // The buffers still to fill: out[first] from `skip` on, then the rest (a
+  // short read may stop anywhere).
+  std::size_t first = 0;
+  std::size_t skip = 0;
+  std::uint64_t at = offset;
+  for (;;) {
+    while (first < out.size() && out[first].size() == skip) {
+      skip = 0;
+      ++first;
+    }
+    if (first == out.size()) return;
+    std::array<iovec, kMaxParts> parts;
+    std::size_t used = 0;
+    for (std::size_t i = first; i < out.size() && used < kMaxParts; ++i) {
+      const std::size_t from = i == first ? skip : 0;
+      parts[used++] = iovec{out[i].data() + from, out[i].size() - from};
+    }
+    const ssize_t got = ::preadv(fd_, parts.data(), static_cast<int>(used), static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
+    if (got == 0) throw DamageError("the file ends at byte " + std::to_string(at));
+    at += static_cast<std::uint64_t>(got);
+    for (std::size_t left = static_cast<std::size_t>(got); left > 0;) {
+      const std::size_t taken = std::min(left, out[first].size() - skip);
+      left -= taken;
+      skip += taken;
+      if (skip == out[first].size()) {
+        skip = 0;
+        ++first;
+      }
+    }
   }
 }
 
@@ -87,25 +136,28 @@ PagePtr PageSource::Read(std::uint32_t number) {
     Keep(number, page);
     return page;
   }
-  window_.resize(static_cast<std::size_t>(count) * pageSize_);
-  bytes_->ReadAt(static_cast<std::uint64_t>(number) * pageSize_, window_);
+  // The pages are read straight into the buffers they are cached in, and
+  // decoded there.
+  std::array<std::shared_ptr<Page>, kReadAheadPages> pages;
+  std::array<std::span<std::byte>, kReadAheadPages> buffers;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    pages[i] = FreeBuffer(i);
+    buffers[i] = *pages[i];
+  }
+  bytes_->ReadScatteredAt(static_cast<std::uint64_t>(number) * pageSize_,
+                          std::span(buffers).first(count));
   // Cached last to first, so that the page asked for is the most recent.
-  PagePtr asked;
   for (std::uint32_t i = count; i-- > 0;) {
-    std::shared_ptr<Page> page = FreeBuffer();
-    std::copy_n(window_.begin() + static_cast<std::ptrdiff_t>(i * pageSize_), pageSize_,
-                page->begin());
-    if (number + i != 0) codec_->Decode(number + i, *page);
-    Keep(number + i, page);
-    if (i == 0) asked = page;
+    if (number + i != 0) codec_->Decode(number + i, buffers[i]);
+    Keep(number + i, pages[i]);
   }
   lastMiss_ = number + count - 1;
-  return asked;
+  return pages[0];
 }
 
-std::shared_ptr<Page> PageSource::FreeBuffer() {
+std::shared_ptr<Page> PageSource::FreeBuffer(std::size_t pending) {
   std::shared_ptr<Page> page;
-  if (cache_.size() >= cacheLimit_) {
+  if (!cache_.empty() && cache_.size() + pending >= cacheLimit_) {
     const auto oldest = cache_.find(recent_.back());
     if (oldest->second.page.use_count() == 1)
       page = std::const_pointer_cast<Page>(std::move(oldest->second.page));

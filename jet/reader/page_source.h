@@ -23,6 +23,10 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
   // Fills `out` from `offset`; throws JetError when that cannot be done.
   virtual void ReadAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
+  // Fills the buffers one after the other with the bytes from `offset` on,
+  // as ReadAt would fill them laid end to end.
+  virtual void ReadScatteredAt(std::uint64_t offset,
+                               std::span<const std::span<std::byte>> out) const;
 };
 
 // A file opened read-only.
@@ -36,6 +40,9 @@ class FileByteSource final : public ByteSource {
 
   std::uint64_t Size() const override { return size_; }
   void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
+  // In one system call where it can (preadv).
+  void ReadScatteredAt(std::uint64_t offset,
+                       std::span<const std::span<std::byte>> out) const override;
 
  private:
   std::string path_;
@@ -81,9 +88,10 @@ class PageSource {
   static constexpr std::uint32_t kReadAheadPages = 64;
 
  private:
-  // A buffer for a page about to enter the cache: the one of the page that
-  // leaves it, when nobody holds that, else a new one.
-  std::shared_ptr<Page> FreeBuffer();
+  // A buffer for a page about to enter the cache, with `pending` pages
+  // already on their way in: the one of the page that leaves to make room,
+  // when nobody holds that, else a new one.
+  std::shared_ptr<Page> FreeBuffer(std::size_t pending = 0);
   void Keep(std::uint32_t number, std::shared_ptr<Page> page);
 
   std::unique_ptr<ByteSource> bytes_;
@@ -98,7 +106,6 @@ class PageSource {
   };
   std::unordered_map<std::uint32_t, Cached> cache_;
   std::uint32_t lastMiss_ = 0xFFFFFFFFu;
-  std::vector<std::byte> window_;  // pages read ahead, before they are cached
 };
 
 }  // namespace corvid::jet::reader
