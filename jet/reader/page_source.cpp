@@ -102,12 +102,16 @@ PageSource::PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize,
       pageCount_(static_cast<std::uint32_t>(
           std::min<std::uint64_t>(bytes_->Size() / pageSize, 0xFFFFFFu))),
       cacheLimit_(std::max<std::size_t>(cachePages, 1)),
-      codec_(std::make_shared<IdentityCodec>()) {}
+      codec_(std::make_shared<IdentityCodec>()) {
+  cache_.reserve(std::min<std::size_t>(cacheLimit_, 1 << 16));
+}
 
 void PageSource::SetCodec(std::shared_ptr<const PageCodec> codec) {
   codec_ = codec ? std::move(codec) : std::make_shared<IdentityCodec>();
   cache_.clear();
   recent_.clear();
+  spareEntries_.clear();
+  spareLinks_.clear();
 }
 
 PagePtr PageSource::Read(std::uint32_t number) {
@@ -161,16 +165,27 @@ std::shared_ptr<Page> PageSource::FreeBuffer(std::size_t pending) {
     const auto oldest = cache_.find(recent_.back());
     if (oldest->second.page.use_count() == 1)
       page = std::const_pointer_cast<Page>(std::move(oldest->second.page));
-    cache_.erase(oldest);
-    recent_.pop_back();
+    spareLinks_.splice(spareLinks_.end(), recent_, std::prev(recent_.end()));
+    spareEntries_.push_back(cache_.extract(oldest));
+    spareEntries_.back().mapped().page.reset();  // a page a caller still holds is theirs alone
   }
   if (!page) page = std::make_shared<Page>(pageSize_);
   return page;
 }
 
 void PageSource::Keep(std::uint32_t number, std::shared_ptr<Page> page) {
-  recent_.push_front(number);
-  cache_.emplace(number, Cached{std::move(page), recent_.begin()});
+  if (spareEntries_.empty()) {
+    recent_.push_front(number);
+    cache_.emplace(number, Cached{std::move(page), recent_.begin()});
+    return;
+  }
+  recent_.splice(recent_.begin(), spareLinks_, spareLinks_.begin());
+  recent_.front() = number;
+  CacheMap::node_type entry = std::move(spareEntries_.back());
+  spareEntries_.pop_back();
+  entry.key() = number;
+  entry.mapped() = Cached{std::move(page), recent_.begin()};
+  cache_.insert(std::move(entry));
 }
 
 }  // namespace corvid::jet::reader

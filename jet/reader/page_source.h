@@ -104,7 +104,12 @@ class PageSource {
     PagePtr page;
     std::list<std::uint32_t>::iterator position;
   };
-  std::unordered_map<std::uint32_t, Cached> cache_;
+  using CacheMap = std::unordered_map<std::uint32_t, Cached>;
+  CacheMap cache_;
+  // The entries and list links of evicted pages, taken again by the next
+  // pages kept: a full cache turns over without allocating.
+  std::vector<CacheMap::node_type> spareEntries_;
+  std::list<std::uint32_t> spareLinks_;
   std::uint32_t lastMiss_ = 0xFFFFFFFFu;
 };
 
