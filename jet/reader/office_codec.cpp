@@ -1,6 +1,7 @@
 #include "jet/reader/office_codec.h"
 
 #include <algorithm>
+#include <array>
 
 #include "SrcLib/code_pages.h"
 #include "jet/rc4.h"
@@ -91,12 +92,18 @@ AgileCodec::AgileCodec(HashKind kind, ByteView dataKey, ByteView keyDataSalt, st
       blockSize_(blockSize),
       encodingKey_(encodingKey),
       hasher_(kind),
-      aes_(AesCipher::Mode::Cbc, dataKey) {}
+      aes_(AesCipher::Mode::Cbc, dataKey) {
+  if (blockSize_ < kAesBlock) throw JetError("an AES IV shorter than a block");
+}
 
 void AgileCodec::Run(bool encrypt, std::uint32_t number, std::span<std::byte> page) const {
   const auto blockKey = LittleEndian32(number ^ encodingKey_);
   std::lock_guard lock(mutex_);
-  const CryptoBytes iv = FitToLength(hasher_.Hash({salt_, blockKey}), blockSize_, std::byte{0x36});
+  // AES takes the first block of the IV: the hash is never shorter than a
+  // block, so the 0x36 padding of a longer block size never reaches it.
+  std::array<std::byte, kMaxHashSize> hash;
+  hasher_.HashInto({salt_, blockKey}, hash);
+  const ByteView iv = ByteView(hash).first(kAesBlock);
   if (encrypt)
     aes_.Encrypt(iv, page);
   else

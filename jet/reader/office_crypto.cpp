@@ -36,16 +36,22 @@ Hasher::~Hasher() {
 }
 
 CryptoBytes Hasher::Hash(std::initializer_list<ByteView> parts) {
+  CryptoBytes out(size_);
+  HashInto(parts, out);
+  return out;
+}
+
+void Hasher::HashInto(std::initializer_list<ByteView> parts, std::span<std::byte> out) {
+  if (out.size() < size_)
+    throw JetError("a hash buffer of " + std::to_string(out.size()) + " bytes");
   if (EVP_DigestInit_ex2(ctx_, md_, nullptr) != 1) CryptoFailed("start a hash");
   for (ByteView part : parts)
     if (!part.empty() && EVP_DigestUpdate(ctx_, part.data(), part.size()) != 1)
       CryptoFailed("hash");
-  CryptoBytes out(size_);
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(ctx_, reinterpret_cast<unsigned char*>(out.data()), &length) != 1)
+  if (EVP_DigestFinal_ex(ctx_, reinterpret_cast<unsigned char*>(out.data()), &length) != 1 ||
+      length != size_)
     CryptoFailed("end a hash");
-  out.resize(length);
-  return out;
 }
 
 AesCipher::AesCipher(Mode mode, ByteView key) {
@@ -154,12 +160,19 @@ CryptoBytes PasswordBytes(std::u16string_view password) {
 CryptoBytes AgileIteratedHash(HashKind kind, ByteView salt, ByteView password,
                               std::uint32_t spinCount) {
   Hasher hasher(kind);
-  CryptoBytes h = hasher.Hash({salt, password});
+  const std::size_t size = hasher.Size();
+  // Each round hashes (round ‖ previous hash), kept side by side in one
+  // buffer so that a round is one update and no allocation.
+  std::array<std::byte, 4 + kMaxHashSize> input;
+  std::array<std::byte, kMaxHashSize> output;
+  hasher.HashInto({salt, password}, output);
   for (std::uint32_t round = 0; round < spinCount; ++round) {
     const auto counter = LittleEndian32(round);
-    h = hasher.Hash({counter, h});
+    std::copy(counter.begin(), counter.end(), input.begin());
+    std::copy_n(output.begin(), size, input.begin() + 4);
+    hasher.HashInto({ByteView(input).first(4 + size)}, output);
   }
-  return h;
+  return CryptoBytes(output.begin(), output.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 CryptoBytes AgileKey(HashKind kind, ByteView iterated, ByteView blockKey, std::size_t keyBytes) {

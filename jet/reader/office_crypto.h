@@ -26,6 +26,9 @@ using ByteView = std::span<const std::byte>;
 
 enum class HashKind { Sha1, Sha512 };
 
+inline constexpr std::size_t kAesBlock = 16;
+inline constexpr std::size_t kMaxHashSize = 64;  // SHA-512
+
 // A hash function with a context reused from call to call (not safe to
 // share between threads).
 class Hasher {
@@ -38,6 +41,9 @@ class Hasher {
   std::size_t Size() const { return size_; }
   // The hash of the parts one after the other.
   CryptoBytes Hash(std::initializer_list<ByteView> parts);
+  // The same into `out` (at least Size() bytes), without allocating: for
+  // the hashes made once per page or per round.
+  void HashInto(std::initializer_list<ByteView> parts, std::span<std::byte> out);
 
  private:
   evp_md_st* md_ = nullptr;

@@ -1,12 +1,13 @@
 #include "jet/reader/page_source.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -42,38 +43,48 @@ void FileByteSource::ReadAt(std::uint64_t offset, std::span<std::byte> out) cons
   }
 }
 
-void ByteSource::ReadScattered(std::uint64_t offset,
-                               std::span<const std::span<std::byte>> parts) const {
-  for (const std::span<std::byte> part : parts) {
+void ByteSource::ReadScatteredAt(std::uint64_t offset,
+                                 std::span<const std::span<std::byte>> out) const {
+  for (std::span<std::byte> part : out) {
     ReadAt(offset, part);
     offset += part.size();
   }
 }
 
-void FileByteSource::ReadScattered(std::uint64_t offset,
-                                   std::span<const std::span<std::byte>> parts) const {
-  std::vector<iovec> vectors;
-  vectors.reserve(parts.size());
-  for (const std::span<std::byte> part : parts)
-    if (!part.empty()) vectors.push_back(iovec{part.data(), part.size()});
-  std::size_t first = 0;  // the first part not yet filled
-  std::uint64_t done = 0;
-  while (first < vectors.size()) {
-    const int count = static_cast<int>(std::min<std::size_t>(vectors.size() - first, IOV_MAX));
-    const ssize_t got =
-        ::preadv(fd_, vectors.data() + first, count, static_cast<off_t>(offset + done));
+void FileByteSource::ReadScatteredAt(std::uint64_t offset,
+                                     std::span<const std::span<std::byte>> out) const {
+  constexpr std::size_t kMaxParts = 64;
+  static_assert(kMaxParts <= IOV_MAX);
+  // The buffers still to fill: out[first] from `skip` on, then the rest (a
+  // short read may stop anywhere).
+  std::size_t first = 0;
+  std::size_t skip = 0;
+  std::uint64_t at = offset;
+  for (;;) {
+    while (first < out.size() && out[first].size() == skip) {
+      skip = 0;
+      ++first;
+    }
+    if (first == out.size()) return;
+    std::array<iovec, kMaxParts> parts;
+    std::size_t used = 0;
+    for (std::size_t i = first; i < out.size() && used < kMaxParts; ++i) {
+      const std::size_t from = i == first ? skip : 0;
+      parts[used++] = iovec{out[i].data() + from, out[i].size() - from};
+    }
+    const ssize_t got = ::preadv(fd_, parts.data(), static_cast<int>(used), static_cast<off_t>(at));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw JetError("cannot read " + path_ + ": " + std::strerror(errno));
-    if (got == 0) throw DamageError("the file ends at byte " + std::to_string(offset + done));
-    done += static_cast<std::uint64_t>(got);
-    // Passes over the parts filled; a part filled in part continues where it stopped.
+    if (got == 0) throw DamageError("the file ends at byte " + std::to_string(at));
+    at += static_cast<std::uint64_t>(got);
     for (std::size_t left = static_cast<std::size_t>(got); left > 0;) {
-      iovec& v = vectors[first];
-      const std::size_t taken = std::min(left, v.iov_len);
-      v.iov_base = static_cast<std::byte*>(v.iov_base) + taken;
-      v.iov_len -= taken;
+      const std::size_t taken = std::min(left, out[first].size() - skip);
       left -= taken;
-      if (v.iov_len == 0) ++first;
+      skip += taken;
+      if (skip == out[first].size()) {
+        skip = 0;
+        ++first;
+      }
     }
   }
 }
@@ -91,12 +102,16 @@ PageSource::PageSource(std::unique_ptr<ByteSource> bytes, std::size_t pageSize,
       pageCount_(static_cast<std::uint32_t>(
           std::min<std::uint64_t>(bytes_->Size() / pageSize, 0xFFFFFFu))),
       cacheLimit_(std::max<std::size_t>(cachePages, 1)),
-      codec_(std::make_shared<IdentityCodec>()) {}
+      codec_(std::make_shared<IdentityCodec>()) {
+  cache_.reserve(std::min<std::size_t>(cacheLimit_, 1 << 16));
+}
 
 void PageSource::SetCodec(std::shared_ptr<const PageCodec> codec) {
   codec_ = codec ? std::move(codec) : std::make_shared<IdentityCodec>();
   cache_.clear();
   recent_.clear();
+  spareEntries_.clear();
+  spareLinks_.clear();
 }
 
 PagePtr PageSource::Read(std::uint32_t number) {
@@ -125,41 +140,52 @@ PagePtr PageSource::Read(std::uint32_t number) {
     Keep(number, page);
     return page;
   }
-  // Straight into the buffers the pages are cached in, in one call.
-  ahead_.clear();
-  aheadParts_.clear();
+  // The pages are read straight into the buffers they are cached in, and
+  // decoded there.
+  std::array<std::shared_ptr<Page>, kReadAheadPages> pages;
+  std::array<std::span<std::byte>, kReadAheadPages> buffers;
   for (std::uint32_t i = 0; i < count; ++i) {
-    ahead_.push_back(FreeBuffer(i));
-    aheadParts_.emplace_back(*ahead_.back());
+    pages[i] = FreeBuffer(i);
+    buffers[i] = *pages[i];
   }
-  bytes_->ReadScattered(static_cast<std::uint64_t>(number) * pageSize_, aheadParts_);
+  bytes_->ReadScatteredAt(static_cast<std::uint64_t>(number) * pageSize_,
+                          std::span(buffers).first(count));
   // Cached last to first, so that the page asked for is the most recent.
   for (std::uint32_t i = count; i-- > 0;) {
-    if (number + i != 0) codec_->Decode(number + i, *ahead_[i]);
-    Keep(number + i, ahead_[i]);
+    if (number + i != 0) codec_->Decode(number + i, buffers[i]);
+    Keep(number + i, pages[i]);
   }
-  PagePtr asked = std::move(ahead_.front());
-  ahead_.clear();
   lastMiss_ = number + count - 1;
-  return asked;
+  return pages[0];
 }
 
 std::shared_ptr<Page> PageSource::FreeBuffer(std::size_t pending) {
   std::shared_ptr<Page> page;
-  if (cache_.size() + pending >= cacheLimit_ && !cache_.empty()) {
+  if (!cache_.empty() && cache_.size() + pending >= cacheLimit_) {
     const auto oldest = cache_.find(recent_.back());
     if (oldest->second.page.use_count() == 1)
       page = std::const_pointer_cast<Page>(std::move(oldest->second.page));
-    cache_.erase(oldest);
-    recent_.pop_back();
+    spareLinks_.splice(spareLinks_.end(), recent_, std::prev(recent_.end()));
+    spareEntries_.push_back(cache_.extract(oldest));
+    spareEntries_.back().mapped().page.reset();  // a page a caller still holds is theirs alone
   }
   if (!page) page = std::make_shared<Page>(pageSize_);
   return page;
 }
 
 void PageSource::Keep(std::uint32_t number, std::shared_ptr<Page> page) {
-  recent_.push_front(number);
-  cache_.emplace(number, Cached{std::move(page), recent_.begin()});
+  if (spareEntries_.empty()) {
+    recent_.push_front(number);
+    cache_.emplace(number, Cached{std::move(page), recent_.begin()});
+    return;
+  }
+  recent_.splice(recent_.begin(), spareLinks_, spareLinks_.begin());
+  recent_.front() = number;
+  CacheMap::node_type entry = std::move(spareEntries_.back());
+  spareEntries_.pop_back();
+  entry.key() = number;
+  entry.mapped() = Cached{std::move(page), recent_.begin()};
+  cache_.insert(std::move(entry));
 }
 
 }  // namespace corvid::jet::reader

@@ -23,10 +23,10 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
   // Fills `out` from `offset`; throws JetError when that cannot be done.
   virtual void ReadAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
-  // Fills `parts` one after another from `offset`, as one ReadAt of their
-  // total would (a file reads them in one call, straight into each part).
-  virtual void ReadScattered(std::uint64_t offset,
-                             std::span<const std::span<std::byte>> parts) const;
+  // Fills the buffers one after the other with the bytes from `offset` on,
+  // as ReadAt would fill them laid end to end.
+  virtual void ReadScatteredAt(std::uint64_t offset,
+                               std::span<const std::span<std::byte>> out) const;
 };
 
 // A file opened read-only.
@@ -40,8 +40,9 @@ class FileByteSource final : public ByteSource {
 
   std::uint64_t Size() const override { return size_; }
   void ReadAt(std::uint64_t offset, std::span<std::byte> out) const override;
-  void ReadScattered(std::uint64_t offset,
-                     std::span<const std::span<std::byte>> parts) const override;
+  // In one system call where it can (preadv).
+  void ReadScatteredAt(std::uint64_t offset,
+                       std::span<const std::span<std::byte>> out) const override;
 
  private:
   std::string path_;
@@ -87,9 +88,9 @@ class PageSource {
   static constexpr std::uint32_t kReadAheadPages = 64;
 
  private:
-  // A buffer for a page about to enter the cache: the one of the page that
-  // leaves it, when nobody holds that, else a new one. `pending`: buffers
-  // taken for pages not cached yet (room is made for them too).
+  // A buffer for a page about to enter the cache, with `pending` pages
+  // already on their way in: the one of the page that leaves to make room,
+  // when nobody holds that, else a new one.
   std::shared_ptr<Page> FreeBuffer(std::size_t pending = 0);
   void Keep(std::uint32_t number, std::shared_ptr<Page> page);
 
@@ -103,10 +104,13 @@ class PageSource {
     PagePtr page;
     std::list<std::uint32_t>::iterator position;
   };
-  std::unordered_map<std::uint32_t, Cached> cache_;
+  using CacheMap = std::unordered_map<std::uint32_t, Cached>;
+  CacheMap cache_;
+  // The entries and list links of evicted pages, taken again by the next
+  // pages kept: a full cache turns over without allocating.
+  std::vector<CacheMap::node_type> spareEntries_;
+  std::list<std::uint32_t> spareLinks_;
   std::uint32_t lastMiss_ = 0xFFFFFFFFu;
-  std::vector<std::shared_ptr<Page>> ahead_;  // buffers of the pages read ahead
-  std::vector<std::span<std::byte>> aheadParts_;
 };
 
 }  // namespace corvid::jet::reader

@@ -235,6 +235,68 @@ TEST(PageSource, APageHeldByACallerOutlivesItsEviction) {
   EXPECT_EQ(*memory.Read(1), pageAt(1));
 }
 
+TEST(PageSource, PagesReadAheadLandDecodedInTheirOwnBuffers) {
+  // Pages read one after another come in many at a time, straight into the
+  // buffers the cache keeps, and are decoded there: with any cache size,
+  // every page must be its own bytes, decoded once, and a page a caller
+  // holds must never be reused for another.
+  const std::string path = testing::kFixtures + "testV2003.mdb";
+  const auto image = testing::ReadFile(path);
+  const std::uint32_t pages = static_cast<std::uint32_t>(image.size() / 4096);
+  auto decoded = [&](std::uint32_t n) {
+    std::vector<std::byte> page(image.begin() + n * 4096, image.begin() + (n + 1) * 4096);
+    if (n != 0)
+      for (std::byte& b : page) b = ~b;
+    return page;
+  };
+  for (std::size_t cache : {2u, 3u, 16u, 256u}) {
+    PageSource file(std::make_unique<FileByteSource>(path), 4096, cache);
+    PageSource memory(std::make_unique<MemoryByteSource>(image), 4096, cache);
+    for (PageSource* source : {&file, &memory}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "cache " << cache << (source == &file ? " file" : " memory"));
+      source->SetCodec(std::make_shared<InvertingCodec>());
+      std::vector<PagePtr> held;
+      for (std::uint32_t n = 0; n < pages; ++n) {
+        const PagePtr page = source->Read(n);
+        ASSERT_EQ(*page, decoded(n)) << n;
+        if (n % 97 == 1) held.push_back(page);
+      }
+      // Over again from the middle (partly cached), then the held pages.
+      for (std::uint32_t n = pages / 2; n < pages; ++n)
+        ASSERT_EQ(*source->Read(n), decoded(n)) << n;
+      for (const PagePtr& page : held) {
+        const std::uint32_t n = static_cast<std::uint32_t>(&page - held.data()) * 97 + 1;
+        EXPECT_EQ(*page, decoded(n)) << n;
+      }
+    }
+  }
+}
+
+TEST(PageSource, ScatteredReadsFillEachBufferInTurn) {
+  const std::string path = testing::kFixtures + "testV2003.mdb";
+  const auto image = testing::ReadFile(path);
+  const FileByteSource file(path);
+  const MemoryByteSource memory(image);
+  for (const ByteSource* source : std::initializer_list<const ByteSource*>{&file, &memory}) {
+    // Empty buffers among them, and sizes that are no multiple of a page.
+    std::vector<std::vector<std::byte>> buffers{
+        {}, std::vector<std::byte>(5), std::vector<std::byte>(4096),
+        {}, std::vector<std::byte>(3), std::vector<std::byte>(70000)};
+    std::vector<std::span<std::byte>> spans(buffers.begin(), buffers.end());
+    source->ReadScatteredAt(7, spans);
+    std::size_t at = 7;
+    for (const auto& buffer : buffers) {
+      EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), image.begin() + at)) << at;
+      at += buffer.size();
+    }
+    // Past the end of the file: an error, never a short buffer taken as read.
+    std::vector<std::byte> last(4096), beyond(4096);
+    const std::array<std::span<std::byte>, 2> tail{last, beyond};
+    EXPECT_THROW(source->ReadScatteredAt(image.size() - 4096 + 1, tail), DamageError);
+  }
+}
+
 TEST(PageSource, ACutOffLastPageIsNotAPage) {
   auto image = testing::ReadFile(testing::kFixtures + "testV2003.mdb");
   image.resize(image.size() - 100);
