@@ -24,14 +24,17 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   for (std::size_t w = DisplayWidth(text); w < width; ++w) out += ' ';
 }
 
-// A type the engine does not read is shown by its number in the file.
+// The DAO type number, or for a type the engine does not read its number in
+// the file.
+int ShownTypeNumber(const ColumnMap& column) {
+  return dao::IsUnknownStoredType(column.typeNumber) ? column.typeNumber - dao::kUnknownStoredType
+                                                     : column.typeNumber;
+}
+
 std::string ShownType(const ColumnMap& column) {
   const std::string name = TypeName(column.typeNumber);
   if (!name.empty()) return name;
-  const int number = dao::IsUnknownStoredType(column.typeNumber)
-                         ? column.typeNumber - dao::kUnknownStoredType
-                         : column.typeNumber;
-  return "unknown type " + std::to_string(number);
+  return "unknown type " + std::to_string(ShownTypeNumber(column));
 }
 
 // Most frequent kind first; equal counts by extension.
@@ -126,7 +129,7 @@ std::string DatabaseMapJson(const DatabaseMap& map) {
       const std::string type = TypeName(column.typeNumber);
       out += ", \"type\": ";
       AppendJsonString(out, type.empty() ? "unknown" : type);
-      out += ", \"typeNumber\": " + std::to_string(column.typeNumber);
+      out += ", \"typeNumber\": " + std::to_string(ShownTypeNumber(column));
       out += column.document ? ", \"document\": true" : ", \"document\": false";
       if (column.document) {
         out += ", \"nonEmpty\": " + std::to_string(column.nonEmpty);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "SrcLib/text_case.h"
 #include "dao/engine/dao_constants.h"
@@ -130,13 +129,7 @@ bool ComplexField::ReadBytesInto(std::vector<std::byte>& into) {
   }
   Variant value = Value();
   if (IsNull(value)) return false;
-  if (auto* bytes = std::get_if<Bytes>(&value)) {
-    into = std::move(*bytes);
-  } else {
-    const std::string text = VariantToText(value);
-    into.resize(text.size());
-    if (!text.empty()) std::memcpy(into.data(), text.data(), text.size());
-  }
+  BytesOfValue(std::move(value), into);
   return true;
 }
 

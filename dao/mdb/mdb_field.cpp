@@ -1,6 +1,5 @@
 #include "dao/mdb/mdb_field.h"
 
-#include <cstring>
 #include <stdexcept>
 
 #include "dao/engine/dao_constants.h"
@@ -97,23 +96,6 @@ std::int64_t MdbColumnField::FieldSize() {
   }
   return StoredSize(column, field);
 }
-
-namespace {
-
-// A binary value's bytes, or the UTF-8 bytes of any other value's text.
-void BytesOfValue(Variant value, std::vector<std::byte>& into) {
-  if (auto* bytes = std::get_if<Bytes>(&value)) {
-    into = std::move(*bytes);
-  } else {
-    const std::string text = VariantToText(value);
-    into.resize(text.size());
-    // An empty text (an empty memo, say) has nothing to copy, and an empty
-    // vector's data() may be null, which memcpy must never be given.
-    if (!text.empty()) std::memcpy(into.data(), text.data(), text.size());
-  }
-}
-
-}  // namespace
 
 bool MdbColumnField::ReadBytesInto(std::vector<std::byte>& into) {
   into.clear();

@@ -185,4 +185,16 @@ std::int64_t StoredSize(const jet::reader::ColumnDefinition& column,
   return column.length;
 }
 
+void BytesOfValue(Variant value, std::vector<std::byte>& into) {
+  if (auto* bytes = std::get_if<Bytes>(&value)) {
+    into = std::move(*bytes);
+  } else {
+    const std::string text = VariantToText(value);
+    into.resize(text.size());
+    // An empty text (an empty memo, say) has nothing to copy, and an empty
+    // vector's data() may be null, which memcpy must never be given.
+    if (!text.empty()) std::memcpy(into.data(), text.data(), text.size());
+  }
+}
+
 }  // namespace corvid::dao

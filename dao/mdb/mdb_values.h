@@ -26,6 +26,9 @@ bool IsColumnType(const jet::reader::ColumnDefinition& column, jet::StoredType t
 // DamageError when a long value's pages are damaged.
 Variant DecodeValue(AccessFile& file, const jet::reader::ColumnDefinition& column,
                     const jet::reader::Value& value);
+// Puts a binary value's bytes, or the UTF-8 bytes of any other value's text,
+// into `into` (resized to fit).
+void BytesOfValue(Variant value, std::vector<std::byte>& into);
 // Byte length of a long value from its stored header, without reading it.
 std::int64_t LongValueLength(const jet::reader::Value& value);
 // The long value's bytes into `into` (resized to its length).
