@@ -139,7 +139,9 @@ TEST(OleUnwrap, OlderPackagerDataWithoutUtf16NamesUsesTheAnsiLabel) {
            std::string("\x00\x00\x03\x00", 4));
     append(std::string("\x09\x00\x00\x00", 4) + "C:\\r.txt" + '\0');
     append(std::string("\x03\x00\x00\x00", 4) + "abc");
-    const UnwrappedObject out = UnwrapOleObject(Wrap("Package", native));
+    // The result views the value it was given: the value must outlive it.
+    const Bytes value = Wrap("Package", native);
+    const UnwrappedObject out = UnwrapOleObject(value);
     ASSERT_EQ(out.kind, Kind::Document) << out.reason;
     EXPECT_EQ(out.embeddedName, "résumé.txt");
     EXPECT_EQ(Of(out.Bytes()), AsBytes("abc"));
@@ -174,7 +176,8 @@ TEST(OleUnwrap, WhatTheStructureDoesNotExplainIsLeftToRecognition) {
     EXPECT_FALSE(storage.damaged);
 
     // A class the unwrapping does not know: its native data, to be recognised.
-    const UnwrappedObject unknown = UnwrapOleObject(Wrap("Some.Drawing", jpeg));
+    const Bytes drawing = Wrap("Some.Drawing", jpeg);
+    const UnwrappedObject unknown = UnwrapOleObject(drawing);
     EXPECT_EQ(unknown.kind, Kind::Document);
     EXPECT_TRUE(unknown.unknownClass);
     EXPECT_EQ(Of(unknown.Bytes()), jpeg);
