@@ -12,6 +12,7 @@
 
 #include "jet/reader/attachment_data.h"
 #include "jet/reader/complex_column.h"
+#include "tests/attachment_file_data.h"
 #include "tests/jet/reader/support_libmdb_oracle.h"
 #include "tests/jet/reader/support_reader_fixtures.h"
 
@@ -72,23 +73,7 @@ Bytes Stored(std::uint32_t flag, std::uint32_t contentLength, const Bytes& body)
   return s;
 }
 
-// The file of a stored FileData value, decoded here without the reader:
-// the whole zlib stream at once, then the header skipped by its length.
-Bytes IndependentDecode(const Bytes& stored) {
-  const std::uint32_t flag = Get32(stored, 0), length = Get32(stored, 4);
-  Bytes content(length);
-  if (flag == 1) {
-    uLongf size = length;
-    if (uncompress(reinterpret_cast<Bytef*>(content.data()), &size,
-                   reinterpret_cast<const Bytef*>(stored.data() + 8),
-                   static_cast<uLong>(stored.size() - 8)) != Z_OK ||
-        size != length)
-      throw std::runtime_error("uncompress");
-  } else {
-    std::memcpy(content.data(), stored.data() + 8, length);
-  }
-  return Bytes(content.begin() + Get32(content, 0), content.end());
-}
+using testing_attachments::DecodeFileData;
 
 // Reads `stored` through the reader, handing it over in pieces of
 // `pieceSize` and reading into a buffer of `bufferSize`.
@@ -128,7 +113,7 @@ TEST(AttachmentData, StoredAndCompressedValuesDecodeWhateverThePieceAndBufferSiz
       EXPECT_EQ(extension, "pdf");
     }
   }
-  EXPECT_EQ(DecodeAttachmentData(compressed), IndependentDecode(compressed));
+  EXPECT_EQ(DecodeAttachmentData(compressed), DecodeFileData(compressed));
   // No extension, and an empty file.
   const Bytes bare = Content("", {});
   std::string extension = "x";
@@ -208,7 +193,7 @@ std::map<std::int32_t, std::map<std::string, Bytes>> OracleAttachments(
   const std::size_t key = column(keyColumn), data = column("FileData"), name = column("FileName");
   std::map<std::int32_t, std::map<std::string, Bytes>> out;
   for (const auto& row : t.rows)
-    out[std::stoi(row[key].text)][row[name].text] = IndependentDecode(row[data].bytes);
+    out[std::stoi(row[key].text)][row[name].text] = DecodeFileData(row[data].bytes);
   return out;
 }
 
