@@ -100,11 +100,12 @@ class TableRows {
                       std::shared_ptr<const std::vector<std::int32_t>> order);
 
   // The complex column (attachments, multi-value lists) at `index`, resolved
-  // on first use and kept until the file changes. Raises 3049 when the file's
-  // description of it is damaged, 3251 for a column that is not complex.
+  // on first use and kept until the file changes. Raises 3049 when its
+  // MSysComplexColumns entry or hidden table is damaged, 3251 for a column
+  // that is not complex.
   std::shared_ptr<ComplexValues> Complex(int index);
-  // Its DAO type without raising: dbAttachment when the description cannot
-  // be read (using the field then reports the damage).
+  // Its DAO type without raising: dbAttachment when its MSysComplexColumns
+  // entry cannot be read (using the field then reports the damage).
   int ComplexType(int index);
 
   // Raises the row's damage as DAO's 3049, naming table, page, row and field.
